@@ -1,0 +1,41 @@
+#ifndef PMMLXFORM_CLI_JOBS_H_
+#define PMMLXFORM_CLI_JOBS_H_
+
+// The tool's jobs, written on the library's public API only. Each run* function
+// returns the process exit code: the library's result code, or one of the
+// tool's own codes below for problems outside the library.
+
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+namespace cli {
+
+// Exit codes of the tool itself (sysexits.h values, clear of the library's codes).
+inline constexpr int kExitUsage = 64;     // bad command line
+inline constexpr int kExitNoInput = 66;   // an input file cannot be opened
+inline constexpr int kExitCantCreate = 73;  // the output file cannot be written
+inline constexpr int kExitSoftware = 70;  // an unexpected exception
+
+// Where a job reads from: a file path or "-" for standard input.
+struct Input {
+  std::string path = "-";
+};
+
+// Where a job writes to: standard output, or the file given with -o.
+struct Output {
+  std::string path;  // empty or "-": standard output
+};
+
+// Prints "pmmlxform: <job>: <message> (code N)" on standard error, returns code.
+int fail(const std::string& job, const std::string& message, int code);
+
+// Opens an input; on failure reports it for `job` and sets `code`.
+std::unique_ptr<std::istream> openInput(const std::string& job, const Input& in, int& code);
+
+// Opens an output; on failure reports it for `job` and sets `code`.
+std::unique_ptr<std::ostream> openOutput(const std::string& job, const Output& out, int& code);
+
+}  // namespace cli
+
+#endif  // PMMLXFORM_CLI_JOBS_H_

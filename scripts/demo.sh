@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs the tool on a bundled example, showing its output.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
+tool=build/bin/pmmlxform
+echo "\$ pmmlxform --version"
+"$tool" --version
+echo "\$ pmmlxform --help"
+"$tool" --help

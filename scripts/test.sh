@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs the whole test suite.
+#   bash scripts/test.sh              build in build/, run every test
+#   bash scripts/test.sh --sanitize   the same under AddressSanitizer and
+#                                     UndefinedBehaviorSanitizer, in build-asan/
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+build=build
+args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+if [[ ${1:-} == --sanitize ]]; then
+  build=build-asan
+  args=(-DCMAKE_BUILD_TYPE=Debug -DPMMLXFORM_SANITIZE=ON)
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+fi
+jobs=$(nproc 2>/dev/null || echo 2)
+cmake -S . -B "$build" "${args[@]}" >/dev/null
+cmake --build "$build" -j "$jobs"
+ctest --test-dir "$build" --output-on-failure -j "$jobs"

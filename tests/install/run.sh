@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Installs the build into a scratch prefix, then builds and runs a consumer
+# program against it twice: with pkg-config alone, and with find_package.
+# Usage: run.sh BUILD_DIR SCRATCH_DIR
+set -euo pipefail
+build=$1
+scratch=$2
+here=$(cd "$(dirname "$0")" && pwd)
+rm -rf "$scratch"
+prefix=$scratch/prefix
+cmake --install "$build" --prefix "$prefix" >/dev/null
+
+libdir=$(dirname "$(find "$prefix" -name 'libpmmlxform.so' | head -n1)")
+for f in "$libdir/libpmmlxform.so.1" "$prefix/include/pmmlxform/pmmlxform.h" \
+         "$libdir/pkgconfig/pmmlxform.pc" "$libdir/cmake/pmmlxform/pmmlxformConfig.cmake" \
+         "$prefix/bin/pmmlxform"; do
+  [[ -e $f ]] || { echo "missing from install: $f"; exit 1; }
+done
+[[ -d $prefix/share/pmmlxform ]] || { echo "missing from install: share/pmmlxform"; exit 1; }
+soname=$(objdump -p "$libdir/libpmmlxform.so" | awk '/SONAME/ {print $2}')
+[[ $soname == libpmmlxform.so.1 ]] || { echo "unexpected SONAME '$soname'"; exit 1; }
+
+# Only the library's public interface is exported: the two classes, the two
+# records and the ADP_Convert functions (with their type information), plus
+# weak template instances of the standard library that those types bring along.
+unexpected=$(nm -D --defined-only -C "$libdir/libpmmlxform.so" | awk '{ $1=""; $2=""; sub(/^  /, ""); print }' |
+  grep -Ev '^(ADP_Convert::|ConvertTrans(ToPMML)?::|TmsEndInfo::|TmsMiningFieldInfo::|(typeinfo|typeinfo name|vtable) for (ConvertTrans|ConvertTransToPMML|TmsEndInfo|TmsMiningFieldInfo)$|std::|void std::|__gnu_cxx::|_init$|_fini$)' || true)
+if [[ -n $unexpected ]]; then
+  echo "unexpected exported symbols:"; echo "$unexpected"; exit 1
+fi
+
+# Move the install to check that nothing in it depends on where it was put.
+mv "$prefix" "$scratch/moved"
+prefix=$scratch/moved
+libdir=${libdir/$scratch\/prefix/$prefix}
+
+export PKG_CONFIG_PATH=$libdir/pkgconfig
+mkdir -p "$scratch/pc"
+# shellcheck disable=SC2046
+g++ -std=c++17 -Wall -Wextra -Werror "$here/consumer.cpp" -o "$scratch/pc/consumer" \
+    $(pkg-config --cflags --libs pmmlxform)
+LD_LIBRARY_PATH=$libdir "$scratch/pc/consumer"
+
+cmake -S "$here" -B "$scratch/cm" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$scratch/cm" >/dev/null
+LD_LIBRARY_PATH=$libdir "$scratch/cm/consumer"
+
+# The installed tool runs from the moved tree without any variable set.
+env -u PMMLXFORM_APP_DIR "$prefix/bin/pmmlxform" --version
+echo "install consumer: ok"

@@ -1,0 +1,99 @@
+// Shared helpers of the unit tests.
+#include "tests/test_util.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <clocale>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+namespace testutil {
+
+std::u16string u16(const std::string& utf8) {
+  std::u16string out;
+  for (size_t i = 0; i < utf8.size();) {
+    auto b = static_cast<unsigned char>(utf8[i]);
+    char32_t cp;
+    int n;
+    if (b < 0x80) {
+      cp = b, n = 1;
+    } else if (b < 0xE0) {
+      cp = b & 0x1F, n = 2;
+    } else if (b < 0xF0) {
+      cp = b & 0x0F, n = 3;
+    } else {
+      cp = b & 0x07, n = 4;
+    }
+    for (int k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    i += n;
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+  }
+  return out;
+}
+
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
+  const char* old = std::getenv(name);
+  had_ = old != nullptr;
+  if (had_) old_ = old;
+  if (value != nullptr) {
+    setenv(name, value, 1);
+  } else {
+    unsetenv(name);
+  }
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (had_) {
+    setenv(name_.c_str(), old_.c_str(), 1);
+  } else {
+    unsetenv(name_.c_str());
+  }
+}
+
+ScopedLocale::ScopedLocale(const char* name) {
+  old_ = std::setlocale(LC_CTYPE, nullptr);
+  ok_ = std::setlocale(LC_CTYPE, name) != nullptr;
+}
+
+ScopedLocale::~ScopedLocale() { std::setlocale(LC_CTYPE, old_.c_str()); }
+
+TempDir::TempDir() {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "pmmlxform-test-XXXXXX").string();
+  if (mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = tmpl;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::string TempDir::write(const std::string& name, const std::string& content) const {
+  std::string full = path_ + "/" + name;
+  std::filesystem::create_directories(std::filesystem::path(full).parent_path());
+  std::ofstream(full, std::ios::binary) << content;
+  return full;
+}
+
+int runCommand(const std::string& command, std::string& output) {
+  output.clear();
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return -1;
+  std::array<char, 4096> buf;
+  size_t n;
+  while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0) output.append(buf.data(), n);
+  int status = pclose(pipe);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace testutil

@@ -1,0 +1,69 @@
+// Hardened DOM parsing shared by every job of the library.
+#include "trans/xml_parser.h"
+
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/internal/XMLScanner.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+
+namespace pmmlxform {
+
+using xercesc::XercesDOMParser;
+
+HardenedDOMParser::HardenedDOMParser() {
+  setValidationScheme(XercesDOMParser::Val_Never);
+  setDoNamespaces(false);
+  setDoSchema(false);
+  setLoadSchema(false);
+  setLoadExternalDTD(false);
+  setSkipDTDValidation(true);
+  setDisableDefaultEntityResolution(true);
+  setCreateEntityReferenceNodes(false);
+  setExitOnFirstFatalError(true);
+  security_.setEntityExpansionLimit(kMaxEntityExpansions);
+  setSecurityManager(&security_);
+}
+
+HardenedDOMParser::~HardenedDOMParser() = default;
+
+std::size_t HardenedDOMParser::parseBytes(const char* bytes, std::size_t size) {
+  xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte*>(bytes), size, "",
+                                    false);
+  parse(source);
+  return getErrorCount();
+}
+
+void HardenedDOMParser::startDocument() {
+  depth_ = 0;
+  tooDeep_ = false;
+  XercesDOMParser::startDocument();
+}
+
+void HardenedDOMParser::startElement(const xercesc::XMLElementDecl& elemDecl,
+                                     const unsigned int urlId, const XMLCh* const elemPrefix,
+                                     const xercesc::RefVectorOf<xercesc::XMLAttr>& attrList,
+                                     const XMLSize_t attrCount, const bool isEmpty,
+                                     const bool isRoot) {
+  if (++depth_ > kMaxElementDepth) {
+    tooDeep_ = true;
+    // A fatal error counts as a parse error and, with exit-on-first-fatal set,
+    // unwinds the scanner, which ends the parse cleanly.
+    static const XMLCh kText[] = u"element nesting too deep";
+    getScanner()->emitError(xercesc::XMLErrs::XMLException_Fatal, kText);
+    return;
+  }
+  // The base class calls endElement itself for an empty element.
+  XercesDOMParser::startElement(elemDecl, urlId, elemPrefix, attrList, attrCount, isEmpty,
+                                isRoot);
+}
+
+void HardenedDOMParser::endElement(const xercesc::XMLElementDecl& elemDecl,
+                                   const unsigned int urlId, const bool isRoot,
+                                   const XMLCh* const elemPrefix) {
+  if (depth_ > 0) --depth_;
+  XercesDOMParser::endElement(elemDecl, urlId, isRoot, elemPrefix);
+}
+
+XmlPlatformGuard::XmlPlatformGuard() { xercesc::XMLPlatformUtils::Initialize(); }
+XmlPlatformGuard::~XmlPlatformGuard() { xercesc::XMLPlatformUtils::Terminate(); }
+
+}  // namespace pmmlxform

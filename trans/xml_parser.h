@@ -1,0 +1,77 @@
+#ifndef PMMLXFORM_TRANS_XML_PARSER_H_
+#define PMMLXFORM_TRANS_XML_PARSER_H_
+
+// The one XML parser set-up of the library. Every place that parses text into
+// a DOM uses HardenedDOMParser, which differs from a default XercesDOMParser in
+// what it refuses to do with untrusted input:
+// - no external entity, external DTD or schema is ever loaded (a reference to
+//   an external entity is a parse error);
+// - entity expansion is capped (kMaxEntityExpansions), which stops "billion
+//   laughs" documents in milliseconds;
+// - elements nested deeper than kMaxElementDepth are a parse error, because the
+//   library's later passes over the DOM recurse.
+// Every refusal shows as getErrorCount() > 0 and the parse stops there, exactly
+// like a well-formedness error; the parser throws nothing of its own.
+// Internal entities within the cap and character references keep working;
+// entity references are expanded into plain text (no EntityReference nodes).
+
+#include <xercesc/parsers/XercesDOMParser.hpp>
+#include <xercesc/util/SecurityManager.hpp>
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace pmmlxform {
+
+// Deepest element nesting accepted. Real PMML rarely passes 100 levels (deep
+// tree models included); the library's recursive passes stay well inside a
+// 1 MiB thread stack at this depth.
+inline constexpr std::size_t kMaxElementDepth = 1000;
+
+// Most entity expansions in one document; real PMML uses none or a handful.
+inline constexpr std::size_t kMaxEntityExpansions = 10000;
+
+class HardenedDOMParser : public xercesc::XercesDOMParser {
+ public:
+  HardenedDOMParser();
+  ~HardenedDOMParser() override;
+  HardenedDOMParser(const HardenedDOMParser&) = delete;
+  HardenedDOMParser& operator=(const HardenedDOMParser&) = delete;
+
+  // True when the last parse stopped because the document nested too deeply.
+  bool tooDeep() const { return tooDeep_; }
+
+  // Parses `size` bytes at `bytes` (not copied; must outlive the call).
+  // Returns the parser's error count: 0 means getDocument() holds the document.
+  std::size_t parseBytes(const char* bytes, std::size_t size);
+  std::size_t parseText(const std::string& text) { return parseBytes(text.data(), text.size()); }
+
+  // XMLDocumentHandler hooks that track the nesting depth.
+  void startDocument() override;
+  void startElement(const xercesc::XMLElementDecl& elemDecl, const unsigned int urlId,
+                    const XMLCh* const elemPrefix,
+                    const xercesc::RefVectorOf<xercesc::XMLAttr>& attrList,
+                    const XMLSize_t attrCount, const bool isEmpty, const bool isRoot) override;
+  void endElement(const xercesc::XMLElementDecl& elemDecl, const unsigned int urlId,
+                  const bool isRoot, const XMLCh* const elemPrefix) override;
+
+ private:
+  xercesc::SecurityManager security_;
+  std::size_t depth_ = 0;
+  bool tooDeep_ = false;
+};
+
+// Initialises the XML platform for the lifetime of the object; the platform
+// counts initialisations, so guards nest with any other user in the process.
+class XmlPlatformGuard {
+ public:
+  XmlPlatformGuard();
+  ~XmlPlatformGuard();
+  XmlPlatformGuard(const XmlPlatformGuard&) = delete;
+  XmlPlatformGuard& operator=(const XmlPlatformGuard&) = delete;
+};
+
+}  // namespace pmmlxform
+
+#endif  // PMMLXFORM_TRANS_XML_PARSER_H_

@@ -1,0 +1,58 @@
+// Filling the variable and mining-field records from a produced document.
+#include <pmmlxform/convert_trans_to_pmml.h>
+#include <pmmlxform/tms_records.h>
+#include <xercesc/dom/DOM.hpp>
+
+#include "trans/convert_trans.h"
+
+using xercesc::DOMElement;
+using xercesc::DOMNode;
+
+namespace {
+
+// usageType of a MiningField that does not say.
+constexpr char kDefaultUsage[] = "active";
+
+}  // namespace
+
+bool ConvertTransToPMML::getVarsInfo(DOMElement* parent, std::vector<TmsEndInfo>& vars) {
+  if (parent == nullptr) return true;
+  const XMLText name("name");
+  const XMLText displayName("displayName");
+  const XMLText dataType("dataType");
+  const XMLText optype("optype");
+  TmsEndInfo info;
+  for (DOMNode* child = parent->getFirstChild(); child != nullptr;
+       child = child->getNextSibling()) {
+    if (child->getNodeType() != DOMNode::ELEMENT_NODE) continue;
+    // The full node name: a namespace prefix makes it a different element.
+    const std::string kind = transcode(child->getNodeName());
+    if (kind != "DerivedField" && kind != "DataField") continue;
+    auto* element = static_cast<DOMElement*>(child);
+    info.name = UTF16To8(element->getAttribute(name.get()));
+    info.displayName = UTF16To8(element->getAttribute(displayName.get()));
+    info.dataType = transcode(element->getAttribute(dataType.get()));
+    info.optype = transcode(element->getAttribute(optype.get()));
+    vars.push_back(info);
+  }
+  return true;
+}
+
+bool ConvertTransToPMML::getMiningInfo(DOMElement* miningSchema,
+                                       std::vector<TmsMiningFieldInfo>& fields) {
+  if (miningSchema == nullptr) return true;
+  const XMLText name("name");
+  const XMLText usageType("usageType");
+  TmsMiningFieldInfo info;
+  for (DOMNode* child = miningSchema->getFirstChild(); child != nullptr;
+       child = child->getNextSibling()) {
+    if (child->getNodeType() != DOMNode::ELEMENT_NODE) continue;
+    if (transcode(child->getNodeName()) != "MiningField") continue;
+    auto* element = static_cast<DOMElement*>(child);
+    info.name = UTF16To8(element->getAttribute(name.get()));
+    info.usageType = transcode(element->getAttribute(usageType.get()));
+    if (info.usageType.empty()) info.usageType = kDefaultUsage;
+    fields.push_back(info);
+  }
+  return true;
+}

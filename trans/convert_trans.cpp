@@ -1,0 +1,452 @@
+// The conversion facade: text and stream plumbing around the virtual document
+// forms, the validity check, error numbering, and the DOM helpers.
+#include "trans/convert_trans.h"
+
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/framework/MemBufFormatTarget.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/XMLString.hpp>
+#include <xercesc/util/XMLUni.hpp>
+
+#include <cstring>
+#include <istream>
+#include <memory>
+#include <ostream>
+#include <sstream>
+#include <vector>
+
+#include "host/norvel.h"
+#include "trans/xml_parser.h"
+
+using xercesc::DOMDocument;
+using xercesc::DOMElement;
+using xercesc::DOMNode;
+using xercesc::XMLPlatformUtils;
+using xercesc::XMLString;
+
+namespace {
+
+// Result codes of the facade.
+constexpr int kOk = 0;
+// Input text too short or not well-formed, or no conversion available.
+constexpr int kBadInput = 1;
+// From getErrorNo: the stylesheet's message prefixes.
+constexpr int kFunctionError = 2;
+constexpr int kVariablesError = 3;
+constexpr int kOtherStylesheetError = 4;
+constexpr int kConvertError = 5;
+// The transformation document is missing or empty.
+constexpr int kNoTransformation = 6;
+// The model document is missing or empty.
+constexpr int kNoModel = 7;
+// Not a stylesheet termination message, or no merge available.
+constexpr int kRunError = 9;
+
+// A shorter text cannot be a transformation description.
+constexpr std::size_t kShortestDescription = 6;
+
+// How the XSLT engine reports a terminating xsl:message: this prefix, one
+// separating character, the stylesheet's message, a separating character and
+// location details that begin with "(".
+constexpr char kTerminatePrefix[] = "ElemMessageTerminateExpression:";
+constexpr std::size_t kTerminateCut = sizeof(kTerminatePrefix) - 1 + 1;
+
+// The stylesheet's message prefixes, in the order they are tested.
+struct StylesheetError {
+  const char* prefix;
+  int code;
+  bool keepText;  // false: the message becomes empty
+};
+constexpr StylesheetError kStylesheetErrors[] = {
+    {"CVT_FuncErr:", kFunctionError, true},
+    {"CVT_ReVarsErr:", kVariablesError, true},
+    {"CVT_ConvertErr:", kConvertError, false},
+};
+
+// Reads the whole stream in chunks of at most 1023 characters; each chunk
+// contributes its characters up to its first NUL byte.
+std::string readStream(std::istream& in) {
+  std::string text;
+  char buffer[1024];
+  for (;;) {
+    in.read(buffer, sizeof(buffer) - 1);
+    const std::streamsize got = in.gcount();
+    if (got <= 0) break;
+    buffer[got] = '\0';
+    text.append(buffer);
+  }
+  return text;
+}
+
+// A text parsed into a DOM document; the document lives as long as this object.
+class ParsedText {
+ public:
+  explicit ParsedText(const std::string& text) {
+    // The parser reads from a zero-terminated private copy of the text.
+    std::vector<char> buffer(text.size() + 1, '\0');
+    std::memcpy(buffer.data(), text.data(), text.size());
+    errors_ = parser_.parseBytes(buffer.data(), text.size());
+  }
+  ParsedText(const ParsedText&) = delete;
+  ParsedText& operator=(const ParsedText&) = delete;
+
+  bool ok() const { return errors_ == 0; }
+  // The parser's document, also after errors (possibly partial, possibly null).
+  DOMDocument* document() { return parser_.getDocument(); }
+  // The document when the parse succeeded, else null.
+  DOMDocument* documentIfOk() { return ok() ? parser_.getDocument() : nullptr; }
+
+ private:
+  pmmlxform::HardenedDOMParser parser_;
+  std::size_t errors_ = 0;
+};
+
+struct Releaser {
+  template <typename T>
+  void operator()(T* object) const {
+    object->release();
+  }
+};
+
+// Serialises a result document to text, in the document's encoding (UTF-8 for
+// documents the library builds). Pretty-printing is for merged documents only.
+std::string serialise(DOMDocument* document, bool prettyPrint) {
+  xercesc::DOMImplementation* impl = nullptr;
+  {
+    XMLText feature("Core");
+    impl = xercesc::DOMImplementationRegistry::getDOMImplementation(feature.get());
+  }
+  std::unique_ptr<xercesc::DOMLSSerializer, Releaser> serializer(
+      impl->createLSSerializer(XMLPlatformUtils::fgMemoryManager));
+  std::unique_ptr<xercesc::DOMLSOutput, Releaser> output(
+      impl->createLSOutput(XMLPlatformUtils::fgMemoryManager));
+  xercesc::MemBufFormatTarget target(1023);
+  output->setByteStream(&target);
+  if (prettyPrint) {
+    xercesc::DOMConfiguration* config = serializer->getDomConfig();
+    if (config->canSetParameter(xercesc::XMLUni::fgDOMWRTFormatPrettyPrint, true)) {
+      config->setParameter(xercesc::XMLUni::fgDOMWRTFormatPrettyPrint, true);
+    }
+  }
+  serializer->write(document, output.get());
+  return std::string(reinterpret_cast<const char*>(target.getRawBuffer()));
+}
+
+// Serialises a result document into `text`, then destroys the document.
+void serialiseAndRelease(DOMDocument*& document, bool prettyPrint, std::string& text) {
+  std::unique_ptr<DOMDocument, Releaser> owned(document);
+  document = nullptr;
+  text = serialise(owned.get(), prettyPrint);
+}
+
+bool isElement(const DOMNode* node) {
+  return node != nullptr && node->getNodeType() == DOMNode::ELEMENT_NODE;
+}
+
+// True when the text holds an ASCII letter, digit or ".": text worth keeping
+// when an element is copied.
+bool hasContent(const std::string& text) {
+  for (char c : text) {
+    if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.') {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+XMLText::XMLText(const std::string& text) : text_(norvel::QORVMBTranscodeGeneric(text.c_str())) {}
+
+XMLText::~XMLText() { norvel::QORVMBRelease(&text_); }
+
+ConvertTrans::ConvertTrans() : transDocument(nullptr), needMerging(true) {
+  XMLPlatformUtils::Initialize();
+}
+
+ConvertTrans::ConvertTrans(const ConvertTrans& other)
+    : stylesheetPath(other.stylesheetPath), transDocument(nullptr), needMerging(other.needMerging) {
+  XMLPlatformUtils::Initialize();
+  if (other.transDocument != nullptr) {
+    transDocument = static_cast<DOMDocument*>(other.transDocument->cloneNode(true));
+  }
+}
+
+ConvertTrans& ConvertTrans::operator=(const ConvertTrans& other) {
+  if (this == &other) return *this;
+  DOMDocument* copy = nullptr;
+  if (other.transDocument != nullptr) {
+    copy = static_cast<DOMDocument*>(other.transDocument->cloneNode(true));
+  }
+  if (transDocument != nullptr) transDocument->release();
+  transDocument = copy;
+  stylesheetPath = other.stylesheetPath;
+  needMerging = other.needMerging;
+  return *this;
+}
+
+ConvertTrans::~ConvertTrans() {
+  if (transDocument != nullptr) {
+    transDocument->release();
+    transDocument = nullptr;
+  }
+  XMLPlatformUtils::Terminate();
+}
+
+void ConvertTrans::setNeedMerging(bool value) { needMerging = value; }
+
+bool ConvertTrans::getNeedMerging() { return needMerging; }
+
+int ConvertTrans::transform(DOMDocument* /*input*/, DOMDocument*& /*output*/,
+                            std::string& message, std::vector<TmsEndInfo>& /*vars*/) {
+  message = "internal error";
+  return kBadInput;
+}
+
+int ConvertTrans::transform(std::string input, std::string& output, std::string& message,
+                            std::vector<TmsEndInfo>& vars) {
+  if (transDocument == nullptr && input.size() < kShortestDescription) return kBadInput;
+  DOMDocument* result = nullptr;
+  int code;
+  {
+    ParsedText parsed(input);
+    // An empty text (possible only while a description is held) converts the
+    // held description again.
+    if (!input.empty() && !parsed.ok()) return kBadInput;
+    code = transform(parsed.document(), result, message, vars);
+  }
+  if (result != nullptr) serialiseAndRelease(result, false, output);
+  return code;
+}
+
+int ConvertTrans::transform(std::istream& input, std::ostream& output, std::string& message,
+                            std::vector<TmsEndInfo>& vars) {
+  std::string text;
+  const int code = transform(readStream(input), text, message, vars);
+  if (code == kOk) output << text;
+  return code;
+}
+
+int ConvertTrans::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDocument*& /*output*/,
+                            std::string& message, std::vector<TmsEndInfo>& /*dataFields*/,
+                            std::vector<TmsEndInfo>& /*derivedFields*/,
+                            std::vector<TmsMiningFieldInfo>& /*miningFields*/) {
+  if (trans == nullptr) return kNoTransformation;
+  if (model == nullptr) return kNoModel;
+  if (trans->getDocumentElement() == nullptr) return kNoTransformation;
+  if (model->getDocumentElement() == nullptr) return kNoModel;
+  message = "run error";
+  return kRunError;
+}
+
+int ConvertTrans::mergePMML(std::string trans, std::string model, std::string& output,
+                            std::string& message, std::vector<TmsEndInfo>& dataFields,
+                            std::vector<TmsEndInfo>& derivedFields,
+                            std::vector<TmsMiningFieldInfo>& miningFields) {
+  DOMDocument* result = nullptr;
+  int code;
+  {
+    ParsedText transParsed(trans);
+    ParsedText modelParsed(model);
+    // A text that did not parse (malformed or refused as hostile) would leave
+    // a partial document; it counts as a missing one.
+    code = mergePMML(transParsed.documentIfOk(), modelParsed.documentIfOk(), result, message,
+                     dataFields, derivedFields, miningFields);
+    if (result != nullptr) serialiseAndRelease(result, true, output);
+  }
+  return code;
+}
+
+int ConvertTrans::mergePMML(std::istream& trans, std::istream& model, std::string& output,
+                            std::string& message, std::vector<TmsEndInfo>& dataFields,
+                            std::vector<TmsEndInfo>& derivedFields,
+                            std::vector<TmsMiningFieldInfo>& miningFields) {
+  const std::string transText = readStream(trans);
+  const std::string modelText = readStream(model);
+  if (transText.empty()) return kNoTransformation;
+  if (modelText.empty()) return kNoModel;
+  return mergePMML(transText, modelText, output, message, dataFields, derivedFields,
+                   miningFields);
+}
+
+int ConvertTrans::mergePMML(std::istream& trans, std::istream& model, std::ostream& output,
+                            std::string& message, std::vector<TmsEndInfo>& dataFields,
+                            std::vector<TmsEndInfo>& derivedFields,
+                            std::vector<TmsMiningFieldInfo>& miningFields) {
+  const std::string transText = readStream(trans);
+  const std::string modelText = readStream(model);
+  if (transText.empty()) return kNoTransformation;
+  if (modelText.empty()) return kNoModel;
+  std::string text;
+  const int code =
+      mergePMML(transText, modelText, text, message, dataFields, derivedFields, miningFields);
+  if (code == kOk) output << text;
+  return code;
+}
+
+bool ConvertTrans::isValidTransXML(std::string input, int& errorNo, std::string& message) {
+  std::vector<TmsEndInfo> vars;
+  std::string output;
+  errorNo = transform(input, output, message, vars);
+  return errorNo == kOk;
+}
+
+bool ConvertTrans::isValidTransXML(std::istream& input, int& errorNo, std::string& message) {
+  std::vector<TmsEndInfo> vars;
+  std::ostringstream output;
+  errorNo = transform(input, output, message, vars);
+  return errorNo == kOk;
+}
+
+bool ConvertTrans::isValidTransXML(DOMDocument* input, int& errorNo, std::string& message) {
+  std::vector<TmsEndInfo> vars;
+  DOMDocument* output = nullptr;
+  errorNo = transform(input, output, message, vars);
+  if (output != nullptr) output->release();
+  return errorNo == kOk;
+}
+
+int ConvertTrans::getErrorNo(std::string& message) {
+  if (message.empty()) return kOk;
+  if (message.compare(0, sizeof(kTerminatePrefix) - 1, kTerminatePrefix) != 0) return kRunError;
+  // Keep the stylesheet's own message: drop the location details with the
+  // character that separates them, then the engine's prefix and its separator.
+  const std::size_t paren = message.find('(');
+  std::string rest = paren == std::string::npos ? message : message.substr(0, paren - 1);
+  rest = rest.size() > kTerminateCut ? rest.substr(kTerminateCut) : std::string();
+  for (const StylesheetError& error : kStylesheetErrors) {
+    const std::size_t length = std::strlen(error.prefix);
+    if (rest.compare(0, length, error.prefix) == 0) {
+      message = error.keepText ? rest.substr(length) : std::string();
+      return error.code;
+    }
+  }
+  message = rest;
+  return kOtherStylesheetError;
+}
+
+DOMElement* ConvertTrans::getTheElement(DOMNode* start, std::string path, int index) {
+  if (start == nullptr) return nullptr;
+  if (path.empty()) return isElement(start) ? static_cast<DOMElement*>(start) : nullptr;
+  DOMNode* current = start;
+  for (;;) {
+    const std::size_t slash = path.find('/');
+    const std::string step = path.substr(0, slash);
+    const std::string rest = slash == std::string::npos ? std::string() : path.substr(slash + 1);
+    const bool last = rest.empty();
+
+    // Candidates: an element step looks at the current node's children (the
+    // document element for a document node); an attribute step at the current
+    // node and its following siblings.
+    const bool attributeStep = !step.empty() && step[0] == '@';
+    DOMNode* candidate = nullptr;
+    if (attributeStep) {
+      candidate = current;
+    } else if (current->getNodeType() == DOMNode::DOCUMENT_NODE) {
+      candidate = static_cast<DOMDocument*>(current)->getDocumentElement();
+    } else if (current->getNodeType() == DOMNode::ELEMENT_NODE) {
+      candidate = current->getFirstChild();
+    } else {
+      return nullptr;
+    }
+
+    // "@attr=value" compares the attribute's value with the value, both in the
+    // local code page, ignoring case; "@attr" asks only that the attribute exists.
+    std::unique_ptr<XMLText> attribute;
+    std::unique_ptr<XMLText> name;
+    std::string value;
+    bool compareValue = false;
+    if (attributeStep) {
+      const std::size_t equals = step.find('=');
+      attribute = std::make_unique<XMLText>(step.substr(1, equals - 1));
+      if (equals != std::string::npos) {
+        compareValue = true;
+        XMLText xmlValue(step.substr(equals + 1));
+        value = transcode(xmlValue.get());
+      }
+    } else if (step != "*") {
+      name = std::make_unique<XMLText>(step);
+    }
+
+    DOMElement* next = nullptr;
+    int count = 0;
+    for (; candidate != nullptr; candidate = candidate->getNextSibling()) {
+      if (!isElement(candidate)) continue;
+      auto* element = static_cast<DOMElement*>(candidate);
+      bool match;
+      if (attributeStep) {
+        if (compareValue) {
+          match = XMLString::compareIString(
+                      transcode(element->getAttribute(attribute->get())).c_str(),
+                      value.c_str()) == 0;
+        } else {
+          match = element->hasAttribute(attribute->get());
+        }
+      } else {
+        match = name == nullptr || XMLString::equals(element->getNodeName(), name->get());
+      }
+      if (!match) continue;
+      if (!last) {
+        next = element;
+        break;
+      }
+      if (count == index) return element;
+      ++count;
+    }
+    // The first match of an earlier step is final: no other branch is tried.
+    if (next == nullptr) return nullptr;
+    current = next;
+    path = rest;
+  }
+}
+
+DOMElement* ConvertTrans::findElement(DOMElement* parent, DOMElement* element) {
+  if (parent == nullptr || element == nullptr) return nullptr;
+  XMLText nameAttribute("name");
+  const XMLCh* name = element->getAttribute(nameAttribute.get());
+  for (DOMNode* child = parent->getFirstChild(); child != nullptr;
+       child = child->getNextSibling()) {
+    if (!isElement(child)) continue;
+    auto* candidate = static_cast<DOMElement*>(child);
+    if (XMLString::compareIString(candidate->getAttribute(nameAttribute.get()), name) == 0) {
+      return candidate;
+    }
+  }
+  return nullptr;
+}
+
+DOMElement* ConvertTrans::importElement(DOMDocument* document, DOMElement* element) {
+  if (document == nullptr || element == nullptr) return nullptr;
+  auto* copy = static_cast<DOMElement*>(document->importNode(element, false));
+  for (DOMNode* child = element->getFirstChild(); child != nullptr;
+       child = child->getNextSibling()) {
+    switch (child->getNodeType()) {
+      case DOMNode::ELEMENT_NODE:
+        copy->appendChild(importElement(document, static_cast<DOMElement*>(child)));
+        break;
+      case DOMNode::TEXT_NODE:
+        // Layout whitespace and stray punctuation between elements go.
+        if (hasContent(transcode(child->getNodeValue()))) {
+          copy->appendChild(document->importNode(child, true));
+        }
+        break;
+      default:  // comments, CDATA sections, processing instructions
+        break;
+    }
+  }
+  return copy;
+}
+
+std::string ConvertTrans::transcode(const XMLCh* text) {
+  char* converted = norvel::QORVMBTranscodeGeneric(text);
+  std::string result(converted);
+  norvel::QORVMBRelease(&converted);
+  return result;
+}
+
+std::string ConvertTrans::UTF16To8(const XMLCh* text) {
+  std::string result;
+  if (text == nullptr) return result;
+  norvel::QORVMBU16ToU8(result, std::basic_string<XMLCh>(text));
+  return result;
+}

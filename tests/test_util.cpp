@@ -63,6 +63,13 @@ ScopedEnv::~ScopedEnv() {
 ScopedLocale::ScopedLocale(const char* name) {
   old_ = std::setlocale(LC_CTYPE, nullptr);
   ok_ = std::setlocale(LC_CTYPE, name) != nullptr;
+#ifdef PMMLXFORM_TEST_LOCALE_DIR
+  // Fall back to the locales the build compiled for the tests.
+  if (!ok_) {
+    ScopedEnv locpath("LOCPATH", PMMLXFORM_TEST_LOCALE_DIR);
+    ok_ = std::setlocale(LC_CTYPE, name) != nullptr;
+  }
+#endif
 }
 
 ScopedLocale::~ScopedLocale() { std::setlocale(LC_CTYPE, old_.c_str()); }

@@ -77,6 +77,15 @@ TEST_F(TmsRecords, NamesComeBackInUtf8AndTypesInTheLocalCodePage) {
   EXPECT_EQ(vars[0].displayName, "\xC3\x9C" "bersicht");
   EXPECT_EQ(vars[0].dataType, "d?");
   EXPECT_EQ(vars[0].optype, "?");
+
+  testutil::ScopedLocale latin1("en_US.ISO-8859-1");
+  if (!latin1.ok()) GTEST_SKIP() << "no ISO-8859-1 locale";
+  vars.clear();
+  reporter_.getVarsInfo(dictionary, vars);
+  ASSERT_EQ(vars.size(), 1u);
+  EXPECT_EQ(vars[0].name, "gr\xC3\xB6\xC3\x9F" "e");
+  EXPECT_EQ(vars[0].dataType, "d\xE9");
+  EXPECT_EQ(vars[0].optype, "?");
 }
 
 TEST_F(TmsRecords, MiningInfoDefaultsTheUsageToActive) {

@@ -1,6 +1,7 @@
 // Filling the variable and mining-field records from a produced document.
 #include <pmmlxform/convert_trans_to_pmml.h>
 #include <pmmlxform/tms_records.h>
+
 #include <xercesc/dom/DOM.hpp>
 
 #include "trans/convert_trans.h"

@@ -3,13 +3,13 @@
 #include "trans/convert_trans.h"
 
 #include <gtest/gtest.h>
-#include <xercesc/dom/DOM.hpp>
-#include <xercesc/util/PlatformUtils.hpp>
 
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
 
 #include "host/norvel.h"
 #include "tests/test_util.h"
@@ -82,9 +82,8 @@ class Scripted : public Probe {
   }
   using ConvertTrans::transform;
 
-  int mergePMML(DOMDocument* trans, DOMDocument* model, DOMDocument*& output,
-                std::string& message, std::vector<TmsEndInfo>& dataFields,
-                std::vector<TmsEndInfo>& derivedFields,
+  int mergePMML(DOMDocument* trans, DOMDocument* model, DOMDocument*& output, std::string& message,
+                std::vector<TmsEndInfo>& dataFields, std::vector<TmsEndInfo>& derivedFields,
                 std::vector<TmsMiningFieldInfo>& miningFields) override {
     record(trans);
     if (model != nullptr && model->getDocumentElement() != nullptr) {
@@ -186,8 +185,7 @@ TEST(ConvertTrans, BaseMergeAnswersMissingDocumentsThenRunError) {
     std::vector<TmsMiningFieldInfo> mining;
     DOMDocument* result = nullptr;
     std::string message = "before";
-    EXPECT_EQ(convert.mergePMML(c.trans, c.model, result, message, data, derived, mining),
-              c.code);
+    EXPECT_EQ(convert.mergePMML(c.trans, c.model, result, message, data, derived, mining), c.code);
     EXPECT_EQ(message, c.code == 9 ? "run error" : "before");
     EXPECT_EQ(result, nullptr);
   }
@@ -272,7 +270,9 @@ TEST(ConvertTransText, ResultTextIsUtf8) {
   Scripted convert;
   std::vector<TmsEndInfo> vars;
   std::string output, message;
-  const std::string xml = "<PMML><DataField name=\"\xC3\xBC" "ber\"/></PMML>";
+  const std::string xml =
+      "<PMML><DataField name=\"\xC3\xBC"
+      "ber\"/></PMML>";
   EXPECT_EQ(convert.transform(xml, output, message, vars), 0);
   EXPECT_EQ(output, kDeclaration + xml);
 }
@@ -317,8 +317,7 @@ TEST(ConvertTransMerge, TextFormPassesBothDocumentsAndPrettyPrintsTheResult) {
   std::vector<TmsEndInfo> data, derived;
   std::vector<TmsMiningFieldInfo> mining;
   std::string output, message;
-  EXPECT_EQ(convert.mergePMML("<T><a/></T>", "<M><b/></M>", output, message, data, derived,
-                              mining),
+  EXPECT_EQ(convert.mergePMML("<T><a/></T>", "<M><b/></M>", output, message, data, derived, mining),
             4);
   EXPECT_EQ(convert.received, "<T><a/></T>+<M><b/></M>");
   EXPECT_EQ(output, std::string(kDeclaration) + "\n<M>\n\n  <b/>\n\n</M>\n");
@@ -507,8 +506,7 @@ TEST(ConvertTransCopy, CopiesNeverShareTheHeldDescription) {
   EXPECT_FALSE(copy.getNeedMerging());
   ASSERT_NE(copy.held(), nullptr);
   EXPECT_NE(copy.held(), source.held());
-  EXPECT_EQ(toText(copy.held()->getDocumentElement()),
-            toText(source.held()->getDocumentElement()));
+  EXPECT_EQ(toText(copy.held()->getDocumentElement()), toText(source.held()->getDocumentElement()));
 
   // Assignment replaces the target's own description (no leak) with a copy.
   Probe target;
@@ -705,9 +703,14 @@ TEST_F(ElementLookup, MatchesAttributeValuesOutsideAsciiInAUtf8Locale) {
   if (!locale.ok()) GTEST_SKIP() << "no C.UTF-8 locale";
   HardenedDOMParser parser;
   ASSERT_EQ(parser.parseText("<S><F id=\"a\" name=\"\xC3\xA4pfel\"/><F id=\"b\" "
-                             "name=\"\xC3\xBC" "ber\"/></S>"),
+                             "name=\"\xC3\xBC"
+                             "ber\"/></S>"),
             0u);
-  EXPECT_EQ(idOf(probe_.getTheElement(parser.getDocument(), "S/F/@name=\xC3\xBC" "ber", 0)), "b");
+  EXPECT_EQ(idOf(probe_.getTheElement(parser.getDocument(),
+                                      "S/F/@name=\xC3\xBC"
+                                      "ber",
+                                      0)),
+            "b");
   EXPECT_EQ(idOf(probe_.getTheElement(parser.getDocument(), "S/F/@name=\xC3\xBC", 0)), "null");
 }
 

@@ -1,7 +1,6 @@
 // ConvertTransToPMML: construction and copying.
-#include <pmmlxform/convert_trans_to_pmml.h>
-
 #include <gtest/gtest.h>
+#include <pmmlxform/convert_trans_to_pmml.h>
 
 #include <string>
 #include <vector>

@@ -1,12 +1,11 @@
 // Filling the variable and mining-field records from produced documents.
+#include <gtest/gtest.h>
 #include <pmmlxform/convert_trans_to_pmml.h>
 #include <pmmlxform/tms_records.h>
 
-#include <gtest/gtest.h>
-#include <xercesc/dom/DOM.hpp>
-
 #include <string>
 #include <vector>
+#include <xercesc/dom/DOM.hpp>
 
 #include "tests/test_util.h"
 #include "trans/xml_parser.h"
@@ -68,13 +67,18 @@ TEST_F(TmsRecords, NamesComeBackInUtf8AndTypesInTheLocalCodePage) {
   testutil::ScopedLocale locale("C");
   ASSERT_TRUE(locale.ok());
   DOMElement* dictionary = parse(
-      "<DataDictionary><DataField name=\"gr\xC3\xB6\xC3\x9F" "e\" displayName=\"\xC3\x9C"
+      "<DataDictionary><DataField name=\"gr\xC3\xB6\xC3\x9F"
+      "e\" displayName=\"\xC3\x9C"
       "bersicht\" dataType=\"d\xC3\xA9\" optype=\"\xE2\x82\xAC\"/></DataDictionary>");
   std::vector<TmsEndInfo> vars;
   reporter_.getVarsInfo(dictionary, vars);
   ASSERT_EQ(vars.size(), 1u);
-  EXPECT_EQ(vars[0].name, "gr\xC3\xB6\xC3\x9F" "e");
-  EXPECT_EQ(vars[0].displayName, "\xC3\x9C" "bersicht");
+  EXPECT_EQ(vars[0].name,
+            "gr\xC3\xB6\xC3\x9F"
+            "e");
+  EXPECT_EQ(vars[0].displayName,
+            "\xC3\x9C"
+            "bersicht");
   EXPECT_EQ(vars[0].dataType, "d?");
   EXPECT_EQ(vars[0].optype, "?");
 
@@ -83,7 +87,9 @@ TEST_F(TmsRecords, NamesComeBackInUtf8AndTypesInTheLocalCodePage) {
   vars.clear();
   reporter_.getVarsInfo(dictionary, vars);
   ASSERT_EQ(vars.size(), 1u);
-  EXPECT_EQ(vars[0].name, "gr\xC3\xB6\xC3\x9F" "e");
+  EXPECT_EQ(vars[0].name,
+            "gr\xC3\xB6\xC3\x9F"
+            "e");
   EXPECT_EQ(vars[0].dataType, "d\xE9");
   EXPECT_EQ(vars[0].optype, "?");
 }
@@ -104,9 +110,12 @@ TEST_F(TmsRecords, MiningInfoDefaultsTheUsageToActive) {
     const char* name;
     const char* usage;
   };
-  const Expected expected[] = {{"earlier", "active"},         {"a", "active"},
-                               {"b", "active"},               {"c", "predicted"},
-                               {"\xC3\xA9t\xC3\xA9", "supplementary"}, {"", "active"}};
+  const Expected expected[] = {{"earlier", "active"},
+                               {"a", "active"},
+                               {"b", "active"},
+                               {"c", "predicted"},
+                               {"\xC3\xA9t\xC3\xA9", "supplementary"},
+                               {"", "active"}};
   ASSERT_EQ(fields.size(), std::size(expected));
   for (std::size_t i = 0; i < fields.size(); ++i) {
     SCOPED_TRACE(i);

@@ -2,18 +2,17 @@
 // forms, the validity check, error numbering, and the DOM helpers.
 #include "trans/convert_trans.h"
 
-#include <xercesc/dom/DOM.hpp>
-#include <xercesc/framework/MemBufFormatTarget.hpp>
-#include <xercesc/util/PlatformUtils.hpp>
-#include <xercesc/util/XMLString.hpp>
-#include <xercesc/util/XMLUni.hpp>
-
 #include <cstring>
 #include <istream>
 #include <memory>
 #include <ostream>
 #include <sstream>
 #include <vector>
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/framework/MemBufFormatTarget.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/XMLString.hpp>
+#include <xercesc/util/XMLUni.hpp>
 
 #include "host/norvel.h"
 #include "trans/xml_parser.h"
@@ -197,8 +196,8 @@ void ConvertTrans::setNeedMerging(bool value) { needMerging = value; }
 
 bool ConvertTrans::getNeedMerging() { return needMerging; }
 
-int ConvertTrans::transform(DOMDocument* /*input*/, DOMDocument*& /*output*/,
-                            std::string& message, std::vector<TmsEndInfo>& /*vars*/) {
+int ConvertTrans::transform(DOMDocument* /*input*/, DOMDocument*& /*output*/, std::string& message,
+                            std::vector<TmsEndInfo>& /*vars*/) {
   message = "internal error";
   return kBadInput;
 }
@@ -265,8 +264,7 @@ int ConvertTrans::mergePMML(std::istream& trans, std::istream& model, std::strin
   const std::string modelText = readStream(model);
   if (transText.empty()) return kNoTransformation;
   if (modelText.empty()) return kNoModel;
-  return mergePMML(transText, modelText, output, message, dataFields, derivedFields,
-                   miningFields);
+  return mergePMML(transText, modelText, output, message, dataFields, derivedFields, miningFields);
 }
 
 int ConvertTrans::mergePMML(std::istream& trans, std::istream& model, std::ostream& output,
@@ -376,9 +374,9 @@ DOMElement* ConvertTrans::getTheElement(DOMNode* start, std::string path, int in
       bool match;
       if (attributeStep) {
         if (compareValue) {
-          match = XMLString::compareIString(
-                      transcode(element->getAttribute(attribute->get())).c_str(),
-                      value.c_str()) == 0;
+          match =
+              XMLString::compareIString(transcode(element->getAttribute(attribute->get())).c_str(),
+                                        value.c_str()) == 0;
         } else {
           match = element->hasAttribute(attribute->get());
         }

@@ -5,9 +5,9 @@
 // helpers the conversion code shares.
 
 #include <pmmlxform/convert_trans.h>
-#include <xercesc/util/XercesDefs.hpp>
 
 #include <string>
+#include <xercesc/util/XercesDefs.hpp>
 
 // Owns the XML text made from one 8-bit text in the local code page; releases
 // it when destroyed. Used to build element, attribute and feature names.

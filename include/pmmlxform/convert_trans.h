@@ -16,11 +16,11 @@
 
 #include <pmmlxform/export.h>
 #include <pmmlxform/tms_records.h>
-#include <xercesc/util/XercesDefs.hpp>
 
 #include <iosfwd>
 #include <string>
 #include <vector>
+#include <xercesc/util/XercesDefs.hpp>
 
 XERCES_CPP_NAMESPACE_BEGIN
 class DOMDocument;
@@ -58,8 +58,7 @@ class PMMLXFORM_API ConvertTrans {
   // document or one without document element, else "run error", 9.
   virtual int mergePMML(xercesc::DOMDocument* trans, xercesc::DOMDocument* model,
                         xercesc::DOMDocument*& output, std::string& message,
-                        std::vector<TmsEndInfo>& dataFields,
-                        std::vector<TmsEndInfo>& derivedFields,
+                        std::vector<TmsEndInfo>& dataFields, std::vector<TmsEndInfo>& derivedFields,
                         std::vector<TmsMiningFieldInfo>& miningFields);
   // Text form: writes the pretty-printed result into `output` whenever a result
   // document exists. Text that is not well-formed XML counts as a missing
@@ -69,9 +68,8 @@ class PMMLXFORM_API ConvertTrans {
                 std::vector<TmsMiningFieldInfo>& miningFields);
   // Stream forms: read both streams whole; 6 for an empty transformation
   // stream, 7 for an empty model stream, else the text form.
-  int mergePMML(std::istream& trans, std::istream& model, std::string& output,
-                std::string& message, std::vector<TmsEndInfo>& dataFields,
-                std::vector<TmsEndInfo>& derivedFields,
+  int mergePMML(std::istream& trans, std::istream& model, std::string& output, std::string& message,
+                std::vector<TmsEndInfo>& dataFields, std::vector<TmsEndInfo>& derivedFields,
                 std::vector<TmsMiningFieldInfo>& miningFields);
   // Writes the result to `output` only on 0.
   int mergePMML(std::istream& trans, std::istream& model, std::ostream& output,
@@ -111,8 +109,7 @@ class PMMLXFORM_API ConvertTrans {
   // A copy of `element` owned by `document`, not attached anywhere; keeps
   // element children and text children holding a letter, digit or "."; drops
   // everything else.
-  xercesc::DOMElement* importElement(xercesc::DOMDocument* document,
-                                     xercesc::DOMElement* element);
+  xercesc::DOMElement* importElement(xercesc::DOMDocument* document, xercesc::DOMElement* element);
   // XML text to the local code page, and to UTF-8. Null gives the empty text.
   std::string transcode(const XMLCh* text);
   std::string UTF16To8(const XMLCh* text);

@@ -298,6 +298,18 @@ TEST(ConvertTransStream, ReadsWholeStreamAndWritesOnlyOnSuccess) {
   }
 }
 
+TEST(ConvertTransStream, NulBytesMakeTheInputInvalidInsteadOfSplicingIt) {
+  // Dropping what follows a NUL within its chunk would turn this into "<a/>".
+  Scripted convert;
+  std::vector<TmsEndInfo> vars;
+  std::string message;
+  std::istringstream in(std::string("<a/>\0<b>junk</b>", 16));
+  std::ostringstream out;
+  EXPECT_EQ(convert.transform(in, out, message, vars), 1);
+  EXPECT_EQ(convert.calls, 0);
+  EXPECT_EQ(out.str(), "");
+}
+
 // ---------------------------------------------------------------------------
 // mergePMML: text and stream forms
 

@@ -57,7 +57,14 @@ TEST_F(XmlParser, AcceptsWellFormedDocumentsWithInternalEntitiesAndCharacterRefe
 }
 
 TEST_F(XmlParser, RefusesMalformedInput) {
-  for (const char* xml : {"", "<a>", "<a></b>", "not xml", "<a x='1' x='2'/>"}) {
+  const std::string inputs[] = {"",
+                                "<a>",
+                                "<a></b>",
+                                "not xml",
+                                "<a x='1' x='2'/>",
+                                std::string("<a/>\0<b>junk</b>", 16),
+                                std::string("<a>x\0y</a>", 10)};
+  for (const auto& xml : inputs) {
     SCOPED_TRACE(xml);
     HardenedDOMParser parser;
     EXPECT_GT(parser.parseText(xml), 0u);
@@ -86,6 +93,15 @@ TEST_F(XmlParser, NeverReadsExternalEntitiesOrDtds) {
   ASSERT_EQ(parser.parseText("<!DOCTYPE r SYSTEM 'file://" + dtd + "'><r>a&leak;</r>"), 0u);
   EXPECT_EQ(rootText(parser), "a");
   EXPECT_FALSE(parser.getDocument()->getDocumentElement()->hasAttribute(u"leaked"));
+}
+
+TEST_F(XmlParser, AcceptsUtf16DocumentsWithTheirZeroBytes) {
+  const std::string le("\xFF\xFE<\0r\0/\0>\0", 10);
+  const std::string be("\xFE\xFF\0<\0r\0/\0>", 10);
+  for (const auto& xml : {le, be}) {
+    HardenedDOMParser parser;
+    EXPECT_EQ(parser.parseText(xml), 0u);
+  }
 }
 
 TEST_F(XmlParser, RefusesBillionLaughsQuickly) {

@@ -62,17 +62,18 @@ constexpr StylesheetError kStylesheetErrors[] = {
     {"CVT_ConvertErr:", kConvertError, false},
 };
 
-// Reads the whole stream in chunks of at most 1023 characters; each chunk
-// contributes its characters up to its first NUL byte.
+// Reads the whole stream in chunks of at most 1023 characters. Every byte
+// read is kept, NUL bytes included: dropping the rest of a chunk at a NUL
+// would splice the pieces around it into a different document, while keeping
+// it lets the parser refuse the text as the invalid XML it is.
 std::string readStream(std::istream& in) {
   std::string text;
-  char buffer[1024];
+  char buffer[1023];
   for (;;) {
-    in.read(buffer, sizeof(buffer) - 1);
+    in.read(buffer, sizeof(buffer));
     const std::streamsize got = in.gcount();
     if (got <= 0) break;
-    buffer[got] = '\0';
-    text.append(buffer);
+    text.append(buffer, static_cast<std::size_t>(got));
   }
   return text;
 }
@@ -128,7 +129,8 @@ std::string serialise(DOMDocument* document, bool prettyPrint) {
     }
   }
   serializer->write(document, output.get());
-  return std::string(reinterpret_cast<const char*>(target.getRawBuffer()));
+  // Take every byte written: an encoding with zero bytes (UTF-16) must not be cut.
+  return std::string(reinterpret_cast<const char*>(target.getRawBuffer()), target.getLen());
 }
 
 // Serialises a result document into `text`, then destroys the document.

@@ -5,6 +5,8 @@
 #include <xercesc/internal/XMLScanner.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 
+#include <cstring>
+
 namespace pmmlxform {
 
 using xercesc::XercesDOMParser;
@@ -25,9 +27,27 @@ HardenedDOMParser::HardenedDOMParser() {
 
 HardenedDOMParser::~HardenedDOMParser() = default;
 
+namespace {
+
+// True when the text starts as a UTF-16 or UTF-32 document would (a byte order
+// mark, or "<" / "<?" with zero bytes beside them); only those may hold zero bytes.
+bool wideEncoding(const unsigned char* b, std::size_t size) {
+  if (size >= 2 && ((b[0] == 0xFE && b[1] == 0xFF) || (b[0] == 0xFF && b[1] == 0xFE))) return true;
+  if (size >= 4 && b[0] == 0 && b[1] == 0 && b[2] == 0 && b[3] == '<') return true;
+  if (size >= 4 && b[0] == '<' && b[1] == 0 && b[2] == 0 && b[3] == 0) return true;
+  if (size >= 2 && ((b[0] == 0 && b[1] == '<') || (b[0] == '<' && b[1] == 0))) return true;
+  return false;
+}
+
+}  // namespace
+
 std::size_t HardenedDOMParser::parseBytes(const char* bytes, std::size_t size) {
-  xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte*>(bytes), size, "",
-                                    false);
+  const auto* data = reinterpret_cast<const XMLByte*>(bytes);
+  // A zero byte is never part of an 8-bit XML text, but the scanner takes one
+  // after the document element for the end of input and ignores what follows.
+  // Parse an empty text instead, which fails like any other malformed input.
+  if (!wideEncoding(data, size) && std::memchr(bytes, 0, size) != nullptr) size = 0;
+  xercesc::MemBufInputSource source(data, size, "", false);
   parse(source);
   return getErrorCount();
 }

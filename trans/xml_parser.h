@@ -10,6 +10,7 @@
 //   laughs" documents in milliseconds;
 // - elements nested deeper than kMaxElementDepth are a parse error, because the
 //   library's later passes over the DOM recurse.
+// - an 8-bit text holding a zero byte is refused (parseBytes/parseText).
 // Every refusal shows as getErrorCount() > 0 and the parse stops there, exactly
 // like a well-formedness error; the parser throws nothing of its own.
 // Internal entities within the cap and character references keep working;
@@ -44,6 +45,8 @@ class HardenedDOMParser : public xercesc::XercesDOMParser {
 
   // Parses `size` bytes at `bytes` (not copied; must outlive the call).
   // Returns the parser's error count: 0 means getDocument() holds the document.
+  // An 8-bit text holding a zero byte is refused (the scanner alone would drop
+  // whatever follows a zero byte after the document element).
   std::size_t parseBytes(const char* bytes, std::size_t size);
   std::size_t parseText(const std::string& text) { return parseBytes(text.data(), text.size()); }
 

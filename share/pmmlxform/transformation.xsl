@@ -794,6 +794,12 @@
       </xsl:if>
     </xsl:variable>
     <xsl:choose>
+      <xsl:when test="@closure = 'closedClosed' and string(@leftMargin) != '' and @leftMargin = @rightMargin">
+        <Apply function="equal">
+          <FieldRef field="{$field}"/>
+          <Constant dataType="double"><xsl:value-of select="@leftMargin"/></Constant>
+        </Apply>
+      </xsl:when>
       <xsl:when test="string(@leftMargin) != '' and string(@rightMargin) != ''">
         <Apply function="and"><xsl:copy-of select="$left"/><xsl:copy-of select="$right"/></Apply>
       </xsl:when>
@@ -810,7 +816,7 @@
        - Nothing else to say: $core alone, with defaultValue for an else
          value.
        - Otherwise: if(isNotMissing(core), core, rest), where rest gives
-         missing for the system-missing conditions, the source for the copy
+         the source for the copy conditions, missing for the system-missing
          conditions, and the else result (value, copy or missing) for all
          other values. -->
   <xsl:template name="assemble">
@@ -845,8 +851,10 @@
     </xsl:variable>
     <xsl:variable name="rest">
       <xsl:choose>
-        <xsl:when test="$sysmisTests and xalan:nodeset($afterCopy)/*">
-          <!-- "if" without else gives missing when its condition fails. -->
+        <xsl:when test="$sysmisTests and xalan:nodeset($elseExpr)/*">
+          <!-- Only an else result can reach a system-missing value here: the
+               resolved copy intervals do not overlap the system-missing ones.
+               "if" without else gives missing when its condition fails. -->
           <Apply function="if">
             <Apply function="not">
               <xsl:call-template name="any-of"><xsl:with-param name="tests" select="$sysmisTests"/></xsl:call-template>

@@ -9,7 +9,8 @@
 #     script for the examples), and, stamped as the library stamps it, is valid
 #     PMML 4.3;
 #  3. every bad_*.xml description stops with the message its "expect:" comment
-#     names, prefix first.
+#     names, prefix first;
+#  and accumulate/second.xml fails alone but converts appended to first.xml.
 # Usage: run.sh [SOURCE_DIR]. Exit 0 when all pass, 1 on a failure, 77 when
 # Xalan or xmllint is not installed.
 set -u
@@ -32,15 +33,26 @@ fail() { echo "FAIL $*"; failures=$((failures + 1)); }
 xpath() { xmllint --xpath "$2" "$1" 2>/dev/null; }
 
 descriptions=("$src"/share/pmmlxform/examples/*.xml "$src"/tests/data/transform/*.xml)
+accumulate=$src/tests/data/transform/accumulate
+
+# Accumulation: second.xml fails alone (it uses a target of first.xml) and
+# is converted below as part of first.xml with its entries appended.
+if Xalan -o "$work/accumulated.xml" -p next "'$accumulate/second.xml'" "$accumulate/first.xml" \
+     "$here/accumulate.xsl" >"$work/log" 2>&1; then
+  accumulated=("$work/accumulated.xml")
+else
+  fail "accumulating $accumulate/second.xml onto first.xml: $(cat "$work/log")"
+  accumulated=()
+fi
 
 # 1. The schema accepts every description, the bad ones included: their
 #    faults are the kind only the stylesheet can see.
-for f in "${descriptions[@]}"; do
+for f in "${descriptions[@]}" "$accumulate"/*.xml "${accumulated[@]}"; do
   xmllint --noout --schema "$xsd" "$f" >"$work/log" 2>&1 || fail "$f: not valid against the description schema: $(cat "$work/log")"
 done
 
 # 2. Good descriptions.
-for f in "${descriptions[@]}"; do
+for f in "${descriptions[@]}" "$accumulate/first.xml" "${accumulated[@]}"; do
   name=$(basename "$f" .xml)
   [[ $name == bad_* ]] && continue
   before=$failures
@@ -68,9 +80,9 @@ for f in "${descriptions[@]}"; do
 done
 
 # 3. Bad descriptions stop with the expected message.
-for f in "$src"/tests/data/transform/bad_*.xml; do
+for f in "$src"/tests/data/transform/bad_*.xml "$accumulate/second.xml"; do
   name=$(basename "$f" .xml)
-  expected=$(sed -n 's/^<!-- expect: \(.*\) -->$/\1/p' "$f")
+  expected=$(sed -n 's/^\(<!--\)\{0,1\} *expect: \(.*\)$/\2/p' "$f" | sed 's/ -->$//')
   [[ -n $expected ]] || { fail "$f: no expect: comment"; continue; }
   if Xalan -o "$work/bad.xml" "$f" "$here/harness.xsl" >"$work/log" 2>&1; then
     fail "$f: converted, but should have stopped with: $expected"

@@ -76,7 +76,7 @@
   <!-- Small helpers                                                       -->
   <!-- ================================================================== -->
 
-  <!-- How an entry is named in messages: "entry 3, Recode into 'x'". -->
+  <!-- How an entry is named in messages: entry 3, Recode into "x". -->
   <xsl:template name="entry-label">
     <xsl:param name="entry" select="."/>
     <xsl:value-of select="concat('entry ', count($entry/preceding-sibling::*) + 1, ', ', local-name($entry))"/>

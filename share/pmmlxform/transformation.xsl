@@ -616,10 +616,10 @@
   <!-- ~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~ -->
 
   <!-- The one call of the extension function: resolves the recode items in
-       $spec and writes the Extension and DiscretizeBin elements it returns. -->
+       $items and writes the Extension and DiscretizeBin elements it returns. -->
   <xsl:template name="resolve-intervals">
-    <xsl:param name="spec"/>
-    <xsl:copy-of select="xalan:intervals($spec)"/>
+    <xsl:param name="items"/>
+    <xsl:copy-of select="xalan:intervals($items)"/>
   </xsl:template>
 
   <xsl:template name="interval-of">
@@ -692,7 +692,7 @@
     <xsl:param name="source"/>
     <xsl:variable name="key" select="translate($source, $upper, $lower)"/>
     <!-- The rules' items in order, then the source's missing values. -->
-    <xsl:variable name="specTree">
+    <xsl:variable name="recodeItems">
       <xsl:apply-templates select="Rule/Value | Rule/Range | Rule/SystemMissing | Rule/Missing | Rule/Else"
                            mode="recode-item"/>
       <xsl:variable name="declared" select="$entries[self::Variable][translate(@name, $upper, $lower) = $key][1]"/>
@@ -707,7 +707,7 @@
     </xsl:variable>
     <xsl:variable name="resolvedTree">
       <xsl:call-template name="resolve-intervals">
-        <xsl:with-param name="spec" select="xalan:nodeset($specTree)/*"/>
+        <xsl:with-param name="items" select="xalan:nodeset($recodeItems)/*"/>
       </xsl:call-template>
     </xsl:variable>
     <xsl:variable name="resolved" select="xalan:nodeset($resolvedTree)/*"/>

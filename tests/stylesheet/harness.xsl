@@ -11,8 +11,8 @@
   <xsl:import href="../../share/pmmlxform/transformation.xsl"/>
 
   <xsl:template name="resolve-intervals">
-    <xsl:param name="spec"/>
-    <xsl:for-each select="$spec[self::Extension]">
+    <xsl:param name="items"/>
+    <xsl:for-each select="$items[self::Extension]">
       <Extension extender="pmmlxform" name="{@name}">
         <xsl:if test="string(@value) != '' or @name = 'mapSysmisTo'">
           <xsl:attribute name="value"><xsl:value-of select="@value"/></xsl:attribute>
@@ -20,7 +20,7 @@
         <xsl:copy-of select="Interval"/>
       </Extension>
     </xsl:for-each>
-    <xsl:for-each select="$spec[self::DiscretizeBin]">
+    <xsl:for-each select="$items[self::DiscretizeBin]">
       <DiscretizeBin binValue="{@binValue}">
         <xsl:copy-of select="Interval"/>
       </DiscretizeBin>

@@ -278,7 +278,6 @@ TEST_F(ConvertXml, ConcurrentConversionsAreSerialisedNotCorrupted) {
   // Each thread hands the function a different bin so that a result built in
   // the other thread's transformer would show.
   auto work = [](int id, int rounds, int* good) {
-    pmmlxform::XmlPlatformGuard platform;
     const std::string value = std::to_string(id);
     pmmlxform::HardenedDOMParser parser;
     parser.parseText("<Spec><DiscretizeBin binValue='" + value +

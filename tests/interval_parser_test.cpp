@@ -80,6 +80,12 @@ TEST(IntervalArithmetic, ExpandsExponentNotationToPlainDecimals) {
     EXPECT_EQ(IntervalParser::expandNumber(c.text), c.expanded);
   }
   EXPECT_EQ(IntervalParser::expandNumber("1.5E308"), "15" + std::string(307, '0'));
+  // A long mantissa is shifted in one step, not one place at a time.
+  const std::string digits(200000, '7');
+  EXPECT_EQ(IntervalParser::expandNumber(digits + "E-999"),
+            digits.substr(0, 200000 - 999) + "." + digits.substr(0, 999));
+  EXPECT_EQ(IntervalParser::expandNumber("-0." + digits + "E-999"),
+            "-0." + std::string(999, '0') + digits);
 }
 
 TEST(IntervalArithmetic, ComparesMarginsNumericallyBetweenLowestAndHighest) {

@@ -14,6 +14,7 @@
 #include <xalanc/XalanTransformer/XalanTransformer.hpp>
 #include <xercesc/sax2/ContentHandler.hpp>
 
+#include <algorithm>
 #include <climits>
 #include <cstddef>
 #include <string>
@@ -171,26 +172,41 @@ std::string IntervalParser::expandNumber(const std::string& text) {
   }
   if (mantissa.empty()) return "0";
 
-  for (long i = 0; i < exponent; ++i) {
-    const std::size_t point = mantissa.find('.');
-    if (point == std::string::npos) {
-      mantissa.push_back('0');
-    } else if (point + 1 == mantissa.size()) {
-      mantissa.back() = '0';
+  // Move the point by the exponent. Computed in one step rather than one place
+  // at a time, so a long mantissa costs linear time; the results are those of
+  // shifting place by place: a point that runs off the right end leaves zeros,
+  // and moving left past the first character builds a "0." prefix.
+  std::size_t point = mantissa.find('.');
+  if (exponent > 0) {
+    if (point == std::string::npos) point = mantissa.size();
+    else mantissa.erase(point, 1);
+    const std::size_t target = point + static_cast<std::size_t>(exponent);
+    if (target < mantissa.size()) {
+      mantissa.insert(target, 1, '.');
     } else {
-      std::swap(mantissa[point], mantissa[point + 1]);
+      mantissa.append(target - mantissa.size(), '0');
     }
-  }
-  for (long i = 0; i > exponent; --i) {
-    const std::size_t point = mantissa.find('.');
-    if (point == std::string::npos) {
-      mantissa.insert(mantissa.size() - 1, 1, '.');
-    } else if (point == 0) {
+  } else if (exponent < 0) {
+    std::size_t steps = static_cast<std::size_t>(-exponent);
+    if (point == std::string::npos) {  // the first step puts it before the last character
+      point = mantissa.size() - 1;
+      mantissa.insert(point, 1, '.');
+      --steps;
+    }
+    const std::size_t left = std::min(steps, point > 1 ? point - 1 : 0);
+    if (left > 0) {
+      mantissa.erase(point, 1);
+      point -= left;
+      mantissa.insert(point, 1, '.');
+      steps -= left;
+    }
+    if (steps > 0 && point == 0) {
       mantissa.replace(0, 1, "0.0");
-    } else if (point == 1) {
-      mantissa = "0." + mantissa.substr(0, 1) + mantissa.substr(2);
-    } else {
-      std::swap(mantissa[point - 1], mantissa[point]);
+      point = 1;
+      --steps;
+    }
+    if (steps > 0) {  // point second: each step moves the first character behind it
+      mantissa = "0." + std::string(steps - 1, '0') + mantissa.substr(0, 1) + mantissa.substr(2);
     }
   }
   if (!mantissa.empty() && mantissa.back() == '.') mantissa.pop_back();
@@ -651,6 +667,11 @@ xalanc::XObjectPtr IntervalParser::execute(xalanc::XPathExecutionContext& execut
   // The transformer owns the builder and its document until it is destroyed,
   // so the returned nodes outlive this call.
   xalanc::XalanDocumentBuilder* builder = transformer->createDocumentBuilder();
+  if (builder == nullptr) {
+    reportError(executionContext, context, locator,
+                u"The interval-parse() function could not build its result!");
+    return executionContext.getXObjectFactory().createNodeSet(result);
+  }
   FragmentWriter(*builder->getContentHandler()).write(items);
   items.clear();
 

@@ -8,6 +8,7 @@
 #include <iostream>
 #include <memory>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -263,6 +264,28 @@ TEST_F(ConvertXml, TerminatingMessageArrivesInTheFormErrorNumbersExpect) {
     <xsl:template match="/"><xsl:message terminate="yes">CVT_ReVarsErr:v1</xsl:message>
     </xsl:template></xsl:stylesheet>)xsl");
   EXPECT_EQ(out.error.rfind("ElemMessageTerminateExpression:", 0), 0u) << out.error;
+}
+
+// A stream whose reads fail with a standard exception.
+class ThrowingBuffer : public std::streambuf {
+ protected:
+  int_type underflow() override { throw std::runtime_error("stylesheet unreadable"); }
+};
+
+TEST_F(ConvertXml, StandardExceptionBecomesMessageAndCleansUp) {
+  pmmlxform::HardenedDOMParser parser;
+  ASSERT_EQ(parser.parseText("<a/>"), 0u);
+  ThrowingBuffer buffer;
+  std::istream stylesheet(&buffer);
+  stylesheet.exceptions(std::ios::badbit);
+  DOMDocument* result = nullptr;
+  std::streambuf* const before = std::cerr.rdbuf();
+  ConvertByXSLT converter;
+  EXPECT_EQ(converter.convert(parser.getDocument(), stylesheet, result),
+            "ConvertByXSLTException:stylesheet unreadable");
+  EXPECT_EQ(result, nullptr);
+  EXPECT_EQ(std::cerr.rdbuf(), before);
+  EXPECT_EQ(ConvertByXSLT::currentTransformer.load(), nullptr);
 }
 
 TEST_F(ConvertXml, RejectsMissingSource) {

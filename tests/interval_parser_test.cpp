@@ -219,6 +219,10 @@ TEST(IntervalArithmetic, TrimsLaterIntervalAgainstEarlierOne) {
       {"starts inside B, open", bin("1", "openClosed", "10", "30"),
        bin("2", "closedClosed", "5", "20"), TrimOutcome::keep, bin("2", "closedClosed", "5", "10"),
        none},
+      // An earlier interval that runs backwards covers nothing.
+      {"earlier interval runs backwards", bin("1", "closedClosed", "20", "1"),
+       bin("2", "closedClosed", "0", "10"), TrimOutcome::keep, bin("2", "closedClosed", "0", "10"),
+       none},
       // Items without interval are never touched.
       {"later item without interval", bin("1", "closedClosed", "0", "10"), key("mapElseTo", "9"),
        TrimOutcome::keep, key("mapElseTo", "9"), none},
@@ -319,6 +323,9 @@ TEST(RecodeKeys, ResolvesOverlapsFirstItemWins) {
        {bin("a", "closedClosed", "2", "3"), bin("b", "closedClosed", "6", "7"),
         bin("c", "closedOpen", "0", "2"), bin("c", "openOpen", "3", "6"),
         bin("c", "openClosed", "7", "10")}},
+      {"backwards intervals end the pass",
+       {bin("a", "closedClosed", "20", "1"), bin("b", "closedClosed", "10", "5")},
+       {bin("a", "closedClosed", "20", "1"), bin("b", "closedClosed", "10", "5")}},
       {"single item", {bin("1", "closedClosed", "0", "5")}, {bin("1", "closedClosed", "0", "5")}},
   };
   for (const auto& c : cases) {

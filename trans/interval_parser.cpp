@@ -237,6 +237,10 @@ TrimOutcome IntervalParser::trimInterval(const IntervalItem& a, IntervalItem& b,
       b.rightMargin.empty()) {
     return TrimOutcome::keep;
   }
+  // An earlier interval whose start lies above its end covers no value. Cutting
+  // it out would stretch the later item over values it never had, and a split
+  // piece would be split again without end.
+  if (compareMargins(a.leftMargin, a.rightMargin) > 0) return TrimOutcome::keep;
   const int start = compareMargins(a.leftMargin, b.leftMargin);
   if (start == 0 && a.leftClosure == "closed") b.leftClosure = "open";
 

@@ -86,6 +86,8 @@ TEST(IntervalArithmetic, ExpandsExponentNotationToPlainDecimals) {
             digits.substr(0, 200000 - 999) + "." + digits.substr(0, 999));
   EXPECT_EQ(IntervalParser::expandNumber("-0." + digits + "E-999"),
             "-0." + std::string(999, '0') + digits);
+  EXPECT_EQ(IntervalParser::expandNumber("0." + std::string(100000, '0') + "5E1"),
+            "0." + std::string(99999, '0') + "5");
 }
 
 TEST(IntervalArithmetic, ComparesMarginsNumericallyBetweenLowestAndHighest) {

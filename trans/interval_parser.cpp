@@ -160,15 +160,23 @@ std::string IntervalParser::expandNumber(const std::string& text) {
     negative = true;
     mantissa.erase(0, 1);
   }
-  while (!mantissa.empty() && mantissa[0] == '0') {
-    mantissa.erase(0, 1);
-    if (!mantissa.empty() && mantissa[0] == '.') {
-      mantissa.erase(0, 1);
-      if (!mantissa.empty()) {
-        mantissa.insert(1, 1, '.');
-        --exponent;
-      }
+  // Strip leading zeros. Zeros that run into the point continue into the
+  // fraction: the first other digit becomes the units digit, and the exponent
+  // drops by one for it and for every zero before it after the point.
+  const std::size_t zeros = mantissa.find_first_not_of('0');
+  if (zeros == std::string::npos) {
+    mantissa.clear();
+  } else if (zeros > 0 && mantissa[zeros] == '.') {
+    const std::string fraction = mantissa.substr(zeros + 1);
+    const std::size_t lead = fraction.find_first_not_of('0');
+    if (lead == std::string::npos) {
+      mantissa.clear();
+    } else {
+      mantissa = fraction.substr(lead, 1) + "." + fraction.substr(lead + 1);
+      exponent -= static_cast<long>(lead) + 1;
     }
+  } else {
+    mantissa.erase(0, zeros);
   }
   if (mantissa.empty()) return "0";
 
@@ -178,8 +186,11 @@ std::string IntervalParser::expandNumber(const std::string& text) {
   // and moving left past the first character builds a "0." prefix.
   std::size_t point = mantissa.find('.');
   if (exponent > 0) {
-    if (point == std::string::npos) point = mantissa.size();
-    else mantissa.erase(point, 1);
+    if (point == std::string::npos) {
+      point = mantissa.size();
+    } else {
+      mantissa.erase(point, 1);
+    }
     const std::size_t target = point + static_cast<std::size_t>(exponent);
     if (target < mantissa.size()) {
       mantissa.insert(target, 1, '.');

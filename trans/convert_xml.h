@@ -1,0 +1,60 @@
+#ifndef PMMLXFORM_TRANS_CONVERT_XML_H_
+#define PMMLXFORM_TRANS_CONVERT_XML_H_
+
+// Runs an XSLT stylesheet over a DOM document and hands the output back as a
+// new DOM document. ConvertXML keeps the XML platform initialised while a
+// converter exists; ConvertByXSLT is the XSLT engine's converter, which offers
+// the stylesheet the extension function "intervals" (IntervalParser) in the
+// Xalan extension namespace.
+//
+// One transformation runs at a time in the process: the running transformer
+// is published in currentTransformer (the extension function builds its result
+// there) and the process's standard error stream is captured while the engine
+// runs. Concurrent convert calls from different threads wait for each other.
+
+#include <xalanc/Include/PlatformDefinitions.hpp>
+#include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMNode.hpp>
+
+#include <atomic>
+#include <istream>
+#include <string>
+
+namespace XALAN_CPP_NAMESPACE {
+class XalanTransformer;
+}
+
+class ConvertXML {
+ public:
+  ConvertXML();
+  virtual ~ConvertXML();
+  ConvertXML(const ConvertXML&) = delete;
+  ConvertXML& operator=(const ConvertXML&) = delete;
+
+  // Converts the document `source` with the stylesheet text read from
+  // `stylesheet`. Returns the empty text on success, with a new document in
+  // `result` (owned by the caller; null when the output is not a well-formed
+  // document); otherwise an error text, `result` left untouched.
+  virtual std::string convert(xercesc::DOMNode* source, std::istream& stylesheet,
+                              xercesc::DOMDocument*& result) = 0;
+};
+
+class ConvertByXSLT : public ConvertXML {
+ public:
+  ConvertByXSLT();
+  ~ConvertByXSLT() override;
+
+  // Error texts: the engine's last error, or "ConvertByXSLTException:" followed
+  // by the text of a standard exception met on the way.
+  std::string convert(xercesc::DOMNode* source, std::istream& stylesheet,
+                      xercesc::DOMDocument*& result) override;
+
+  // Set once the XSLT engine has been initialised (by the first converter);
+  // the engine then stays initialised until the process ends.
+  static bool xsltEngineReady;
+
+  // The transformer of the conversion now running, null otherwise.
+  static std::atomic<xalanc::XalanTransformer*> currentTransformer;
+};
+
+#endif  // PMMLXFORM_TRANS_CONVERT_XML_H_

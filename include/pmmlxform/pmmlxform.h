@@ -10,5 +10,6 @@
 
 #include <pmmlxform/export.h>
 #include <pmmlxform/version.h>
+#include <pmmlxform/adp_convert.h>
 
 #endif  // PMMLXFORM_PMMLXFORM_H_

@@ -80,31 +80,43 @@ void ADPBaseNode::setAttributeValue(xercesc::DOMNode* node, const std::string& n
 
 namespace {
 
-// The first element at or after `node` (siblings onwards) whose name matches;
-// an empty name matches every element.
-template <typename NameOf>
-xercesc::DOMNode* elementFrom(xercesc::DOMNode* node, const std::string& name, NameOf nameOf) {
-  for (; node != nullptr; node = node->getNextSibling()) {
-    if (node->getNodeType() != xercesc::DOMNode::ELEMENT_NODE) continue;
-    if (name.empty() || nameOf(node) == name) return node;
+bool isAscii(const std::string& text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
   }
-  return nullptr;
+  return true;
+}
+
+// An ASCII name equals a DOM name exactly when their characters do, whatever
+// the encoding; comparing them directly spares a conversion per element.
+bool equalsAscii(const XMLCh* domName, const std::string& name) {
+  std::size_t i = 0;
+  for (; i < name.size(); ++i) {
+    if (domName[i] != static_cast<XMLCh>(name[i])) return false;
+  }
+  return domName[i] == 0;
 }
 
 }  // namespace
 
+xercesc::DOMNode* ADPBaseNode::elementFrom(xercesc::DOMNode* node, const std::string& name) const {
+  const bool ascii = isAscii(name);
+  for (; node != nullptr; node = node->getNextSibling()) {
+    if (node->getNodeType() != xercesc::DOMNode::ELEMENT_NODE) continue;
+    if (name.empty()) return node;
+    if (ascii ? equalsAscii(node->getNodeName(), name) : nodeName(node) == name) return node;
+  }
+  return nullptr;
+}
+
 xercesc::DOMNode* ADPBaseNode::firstChildElement(const xercesc::DOMNode* parent,
                                                  const std::string& name) const {
-  if (parent == nullptr) return nullptr;
-  return elementFrom(parent->getFirstChild(), name,
-                     [this](const xercesc::DOMNode* n) { return nodeName(n); });
+  return parent == nullptr ? nullptr : elementFrom(parent->getFirstChild(), name);
 }
 
 xercesc::DOMNode* ADPBaseNode::nextSiblingElement(const xercesc::DOMNode* node,
                                                   const std::string& name) const {
-  if (node == nullptr) return nullptr;
-  return elementFrom(node->getNextSibling(), name,
-                     [this](const xercesc::DOMNode* n) { return nodeName(n); });
+  return node == nullptr ? nullptr : elementFrom(node->getNextSibling(), name);
 }
 
 std::string ADPBaseNode::nodeName(const xercesc::DOMNode* node) const {

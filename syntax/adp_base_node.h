@@ -76,6 +76,9 @@ class ADPBaseNode {
                                       const std::string& name) const;
   xercesc::DOMNode* nextSiblingElement(const xercesc::DOMNode* node, const std::string& name) const;
   std::string nodeName(const xercesc::DOMNode* node) const;
+  // The first element at or after `node` (siblings onwards) with the name;
+  // an empty name matches every element.
+  xercesc::DOMNode* elementFrom(xercesc::DOMNode* node, const std::string& name) const;
   static bool hasChildNodes(const xercesc::DOMNode* node);
 
   // True when `name` (in this node's encoding) can be written as a variable name.

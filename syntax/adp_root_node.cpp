@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <memory>
 #include <xercesc/dom/DOM.hpp>
+#include <xercesc/util/XMLString.hpp>
 
 #include "syntax/adp_derived_node.h"
 #include "syntax/adp_result_codes.h"
@@ -20,6 +21,17 @@ constexpr std::size_t kRoleLineLength = 80;
 bool isFieldReference(const std::string& name) {
   for (const char* r : kFieldReferences) {
     if (name == r) return true;
+  }
+  return false;
+}
+
+// The same names in UTF-16, for the searches that visit many elements.
+constexpr const XMLCh* kFieldReferences16[] = {u"FieldRef", u"Discretize", u"FieldColumnPair",
+                                               u"NormContinuous"};
+
+bool isFieldReference16(const XMLCh* name) {
+  for (const XMLCh* r : kFieldReferences16) {
+    if (xercesc::XMLString::equals(name, r)) return true;
   }
   return false;
 }
@@ -145,39 +157,87 @@ int ADPRootNode::convertFields(xercesc::DOMNode* container, std::string& errorPa
 }
 
 bool ADPRootNode::isFieldUsed(xercesc::DOMNode* field) {
-  const auto known = usedFields_.find(field);
-  if (known != usedFields_.end()) return known->second;
+  // A disabled field is used when a later used field refers to it; every
+  // reference to it is renamed on the way. The later field is tested the same
+  // way, so the test recurses along chains of disabled fields; it runs on a
+  // stack of its own, because a document decides how long a chain is.
+  struct Pending {
+    xercesc::DOMNode* field;
+    std::string name;
+    std::basic_string<XMLCh> name16;     // the name as references hold it
+    std::basic_string<XMLCh> renamed16;  // "#" + name; empty when references keep the name
+    xercesc::DOMNode* next;              // the next later DerivedField to test
+    bool used;
+  };
+  std::vector<Pending> pending;
+  // Decides `f` at once when it can; otherwise starts testing its later fields.
+  auto begin = [&](xercesc::DOMNode* f, bool& used) {
+    const auto known = usedFields_.find(f);
+    if (known != usedFields_.end()) {
+      used = known->second;
+      return true;
+    }
+    xercesc::DOMNode* extension = firstChildElement(f, "Extension");
+    if (extension == nullptr ||
+        getAttributeValue(firstChildElement(extension, "UsageType"), "value") == "enable") {
+      usedFields_[f] = used = true;
+      return true;
+    }
+    const std::string name = getAttributeValue(f, "name");
+    const bool rename = !name.empty() && name[0] != '#';
+    pending.push_back({f, name, toXMLString(name),
+                       rename ? toXMLString("#" + name) : std::basic_string<XMLCh>(),
+                       nextSiblingElement(f, "DerivedField"), false});
+    return false;
+  };
 
   bool used = false;
-  xercesc::DOMNode* extension = firstChildElement(field, "Extension");
-  if (extension == nullptr) {
-    used = true;
-  } else if (getAttributeValue(firstChildElement(extension, "UsageType"), "value") == "enable") {
-    used = true;
-  } else {
-    // A disabled field is converted when a later used field computes from it;
-    // every reference to it is renamed on the way.
-    const std::string name = getAttributeValue(field, "name");
-    for (xercesc::DOMNode* later = nextSiblingElement(field, "DerivedField"); later != nullptr;
-         later = nextSiblingElement(later, "DerivedField")) {
-      if (refersToField(later, name) && !used) used = isFieldUsed(later);
+  if (begin(field, used)) return used;
+  for (;;) {
+    bool opened = false;
+    while (!opened && pending.back().next != nullptr) {
+      Pending& top = pending.back();
+      xercesc::DOMNode* later = top.next;
+      top.next = nextSiblingElement(later, "DerivedField");
+      // Every later field is searched (and renamed), also once the answer is known.
+      if (refersToField(later, top.name16, top.renamed16.empty() ? nullptr : &top.renamed16) &&
+          !top.used) {
+        bool laterUsed = false;
+        if (begin(later, laterUsed)) {
+          top.used = laterUsed;
+        } else {
+          opened = true;
+        }
+      }
     }
-    if (used && !name.empty() && name[0] != '#') setAttributeValue(field, "name", "#" + name);
+    if (opened) continue;
+    const Pending done = pending.back();
+    pending.pop_back();
+    if (done.used && !done.name.empty() && done.name[0] != '#') {
+      setAttributeValue(done.field, "name", "#" + done.name);
+    }
+    usedFields_[done.field] = done.used;
+    if (pending.empty()) return done.used;
+    pending.back().used = done.used;
   }
-  usedFields_[field] = used;
-  return used;
 }
 
-bool ADPRootNode::refersToField(xercesc::DOMNode* element, const std::string& name) {
+bool ADPRootNode::refersToField(xercesc::DOMNode* element, const std::basic_string<XMLCh>& name16,
+                                const std::basic_string<XMLCh>* renamed16) {
+  // Compared in UTF-16: this search runs over every later field for each
+  // disabled one, so it converts nothing on the way.
+  static const XMLCh kField[] = u"field";
   bool refers = false;
-  for (xercesc::DOMNode* child = firstChildElement(element, ""); child != nullptr;
-       child = nextSiblingElement(child, "")) {
-    if (isFieldReference(nodeName(child))) {
-      if (getAttributeValue(child, "field") == name) {
+  for (xercesc::DOMNode* child = element->getFirstChild(); child != nullptr;
+       child = child->getNextSibling()) {
+    if (child->getNodeType() != xercesc::DOMNode::ELEMENT_NODE) continue;
+    if (isFieldReference16(child->getNodeName())) {
+      auto* reference = static_cast<xercesc::DOMElement*>(child);
+      if (xercesc::XMLString::equals(reference->getAttribute(kField), name16.c_str())) {
         refers = true;
-        if (!name.empty() && name[0] != '#') setAttributeValue(child, "field", "#" + name);
+        if (renamed16 != nullptr) reference->setAttribute(kField, renamed16->c_str());
       }
-    } else if (refersToField(child, name)) {
+    } else if (refersToField(child, name16, renamed16)) {
       refers = true;
     }
   }
@@ -292,18 +352,20 @@ void ADPRootNode::computeStringLengths(xercesc::DOMNode* container,
   }
 }
 
-std::string ADPRootNode::lookupDataType(xercesc::DOMNode* dictionary, const std::string& field) {
+std::unordered_map<std::string, std::string> ADPRootNode::dataTypes(xercesc::DOMNode* dictionary) {
+  // Only the two dictionaries answer (in back mode the container does not).
+  std::unordered_map<std::string, std::string> types;
   const std::string kind = nodeName(dictionary);
-  if (kind != "DataDictionary" && kind != "TransformationDictionary") return std::string();
+  if (kind != "DataDictionary" && kind != "TransformationDictionary") return types;
   for (xercesc::DOMNode* f = firstChildElement(dictionary, ""); f != nullptr;
        f = nextSiblingElement(f, "")) {
     const std::string fieldKind = nodeName(f);
-    if ((fieldKind == "DataField" || fieldKind == "DerivedField") &&
-        getAttributeValue(f, "name") == field) {
-      return getAttributeValue(f, "dataType");
+    if (fieldKind == "DataField" || fieldKind == "DerivedField") {
+      // The first field of a name answers for it.
+      types.emplace(getAttributeValue(f, "name"), getAttributeValue(f, "dataType"));
     }
   }
-  return std::string();
+  return types;
 }
 
 void ADPRootNode::propagateDataTypes(xercesc::DOMNode* container,
@@ -331,17 +393,19 @@ void ADPRootNode::propagateDataTypes(xercesc::DOMNode* container,
     pending.insert(pending.end(), kids.rbegin(), kids.rend());
   }
 
-  // Each field's type is looked up once.
-  std::unordered_map<std::string, std::string> types;
+  // The container answers first, then the data dictionary.
+  const auto containerTypes = dataTypes(container);
+  const auto dataFieldTypes = dataTypes(dataDictionary);
   for (xercesc::DOMNode* element : referring) {
     const std::string field = getAttributeValue(element, "field");
-    auto known = types.find(field);
-    if (known == types.end()) {
-      std::string type = lookupDataType(container, field);
-      if (type.empty()) type = lookupDataType(dataDictionary, field);
-      known = types.emplace(field, type).first;
+    std::string type;
+    const auto own = containerTypes.find(field);
+    if (own != containerTypes.end()) type = own->second;
+    if (type.empty()) {
+      const auto data = dataFieldTypes.find(field);
+      if (data != dataFieldTypes.end()) type = data->second;
     }
-    if (!known->second.empty()) setAttributeValue(element, "dataType", known->second);
+    if (!type.empty()) setAttributeValue(element, "dataType", type);
   }
 }
 

@@ -27,11 +27,15 @@ class ADPRootNode final : public ADPBaseNode {
 
  private:
   bool isFieldUsed(xercesc::DOMNode* field);
-  bool refersToField(xercesc::DOMNode* element, const std::string& name);
+  // True when `element` holds a reference to the field; renames each such
+  // reference to `renamed16` unless that is null.
+  static bool refersToField(xercesc::DOMNode* element, const std::basic_string<XMLCh>& name16,
+                            const std::basic_string<XMLCh>* renamed16);
   int collectRoles(xercesc::DOMNode* dictionary, std::string& errorPath);
   void computeStringLengths(xercesc::DOMNode* container, xercesc::DOMNode* dataDictionary);
   void propagateDataTypes(xercesc::DOMNode* container, xercesc::DOMNode* dataDictionary);
-  std::string lookupDataType(xercesc::DOMNode* dictionary, const std::string& field);
+  // Field name -> data type of the first DataField or DerivedField of that name.
+  std::unordered_map<std::string, std::string> dataTypes(xercesc::DOMNode* dictionary);
   xercesc::DOMNode* firstFieldReference(xercesc::DOMNode* element);
   int convertFields(xercesc::DOMNode* container, std::string& errorPath);
 
@@ -43,8 +47,8 @@ class ADPRootNode final : public ADPBaseNode {
   std::string targetName_;
   std::string sourceName_;
   // Answers of isFieldUsed for fields already tested in this parse. A field's
-  // answer never changes once known, and remembering it keeps long chains of
-  // disabled fields from being retested exponentially often.
+  // answer never changes once known, and remembering it keeps fields that many
+  // later ones refer to from being retested exponentially often.
   std::unordered_map<const xercesc::DOMNode*, bool> usedFields_;
 };
 

@@ -36,6 +36,14 @@ bool isNumericTriple(const std::string& value, char sep) {
   return true;
 }
 
+// The text without the blanks and line breaks that XML layout puts around it.
+std::string trimLayout(const std::string& text) {
+  const char* const kLayout = " \t\r\n";
+  const std::size_t first = text.find_first_not_of(kLayout);
+  if (first == std::string::npos) return std::string();
+  return text.substr(first, text.find_last_not_of(kLayout) - first + 1);
+}
+
 std::string callOverPieces(const char* function, const std::string& value, char sep) {
   std::string pieces[3];
   if (!splitPieces(value, sep, pieces)) return std::string(function) + "(" + value + ")";
@@ -69,7 +77,7 @@ int ADPValueNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
     const char sep = isDate ? '/' : ':';
     // A malformed text gives way to a well-formed preset value.
     if (hasTwoSeparators(text, sep)) {
-      value_ = text;
+      value_ = trimLayout(text);
     } else if (!hasTwoSeparators(value_, sep)) {
       appendSegment(errorPath, isDate ? "mm/dd/yyyy" : "hh:mm:ss", kListSegment);
       return pmmlxform::kAdpBadValue;
@@ -87,7 +95,7 @@ int ADPValueNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
       return pmmlxform::kAdpBadValue;
     }
   } else {
-    value_ = text;
+    value_ = trimLayout(text);
     if (!pmmlxform::isNumericLiteral(value_)) {
       appendSegment(errorPath, "Not a number.", kMessageSegment);
       return pmmlxform::kAdpBadValue;

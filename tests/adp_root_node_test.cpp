@@ -108,6 +108,36 @@ TEST(RootNode, TestsLongChainsOfDisabledFieldsInLinearTime) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
 
+TEST(RootNode, FollowsAChainOfDisabledFieldsOfAnyLength) {
+  // Each field needs the one before it; only the last is enabled.
+  const int n = 2000;
+  std::string transformations;
+  for (int i = 0; i < n; ++i) {
+    const std::string content = i == 0 ? fieldRef("x") : fieldRef("c" + std::to_string(i - 1));
+    transformations +=
+        derived("c" + std::to_string(i), role(i == n - 1 ? "enable" : "disable") + content);
+  }
+  const auto c = toSyntax(pmml("", transformations), true);
+  ASSERT_EQ(c.code, 0) << c.message;
+  EXPECT_EQ(c.output.substr(0, 39), "\nCOMPUTE #c0 = x.\n\nCOMPUTE #c1 = #c0.\n\n");
+  EXPECT_NE(c.output.find("\nCOMPUTE c1999 = #c1998.\n"), std::string::npos);
+}
+
+TEST(RootNode, ConvertsExpressionsNestedAsDeepAsTheParserAllows) {
+  std::string expression = fieldRef("x");
+  for (int i = 0; i < 990; ++i) {
+    expression = "<Apply function='+'>" + expression + "<Constant>1</Constant></Apply>";
+  }
+  const auto c = toSyntax(pmml("", derived("deep", expression)), true);
+  ASSERT_EQ(c.code, 0) << c.message.substr(0, 200);
+  EXPECT_EQ(
+      c.output, "\nCOMPUTE deep = " + std::string(990, '(') + "x" + [] {
+        std::string tail;
+        for (int i = 0; i < 990; ++i) tail += "+1)";
+        return tail;
+      }() + ".\n");
+}
+
 TEST(RootNode, CollectsRolesFromBothDictionaries) {
   const std::string data =
       dataField("id", role("disable")) + dataField("y", role("enable", "transformed target")) +

@@ -165,7 +165,11 @@ int ADPBaseNode::parseChild(std::unique_ptr<ADPBaseNode> child, xercesc::DOMNode
   child->utf8 = utf8;
   const int code = child->parse(element, errorPath);
   if (code != 0) return code;
+  attach(std::move(child));
+  return 0;
+}
+
+void ADPBaseNode::attach(std::unique_ptr<ADPBaseNode> child) {
   child->utf8 = utf8;
   children.push_back(std::move(child));
-  return 0;
 }

@@ -90,6 +90,8 @@ class ADPBaseNode {
   int resolveNestedApply(xercesc::DOMNode*& element, std::string& name, std::string& function,
                          std::string& errorPath) const;
 
+  // Appends a child whose parse succeeded; it takes this node's encoding.
+  void attach(std::unique_ptr<ADPBaseNode> child);
   // Gives `child` this node's encoding, parses it from `element` and attaches
   // it when that succeeded; otherwise destroys it and returns its code.
   int parseChild(std::unique_ptr<ADPBaseNode> child, xercesc::DOMNode* element,

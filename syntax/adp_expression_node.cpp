@@ -33,6 +33,20 @@ constexpr Operator kOperators[] = {
     {"lessOrEqual", "<="},
 };
 
+// An operand's text. A function written as its bare argument list (a recast
+// over an expression, "a+b") is put in parentheses, so that it keeps its value
+// next to an operator that binds more tightly.
+std::string operandText(const ADPBaseNode& operand) {
+  std::string text = operand.toSyntax();
+  // A name or a single (signed) number needs none.
+  if (operand.nodeKind == ADPBaseNode::kFunction &&
+      static_cast<const ADPFunctionNode&>(operand).isBareList() &&
+      text.find_first_of("+-*/&|=~<>, ", 1) != std::string::npos) {
+    text = "(" + text + ")";
+  }
+  return text;
+}
+
 }  // namespace
 
 bool ADPExpressionNode::isOperator(const std::string& function) {
@@ -96,24 +110,6 @@ int ADPExpressionNode::parse(xercesc::DOMNode* element, std::string& errorPath) 
   removeSegment(errorPath);
   return pmmlxform::kAdpOk;
 }
-
-namespace {
-
-// An operand's text. A function written as its bare argument list (a recast
-// over an expression, "a+b") is put in parentheses, so that it keeps its value
-// next to an operator that binds more tightly.
-std::string operandText(const ADPBaseNode& operand) {
-  std::string text = operand.toSyntax();
-  if (operand.nodeKind == ADPBaseNode::kFunction &&
-      static_cast<const ADPFunctionNode&>(operand).isBareList() && !text.empty() &&
-      !(text.front() == '(' && text.back() == ')')) {
-    // Leaves, names and single numbers need no parentheses either.
-    if (text.find_first_of("+-*/&|=~<>, ", 1) != std::string::npos) text = "(" + text + ")";
-  }
-  return text;
-}
-
-}  // namespace
 
 std::string ADPExpressionNode::toSyntax() const {
   if (children.size() != 2) return std::string();

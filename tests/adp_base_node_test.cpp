@@ -147,10 +147,4 @@ TEST(BaseNode, OnlyPlainVariableNamesAreSafe) {
   }
 }
 
-TEST(BaseNode, AlternateSyntaxIsNotSupported) {
-  ProbeNode node;
-  EXPECT_EQ(node.toAlternateSyntax(), "Not supported now.");
-  EXPECT_EQ(node.getInputs(), "");
-}
-
 }  // namespace

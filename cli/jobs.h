@@ -12,10 +12,10 @@
 namespace cli {
 
 // Exit codes of the tool itself (sysexits.h values, clear of the library's codes).
-inline constexpr int kExitUsage = 64;     // bad command line
-inline constexpr int kExitNoInput = 66;   // an input file cannot be opened
+inline constexpr int kExitUsage = 64;       // bad command line
+inline constexpr int kExitNoInput = 66;     // an input file cannot be opened
 inline constexpr int kExitCantCreate = 73;  // the output file cannot be written
-inline constexpr int kExitSoftware = 70;  // an unexpected exception
+inline constexpr int kExitSoftware = 70;    // an unexpected exception
 
 // Where a job reads from: a file path or "-" for standard input.
 struct Input {
@@ -26,6 +26,31 @@ struct Input {
 struct Output {
   std::string path;  // empty or "-": standard output
 };
+
+// `pmmlxform syntax`: data-preparation PMML to command syntax.
+struct SyntaxOptions {
+  Input input;
+  Output output;
+  bool comments = false;       // a "** Target - ..." line before each computed field
+  bool skipRoles = false;      // no VARIABLE ROLE command
+  bool localCodepage = false;  // texts in the locale's code page instead of UTF-8
+  std::string noneFields;      // file that receives the NONE-role names, one per line
+};
+
+// `pmmlxform back-syntax`: a target's inverse transformation to command syntax.
+struct BackSyntaxOptions {
+  Input input;
+  Output output;
+  std::string target;  // the field every inverse field writes
+  std::string source;  // the field every inverse field reads (empty: as the document says)
+  bool comments = false;
+  bool localCodepage = false;
+};
+
+// Both write what the library wrote, also when it is incomplete after a
+// failure, and then report the failure with the library's error path.
+int runSyntax(const SyntaxOptions& options);
+int runBackSyntax(const BackSyntaxOptions& options);
 
 // Prints "pmmlxform: <job>: <message> (code N)" on standard error, returns code.
 int fail(const std::string& job, const std::string& message, int code);

@@ -1,7 +1,6 @@
 // Command-line entry of the pmmlxform tool: parses the command line with CLI11
 // and hands each subcommand to its job in jobs.cpp.
 #include <CLI/CLI.hpp>
-
 #include <clocale>
 #include <exception>
 #include <iostream>
@@ -25,6 +24,43 @@ int run(int argc, char** argv) {
   CLI::App app{"pmmlxform: converts PMML transformations", "pmmlxform"};
   app.set_version_flag("--version", std::string("pmmlxform ") + PMMLXFORM_VERSION_STRING);
   app.footer(kJobs);
+  app.require_subcommand(0, 1);
+
+  cli::SyntaxOptions syntax;
+  CLI::App* syntaxCmd = app.add_subcommand("syntax", "data-preparation PMML -> command syntax");
+  syntaxCmd->add_flag("--comments", syntax.comments,
+                      "write a '** Target - ...' comment line before each computed field");
+  syntaxCmd->add_flag("--skip-roles", syntax.skipRoles, "write no VARIABLE ROLE command");
+  syntaxCmd->add_flag("--local-codepage", syntax.localCodepage,
+                      "read and write texts in the locale's code page instead of UTF-8");
+  syntaxCmd
+      ->add_option("--none-fields", syntax.noneFields,
+                   "write the names of the NONE role to FILE, one per line")
+      ->type_name("FILE");
+  syntaxCmd->add_option("input", syntax.input.path, "PMML document, or - for standard input")
+      ->type_name("INPUT|-");
+  syntaxCmd->add_option("-o,--output", syntax.output.path, "write the syntax to OUT")
+      ->type_name("OUT");
+
+  cli::BackSyntaxOptions back;
+  CLI::App* backCmd =
+      app.add_subcommand("back-syntax", "a target's inverse transformation -> command syntax");
+  backCmd->add_option("--target", back.target, "the field the inverse writes")
+      ->type_name("NAME")
+      ->required();
+  backCmd
+      ->add_option("--source", back.source,
+                   "the field the inverse reads (empty: the document's own)")
+      ->type_name("NAME")
+      ->required();
+  backCmd->add_flag("--comments", back.comments,
+                    "write a '** Target - ...' comment line before each computed field");
+  backCmd->add_flag("--local-codepage", back.localCodepage,
+                    "read and write texts in the locale's code page instead of UTF-8");
+  backCmd->add_option("input", back.input.path, "PMML document, or - for standard input")
+      ->type_name("INPUT|-");
+  backCmd->add_option("-o,--output", back.output.path, "write the syntax to OUT")->type_name("OUT");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -35,6 +71,8 @@ int run(int argc, char** argv) {
     app.exit(e);
     return cli::kExitUsage;
   }
+  if (*syntaxCmd) return cli::runSyntax(syntax);
+  if (*backCmd) return cli::runBackSyntax(back);
   // No job was named: show what there is and report a usage error.
   std::cerr << app.help();
   return cli::kExitUsage;

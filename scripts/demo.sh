@@ -6,7 +6,10 @@ bash scripts/setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
 tool=build/bin/pmmlxform
+example=share/pmmlxform/examples/adp_example.xml
 echo "\$ pmmlxform --version"
 "$tool" --version
-echo "\$ pmmlxform --help"
-"$tool" --help
+echo "\$ pmmlxform syntax $example"
+"$tool" syntax "$example"
+echo "\$ pmmlxform back-syntax --target spend_pred --source spend_t_pred $example"
+"$tool" back-syntax --target spend_pred --source spend_t_pred "$example"

@@ -8,6 +8,7 @@
 // Xerces-C types appear only as forward declarations; include the Xerces
 // headers yourself where you create or walk DOM documents.
 
+#include <pmmlxform/adp_convert.h>
 #include <pmmlxform/convert_trans.h>
 #include <pmmlxform/convert_trans_to_pmml.h>
 #include <pmmlxform/export.h>

@@ -1,0 +1,175 @@
+// The node base: ownership of children, DOM helpers and the error path.
+#include "syntax/adp_base_node.h"
+
+#include <xercesc/dom/DOM.hpp>
+
+#include "host/norvel.h"
+#include "syntax/adp_literal.h"
+#include "syntax/adp_result_codes.h"
+
+ADPBaseNode::~ADPBaseNode() {
+  // Children go first to last, as they were attached.
+  for (auto& child : children) child.reset();
+  children.clear();
+}
+
+std::string ADPBaseNode::getInputs() const { return std::string(); }
+
+std::string ADPBaseNode::toAlternateSyntax() const { return "Not supported now."; }
+
+std::size_t ADPBaseNode::longestStringLiteral() const {
+  std::size_t longest = 0;
+  for (const auto& child : children) {
+    const std::size_t n = child->longestStringLiteral();
+    if (n > longest) longest = n;
+  }
+  return longest;
+}
+
+void ADPBaseNode::appendSegment(std::string& errorPath, const std::string& text, int form) {
+  if (text.empty()) return;
+  switch (form) {
+    case kElementSegment:
+      errorPath += "." + text;
+      break;
+    case kAttributeSegment:
+      errorPath += "(" + text + ")";
+      break;
+    case kListSegment:
+      errorPath += "[" + text + "]";
+      break;
+    default:
+      errorPath += "{" + text + "}";
+      break;
+  }
+}
+
+void ADPBaseNode::removeSegment(std::string& errorPath) {
+  const std::size_t dot = errorPath.rfind('.');
+  if (dot != std::string::npos) errorPath.erase(dot);
+}
+
+std::string ADPBaseNode::toLocalString(const XMLCh* text) const {
+  char* converted = utf8 ? norvel::QORVMBTranscodeU8(text) : norvel::QORVMBTranscodeGeneric(text);
+  std::string out(converted);
+  norvel::QORVMBRelease(&converted);
+  return out;
+}
+
+std::basic_string<XMLCh> ADPBaseNode::toXMLString(const std::string& text) const {
+  XMLCh* converted =
+      utf8 ? norvel::QORVMBTranscodeU8(text.c_str()) : norvel::QORVMBTranscodeGeneric(text.c_str());
+  std::basic_string<XMLCh> out(converted);
+  norvel::QORVMBRelease(&converted);
+  return out;
+}
+
+std::string ADPBaseNode::getAttributeValue(const xercesc::DOMNode* node,
+                                           const std::string& name) const {
+  if (node == nullptr || node->getNodeType() != xercesc::DOMNode::ELEMENT_NODE) return {};
+  const auto* element = static_cast<const xercesc::DOMElement*>(node);
+  return toLocalString(element->getAttribute(toXMLString(name).c_str()));
+}
+
+void ADPBaseNode::setAttributeValue(xercesc::DOMNode* node, const std::string& name,
+                                    const std::string& value) const {
+  if (node == nullptr || node->getNodeType() != xercesc::DOMNode::ELEMENT_NODE) return;
+  auto* element = static_cast<xercesc::DOMElement*>(node);
+  element->setAttribute(toXMLString(name).c_str(), toXMLString(value).c_str());
+}
+
+namespace {
+
+bool isAscii(const std::string& text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+// An ASCII name equals a DOM name exactly when their characters do, whatever
+// the encoding; comparing them directly spares a conversion per element.
+bool equalsAscii(const XMLCh* domName, const std::string& name) {
+  std::size_t i = 0;
+  for (; i < name.size(); ++i) {
+    if (domName[i] != static_cast<XMLCh>(name[i])) return false;
+  }
+  return domName[i] == 0;
+}
+
+}  // namespace
+
+xercesc::DOMNode* ADPBaseNode::elementFrom(xercesc::DOMNode* node, const std::string& name) const {
+  const bool ascii = isAscii(name);
+  for (; node != nullptr; node = node->getNextSibling()) {
+    if (node->getNodeType() != xercesc::DOMNode::ELEMENT_NODE) continue;
+    if (name.empty()) return node;
+    if (ascii ? equalsAscii(node->getNodeName(), name) : nodeName(node) == name) return node;
+  }
+  return nullptr;
+}
+
+xercesc::DOMNode* ADPBaseNode::firstChildElement(const xercesc::DOMNode* parent,
+                                                 const std::string& name) const {
+  return parent == nullptr ? nullptr : elementFrom(parent->getFirstChild(), name);
+}
+
+xercesc::DOMNode* ADPBaseNode::nextSiblingElement(const xercesc::DOMNode* node,
+                                                  const std::string& name) const {
+  return node == nullptr ? nullptr : elementFrom(node->getNextSibling(), name);
+}
+
+std::string ADPBaseNode::nodeName(const xercesc::DOMNode* node) const {
+  return node == nullptr ? std::string() : toLocalString(node->getNodeName());
+}
+
+bool ADPBaseNode::hasChildNodes(const xercesc::DOMNode* node) {
+  return node != nullptr && node->hasChildNodes();
+}
+
+bool ADPBaseNode::isSafeName(const std::string& name) const {
+  // Checked on the UTF-16 form of the 8-bit text, so that a character the
+  // local code page could not hold (written as "?") is refused too.
+  return pmmlxform::isSyntaxName(toXMLString(name).c_str());
+}
+
+int ADPBaseNode::resolveNestedApply(xercesc::DOMNode*& element, std::string& name,
+                                    std::string& function, std::string& errorPath) const {
+  function = getAttributeValue(element, "function");
+  if (function.empty()) {
+    appendSegment(errorPath, name, kElementSegment);
+    return pmmlxform::kAdpBadName;
+  }
+  if (function != "if") return pmmlxform::kAdpOk;
+  if (!hasChildNodes(element)) {
+    appendSegment(errorPath, "Apply", kElementSegment);
+    appendSegment(errorPath, pmmlxform::kEmptyFunctionMessage, kMessageSegment);
+    return pmmlxform::kAdpBadName;
+  }
+  // Only the first element of an "if" is converted; its other children are not read.
+  xercesc::DOMNode* inner = firstChildElement(element, "");
+  if (inner == nullptr) {
+    appendSegment(errorPath, "Apply", kElementSegment);
+    appendSegment(errorPath, function, kAttributeSegment);
+    appendSegment(errorPath, pmmlxform::kEmptyIfMessage, kMessageSegment);
+    return pmmlxform::kAdpMissingContent;
+  }
+  element = inner;
+  name = nodeName(inner);
+  function = getAttributeValue(inner, "function");
+  return pmmlxform::kAdpOk;
+}
+
+int ADPBaseNode::parseChild(std::unique_ptr<ADPBaseNode> child, xercesc::DOMNode* element,
+                            std::string& errorPath) {
+  child->utf8 = utf8;
+  const int code = child->parse(element, errorPath);
+  if (code != 0) return code;
+  attach(std::move(child));
+  return 0;
+}
+
+void ADPBaseNode::attach(std::unique_ptr<ADPBaseNode> child) {
+  child->utf8 = utf8;
+  children.push_back(std::move(child));
+}

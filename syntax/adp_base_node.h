@@ -1,0 +1,108 @@
+#ifndef PMMLXFORM_SYNTAX_ADP_BASE_NODE_H_
+#define PMMLXFORM_SYNTAX_ADP_BASE_NODE_H_
+
+// Base of every node of the syntax tree: parse reads the node from its DOM
+// element and builds its children, toSyntax renders the node as command syntax.
+// A failing parse returns a result code and leaves the error path pointing at
+// the element where it stopped.
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+#include <xercesc/util/XercesDefs.hpp>
+
+XERCES_CPP_NAMESPACE_BEGIN
+class DOMNode;
+XERCES_CPP_NAMESPACE_END
+
+class ADPBaseNode {
+ public:
+  // Kinds of node, one per class.
+  enum Kind : int {
+    kValue = 0,
+    kTwoValues = 1,
+    kVariable = 2,
+    kExpression = 3,
+    kFunction = 4,
+    kMapping = 5,
+    kNorm = 6,
+    kOutlier = 7,
+    kDerived = 8,
+    kRoot = 9,
+  };
+
+  // Forms of error-path segments.
+  enum SegmentForm : int {
+    kElementSegment = 0,    // ".name"
+    kAttributeSegment = 1,  // "(text)"
+    kListSegment = 2,       // "[names]"
+    kMessageSegment = 3,    // "{text}"
+  };
+
+  explicit ADPBaseNode(int kind) : nodeKind(kind) {}
+  virtual ~ADPBaseNode();
+  ADPBaseNode(const ADPBaseNode&) = delete;
+  ADPBaseNode& operator=(const ADPBaseNode&) = delete;
+
+  virtual std::string toSyntax() const = 0;
+  // Names of the input fields the node reads, preceded or separated by blanks.
+  virtual std::string getInputs() const;
+  virtual int parse(xercesc::DOMNode* element, std::string& errorPath) = 0;
+  virtual std::string toAlternateSyntax() const;
+  // Byte length of the longest string literal the node's text can produce,
+  // so that a string field is declared wide enough to hold it.
+  virtual std::size_t longestStringLiteral() const;
+
+  // Error-path editing.
+  static void appendSegment(std::string& errorPath, const std::string& text, int form);
+  // Cuts the path at its last "."; a path without "." stays as it is.
+  static void removeSegment(std::string& errorPath);
+
+  bool utf8 = false;
+  bool comments = false;
+  const int nodeKind;
+  std::vector<std::unique_ptr<ADPBaseNode>> children;
+
+ protected:
+  // DOM text to this node's 8-bit encoding (UTF-8 or the local code page).
+  std::string toLocalString(const XMLCh* text) const;
+  // 8-bit text in this node's encoding to UTF-16.
+  std::basic_string<XMLCh> toXMLString(const std::string& text) const;
+  std::string getAttributeValue(const xercesc::DOMNode* node, const std::string& name) const;
+  void setAttributeValue(xercesc::DOMNode* node, const std::string& name,
+                         const std::string& value) const;
+  xercesc::DOMNode* firstChildElement(const xercesc::DOMNode* parent,
+                                      const std::string& name) const;
+  xercesc::DOMNode* nextSiblingElement(const xercesc::DOMNode* node, const std::string& name) const;
+  std::string nodeName(const xercesc::DOMNode* node) const;
+  // The first element at or after `node` (siblings onwards) with the name;
+  // an empty name matches every element.
+  xercesc::DOMNode* elementFrom(xercesc::DOMNode* node, const std::string& name) const;
+  static bool hasChildNodes(const xercesc::DOMNode* node);
+
+  // True when `name` (in this node's encoding) can be written as a variable name.
+  bool isSafeName(const std::string& name) const;
+
+  // For an `Apply` met as an operand or argument: reads its function and, for
+  // an "if", moves `element`, `name` and `function` to its first element child.
+  // Returns 0, or the code of a missing function or an empty "if".
+  int resolveNestedApply(xercesc::DOMNode*& element, std::string& name, std::string& function,
+                         std::string& errorPath) const;
+
+  // Appends a child whose parse succeeded; it takes this node's encoding.
+  void attach(std::unique_ptr<ADPBaseNode> child);
+  // Gives `child` this node's encoding, parses it from `element` and attaches
+  // it when that succeeded; otherwise destroys it and returns its code.
+  int parseChild(std::unique_ptr<ADPBaseNode> child, xercesc::DOMNode* element,
+                 std::string& errorPath);
+};
+
+// Messages of the refusals that keep unsafe text out of the syntax.
+namespace pmmlxform {
+inline constexpr const char kBadNameMessage[] = "Not a valid variable name.";
+inline constexpr const char kEmptyFunctionMessage[] = "Function name is empty.";
+inline constexpr const char kEmptyIfMessage[] = "No element inside if.";
+}  // namespace pmmlxform
+
+#endif  // PMMLXFORM_SYNTAX_ADP_BASE_NODE_H_

@@ -1,0 +1,432 @@
+// The document: outline checks, DOM preparation, roles, and the role command.
+#include "syntax/adp_root_node.h"
+
+#include <algorithm>
+#include <memory>
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/util/XMLString.hpp>
+
+#include "syntax/adp_derived_node.h"
+#include "syntax/adp_result_codes.h"
+
+namespace {
+
+// Elements that name the field they read in their `field` attribute.
+constexpr const char* kFieldReferences[] = {"FieldRef", "Discretize", "FieldColumnPair",
+                                            "NormContinuous"};
+
+// Role lists wrap before a name once the names on the line pass this length.
+constexpr std::size_t kRoleLineLength = 80;
+
+bool isFieldReference(const std::string& name) {
+  for (const char* r : kFieldReferences) {
+    if (name == r) return true;
+  }
+  return false;
+}
+
+// The same names in UTF-16, for the searches that visit many elements.
+constexpr const XMLCh* kFieldReferences16[] = {u"FieldRef", u"Discretize", u"FieldColumnPair",
+                                               u"NormContinuous"};
+
+bool isFieldReference16(const XMLCh* name) {
+  for (const XMLCh* r : kFieldReferences16) {
+    if (xercesc::XMLString::equals(name, r)) return true;
+  }
+  return false;
+}
+
+// Appends "\n  /KEYWORD " and the names, blank-separated, wrapping long lists.
+void appendRole(std::string& text, const char* keyword, const std::vector<std::string>& names,
+                bool wrap) {
+  if (names.empty()) return;
+  text += "\n  /";
+  text += keyword;
+  text += " ";
+  std::size_t running = 0;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) text += " ";
+    if (wrap && running > kRoleLineLength) {
+      text += "\n        ";
+      running = 0;
+    }
+    text += names[i];
+    running += names[i].size();
+  }
+}
+
+}  // namespace
+
+void ADPRootNode::setOptions(const std::string& targetName, const std::string& sourceName,
+                             bool skipRoles, bool useUtf8, bool withComments) {
+  targetName_ = targetName;
+  sourceName_ = sourceName;
+  skipRoles_ = skipRoles;
+  utf8 = useUtf8;
+  comments = withComments;
+  backMode_ = !targetName.empty() || !sourceName.empty();
+}
+
+void ADPRootNode::clearRoles() {
+  noneRole_.clear();
+  targetRole_.clear();
+  inputRole_.clear();
+}
+
+int ADPRootNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
+  usedFields_.clear();
+  errorPath = "ADPTransformation";
+  const std::string name = nodeName(element);
+  appendSegment(errorPath, name, kElementSegment);
+  if (name != "PMML") {
+    appendSegment(errorPath, "PMML", kListSegment);
+    return pmmlxform::kAdpUnexpectedElement;
+  }
+  if (!hasChildNodes(element)) return pmmlxform::kAdpMissingContent;
+
+  xercesc::DOMNode* dataDictionary = firstChildElement(element, "DataDictionary");
+  if (dataDictionary == nullptr) {
+    appendSegment(errorPath, "DataDictionary", kElementSegment);
+    return pmmlxform::kAdpMissingDictionary;
+  }
+  xercesc::DOMNode* transformations = firstChildElement(element, "TransformationDictionary");
+  appendSegment(errorPath, "TransformationDictionary", kElementSegment);
+  if (transformations == nullptr) return pmmlxform::kAdpMissingDictionary;
+
+  xercesc::DOMNode* container = transformations;
+  if (backMode_) {
+    // The target's inverse: Extension / AutomatedDataPreparation / TargetInverse.
+    struct Step {
+      const char* element;
+      int missingCode;
+    };
+    const Step steps[] = {{"Extension", pmmlxform::kAdpMissingDictionary},
+                          {"AutomatedDataPreparation", pmmlxform::kAdpMissingDictionary},
+                          {"TargetInverse", pmmlxform::kAdpNoTargetInverse}};
+    for (const auto& step : steps) {
+      container = firstChildElement(container, step.element);
+      appendSegment(errorPath, step.element, kElementSegment);
+      if (container == nullptr) return step.missingCode;
+    }
+  } else if (!skipRoles_) {
+    int code = collectRoles(dataDictionary, errorPath);
+    if (code == 0) code = collectRoles(transformations, errorPath);
+    if (code != 0) return code;
+  }
+
+  computeStringLengths(container, dataDictionary);
+  propagateDataTypes(container, dataDictionary);
+  return convertFields(container, errorPath);
+}
+
+int ADPRootNode::convertFields(xercesc::DOMNode* container, std::string& errorPath) {
+  int converted = 0;
+  for (xercesc::DOMNode* child = firstChildElement(container, ""); child != nullptr;
+       child = nextSiblingElement(child, "")) {
+    const std::string name = nodeName(child);
+    if (name == "DerivedField") {
+      if (!isFieldUsed(child)) continue;
+      ++converted;
+      auto field = std::make_unique<ADPDerivedNode>();
+      field->comments = comments;
+      if (backMode_) {
+        field->target().setName(targetName_);
+        xercesc::DOMNode* reference = firstFieldReference(child);
+        if (reference == nullptr) return pmmlxform::kAdpNoFieldReference;
+        // An empty source name keeps the field the inverse reads.
+        if (!sourceName_.empty()) setAttributeValue(reference, "field", sourceName_);
+      }
+      const int code = parseChild(std::move(field), child, errorPath);
+      if (code != 0) return code;
+    } else if (name == "DefineFunction" || (!backMode_ && name == "Extension")) {
+      // Function definitions are not converted; the dictionary's Extension
+      // elements hold the inverse and other data-preparation records.
+      continue;
+    } else {
+      appendSegment(errorPath, name, kElementSegment);
+      appendSegment(errorPath, "DerivedField,DefineFunction", kListSegment);
+      return pmmlxform::kAdpUnexpectedElement;
+    }
+  }
+  if (converted == 0) {
+    appendSegment(errorPath, "DerivedField is zero", kMessageSegment);
+    return backMode_ ? pmmlxform::kAdpNoTargetInverse : pmmlxform::kAdpNoDerivedField;
+  }
+  errorPath.clear();
+  return pmmlxform::kAdpOk;
+}
+
+bool ADPRootNode::isFieldUsed(xercesc::DOMNode* field) {
+  // A disabled field is used when a later used field refers to it; every
+  // reference to it is renamed on the way. The later field is tested the same
+  // way, so the test recurses along chains of disabled fields; it runs on a
+  // stack of its own, because a document decides how long a chain is.
+  struct Pending {
+    xercesc::DOMNode* field;
+    std::string name;
+    std::basic_string<XMLCh> name16;     // the name as references hold it
+    std::basic_string<XMLCh> renamed16;  // "#" + name; empty when references keep the name
+    xercesc::DOMNode* next;              // the next later DerivedField to test
+    bool used;
+  };
+  std::vector<Pending> pending;
+  // Decides `f` at once when it can; otherwise starts testing its later fields.
+  auto begin = [&](xercesc::DOMNode* f, bool& used) {
+    const auto known = usedFields_.find(f);
+    if (known != usedFields_.end()) {
+      used = known->second;
+      return true;
+    }
+    xercesc::DOMNode* extension = firstChildElement(f, "Extension");
+    if (extension == nullptr ||
+        getAttributeValue(firstChildElement(extension, "UsageType"), "value") == "enable") {
+      usedFields_[f] = used = true;
+      return true;
+    }
+    const std::string name = getAttributeValue(f, "name");
+    const bool rename = !name.empty() && name[0] != '#';
+    pending.push_back({f, name, toXMLString(name),
+                       rename ? toXMLString("#" + name) : std::basic_string<XMLCh>(),
+                       nextSiblingElement(f, "DerivedField"), false});
+    return false;
+  };
+
+  bool used = false;
+  if (begin(field, used)) return used;
+  for (;;) {
+    bool opened = false;
+    while (!opened && pending.back().next != nullptr) {
+      Pending& top = pending.back();
+      xercesc::DOMNode* later = top.next;
+      top.next = nextSiblingElement(later, "DerivedField");
+      // Every later field is searched (and renamed), also once the answer is known.
+      if (refersToField(later, top.name16, top.renamed16.empty() ? nullptr : &top.renamed16) &&
+          !top.used) {
+        bool laterUsed = false;
+        if (begin(later, laterUsed)) {
+          top.used = laterUsed;
+        } else {
+          opened = true;
+        }
+      }
+    }
+    if (opened) continue;
+    const Pending done = pending.back();
+    pending.pop_back();
+    if (done.used && !done.name.empty() && done.name[0] != '#') {
+      setAttributeValue(done.field, "name", "#" + done.name);
+    }
+    usedFields_[done.field] = done.used;
+    if (pending.empty()) return done.used;
+    pending.back().used = done.used;
+  }
+}
+
+bool ADPRootNode::refersToField(xercesc::DOMNode* element, const std::basic_string<XMLCh>& name16,
+                                const std::basic_string<XMLCh>* renamed16) {
+  // Compared in UTF-16: this search runs over every later field for each
+  // disabled one, so it converts nothing on the way.
+  static const XMLCh kField[] = u"field";
+  bool refers = false;
+  for (xercesc::DOMNode* child = element->getFirstChild(); child != nullptr;
+       child = child->getNextSibling()) {
+    if (child->getNodeType() != xercesc::DOMNode::ELEMENT_NODE) continue;
+    if (isFieldReference16(child->getNodeName())) {
+      auto* reference = static_cast<xercesc::DOMElement*>(child);
+      if (xercesc::XMLString::equals(reference->getAttribute(kField), name16.c_str())) {
+        refers = true;
+        if (renamed16 != nullptr) reference->setAttribute(kField, renamed16->c_str());
+      }
+    } else if (refersToField(child, name16, renamed16)) {
+      refers = true;
+    }
+  }
+  return refers;
+}
+
+int ADPRootNode::collectRoles(xercesc::DOMNode* dictionary, std::string& errorPath) {
+  const bool isDataDictionary = nodeName(dictionary) == "DataDictionary";
+  for (xercesc::DOMNode* field = firstChildElement(dictionary, ""); field != nullptr;
+       field = nextSiblingElement(field, "")) {
+    const std::string kind = nodeName(field);
+    const bool isDataField = kind == "DataField";
+    if (!isDataField && !(kind == "DerivedField" && isFieldUsed(field))) continue;
+
+    const std::string name = getAttributeValue(field, "name");
+    xercesc::DOMNode* extension = firstChildElement(field, "Extension");
+    xercesc::DOMNode* usage = firstChildElement(extension, "UsageType");
+    if (usage == nullptr) continue;
+    std::vector<std::string>* role = nullptr;
+    if (getAttributeValue(usage, "value") == "disable") {
+      if (!isDataField) continue;
+      role = &noneRole_;
+    } else {
+      xercesc::DOMNode* fieldClass = firstChildElement(extension, "ClassOfField");
+      if (fieldClass == nullptr) continue;
+      const std::string value = getAttributeValue(fieldClass, "value");
+      role = (value == "transformed target" || value == "target") ? &targetRole_ : &inputRole_;
+    }
+    if (!isSafeName(name)) {
+      // The path names the dictionary the field stands in.
+      if (isDataDictionary) {
+        removeSegment(errorPath);
+        appendSegment(errorPath, "DataDictionary", kElementSegment);
+      }
+      appendSegment(errorPath, kind, kElementSegment);
+      appendSegment(errorPath, name, kAttributeSegment);
+      appendSegment(errorPath, pmmlxform::kBadNameMessage, kMessageSegment);
+      return pmmlxform::kAdpBadName;
+    }
+    role->push_back(name);
+  }
+  return pmmlxform::kAdpOk;
+}
+
+void ADPRootNode::computeStringLengths(xercesc::DOMNode* container,
+                                       xercesc::DOMNode* dataDictionary) {
+  // Longest `value` of an element's Value children, in bytes of the converted text.
+  auto longestValue = [this](const xercesc::DOMNode* element) {
+    std::size_t longest = 0;
+    for (xercesc::DOMNode* v = firstChildElement(element, "Value"); v != nullptr;
+         v = nextSiblingElement(v, "Value")) {
+      const std::size_t n = getAttributeValue(v, "value").size();
+      if (n > longest) longest = n;
+    }
+    return longest;
+  };
+  // First FieldRef in the subtree of `node`, the node itself included.
+  auto firstFieldRef = [this](xercesc::DOMNode* node) {
+    std::vector<xercesc::DOMNode*> pending{node};
+    while (!pending.empty()) {
+      xercesc::DOMNode* n = pending.back();
+      pending.pop_back();
+      if (nodeName(n) == "FieldRef") return n;
+      std::vector<xercesc::DOMNode*> kids;
+      for (xercesc::DOMNode* c = firstChildElement(n, ""); c != nullptr;
+           c = nextSiblingElement(c, "")) {
+        kids.push_back(c);
+      }
+      pending.insert(pending.end(), kids.rbegin(), kids.rend());
+    }
+    return static_cast<xercesc::DOMNode*>(nullptr);
+  };
+  // The first FieldRef from a container child onwards (its subtree, then the
+  // following children's), remembered per child so that a run of fields
+  // without references is searched once.
+  std::unordered_map<const xercesc::DOMNode*, xercesc::DOMNode*> fromChild;
+  auto firstFieldRefFrom = [&](xercesc::DOMNode* start) {
+    std::vector<xercesc::DOMNode*> walked;
+    xercesc::DOMNode* found = nullptr;
+    for (xercesc::DOMNode* n = start; n != nullptr; n = nextSiblingElement(n, "")) {
+      const auto known = fromChild.find(n);
+      if (known != fromChild.end()) {
+        found = known->second;
+        break;
+      }
+      walked.push_back(n);
+      found = firstFieldRef(n);
+      if (found != nullptr) break;
+    }
+    for (const auto* n : walked) fromChild[n] = found;
+    return found;
+  };
+
+  for (xercesc::DOMNode* field = firstChildElement(container, "DerivedField"); field != nullptr;
+       field = nextSiblingElement(field, "DerivedField")) {
+    if (getAttributeValue(field, "dataType") != "string") continue;
+    std::size_t length = longestValue(field);
+    if (length == 0) {
+      xercesc::DOMNode* reference = firstFieldRefFrom(field);
+      if (reference != nullptr) {
+        const std::string source = getAttributeValue(reference, "field");
+        for (xercesc::DOMNode* d = firstChildElement(dataDictionary, "DataField"); d != nullptr;
+             d = nextSiblingElement(d, "DataField")) {
+          if (getAttributeValue(d, "name") == source) {
+            length = longestValue(d);
+            break;
+          }
+        }
+      }
+    }
+    setAttributeValue(field, "length", std::to_string(length));
+  }
+}
+
+std::unordered_map<std::string, std::string> ADPRootNode::dataTypes(xercesc::DOMNode* dictionary) {
+  // Only the two dictionaries answer (in back mode the container does not).
+  std::unordered_map<std::string, std::string> types;
+  const std::string kind = nodeName(dictionary);
+  if (kind != "DataDictionary" && kind != "TransformationDictionary") return types;
+  for (xercesc::DOMNode* f = firstChildElement(dictionary, ""); f != nullptr;
+       f = nextSiblingElement(f, "")) {
+    const std::string fieldKind = nodeName(f);
+    if (fieldKind == "DataField" || fieldKind == "DerivedField") {
+      // The first field of a name answers for it.
+      types.emplace(getAttributeValue(f, "name"), getAttributeValue(f, "dataType"));
+    }
+  }
+  return types;
+}
+
+void ADPRootNode::propagateDataTypes(xercesc::DOMNode* container,
+                                     xercesc::DOMNode* dataDictionary) {
+  // Elements that name a field; their subtrees are not searched further.
+  std::vector<xercesc::DOMNode*> referring;
+  std::vector<xercesc::DOMNode*> pending;
+  for (xercesc::DOMNode* c = firstChildElement(container, ""); c != nullptr;
+       c = nextSiblingElement(c, "")) {
+    pending.push_back(c);
+  }
+  std::reverse(pending.begin(), pending.end());
+  while (!pending.empty()) {
+    xercesc::DOMNode* n = pending.back();
+    pending.pop_back();
+    if (!getAttributeValue(n, "field").empty()) {
+      referring.push_back(n);
+      continue;
+    }
+    std::vector<xercesc::DOMNode*> kids;
+    for (xercesc::DOMNode* c = firstChildElement(n, ""); c != nullptr;
+         c = nextSiblingElement(c, "")) {
+      kids.push_back(c);
+    }
+    pending.insert(pending.end(), kids.rbegin(), kids.rend());
+  }
+
+  // The container answers first, then the data dictionary.
+  const auto containerTypes = dataTypes(container);
+  const auto dataFieldTypes = dataTypes(dataDictionary);
+  for (xercesc::DOMNode* element : referring) {
+    const std::string field = getAttributeValue(element, "field");
+    std::string type;
+    const auto own = containerTypes.find(field);
+    if (own != containerTypes.end()) type = own->second;
+    if (type.empty()) {
+      const auto data = dataFieldTypes.find(field);
+      if (data != dataFieldTypes.end()) type = data->second;
+    }
+    if (!type.empty()) setAttributeValue(element, "dataType", type);
+  }
+}
+
+xercesc::DOMNode* ADPRootNode::firstFieldReference(xercesc::DOMNode* element) {
+  for (xercesc::DOMNode* child = firstChildElement(element, ""); child != nullptr;
+       child = nextSiblingElement(child, "")) {
+    if (isFieldReference(nodeName(child))) return child;
+    if (xercesc::DOMNode* inner = firstFieldReference(child)) return inner;
+  }
+  return nullptr;
+}
+
+std::string ADPRootNode::toSyntax() const {
+  std::string text;
+  for (const auto& child : children) text += child->toSyntax();
+  if (!text.empty()) text += "\n";
+  if (noneRole_.empty() && targetRole_.empty() && inputRole_.empty()) return text;
+  text += "VARIABLE ROLE";
+  appendRole(text, "NONE", noneRole_, true);
+  appendRole(text, "TARGET", targetRole_, false);
+  appendRole(text, "INPUT", inputRole_, true);
+  text += ".\n";
+  return text;
+}

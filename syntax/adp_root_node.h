@@ -1,0 +1,55 @@
+#ifndef PMMLXFORM_SYNTAX_ADP_ROOT_NODE_H_
+#define PMMLXFORM_SYNTAX_ADP_ROOT_NODE_H_
+
+// The whole data-preparation document (`PMML`): checks its outline, prepares
+// the DOM (helper-field renaming, string lengths, data types, back-mode
+// redirection), collects field roles and converts each used `DerivedField`.
+// Writes the fields' commands followed by one `VARIABLE ROLE` command.
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "syntax/adp_base_node.h"
+
+class ADPRootNode final : public ADPBaseNode {
+ public:
+  ADPRootNode() : ADPBaseNode(kRoot) {}
+
+  std::string toSyntax() const override;
+  int parse(xercesc::DOMNode* element, std::string& errorPath) override;
+
+  // Back mode is on when either name is non-empty.
+  void setOptions(const std::string& targetName, const std::string& sourceName, bool skipRoles,
+                  bool utf8, bool comments);
+  void clearRoles();
+  void getNoneFields(std::vector<std::string>& out) const { out = noneRole_; }
+
+ private:
+  bool isFieldUsed(xercesc::DOMNode* field);
+  // True when `element` holds a reference to the field; renames each such
+  // reference to `renamed16` unless that is null.
+  static bool refersToField(xercesc::DOMNode* element, const std::basic_string<XMLCh>& name16,
+                            const std::basic_string<XMLCh>* renamed16);
+  int collectRoles(xercesc::DOMNode* dictionary, std::string& errorPath);
+  void computeStringLengths(xercesc::DOMNode* container, xercesc::DOMNode* dataDictionary);
+  void propagateDataTypes(xercesc::DOMNode* container, xercesc::DOMNode* dataDictionary);
+  // Field name -> data type of the first DataField or DerivedField of that name.
+  std::unordered_map<std::string, std::string> dataTypes(xercesc::DOMNode* dictionary);
+  xercesc::DOMNode* firstFieldReference(xercesc::DOMNode* element);
+  int convertFields(xercesc::DOMNode* container, std::string& errorPath);
+
+  std::vector<std::string> noneRole_;
+  std::vector<std::string> targetRole_;
+  std::vector<std::string> inputRole_;
+  bool backMode_ = false;
+  bool skipRoles_ = false;
+  std::string targetName_;
+  std::string sourceName_;
+  // Answers of isFieldUsed for fields already tested in this parse. A field's
+  // answer never changes once known, and remembering it keeps fields that many
+  // later ones refer to from being retested exponentially often.
+  std::unordered_map<const xercesc::DOMNode*, bool> usedFields_;
+};
+
+#endif  // PMMLXFORM_SYNTAX_ADP_ROOT_NODE_H_

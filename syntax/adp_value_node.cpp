@@ -1,0 +1,121 @@
+// Constants: reading a Constant element and writing it as a syntax literal.
+#include "syntax/adp_value_node.h"
+
+#include <xercesc/dom/DOM.hpp>
+
+#include "syntax/adp_literal.h"
+#include "syntax/adp_result_codes.h"
+
+namespace {
+
+// True when `sep` occurs at two different positions of the text.
+bool hasTwoSeparators(const std::string& text, char sep) {
+  const std::size_t first = text.find(sep);
+  return first != std::string::npos && first < text.rfind(sep);
+}
+
+// The three pieces of a date or time, split at the first and the last
+// separator; false when the value cannot be split that way.
+bool splitPieces(const std::string& value, char sep, std::string pieces[3]) {
+  const std::size_t first = value.find(sep);
+  const std::size_t last = value.rfind(sep);
+  if (first == std::string::npos || first == 0 || first >= last) return false;
+  pieces[0] = value.substr(0, first);
+  pieces[1] = value.substr(first + 1, last - first - 1);
+  pieces[2] = value.substr(last + 1);
+  return true;
+}
+
+// A date or time written as a call over three numeric literals.
+bool isNumericTriple(const std::string& value, char sep) {
+  std::string pieces[3];
+  if (!splitPieces(value, sep, pieces)) return false;
+  for (const auto& piece : pieces) {
+    if (!pmmlxform::isNumericLiteral(piece)) return false;
+  }
+  return true;
+}
+
+// The text without the blanks and line breaks that XML layout puts around it.
+std::string trimLayout(const std::string& text) {
+  const char* const kLayout = " \t\r\n";
+  const std::size_t first = text.find_first_not_of(kLayout);
+  if (first == std::string::npos) return std::string();
+  return text.substr(first, text.find_last_not_of(kLayout) - first + 1);
+}
+
+std::string callOverPieces(const char* function, const std::string& value, char sep) {
+  std::string pieces[3];
+  if (!splitPieces(value, sep, pieces)) return std::string(function) + "(" + value + ")";
+  return std::string(function) + "(" + pieces[0] + "," + pieces[1] + "," + pieces[2] + ")";
+}
+
+}  // namespace
+
+bool ADPValueNode::isDateType(const std::string& dataType) {
+  if (dataType == "date") return true;
+  static const std::string kLetters = "dateDaysSince";
+  const std::size_t firstOther = dataType.find_first_not_of(kLetters);
+  return firstOther == 13;
+}
+
+bool ADPValueNode::isTimeType(const std::string& dataType) {
+  return dataType == "time" || dataType == "timeSeconds";
+}
+
+int ADPValueNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
+  dataType_ = getAttributeValue(element, "dataType");
+  const XMLCh* content = element == nullptr ? nullptr : element->getTextContent();
+  const std::string text = toLocalString(content);
+  if (text.empty()) return pmmlxform::kAdpMissingContent;
+  appendSegment(errorPath, "Constant", kElementSegment);
+  appendSegment(errorPath, text, kAttributeSegment);
+
+  const bool isDate = isDateType(dataType_);
+  const bool isTime = !isDate && isTimeType(dataType_);
+  if (isDate || isTime) {
+    const char sep = isDate ? '/' : ':';
+    // A malformed text gives way to a well-formed preset value.
+    if (hasTwoSeparators(text, sep)) {
+      value_ = trimLayout(text);
+    } else if (!hasTwoSeparators(value_, sep)) {
+      appendSegment(errorPath, isDate ? "mm/dd/yyyy" : "hh:mm:ss", kListSegment);
+      return pmmlxform::kAdpBadValue;
+    }
+    if (!isNumericTriple(value_, sep)) {
+      appendSegment(errorPath,
+                    isDate ? "Date is not numeric mm/dd/yyyy." : "Time is not numeric hh:mm:ss.",
+                    kMessageSegment);
+      return pmmlxform::kAdpBadValue;
+    }
+  } else if (dataType_ == "string") {
+    value_ = text;
+    if (!pmmlxform::isSingleLine(content)) {
+      appendSegment(errorPath, "String holds a line break.", kMessageSegment);
+      return pmmlxform::kAdpBadValue;
+    }
+  } else {
+    value_ = trimLayout(text);
+    if (!pmmlxform::isNumericLiteral(value_)) {
+      appendSegment(errorPath, "Not a number.", kMessageSegment);
+      return pmmlxform::kAdpBadValue;
+    }
+  }
+
+  // The attribute segment of a value with a "." is only half removed by the
+  // first cut.
+  removeSegment(errorPath);
+  if (value_.find('.') != std::string::npos) removeSegment(errorPath);
+  return pmmlxform::kAdpOk;
+}
+
+std::string ADPValueNode::toSyntax() const {
+  if (isDateType(dataType_)) return callOverPieces("DATE.MDY", value_, '/');
+  if (isTimeType(dataType_)) return callOverPieces("TIME.HMS", value_, ':');
+  if (dataType_ == "string" && !value_.empty()) return pmmlxform::quoteLiteral(value_);
+  return value_;
+}
+
+std::size_t ADPValueNode::longestStringLiteral() const {
+  return dataType_ == "string" ? value_.size() : 0;
+}

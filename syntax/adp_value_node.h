@@ -1,0 +1,36 @@
+#ifndef PMMLXFORM_SYNTAX_ADP_VALUE_NODE_H_
+#define PMMLXFORM_SYNTAX_ADP_VALUE_NODE_H_
+
+// One constant, read from a PMML `Constant` element and written in the
+// syntax's literal form: 'quoted' for strings, DATE.MDY(m,d,y) for dates,
+// TIME.HMS(h,m,s) for times, the plain number otherwise.
+
+#include <string>
+
+#include "syntax/adp_base_node.h"
+
+class ADPValueNode final : public ADPBaseNode {
+ public:
+  ADPValueNode() : ADPBaseNode(kValue) {}
+
+  std::string toSyntax() const override;
+  int parse(xercesc::DOMNode* element, std::string& errorPath) override;
+  std::size_t longestStringLiteral() const override;
+
+  // A creator may preset these before parse: the value is kept in place of a
+  // malformed date or time text, the data type is replaced by parse.
+  void setValue(const std::string& value) { value_ = value; }
+  void setDataType(const std::string& dataType) { dataType_ = dataType; }
+  const std::string& value() const { return value_; }
+  const std::string& dataType() const { return dataType_; }
+
+  // PMML date types: "date" and dateDaysSince[...]; time types: "time", "timeSeconds".
+  static bool isDateType(const std::string& dataType);
+  static bool isTimeType(const std::string& dataType);
+
+ private:
+  std::string value_;
+  std::string dataType_;
+};
+
+#endif  // PMMLXFORM_SYNTAX_ADP_VALUE_NODE_H_

@@ -1,0 +1,101 @@
+#ifndef PMMLXFORM_TESTS_ADP_SUPPORT_H_
+#define PMMLXFORM_TESTS_ADP_SUPPORT_H_
+
+// Helpers of the syntax job's tests: a PMML fragment parsed into a DOM, a node
+// parsed from it, and a whole document converted through ADP_Convert.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+#include <xercesc/dom/DOM.hpp>
+
+#include "pmmlxform/adp_convert.h"
+#include "trans/xml_parser.h"
+
+namespace adptest {
+
+// A parsed XML text; `root()` is its document element.
+class Xml {
+ public:
+  explicit Xml(const std::string& text) {
+    if (parser_.parseText(text) != 0) ADD_FAILURE() << "test XML does not parse: " << text;
+  }
+  xercesc::DOMElement* root() {
+    return parser_.getDocument() == nullptr ? nullptr : parser_.getDocument()->getDocumentElement();
+  }
+
+ private:
+  pmmlxform::XmlPlatformGuard platform_;
+  pmmlxform::HardenedDOMParser parser_;
+};
+
+// A node of type Node parsed from the document element of `fragment`, with
+// the error path starting as "X".
+template <typename Node>
+struct Parsed {
+  explicit Parsed(const std::string& fragment, bool utf8 = true) : xml(fragment) {
+    node.utf8 = utf8;
+    code = node.parse(xml.root(), path);
+  }
+  Xml xml;
+  Node node;
+  std::string path = "X";
+  int code = -1;
+};
+
+// A whole conversion through the public entry points.
+struct Converted {
+  int code = -1;
+  std::string message;
+  std::string output;
+  std::vector<std::string> noneFields;
+};
+
+inline Converted toSyntax(const std::string& xml, bool skipRoles = false, bool utf8 = true,
+                          bool comments = false) {
+  Converted c;
+  std::istringstream in(xml);
+  std::ostringstream out;
+  c.code =
+      ADP_Convert::convertPMMLtoSyntax(in, out, c.message, c.noneFields, skipRoles, utf8, comments);
+  c.output = out.str();
+  return c;
+}
+
+inline Converted toBackSyntax(const std::string& xml, const std::string& target,
+                              const std::string& source, bool utf8 = true) {
+  Converted c;
+  std::istringstream in(xml);
+  std::ostringstream out;
+  c.code = ADP_Convert::convertPMMLtoBackSyntax(in, out, c.message, target, source, utf8, false);
+  c.output = out.str();
+  return c;
+}
+
+// Field roles as the data preparation writes them.
+inline std::string role(const std::string& usage, const std::string& fieldClass = "") {
+  std::string ext = "<Extension><UsageType value='" + usage + "'/>";
+  if (!fieldClass.empty()) ext += "<ClassOfField value='" + fieldClass + "'/>";
+  return ext + "</Extension>";
+}
+
+// A PMML document from the contents of its two dictionaries.
+inline std::string pmml(const std::string& dataFields, const std::string& transformations) {
+  return "<PMML version='4.2'><DataDictionary>" + dataFields +
+         "</DataDictionary><TransformationDictionary>" + transformations +
+         "</TransformationDictionary></PMML>";
+}
+
+// A DerivedField with the given attributes and content.
+inline std::string derived(
+    const std::string& name, const std::string& content,
+    const std::string& attributes = "optype='continuous' dataType='double'") {
+  return "<DerivedField name='" + name + "' " + attributes + ">" + content + "</DerivedField>";
+}
+
+}  // namespace adptest
+
+#endif  // PMMLXFORM_TESTS_ADP_SUPPORT_H_

@@ -1,0 +1,2 @@
+
+COMPUTE spend_pred = (EXP(spend_t_pred)-1).

@@ -25,6 +25,16 @@ int run(int argc, char** argv) {
   CLI::App app{"pmmlxform: converts PMML transformations", "pmmlxform"};
   app.set_version_flag("--version", std::string("pmmlxform ") + PMMLXFORM_VERSION_STRING);
   app.footer(kJobs);
+
+  cli::MergeOptions merge;
+  CLI::App* mergeCmd =
+      app.add_subcommand("merge", "transformation PMML + model PMML -> one PMML that scores raw fields");
+  mergeCmd->add_option("TRANSFORMATION", merge.transformation.path, "transformation PMML, or '-'")
+      ->required();
+  mergeCmd->add_option("MODEL", merge.model.path, "model PMML, or '-'")->required();
+  mergeCmd->add_option("-o,--output", merge.output.path, "write the merged PMML to FILE");
+  mergeCmd->add_option("--report", merge.report,
+                       "write the data, derived and mining fields of the result as JSON to FILE");
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -35,6 +45,7 @@ int run(int argc, char** argv) {
     app.exit(e);
     return cli::kExitUsage;
   }
+  if (*mergeCmd) return cli::runMerge(merge);
   // No job was named: show what there is and report a usage error.
   std::cerr << app.help();
   return cli::kExitUsage;

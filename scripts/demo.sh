@@ -10,3 +10,6 @@ echo "\$ pmmlxform --version"
 "$tool" --version
 echo "\$ pmmlxform --help"
 "$tool" --help
+examples=share/pmmlxform/examples
+echo "\$ pmmlxform merge $examples/credit-transformation.pmml $examples/credit-model.pmml --report -"
+"$tool" merge "$examples/credit-transformation.pmml" "$examples/credit-model.pmml" --report -

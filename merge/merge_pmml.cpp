@@ -42,7 +42,29 @@ bool isElement(const DOMNode* node) {
   return node != nullptr && node->getNodeType() == DOMNode::ELEMENT_NODE;
 }
 
+// The order the PMML schema gives the children of the two dictionaries:
+// Extension, DefineFunction, then the fields (DataField or DerivedField), then
+// Taxonomy.
+int dictionaryRank(const std::string& kind) {
+  if (kind == "Extension") return 0;
+  if (kind == "DefineFunction") return 1;
+  if (kind == "Taxonomy") return 3;
+  return 2;
+}
+
 }  // namespace
+
+// Adds `child` to a dictionary after the children of its own kind and before
+// those the schema puts later, so that functions of one document never end up
+// behind the fields of the other.
+void ConvertTransToPMML::addToDictionary(DOMElement* dictionary, DOMElement* child) {
+  const int rank = dictionaryRank(transcode(child->getNodeName()));
+  DOMNode* before = dictionary->getFirstChild();
+  for (; before != nullptr; before = before->getNextSibling()) {
+    if (isElement(before) && dictionaryRank(transcode(before->getNodeName())) > rank) break;
+  }
+  dictionary->insertBefore(child, before);
+}
 
 int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDocument*& output,
                                   std::string& message, std::vector<TmsEndInfo>& dataFields,
@@ -101,7 +123,7 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
       if (DOMElement* found = findElement(transDictionary, element)) {
         compare(found, element);
       } else {
-        transDictionary->appendChild(importElement(work.get(), element));
+        addToDictionary(transDictionary, importElement(work.get(), element));
       }
     }
 
@@ -112,7 +134,7 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
         if (!isElement(child)) continue;
         auto* element = static_cast<DOMElement*>(child);
         if (findElement(transDictionary, element) == nullptr) {
-          transDictionary->appendChild(importElement(work.get(), element));
+          addToDictionary(transDictionary, importElement(work.get(), element));
         }
       }
     }
@@ -133,7 +155,7 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
         clearValues(derived);
         copyValues(element, derived);
       } else {
-        dictionary->appendChild(importElement(work.get(), element));
+        addToDictionary(dictionary, importElement(work.get(), element));
       }
     }
 
@@ -147,7 +169,7 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
       if (DOMElement* found = findElement(dictionary, element)) {
         compare(found, element);
       } else {
-        dictionary->appendChild(importElement(work.get(), element));
+        addToDictionary(dictionary, importElement(work.get(), element));
       }
     }
 

@@ -274,4 +274,27 @@ TEST_F(MergePMML, DictionariesUnionWithTheTransformationDefinitionWinning) {
   EXPECT_EQ(attribute(a, "optype"), "categorical");
 }
 
+TEST_F(MergePMML, DictionaryChildrenKeepTheOrderOfTheirKinds) {
+  // The model's functions and taxonomies must not land behind the other
+  // document's fields, or the result breaks the PMML schema.
+  const std::string trans =
+      "<PMML><Header/><DataDictionary><Extension name=\"te\"/><DataField name=\"t\"/>"
+      "</DataDictionary><TransformationDictionary><DefineFunction name=\"tf\"/>"
+      "<DerivedField name=\"band\"><FieldRef field=\"t\"/></DerivedField>"
+      "</TransformationDictionary></PMML>";
+  const std::string model =
+      "<PMML version=\"4.3\"><Header/><DataDictionary><DataField name=\"m\"/>"
+      "<Taxonomy name=\"tax\"/></DataDictionary>"
+      "<TransformationDictionary><Extension name=\"me\"/><DefineFunction name=\"mf\"/>"
+      "<DerivedField name=\"own\"><FieldRef field=\"m\"/></DerivedField>"
+      "</TransformationDictionary>"
+      "<TreeModel><MiningSchema><MiningField name=\"band\"/></MiningSchema></TreeModel></PMML>";
+  EXPECT_EQ(merge(trans, model), 0);
+  EXPECT_EQ(outline(result_.document),
+            "PMML(Header DataDictionary(Extension:te DataField:m DataField:t Taxonomy:tax) "
+            "TransformationDictionary(Extension:me DefineFunction:tf DefineFunction:mf "
+            "DerivedField:band(FieldRef) DerivedField:own(FieldRef)) "
+            "TreeModel(MiningSchema(Extension:DerivedFields(MiningField:band) MiningField:t)))");
+}
+
 }  // namespace

@@ -91,6 +91,10 @@ class PMMLXFORM_API ConvertTransToPMML : public ConvertTrans {
   // ignoring case. Unlike a path lookup, a name holding "/" is found as it is.
   xercesc::DOMElement* findVariable(xercesc::DOMElement* parent, const char* kind,
                                     const std::string& name);
+  // Adds `child` to a DataDictionary or TransformationDictionary in the order
+  // the PMML schema gives their children: Extension, DefineFunction, fields,
+  // Taxonomy; within one kind, in the order added.
+  void addToDictionary(xercesc::DOMElement* dictionary, xercesc::DOMElement* child);
 
   // --- Records ---
 

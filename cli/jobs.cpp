@@ -31,10 +31,12 @@ struct MergeRefusal {
   const char* text;
 };
 constexpr MergeRefusal kMergeRefusals[] = {
-    {6, "the transformation document is not transformation PMML "
-        "(Header, DataDictionary, TransformationDictionary)"},
-    {7, "the model document is not model PMML that can be merged "
-        "(PMML 3.2 or 4.x, one model element with a MiningSchema)"},
+    {6,
+     "the transformation document is not transformation PMML "
+     "(Header, DataDictionary, TransformationDictionary)"},
+    {7,
+     "the model document is not model PMML that can be merged "
+     "(PMML 3.2 or 4.x, one model element with a MiningSchema)"},
     {8, "the model holds a segmented MiningModel, which cannot be merged"},
 };
 
@@ -92,14 +94,15 @@ int runMerge(const MergeOptions& options) {
       mining.push_back({{"name", f.name}, {"usageType", f.usageType}});
     }
     const nlohmann::ordered_json report = {{"code", result},
-                                   {"message", result == 0 ? std::string() : message},
-                                   {"dataFields", varsJson(dataFields)},
-                                   {"derivedFields", varsJson(derivedFields)},
-                                   {"miningFields", mining}};
+                                           {"message", result == 0 ? std::string() : message},
+                                           {"dataFields", varsJson(dataFields)},
+                                           {"derivedFields", varsJson(derivedFields)},
+                                           {"miningFields", mining}};
     auto reportOut = openOutput(job, Output{options.report}, code);
     if (!reportOut) return code;
     // Texts in a code page other than UTF-8 must not stop the report.
-    *reportOut << report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+    *reportOut << report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+               << "\n";
     reportOut->flush();
     if (!*reportOut) return fail(job, "cannot write the report", kExitCantCreate);
   }
@@ -123,8 +126,8 @@ std::unique_ptr<std::istream> openInput(const std::string& job, const Input& in,
 
 std::unique_ptr<std::ostream> openOutput(const std::string& job, const Output& out, int& code) {
   if (out.path.empty() || out.path == "-") return std::make_unique<BorrowedOStream>(std::cout);
-  auto file = std::make_unique<std::ofstream>(out.path, std::ios::out | std::ios::binary |
-                                                            std::ios::trunc);
+  auto file =
+      std::make_unique<std::ofstream>(out.path, std::ios::out | std::ios::binary | std::ios::trunc);
   if (!file->is_open()) {
     code = fail(job, "cannot write '" + out.path + "': " + std::strerror(errno), kExitCantCreate);
     return nullptr;

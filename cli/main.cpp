@@ -27,8 +27,8 @@ int run(int argc, char** argv) {
   app.footer(kJobs);
 
   cli::MergeOptions merge;
-  CLI::App* mergeCmd =
-      app.add_subcommand("merge", "transformation PMML + model PMML -> one PMML that scores raw fields");
+  CLI::App* mergeCmd = app.add_subcommand(
+      "merge", "transformation PMML + model PMML -> one PMML that scores raw fields");
   mergeCmd->add_option("TRANSFORMATION", merge.transformation.path, "transformation PMML, or '-'")
       ->required();
   mergeCmd->add_option("MODEL", merge.model.path, "model PMML, or '-'")->required();

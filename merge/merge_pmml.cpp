@@ -95,8 +95,8 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
     };
 
     OwnedDocument work(impl->createDocument());
-    DOMElement* root = static_cast<DOMElement*>(
-        work->importNode(model->getDocumentElement(), false));
+    DOMElement* root =
+        static_cast<DOMElement*>(work->importNode(model->getDocumentElement(), false));
     work->appendChild(root);
 
     DOMElement* header = getTheElement(model, "PMML/Header", 0);

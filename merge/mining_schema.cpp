@@ -49,7 +49,8 @@ bool ConvertTransToPMML::getRelativeVars(DOMElement* element, std::vector<std::s
       const std::string kind = transcode(node->getNodeName());
       if (std::find(std::begin(kFieldReferences), std::end(kFieldReferences), kind) !=
           std::end(kFieldReferences)) {
-        const std::string name = transcode(static_cast<DOMElement*>(node)->getAttribute(field.get()));
+        const std::string name =
+            transcode(static_cast<DOMElement*>(node)->getAttribute(field.get()));
         if (!name.empty()) appendOnce(names, name);
       } else {
         descend = node->hasChildNodes();
@@ -66,7 +67,7 @@ bool ConvertTransToPMML::getRelativeVars(DOMElement* element, std::vector<std::s
 }
 
 DOMElement* ConvertTransToPMML::findVariable(DOMElement* parent, const char* kind,
-                                            const std::string& name) {
+                                             const std::string& name) {
   if (parent == nullptr) return nullptr;
   const XMLText kindName(kind);
   const XMLText nameAttribute("name");

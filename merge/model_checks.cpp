@@ -18,10 +18,18 @@ namespace {
 
 // The model elements a model document may hold.
 constexpr const char* kModelNames[] = {
-    "AssociationModel",    "ClusteringModel", "GeneralRegressionModel",
-    "MiningModel",         "NaiveBayesModel", "NeuralNetwork",
-    "RegressionModel",     "RuleSetModel",    "SequenceModel",
-    "SupportVectorMachineModel", "TextModel", "TreeModel",
+    "AssociationModel",
+    "ClusteringModel",
+    "GeneralRegressionModel",
+    "MiningModel",
+    "NaiveBayesModel",
+    "NeuralNetwork",
+    "RegressionModel",
+    "RuleSetModel",
+    "SequenceModel",
+    "SupportVectorMachineModel",
+    "TextModel",
+    "TreeModel",
     "NearestNeighborModel",
 };
 

@@ -11,10 +11,10 @@
 #include "merge/vendor_extension.h"
 #include "trans/convert_trans.h"
 
+using pmmlxform::createVendorExtension;
 using xercesc::DOMDocument;
 using xercesc::DOMElement;
 using xercesc::DOMNode;
-using pmmlxform::createVendorExtension;
 
 namespace {
 
@@ -65,11 +65,9 @@ bool ConvertTransToPMML::clearValues(DOMElement* target) {
     next = child->getNextSibling();
     if (!isElement(child)) continue;
     const std::string kind = transcode(child->getNodeName());
-    const bool drop =
-        kind == "Value" ||
-        (kind == "Extension" &&
-         transcode(static_cast<DOMElement*>(child)->getAttribute(nameAttribute.get())) !=
-             kStringLength);
+    const bool drop = kind == "Value" || (kind == "Extension" &&
+                                          transcode(static_cast<DOMElement*>(child)->getAttribute(
+                                              nameAttribute.get())) != kStringLength);
     if (drop) target->removeChild(child)->release();
   }
   return true;
@@ -164,8 +162,10 @@ bool ConvertTransToPMML::getValueList(DOMElement* field, std::vector<std::string
       if (kind == "Extension") {
         const std::string name = transcode(element->getAttribute(nameAttribute.get()));
         if (!leaving) {
-          if (name == kInvalidRangeLower) lower = transcode(element->getAttribute(valueAttribute.get()));
-          if (name == kInvalidRangeUpper) upper = transcode(element->getAttribute(valueAttribute.get()));
+          if (name == kInvalidRangeLower)
+            lower = transcode(element->getAttribute(valueAttribute.get()));
+          if (name == kInvalidRangeUpper)
+            upper = transcode(element->getAttribute(valueAttribute.get()));
         }
         if (name == kMissingValues && element->hasChildNodes()) {
           if (!leaving) {
@@ -183,11 +183,10 @@ bool ConvertTransToPMML::getValueList(DOMElement* field, std::vector<std::string
         }
       } else if (kind == "Interval" && !leaving) {
         if (missingDepth > 0) {
-          keys.push_back("MissingValue@closure=" +
-                         transcode(element->getAttribute(closure.get())) + "@low=" +
-                         formatNumber(transcode(element->getAttribute(leftMargin.get()))) +
-                         "@high=" +
-                         formatNumber(transcode(element->getAttribute(rightMargin.get()))));
+          keys.push_back(
+              "MissingValue@closure=" + transcode(element->getAttribute(closure.get())) +
+              "@low=" + formatNumber(transcode(element->getAttribute(leftMargin.get()))) +
+              "@high=" + formatNumber(transcode(element->getAttribute(rightMargin.get()))));
         }
       } else if (kind == "Value" && !leaving) {
         if (missingDepth > 0 || transcode(element->getAttribute(property.get())) == "missing") {

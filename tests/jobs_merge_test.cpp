@@ -44,10 +44,9 @@ TEST(MergeJob, WritesTheMergedDocumentAndTheReport) {
   EXPECT_TRUE(contains(merged, "<Extension extender=\"pmmlxform\" name=\"DerivedFields\">"));
   EXPECT_TRUE(contains(merged, "\n      <MiningField name=\"debt\"/>")) << merged;
   const std::string json = readFile(report);
-  for (const char* part :
-       {"\"code\": 0", "\"name\": \"risk\"", "\"name\": \"ratio_band\"",
-        "\"displayName\": \"Monthly income\"", "\"usageType\": \"predicted\"",
-        "\"usageType\": \"active\""}) {
+  for (const char* part : {"\"code\": 0", "\"name\": \"risk\"", "\"name\": \"ratio_band\"",
+                           "\"displayName\": \"Monthly income\"", "\"usageType\": \"predicted\"",
+                           "\"usageType\": \"active\""}) {
     EXPECT_TRUE(contains(json, part)) << part << "\n" << json;
   }
   // Standard output by default; the document is the same.
@@ -68,10 +67,10 @@ TEST(MergeJob, AConflictIsAWarningAndTheDocumentIsWritten) {
   const std::string out = dir.path() + "/merged.pmml";
   const std::string report = dir.path() + "/report.json";
   std::string output;
-  EXPECT_EQ(tool("merge " + kTransformation + " " + modelPath + " -o " + out + " --report " +
-                     report,
-                 output),
-            0);
+  EXPECT_EQ(
+      tool("merge " + kTransformation + " " + modelPath + " -o " + out + " --report " + report,
+           output),
+      0);
   EXPECT_TRUE(contains(output, "pmmlxform: merge: warning: field conflict on 'income'")) << output;
   EXPECT_TRUE(contains(readFile(out), "DerivedFields"));
   EXPECT_TRUE(contains(readFile(report), "\"code\": 4"));
@@ -80,10 +79,10 @@ TEST(MergeJob, AConflictIsAWarningAndTheDocumentIsWritten) {
 
 TEST(MergeJob, RefusalsAndToolFailuresExitWithTheirCodes) {
   testutil::TempDir dir;
-  const std::string segmented = dir.write(
-      "segmented.pmml",
-      "<PMML version=\"4.3\"><Header/><DataDictionary/>"
-      "<MiningModel><MiningSchema/><Segmentation/></MiningModel></PMML>");
+  const std::string segmented =
+      dir.write("segmented.pmml",
+                "<PMML version=\"4.3\"><Header/><DataDictionary/>"
+                "<MiningModel><MiningSchema/><Segmentation/></MiningModel></PMML>");
   const std::string out = dir.path() + "/never.pmml";
   struct Case {
     std::string arguments;
@@ -92,7 +91,8 @@ TEST(MergeJob, RefusalsAndToolFailuresExitWithTheirCodes) {
   } cases[] = {
       {"merge " + kModel + " " + kModel, 6, "pmmlxform: merge: the transformation document"},
       {"merge " + kTransformation + " " + kTransformation, 7, "pmmlxform: merge: the model"},
-      {"merge " + kTransformation + " " + segmented, 8, "segmented MiningModel, which cannot be merged (code 8)"},
+      {"merge " + kTransformation + " " + segmented, 8,
+       "segmented MiningModel, which cannot be merged (code 8)"},
       {"merge " + kTransformation + " " + dir.path() + "/absent.pmml", 66, "cannot open"},
       {"merge - -", 64, "only one input can be standard input"},
       {"merge " + kTransformation, 64, "MODEL"},

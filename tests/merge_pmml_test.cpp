@@ -174,8 +174,7 @@ TEST_F(MergePMML, RefusedDocumentsGiveTheirCodesAndNoDocument) {
       {"transformation without its dictionary",
        replace(kTransformation, "TransformationDictionary>", "Extension>"), kModel, 6},
       {"transformation with the build task first",
-       replace(kTransformation, "<DataDictionary", "<MiningBuildTask/><DataDictionary"), kModel,
-       6},
+       replace(kTransformation, "<DataDictionary", "<MiningBuildTask/><DataDictionary"), kModel, 6},
       {"model without version", kTransformation, replace(kModel, "version=\"4.1\"", ""), 7},
       {"model of version 3.1", kTransformation, replace(kModel, "\"4.1\"", "\"3.1\""), 7},
       {"two models", kTransformation,
@@ -199,15 +198,16 @@ TEST_F(MergePMML, RefusedDocumentsGiveTheirCodesAndNoDocument) {
 
 TEST_F(MergePMML, PredictedFieldBehindADerivedInputIsAConflictButStillMerged) {
   // The model predicts the raw field the derived input is computed from.
-  const std::string model = replace(
-      replace(kModel, "name=\"risk\" optype", "name=\"INCOME\" optype"),
-      "<MiningField name=\"risk\"", "<MiningField name=\"INCOME\"");
+  const std::string model =
+      replace(replace(kModel, "name=\"risk\" optype", "name=\"INCOME\" optype"),
+              "<MiningField name=\"risk\"", "<MiningField name=\"INCOME\"");
   std::string message = "untouched";
   EXPECT_EQ(merge(kTransformation, model, message), 4);
   EXPECT_EQ(message, "income");
   ASSERT_NE(result_.document, nullptr);
-  EXPECT_NE(outline(result_.document).find("MiningSchema(Extension:DerivedFields("
-                                           "MiningField:income_band) MiningField:INCOME)"),
+  EXPECT_NE(outline(result_.document)
+                .find("MiningSchema(Extension:DerivedFields("
+                      "MiningField:income_band) MiningField:INCOME)"),
             std::string::npos)
       << outline(result_.document);
 
@@ -267,8 +267,7 @@ TEST_F(MergePMML, DictionariesUnionWithTheTransformationDefinitionWinning) {
             "Extension:neighbours(NearestNeighborModels(NearestNeighborModel(MiningSchema("
             "Extension:DerivedFields(MiningField:shared) MiningField:income)))))");
   // The transformation's "shared" (over income) won over the model's (over zip).
-  EXPECT_EQ(fields(reports_.mining),
-            (std::vector<std::string>{"income/active"}));
+  EXPECT_EQ(fields(reports_.mining), (std::vector<std::string>{"income/active"}));
   // The model's field "A" became the value list of the derived field "a".
   auto* a = static_cast<DOMElement*>(root()->getElementsByTagName(u"DerivedField")->item(0));
   EXPECT_EQ(attribute(a, "optype"), "categorical");

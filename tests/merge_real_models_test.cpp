@@ -33,9 +33,9 @@ const fs::path kShared = fs::path(PMMLXFORM_SOURCE_DIR) / "../shared/pmml";
 
 // Models the checks refuse, and why; every other model is merged.
 const std::map<std::string, int> kRefused = {
-    {"pmml4s-dmg_scorecard_example.xml", 7},   // Scorecard: not a model kind taken
-    {"pmml4s-sas_3.1_iris_tree.xml", 7},       // version 3.1
-    {"spm-knn-clf-pima.pmml", 7},              // version "4.4.1": minor part "4.1"
+    {"pmml4s-dmg_scorecard_example.xml", 7},       // Scorecard: not a model kind taken
+    {"pmml4s-sas_3.1_iris_tree.xml", 7},           // version 3.1
+    {"spm-knn-clf-pima.pmml", 7},                  // version "4.4.1": minor part "4.1"
     {"gopmml-xgb_preprocessed_regressor.xml", 8},  // segmented MiningModel
     {"knime-DecisionTreeEnsembleIris.pmml", 8},
     {"rattle-GBMAuto.pmml", 8},
@@ -53,10 +53,17 @@ std::string escape(const std::string& value) {
   std::string result;
   for (char c : value) {
     switch (c) {
-      case '&': result += "&amp;"; break;
-      case '<': result += "&lt;"; break;
-      case '"': result += "&quot;"; break;
-      default: result += c;
+      case '&':
+        result += "&amp;";
+        break;
+      case '<':
+        result += "&lt;";
+        break;
+      case '"':
+        result += "&quot;";
+        break;
+      default:
+        result += c;
     }
   }
   return result;
@@ -70,7 +77,8 @@ std::string lower(std::string value) {
 
 std::vector<DOMElement*> childElements(DOMNode* parent, const std::string& name = "") {
   std::vector<DOMElement*> result;
-  for (DOMNode* child = parent->getFirstChild(); child != nullptr; child = child->getNextSibling()) {
+  for (DOMNode* child = parent->getFirstChild(); child != nullptr;
+       child = child->getNextSibling()) {
     if (child->getNodeType() != DOMNode::ELEMENT_NODE) continue;
     if (name.empty() || text(child->getNodeName()) == name) {
       result.push_back(static_cast<DOMElement*>(child));
@@ -161,9 +169,9 @@ bool haveValidator() {
 
 bool valid(const fs::path& file) {
   std::string out;
-  return testutil::runCommand("sh " + (kShared / "validate.sh").string() + " '" + file.string() +
-                                  "' 2>&1",
-                              out) == 0;
+  return testutil::runCommand(
+             "sh " + (kShared / "validate.sh").string() + " '" + file.string() + "' 2>&1", out) ==
+         0;
 }
 
 void checkModel(const fs::path& file) {
@@ -191,9 +199,8 @@ void checkModel(const fs::path& file) {
   std::string output, message;
   std::vector<TmsEndInfo> data, derived;
   std::vector<TmsMiningFieldInfo> mining;
-  ASSERT_EQ(merger.mergePMML(plan.transformation, modelText, output, message, data, derived,
-                             mining),
-            0)
+  ASSERT_EQ(
+      merger.mergePMML(plan.transformation, modelText, output, message, data, derived, mining), 0)
       << message;
   DOMDocument* merged = docs.parse(output);
   DOMElement* root = merged->getDocumentElement();

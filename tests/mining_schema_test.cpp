@@ -55,8 +55,8 @@ TEST(GetRelativeVars, FieldReferencesInDocumentOrderOnce) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.field);
     Names names;
-    EXPECT_TRUE(merger.getRelativeVars(
-        merger.findVariable(dictionary, "DerivedField", c.field), names));
+    EXPECT_TRUE(
+        merger.getRelativeVars(merger.findVariable(dictionary, "DerivedField", c.field), names));
     EXPECT_EQ(names, c.names);
   }
   // Appends to the list, skipping names already in it (exactly, case included).
@@ -110,8 +110,9 @@ TEST(AddMiningFields, AddsMissingRawFieldsAndStopsAtTheTarget) {
   EXPECT_FALSE(merger.addMiningFields(schema, names, error));
   EXPECT_EQ(error, "RISK");
   // What came before the target stays; nothing after it is added.
-  EXPECT_EQ(outline(schema), "MiningSchema(MiningField:Age MiningField:risk MiningField:income "
-                             "MiningField:debt MiningField:zip)");
+  EXPECT_EQ(outline(schema),
+            "MiningSchema(MiningField:Age MiningField:risk MiningField:income "
+            "MiningField:debt MiningField:zip)");
 }
 
 TEST(DealMiningSchema, MovesDerivedInputsIntoTheContainerAndAddsTheirRawFields) {
@@ -136,8 +137,7 @@ TEST(DealMiningSchema, MovesDerivedInputsIntoTheContainerAndAddsTheirRawFields) 
        "MiningSchema(Extension:DerivedFields(MiningField:BAND MiningField:ratio) "
        "MiningField:debt MiningField:income)",
        ""},
-      {"chain of three",
-       "<MiningSchema><MiningField name=\"c\"/></MiningSchema>", true,
+      {"chain of three", "<MiningSchema><MiningField name=\"c\"/></MiningSchema>", true,
        "MiningSchema(Extension:DerivedFields(MiningField:c) MiningField:age MiningField:income)",
        ""},
       {"derived target adds no raw fields",
@@ -154,8 +154,7 @@ TEST(DealMiningSchema, MovesDerivedInputsIntoTheContainerAndAddsTheirRawFields) 
       {"the later name of the target usage",
        "<MiningSchema><MiningField name=\"a\"/><MiningField name=\"income\" "
        "usageType=\"target\"/></MiningSchema>",
-       false, "MiningSchema(Extension:DerivedFields(MiningField:a) MiningField:income)",
-       "income"},
+       false, "MiningSchema(Extension:DerivedFields(MiningField:a) MiningField:income)", "income"},
       {"no derived input", "<MiningSchema><MiningField name=\"x\"/></MiningSchema>", true,
        "MiningSchema(MiningField:x)", ""},
   };

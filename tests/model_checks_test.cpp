@@ -15,8 +15,7 @@ std::string model(const std::string& body, const std::string& version = "4.3") {
   return "<PMML version=\"" + version + "\"><Header/>" + body + "</PMML>";
 }
 
-constexpr char kTree[] =
-    "<DataDictionary/><TreeModel><MiningSchema/><Node/></TreeModel>";
+constexpr char kTree[] = "<DataDictionary/><TreeModel><MiningSchema/><Node/></TreeModel>";
 
 TEST(CheckTransPMML, AcceptsOnlyTheTransformationOutline) {
   struct Case {
@@ -31,15 +30,14 @@ TEST(CheckTransPMML, AcceptsOnlyTheTransformationOutline) {
       {"whatever follows is not examined",
        "<PMML><Header/><DataDictionary/><TransformationDictionary/><Bogus/></PMML>", true},
       {"text and comments between elements",
-       "<PMML>\n <!-- c --> <Header/>\n<DataDictionary/> <TransformationDictionary/></PMML>",
-       true},
+       "<PMML>\n <!-- c --> <Header/>\n<DataDictionary/> <TransformationDictionary/></PMML>", true},
       {"build task before the dictionary",
        "<PMML><Header/><MiningBuildTask/><DataDictionary/><TransformationDictionary/></PMML>",
        false},
       {"no transformation dictionary", "<PMML><Header/><DataDictionary/></PMML>", false},
       {"no header", "<PMML><DataDictionary/><TransformationDictionary/></PMML>", false},
-      {"root in lower case",
-       "<pmml><Header/><DataDictionary/><TransformationDictionary/></pmml>", false},
+      {"root in lower case", "<pmml><Header/><DataDictionary/><TransformationDictionary/></pmml>",
+       false},
       {"prefixed root",
        "<p:PMML xmlns:p=\"urn:p\"><Header/><DataDictionary/><TransformationDictionary/></p:PMML>",
        false},
@@ -58,10 +56,10 @@ TEST(CheckModelPMML, VersionMustBeThreeTwoOrFourAndLater) {
     const char* version;
     bool ok;
   } cases[] = {
-      {"3.2", true}, {"4", true},     {"4.0", true},   {"4.1", true},   {"4.3", true},
-      {"4.", true},  {"5.0", true},   {"10.7", true},  {"3", false},    {"3.1", false},
-      {"2.0", false}, {"4.x", false}, {"4.3.1", false}, {"4.1 ", false}, {".1", false},
-      {"", false},   {"-4.0", false}, {"4.-1", false}, {"x4", false},   {"4.4.1", false},
+      {"3.2", true},  {"4", true},     {"4.0", true},    {"4.1", true},   {"4.3", true},
+      {"4.", true},   {"5.0", true},   {"10.7", true},   {"3", false},    {"3.1", false},
+      {"2.0", false}, {"4.x", false},  {"4.3.1", false}, {"4.1 ", false}, {".1", false},
+      {"", false},    {"-4.0", false}, {"4.-1", false},  {"x4", false},   {"4.4.1", false},
   };
   Merger merger;
   Documents docs;
@@ -70,7 +68,8 @@ TEST(CheckModelPMML, VersionMustBeThreeTwoOrFourAndLater) {
     EXPECT_EQ(merger.checkModelPMML(docs.parse(model(kTree, c.version))), c.ok);
   }
   // No version attribute at all.
-  EXPECT_FALSE(merger.checkModelPMML(docs.parse("<PMML><Header/>" + std::string(kTree) + "</PMML>")));
+  EXPECT_FALSE(
+      merger.checkModelPMML(docs.parse("<PMML><Header/>" + std::string(kTree) + "</PMML>")));
 }
 
 TEST(CheckModelPMML, AcceptsOneKnownModelAfterTheDictionaries) {
@@ -93,14 +92,14 @@ TEST(CheckModelPMML, AcceptsOneKnownModelAfterTheDictionaries) {
        "<DataDictionary/><TreeModel><MiningSchema/></TreeModel><Extension/><Extension/>", true},
       {"unsegmented MiningModel", "<DataDictionary/><MiningModel><MiningSchema/></MiningModel>",
        true},
-      {"nearest neighbours", "<DataDictionary/><NearestNeighborModel><MiningSchema/>"
-                             "</NearestNeighborModel>",
+      {"nearest neighbours",
+       "<DataDictionary/><NearestNeighborModel><MiningSchema/>"
+       "</NearestNeighborModel>",
        true},
       {"nothing after the dictionary", "<DataDictionary/>", false},
       {"unknown model kind", "<DataDictionary/><Scorecard><MiningSchema/></Scorecard>", false},
       {"model without children", "<DataDictionary/><TreeModel/>", false},
-      {"model with Extensions only", "<DataDictionary/><TreeModel><Extension/></TreeModel>",
-       false},
+      {"model with Extensions only", "<DataDictionary/><TreeModel><Extension/></TreeModel>", false},
       {"Output before the mining schema",
        "<DataDictionary/><TreeModel><Output/><MiningSchema/></TreeModel>", false},
       {"two models",
@@ -117,8 +116,8 @@ TEST(CheckModelPMML, AcceptsOneKnownModelAfterTheDictionaries) {
     EXPECT_FALSE(merger.segmented());
   }
   EXPECT_FALSE(merger.checkModelPMML(nullptr));
-  EXPECT_FALSE(merger.checkModelPMML(docs.parse("<Pmml version=\"4.3\"><Header/>" +
-                                                std::string(kTree) + "</Pmml>")));
+  EXPECT_FALSE(merger.checkModelPMML(
+      docs.parse("<Pmml version=\"4.3\"><Header/>" + std::string(kTree) + "</Pmml>")));
 }
 
 TEST(CheckModelPMML, SegmentedMiningModelIsRefusedAndRemembered) {

@@ -83,7 +83,8 @@ TEST(CopyValues, LoneBoundAndNoMissingValuesLeaveNoExtension) {
   DOMElement* source = docs.element(
       "<DataField name=\"f\"><Extension name=\"invalidRangeLower\" value=\"1\"/>"
       "<Value value=\"a\"/></DataField>");
-  DOMElement* target = docs.element("<DerivedField name=\"f\" optype=\"x\"><FieldRef/></DerivedField>");
+  DOMElement* target =
+      docs.element("<DerivedField name=\"f\" optype=\"x\"><FieldRef/></DerivedField>");
   EXPECT_TRUE(merger.copyValues(source, target));
   EXPECT_EQ(outline(target), "DerivedField:f(FieldRef Value)");
   // An absent optype is copied as an empty one.
@@ -110,7 +111,8 @@ TEST(GetValueList, KeysForMissingValuesIntervalsAndInvalidRanges) {
        "<Extension name=\"invalidRangeLower\" value=\"9.0E1\"/></DataField>",
        {"MissingValue@closure=closedClosed@low=90@high=99"}},
       {"empty MissingValues and valid values give nothing",
-       "<DataField><Extension name=\"MissingValues\"/><Value value=\"1\"/></DataField>", {}},
+       "<DataField><Extension name=\"MissingValues\"/><Value value=\"1\"/></DataField>",
+       {}},
       {"nested MissingValues end, and count as missing",
        "<DerivedField><Extension name=\"MissingValues\"><Value value=\"1\"/>"
        "<Extension name=\"MissingValues\"><Value value=\"2\"/>"

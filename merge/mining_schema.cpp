@@ -19,9 +19,13 @@ using xercesc::XMLString;
 
 namespace {
 
-// Elements whose "field" attribute names an input field.
-constexpr const char* kFieldReferences[] = {"FieldRef", "Discretize", "FieldColumnPair",
-                                            "NormContinuous"};
+// Elements whose "field" attribute names an input field. Besides the four the
+// stylesheet writes, the other PMML expressions that read a field by "field":
+// a derived field built on them (a one-hot NormDiscrete, say) must still lead
+// to its raw input.
+constexpr const char* kFieldReferences[] = {"FieldRef",       "Discretize",   "FieldColumnPair",
+                                            "NormContinuous", "NormDiscrete", "Lag",
+                                            "Aggregate"};
 
 constexpr char kDerivedFields[] = "DerivedFields";
 

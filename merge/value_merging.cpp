@@ -3,7 +3,6 @@
 #include <pmmlxform/convert_trans_to_pmml.h>
 
 #include <algorithm>
-#include <climits>
 #include <string>
 #include <vector>
 #include <xercesc/dom/DOM.hpp>

@@ -37,6 +37,9 @@ constexpr char kDictionary[] =
     "<DerivedField name=\"a/b\"><FieldRef field=\"slashed\"/></DerivedField>"
     "<DerivedField name=\"mapped\"><MapValues><FieldColumnPair field=\"code\" column=\"c\"/>"
     "<FieldColumnPair field=\"\" column=\"d\"/></MapValues></DerivedField>"
+    "<DerivedField name=\"onehot\"><Apply function=\"+\"><NormDiscrete field=\"colour\" "
+    "value=\"red\"/><Lag field=\"sales\"/><Aggregate field=\"amount\" function=\"sum\"/>"
+    "</Apply></DerivedField>"
     "</TransformationDictionary>";
 
 TEST(GetRelativeVars, FieldReferencesInDocumentOrderOnce) {
@@ -50,6 +53,7 @@ TEST(GetRelativeVars, FieldReferencesInDocumentOrderOnce) {
       {"ratio", {"debt", "income"}},
       {"band", {"income"}},
       {"mapped", {"code"}},  // an empty "field" names nothing
+      {"onehot", {"colour", "sales", "amount"}},
       {"loop2", {"loop1", "y", "loop2"}},
   };
   for (const Case& c : cases) {

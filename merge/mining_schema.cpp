@@ -19,10 +19,9 @@ using xercesc::XMLString;
 
 namespace {
 
-// Elements whose "field" attribute names an input field. Besides the four the
-// stylesheet writes, the other PMML expressions that read a field by "field":
-// a derived field built on them (a one-hot NormDiscrete, say) must still lead
-// to its raw input.
+// Elements whose "field" attribute names an input field: every PMML expression
+// that reads a field that way, so that a derived field built on any of them (a
+// one-hot NormDiscrete, say) still leads to its raw input.
 constexpr const char* kFieldReferences[] = {"FieldRef",       "Discretize",   "FieldColumnPair",
                                             "NormContinuous", "NormDiscrete", "Lag",
                                             "Aggregate"};

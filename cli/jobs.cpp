@@ -1,14 +1,15 @@
 // The tool's jobs and the input/output conventions they share.
 #include "cli/jobs.h"
 
+#include <nlohmann/json.hpp>
+#include <pmmlxform/pmmlxform.h>
+
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 #include <vector>
-
-#include "pmmlxform/pmmlxform.h"
 
 namespace cli {
 namespace {
@@ -54,6 +55,32 @@ int finish(const std::string& job, const Output& output, const std::string& text
   return 0;
 }
 
+// What the merge's refusals mean; the library leaves its message empty for them.
+struct MergeRefusal {
+  int code;
+  const char* text;
+};
+constexpr MergeRefusal kMergeRefusals[] = {
+    {6,
+     "the transformation document is not transformation PMML "
+     "(Header, DataDictionary, TransformationDictionary)"},
+    {7,
+     "the model document is not model PMML that can be merged "
+     "(PMML 3.2 or 4.x, one model element with a MiningSchema)"},
+    {8, "the model holds a segmented MiningModel, which cannot be merged"},
+};
+
+nlohmann::ordered_json varsJson(const std::vector<TmsEndInfo>& vars) {
+  nlohmann::ordered_json list = nlohmann::ordered_json::array();
+  for (const TmsEndInfo& v : vars) {
+    list.push_back({{"name", v.name},
+                    {"displayName", v.displayName},
+                    {"dataType", v.dataType},
+                    {"optype", v.optype}});
+  }
+  return list;
+}
+
 }  // namespace
 
 int runSyntax(const SyntaxOptions& options) {
@@ -85,6 +112,62 @@ int runBackSyntax(const BackSyntaxOptions& options) {
   const int result = ADP_Convert::convertPMMLtoBackSyntax(
       *in, text, message, options.target, options.source, !options.localCodepage, options.comments);
   return finish(job, options.output, text.str(), result, message);
+}
+
+int runMerge(const MergeOptions& options) {
+  const std::string job = "merge";
+  if (options.transformation.path == "-" && options.model.path == "-") {
+    return fail(job, "only one input can be standard input", kExitUsage);
+  }
+  int code = 0;
+  auto trans = openInput(job, options.transformation, code);
+  if (!trans) return code;
+  auto model = openInput(job, options.model, code);
+  if (!model) return code;
+
+  ConvertTransToPMML convert;
+  std::string merged, message;
+  std::vector<TmsEndInfo> dataFields, derivedFields;
+  std::vector<TmsMiningFieldInfo> miningFields;
+  const int result =
+      convert.mergePMML(*trans, *model, merged, message, dataFields, derivedFields, miningFields);
+  if (result != 0 && result != 4) {
+    for (const MergeRefusal& refusal : kMergeRefusals) {
+      if (refusal.code == result && message.empty()) message = refusal.text;
+    }
+    return fail(job, message, result);
+  }
+  if (result == 4) {
+    std::cerr << "pmmlxform: merge: warning: field conflict on '" << message
+              << "': a raw input of a derived model input is the model's target; the document "
+                 "was written (code 4)\n";
+  }
+
+  auto out = openOutput(job, options.output, code);
+  if (!out) return code;
+  *out << merged;
+  out->flush();
+  if (!*out) return fail(job, "cannot write the merged document", kExitCantCreate);
+
+  if (!options.report.empty()) {
+    nlohmann::ordered_json mining = nlohmann::ordered_json::array();
+    for (const TmsMiningFieldInfo& f : miningFields) {
+      mining.push_back({{"name", f.name}, {"usageType", f.usageType}});
+    }
+    const nlohmann::ordered_json report = {{"code", result},
+                                           {"message", result == 0 ? std::string() : message},
+                                           {"dataFields", varsJson(dataFields)},
+                                           {"derivedFields", varsJson(derivedFields)},
+                                           {"miningFields", mining}};
+    auto reportOut = openOutput(job, Output{options.report}, code);
+    if (!reportOut) return code;
+    // Texts in a code page other than UTF-8 must not stop the report.
+    *reportOut << report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+               << "\n";
+    reportOut->flush();
+    if (!*reportOut) return fail(job, "cannot write the report", kExitCantCreate);
+  }
+  return 0;
 }
 
 int fail(const std::string& job, const std::string& message, int code) {

@@ -52,6 +52,19 @@ struct BackSyntaxOptions {
 int runSyntax(const SyntaxOptions& options);
 int runBackSyntax(const BackSyntaxOptions& options);
 
+// merge: transformation PMML + model PMML -> one PMML document.
+struct MergeOptions {
+  Input transformation;
+  Input model;
+  Output output;
+  std::string report;  // empty: no report; else a JSON file of the three reports
+};
+
+// Writes the merged document (pretty-printed) and, when asked, the report.
+// A field conflict (code 4) is a warning: the document is written, the conflict
+// printed, and the exit code is 0.
+int runMerge(const MergeOptions& options);
+
 // Prints "pmmlxform: <job>: <message> (code N)" on standard error, returns code.
 int fail(const std::string& job, const std::string& message, int code);
 

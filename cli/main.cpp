@@ -61,6 +61,16 @@ int run(int argc, char** argv) {
       ->type_name("INPUT|-");
   backCmd->add_option("-o,--output", back.output.path, "write the syntax to OUT")->type_name("OUT");
 
+
+  cli::MergeOptions merge;
+  CLI::App* mergeCmd = app.add_subcommand(
+      "merge", "transformation PMML + model PMML -> one PMML that scores raw fields");
+  mergeCmd->add_option("TRANSFORMATION", merge.transformation.path, "transformation PMML, or '-'")
+      ->required();
+  mergeCmd->add_option("MODEL", merge.model.path, "model PMML, or '-'")->required();
+  mergeCmd->add_option("-o,--output", merge.output.path, "write the merged PMML to FILE");
+  mergeCmd->add_option("--report", merge.report,
+                       "write the data, derived and mining fields of the result as JSON to FILE");
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -73,6 +83,7 @@ int run(int argc, char** argv) {
   }
   if (*syntaxCmd) return cli::runSyntax(syntax);
   if (*backCmd) return cli::runBackSyntax(back);
+  if (*mergeCmd) return cli::runMerge(merge);
   // No job was named: show what there is and report a usage error.
   std::cerr << app.help();
   return cli::kExitUsage;

@@ -13,3 +13,6 @@ echo "\$ pmmlxform syntax $example"
 "$tool" syntax "$example"
 echo "\$ pmmlxform back-syntax --target spend_pred --source spend_t_pred $example"
 "$tool" back-syntax --target spend_pred --source spend_t_pred "$example"
+examples=share/pmmlxform/examples
+echo "\$ pmmlxform merge $examples/credit-transformation.pmml $examples/credit-model.pmml --report -"
+"$tool" merge "$examples/credit-transformation.pmml" "$examples/credit-model.pmml" --report -

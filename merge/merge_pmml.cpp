@@ -1,0 +1,225 @@
+// The merge of transformation PMML into model PMML: one document in which the
+// model scores from raw fields.
+#include <pmmlxform/convert_trans_to_pmml.h>
+
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/util/XMLException.hpp>
+
+#include "trans/convert_trans.h"
+
+using xercesc::DOMDocument;
+using xercesc::DOMElement;
+using xercesc::DOMNode;
+
+namespace {
+
+// Result codes of the merge.
+constexpr int kMerged = 0;
+// Merged, but two fields of one name conflicted; the message names the last one.
+constexpr int kConflict = 4;
+// The transformation document is not transformation PMML.
+constexpr int kBadTransformation = 6;
+// The model document is not model PMML the merge can take.
+constexpr int kBadModel = 7;
+// The model holds a MiningModel with segments.
+constexpr int kSegmentedModel = 8;
+// No DOM implementation, or an exception while merging.
+constexpr int kMergeFailed = 9;
+
+constexpr char kNoDom[] = "Error in mergePMML: Can't use xml dom.";
+constexpr char kExceptionPrefix[] = "exception in mergePMML:";
+
+struct DocumentReleaser {
+  void operator()(DOMDocument* document) const { document->release(); }
+};
+using OwnedDocument = std::unique_ptr<DOMDocument, DocumentReleaser>;
+
+bool isElement(const DOMNode* node) {
+  return node != nullptr && node->getNodeType() == DOMNode::ELEMENT_NODE;
+}
+
+// The order the PMML schema gives the children of the two dictionaries:
+// Extension, DefineFunction, then the fields (DataField or DerivedField), then
+// Taxonomy.
+int dictionaryRank(const std::string& kind) {
+  if (kind == "Extension") return 0;
+  if (kind == "DefineFunction") return 1;
+  if (kind == "Taxonomy") return 3;
+  return 2;
+}
+
+}  // namespace
+
+// Adds `child` to a dictionary after the children of its own kind and before
+// those the schema puts later, so that functions of one document never end up
+// behind the fields of the other.
+void ConvertTransToPMML::addToDictionary(DOMElement* dictionary, DOMElement* child) {
+  const int rank = dictionaryRank(transcode(child->getNodeName()));
+  DOMNode* before = dictionary->getFirstChild();
+  for (; before != nullptr; before = before->getNextSibling()) {
+    if (isElement(before) && dictionaryRank(transcode(before->getNodeName())) > rank) break;
+  }
+  dictionary->insertBefore(child, before);
+}
+
+int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDocument*& output,
+                                  std::string& message, std::vector<TmsEndInfo>& dataFields,
+                                  std::vector<TmsEndInfo>& derivedFields,
+                                  std::vector<TmsMiningFieldInfo>& miningFields) {
+  if (!checkTransPMML(trans)) return kBadTransformation;
+  if (!checkModelPMML(model)) return segmentedModel ? kSegmentedModel : kBadModel;
+
+  xercesc::DOMImplementation* impl = nullptr;
+  {
+    const XMLText feature("Core");
+    impl = xercesc::DOMImplementationRegistry::getDOMImplementation(feature.get());
+  }
+  if (impl == nullptr) {
+    message = kNoDom;
+    return kMergeFailed;
+  }
+
+  try {
+    int code = kMerged;
+    // Counts a refusal of compareVars that names the conflicting variable.
+    auto compare = [&](DOMElement* existing, DOMElement* incoming) {
+      std::string conflict;
+      if (!compareVars(existing, incoming, conflict) && !conflict.empty()) {
+        code = kConflict;
+        message = conflict;
+      }
+    };
+
+    OwnedDocument work(impl->createDocument());
+    DOMElement* root =
+        static_cast<DOMElement*>(work->importNode(model->getDocumentElement(), false));
+    work->appendChild(root);
+
+    DOMElement* header = getTheElement(model, "PMML/Header", 0);
+    if (header == nullptr) return kBadModel;
+    root->appendChild(importElement(work.get(), header));
+    if (DOMElement* task = getTheElement(model, "PMML/MiningBuildTask", 0)) {
+      root->appendChild(importElement(work.get(), task));
+    }
+
+    const XMLText dataDictionaryName("DataDictionary");
+    const XMLText transDictionaryName("TransformationDictionary");
+    DOMElement* dictionary = work->createElement(dataDictionaryName.get());
+    DOMElement* transDictionary = work->createElement(transDictionaryName.get());
+    root->appendChild(dictionary);
+    root->appendChild(transDictionary);
+
+    // The transformation's derived fields; a repeated name keeps the first.
+    DOMElement* source = getTheElement(trans, "PMML/TransformationDictionary", 0);
+    if (source == nullptr) return kBadTransformation;
+    for (DOMNode* child = source->getFirstChild(); child != nullptr;
+         child = child->getNextSibling()) {
+      if (!isElement(child)) continue;
+      auto* element = static_cast<DOMElement*>(child);
+      if (DOMElement* found = findElement(transDictionary, element)) {
+        compare(found, element);
+      } else {
+        addToDictionary(transDictionary, importElement(work.get(), element));
+      }
+    }
+
+    // The model's own derived fields, unless the transformation defines them.
+    if (DOMElement* modelDerived = getTheElement(model, "PMML/TransformationDictionary", 0)) {
+      for (DOMNode* child = modelDerived->getFirstChild(); child != nullptr;
+           child = child->getNextSibling()) {
+        if (!isElement(child)) continue;
+        auto* element = static_cast<DOMElement*>(child);
+        if (findElement(transDictionary, element) == nullptr) {
+          addToDictionary(transDictionary, importElement(work.get(), element));
+        }
+      }
+    }
+
+    // The model's data fields. One that a transformation computes becomes that
+    // derived field's value list instead.
+    DOMElement* modelDictionary = getTheElement(model, "PMML/DataDictionary", 0);
+    if (modelDictionary == nullptr) return kBadModel;
+    for (DOMNode* child = modelDictionary->getFirstChild(); child != nullptr;
+         child = child->getNextSibling()) {
+      if (!isElement(child)) continue;
+      auto* element = static_cast<DOMElement*>(child);
+      DOMElement* derived = findElement(transDictionary, element);
+      DOMElement* data = findElement(dictionary, element);
+      if (data != nullptr) {
+        compare(data, element);
+      } else if (derived != nullptr) {
+        clearValues(derived);
+        copyValues(element, derived);
+      } else {
+        addToDictionary(dictionary, importElement(work.get(), element));
+      }
+    }
+
+    // The transformation's data fields.
+    DOMElement* transData = getTheElement(trans, "PMML/DataDictionary", 0);
+    if (transData == nullptr) return kBadTransformation;
+    for (DOMNode* child = transData->getFirstChild(); child != nullptr;
+         child = child->getNextSibling()) {
+      if (!isElement(child)) continue;
+      auto* element = static_cast<DOMElement*>(child);
+      if (DOMElement* found = findElement(dictionary, element)) {
+        compare(found, element);
+      } else {
+        addToDictionary(dictionary, importElement(work.get(), element));
+      }
+    }
+
+    // The model elements and trailing Extensions, each mining schema rewritten
+    // to name raw fields.
+    DOMElement* lastSchema = nullptr;
+    for (DOMNode* sibling = modelDictionary->getNextSibling(); sibling != nullptr;
+         sibling = sibling->getNextSibling()) {
+      if (!isElement(sibling)) continue;
+      auto* element = static_cast<DOMElement*>(sibling);
+      const char* schemaPath = nullptr;
+      for (DOMNode* child = element->getFirstChild(); child != nullptr;
+           child = child->getNextSibling()) {
+        if (!isElement(child)) continue;
+        const std::string name = transcode(child->getNodeName());
+        if (name == "NearestNeighborModels") {
+          schemaPath = "NearestNeighborModels/NearestNeighborModel/MiningSchema";
+          break;
+        }
+        if (name == "MiningSchema") {
+          schemaPath = "MiningSchema";
+          break;
+        }
+      }
+      if (schemaPath == nullptr) {
+        if (transcode(element->getNodeName()) == "Extension") {
+          root->appendChild(importElement(work.get(), element));
+        }
+        continue;
+      }
+      DOMElement* copy = importElement(work.get(), element);
+      lastSchema = getTheElement(copy, schemaPath, 0);
+      if (!dealMiningSchema(lastSchema, transDictionary, message)) code = kConflict;
+      root->appendChild(copy);
+    }
+
+    getVarsInfo(getTheElement(work.get(), "PMML/TransformationDictionary", 0), derivedFields);
+    getVarsInfo(getTheElement(work.get(), "PMML/DataDictionary", 0), dataFields);
+    if (lastSchema != nullptr) getMiningInfo(lastSchema, miningFields);
+
+    output = static_cast<DOMDocument*>(work->cloneNode(true));
+    return code;
+  } catch (const std::exception& e) {
+    message = std::string(kExceptionPrefix) + e.what();
+  } catch (const xercesc::DOMException& e) {
+    // The DOM reports its own failures outside the standard family; they must
+    // not escape into the host either.
+    message = std::string(kExceptionPrefix) + transcode(e.getMessage());
+  } catch (const xercesc::XMLException& e) {
+    message = std::string(kExceptionPrefix) + transcode(e.getMessage());
+  }
+  return kMergeFailed;
+}

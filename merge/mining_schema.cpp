@@ -1,0 +1,180 @@
+// Rewriting a model's mining schema so that it names the raw fields behind its
+// derived inputs, and comparing two variables of the same name.
+#include <pmmlxform/convert_trans_to_pmml.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/util/XMLString.hpp>
+
+#include "merge/vendor_extension.h"
+#include "trans/convert_trans.h"
+
+using xercesc::DOMDocument;
+using xercesc::DOMElement;
+using xercesc::DOMNode;
+using xercesc::XMLString;
+
+namespace {
+
+// Elements whose "field" attribute names an input field: every PMML expression
+// that reads a field that way, so that a derived field built on any of them (a
+// one-hot NormDiscrete, say) still leads to its raw input.
+constexpr const char* kFieldReferences[] = {"FieldRef",       "Discretize",   "FieldColumnPair",
+                                            "NormContinuous", "NormDiscrete", "Lag",
+                                            "Aggregate"};
+
+constexpr char kDerivedFields[] = "DerivedFields";
+
+bool isElement(const DOMNode* node) {
+  return node != nullptr && node->getNodeType() == DOMNode::ELEMENT_NODE;
+}
+
+// The usages that mark a model's target: "predicted", and its later name "target".
+bool isTargetUsage(const std::string& usage) { return usage == "predicted" || usage == "target"; }
+
+void appendOnce(std::vector<std::string>& names, const std::string& name) {
+  if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+}
+
+}  // namespace
+
+bool ConvertTransToPMML::getRelativeVars(DOMElement* element, std::vector<std::string>& names) {
+  if (element == nullptr) return true;
+  const XMLText field("field");
+  // Depth-first, document order; a field reference is not descended into.
+  DOMNode* node = element->getFirstChild();
+  while (node != nullptr) {
+    bool descend = false;
+    if (isElement(node)) {
+      const std::string kind = transcode(node->getNodeName());
+      if (std::find(std::begin(kFieldReferences), std::end(kFieldReferences), kind) !=
+          std::end(kFieldReferences)) {
+        const std::string name =
+            transcode(static_cast<DOMElement*>(node)->getAttribute(field.get()));
+        if (!name.empty()) appendOnce(names, name);
+      } else {
+        descend = node->hasChildNodes();
+      }
+    }
+    if (descend) {
+      node = node->getFirstChild();
+      continue;
+    }
+    while (node != element && node->getNextSibling() == nullptr) node = node->getParentNode();
+    node = node == element ? nullptr : node->getNextSibling();
+  }
+  return true;
+}
+
+DOMElement* ConvertTransToPMML::findVariable(DOMElement* parent, const char* kind,
+                                             const std::string& name) {
+  if (parent == nullptr) return nullptr;
+  const XMLText kindName(kind);
+  const XMLText nameAttribute("name");
+  DOMNode* node = parent->getFirstChild();
+  while (node != nullptr &&
+         !(isElement(node) && XMLString::equals(node->getNodeName(), kindName.get()))) {
+    node = node->getNextSibling();
+  }
+  for (; node != nullptr; node = node->getNextSibling()) {
+    if (!isElement(node)) continue;
+    const std::string candidate =
+        transcode(static_cast<DOMElement*>(node)->getAttribute(nameAttribute.get()));
+    if (XMLString::compareIString(candidate.c_str(), name.c_str()) == 0) {
+      return static_cast<DOMElement*>(node);
+    }
+  }
+  return nullptr;
+}
+
+bool ConvertTransToPMML::getOriginalVars(DOMElement* dictionary, std::vector<std::string>& names) {
+  // A derived field is expanded once: its references stay in the list (raw
+  // ones are never removed), so meeting it again only removes its name. This
+  // ends cycles and leaves every reachable raw field listed.
+  std::set<DOMElement*> expanded;
+  std::size_t index = 0;
+  while (index < names.size()) {
+    DOMElement* derived = findVariable(dictionary, "DerivedField", names[index]);
+    if (derived == nullptr) {
+      ++index;
+      continue;
+    }
+    names.erase(names.begin() + static_cast<std::ptrdiff_t>(index));
+    if (expanded.insert(derived).second) getRelativeVars(derived, names);
+  }
+  return true;
+}
+
+bool ConvertTransToPMML::addMiningFields(DOMElement* miningSchema, std::vector<std::string>& names,
+                                         std::string& error) {
+  if (miningSchema == nullptr) return true;
+  DOMDocument* document = miningSchema->getOwnerDocument();
+  const XMLText miningField("MiningField");
+  const XMLText nameAttribute("name");
+  const XMLText usageType("usageType");
+  for (const std::string& name : names) {
+    DOMElement* existing = findVariable(miningSchema, "MiningField", name);
+    if (existing == nullptr) {
+      const XMLText value(name);
+      DOMElement* field = document->createElement(miningField.get());
+      field->setAttribute(nameAttribute.get(), value.get());
+      miningSchema->appendChild(field);
+    } else if (isTargetUsage(transcode(existing->getAttribute(usageType.get())))) {
+      error = name;
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ConvertTransToPMML::dealMiningSchema(DOMElement* miningSchema, DOMElement* dictionary,
+                                          std::string& error) {
+  if (miningSchema == nullptr || dictionary == nullptr) return true;
+  const XMLText usageType("usageType");
+  DOMElement* container = nullptr;
+  DOMNode* next = nullptr;
+  for (DOMNode* child = miningSchema->getFirstChild(); child != nullptr; child = next) {
+    next = child->getNextSibling();
+    if (!isElement(child)) continue;
+    auto* field = static_cast<DOMElement*>(child);
+    DOMElement* derived = findElement(dictionary, field);
+    if (derived == nullptr) continue;  // a raw field
+    const bool target = isTargetUsage(transcode(field->getAttribute(usageType.get())));
+    std::vector<std::string> names;
+    getRelativeVars(derived, names);
+    getOriginalVars(dictionary, names);
+    miningSchema->removeChild(field);
+    if (container == nullptr) {
+      container =
+          pmmlxform::createVendorExtension(miningSchema->getOwnerDocument(), kDerivedFields);
+      container->appendChild(field);
+      miningSchema->insertBefore(container, miningSchema->getFirstChild());
+    } else {
+      container->appendChild(field);
+    }
+    // The raw fields behind a derived target are not inputs of the model.
+    if (!target && !addMiningFields(miningSchema, names, error)) return false;
+  }
+  return true;
+}
+
+bool ConvertTransToPMML::compareVars(DOMElement* existing, DOMElement* incoming,
+                                     std::string& message) {
+  auto isVariable = [this](DOMElement* element) {
+    if (element == nullptr) return false;
+    const std::string kind = transcode(element->getNodeName());
+    return kind == "DataField" || kind == "DerivedField";
+  };
+  if (!isVariable(existing) || !isVariable(incoming)) return false;
+  const XMLText nameAttribute("name");
+  if (XMLString::compareIString(existing->getAttribute(nameAttribute.get()),
+                                incoming->getAttribute(nameAttribute.get())) != 0) {
+    message.clear();
+    return false;
+  }
+  message = transcode(existing->getAttribute(nameAttribute.get()));
+  return true;
+}

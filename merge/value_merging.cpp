@@ -1,0 +1,278 @@
+// Moving a model field's value list onto the derived field that computes it,
+// and rendering value lists as comparable key texts.
+#include <pmmlxform/convert_trans_to_pmml.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+#include <xercesc/dom/DOM.hpp>
+
+#include "merge/vendor_extension.h"
+#include "trans/convert_trans.h"
+
+using pmmlxform::createVendorExtension;
+using xercesc::DOMDocument;
+using xercesc::DOMElement;
+using xercesc::DOMNode;
+
+namespace {
+
+// The only Extension of a derived field that survives clearValues.
+constexpr char kStringLength[] = "stringLength";
+constexpr char kMissingValues[] = "MissingValues";
+constexpr char kVariableInterval[] = "VariableInterval";
+constexpr char kInvalidRangeLower[] = "invalidRangeLower";
+constexpr char kInvalidRangeUpper[] = "invalidRangeUpper";
+
+// Largest exponent magnitude formatNumber expands. Doubles end near 1E+308 and
+// 1E-324, so anything beyond is outside every value a field can hold, while
+// the expansion stays a few hundred characters longer than its input at most.
+constexpr long kMaxExponent = 1000;
+
+// Double's largest magnitude as the stylesheet writes it, and its names.
+constexpr char kHighestMantissa[] = "1.79769313486231";
+constexpr char kLowestMantissa[] = "-1.79769313486231";
+constexpr char kHighest[] = "HIGHEST";
+constexpr char kLowest[] = "LOWEST";
+
+bool isElement(const DOMNode* node) {
+  return node != nullptr && node->getNodeType() == DOMNode::ELEMENT_NODE;
+}
+
+// An integer read the way atoi reads one (leading blanks, optional sign,
+// digits up to the first other character, 0 without digits), saturating far
+// beyond any exponent formatNumber expands instead of overflowing.
+long readExponent(const std::string& text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  long value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    if (value < 1000000000L) value = value * 10 + (text[i] - '0');
+  }
+  return negative ? -value : value;
+}
+
+}  // namespace
+
+bool ConvertTransToPMML::clearValues(DOMElement* target) {
+  if (target == nullptr) return true;
+  const XMLText nameAttribute("name");
+  DOMNode* next = nullptr;
+  for (DOMNode* child = target->getFirstChild(); child != nullptr; child = next) {
+    next = child->getNextSibling();
+    if (!isElement(child)) continue;
+    const std::string kind = transcode(child->getNodeName());
+    const bool drop = kind == "Value" || (kind == "Extension" &&
+                                          transcode(static_cast<DOMElement*>(child)->getAttribute(
+                                              nameAttribute.get())) != kStringLength);
+    if (drop) target->removeChild(child)->release();
+  }
+  return true;
+}
+
+bool ConvertTransToPMML::copyValues(DOMElement* source, DOMElement* target) {
+  if (source == nullptr || target == nullptr) return true;
+  DOMDocument* document = target->getOwnerDocument();
+  const XMLText optype("optype");
+  const XMLText property("property");
+  const XMLText nameAttribute("name");
+  const XMLText valueAttribute("value");
+  const XMLText closure("closure");
+  const XMLText leftMargin("leftMargin");
+  const XMLText rightMargin("rightMargin");
+  const XMLText closedClosed("closedClosed");
+  const XMLText intervalName("Interval");
+
+  DOMElement* missing = createVendorExtension(document, kMissingValues);
+  target->setAttribute(optype.get(), source->getAttribute(optype.get()));
+
+  // Invalid-range bounds pair up in the order they come, whatever their kind.
+  std::basic_string<XMLCh> heldBound;
+  bool holding = false;
+  for (DOMNode* child = source->getFirstChild(); child != nullptr;
+       child = child->getNextSibling()) {
+    if (!isElement(child)) continue;
+    auto* element = static_cast<DOMElement*>(child);
+    const std::string kind = transcode(element->getNodeName());
+    if (kind == "Value") {
+      DOMNode* copy = document->importNode(element, true);
+      if (transcode(element->getAttribute(property.get())) == "missing") {
+        missing->appendChild(copy);
+      } else {
+        target->appendChild(copy);
+      }
+    } else if (kind == "Interval") {
+      DOMElement* wrapper = createVendorExtension(document, kVariableInterval);
+      wrapper->appendChild(document->importNode(element, true));
+      target->insertBefore(wrapper, target->getFirstChild());
+    } else if (kind == "Extension") {
+      const std::string name = transcode(element->getAttribute(nameAttribute.get()));
+      if (name == kInvalidRangeLower || name == kInvalidRangeUpper) {
+        const std::basic_string<XMLCh> bound = element->getAttribute(valueAttribute.get());
+        if (!holding) {
+          heldBound = bound;
+          holding = true;
+          continue;
+        }
+        const bool completesLower = name == kInvalidRangeLower;
+        const std::basic_string<XMLCh>& lower = completesLower ? bound : heldBound;
+        const std::basic_string<XMLCh>& upper = completesLower ? heldBound : bound;
+        DOMElement* interval = document->createElement(intervalName.get());
+        interval->setAttribute(closure.get(), closedClosed.get());
+        interval->setAttribute(leftMargin.get(), lower.c_str());
+        interval->setAttribute(rightMargin.get(), upper.c_str());
+        missing->appendChild(interval);
+        holding = false;
+      } else {
+        target->insertBefore(document->importNode(element, true), target->getFirstChild());
+      }
+    }
+  }
+  if (missing->hasChildNodes()) {
+    target->insertBefore(missing, target->getFirstChild());
+  } else {
+    missing->release();
+  }
+  return true;
+}
+
+bool ConvertTransToPMML::getValueList(DOMElement* field, std::vector<std::string>& keys) {
+  if (field == nullptr) return true;
+  const XMLText nameAttribute("name");
+  const XMLText valueAttribute("value");
+  const XMLText property("property");
+  const XMLText closure("closure");
+  const XMLText leftMargin("leftMargin");
+  const XMLText rightMargin("rightMargin");
+
+  std::string lower, upper;
+  // Depth inside "MissingValues" extensions; everything inside one, at any
+  // depth of nesting, is a missing value. Counting entries and exits keeps the
+  // walk from re-entering an extension it is leaving.
+  int missingDepth = 0;
+  DOMNode* node = field->getFirstChild();
+  bool leaving = false;  // true when `node` was reached from its last child
+  while (node != nullptr && node != field) {
+    if (isElement(node)) {
+      auto* element = static_cast<DOMElement*>(node);
+      const std::string kind = transcode(element->getNodeName());
+      if (kind == "Extension") {
+        const std::string name = transcode(element->getAttribute(nameAttribute.get()));
+        if (!leaving) {
+          if (name == kInvalidRangeLower)
+            lower = transcode(element->getAttribute(valueAttribute.get()));
+          if (name == kInvalidRangeUpper)
+            upper = transcode(element->getAttribute(valueAttribute.get()));
+        }
+        if (name == kMissingValues && element->hasChildNodes()) {
+          if (!leaving) {
+            ++missingDepth;
+            node = element->getFirstChild();
+            continue;
+          }
+          --missingDepth;
+        }
+        if (!lower.empty() && !upper.empty()) {
+          keys.push_back("MissingValue@closure=closedClosed@low=" + formatNumber(lower) +
+                         "@high=" + formatNumber(upper));
+          lower.clear();
+          upper.clear();
+        }
+      } else if (kind == "Interval" && !leaving) {
+        if (missingDepth > 0) {
+          keys.push_back(
+              "MissingValue@closure=" + transcode(element->getAttribute(closure.get())) +
+              "@low=" + formatNumber(transcode(element->getAttribute(leftMargin.get()))) +
+              "@high=" + formatNumber(transcode(element->getAttribute(rightMargin.get()))));
+        }
+      } else if (kind == "Value" && !leaving) {
+        if (missingDepth > 0 || transcode(element->getAttribute(property.get())) == "missing") {
+          keys.push_back("MissingValue@value=" +
+                         formatNumber(transcode(element->getAttribute(valueAttribute.get()))));
+        }
+      }
+    }
+    if (node->getNextSibling() != nullptr) {
+      node = node->getNextSibling();
+      leaving = false;
+    } else {
+      node = node->getParentNode();
+      leaving = true;
+    }
+  }
+  return true;
+}
+
+bool ConvertTransToPMML::compareValueList(std::vector<std::string>& first,
+                                          std::vector<std::string>& second) {
+  for (const std::string& key : first) {
+    if (std::find(second.begin(), second.end(), key) == second.end()) return false;
+  }
+  return true;
+}
+
+std::string ConvertTransToPMML::formatNumber(std::string number) {
+  if (number == kHighest || number == kLowest) return number;
+  const std::size_t letter = number.find_first_of("Ee");
+  if (letter == std::string::npos) return number;
+  long exponent = readExponent(number.substr(letter + 1));
+  std::string mantissa = number.substr(0, letter);
+
+  if (exponent == 308) {
+    if (mantissa.compare(0, sizeof(kHighestMantissa) - 1, kHighestMantissa) == 0) return kHighest;
+    if (mantissa.compare(0, sizeof(kLowestMantissa) - 1, kLowestMantissa) == 0) return kLowest;
+  }
+  if (mantissa.find('.') != std::string::npos) {
+    while (!mantissa.empty() && mantissa.back() == '0') mantissa.pop_back();
+  }
+  std::string sign;
+  if (!mantissa.empty() && mantissa[0] == '-') {
+    mantissa.erase(0, 1);
+    sign = "-";
+  }
+  // Leading zeros go; a "0." prefix moves the point behind the first digit.
+  while (!mantissa.empty() && mantissa[0] == '0') {
+    mantissa.erase(0, 1);
+    if (!mantissa.empty() && mantissa[0] == '.') {
+      mantissa.erase(0, 1);
+      if (!mantissa.empty()) {
+        mantissa.insert(1, ".");
+        --exponent;
+      }
+    }
+  }
+  if (mantissa.empty()) return "0";
+  // Beyond the bound the value is outside the double range: too large is the
+  // largest value of its sign, too small is zero.
+  if (exponent > kMaxExponent) return sign.empty() ? kHighest : kLowest;
+  if (exponent < -kMaxExponent) return "0";
+
+  for (; exponent > 0; --exponent) {
+    const std::size_t point = mantissa.find('.');
+    if (point == std::string::npos) {
+      mantissa.push_back('0');
+    } else if (point == mantissa.size() - 1) {
+      mantissa[point] = '0';
+    } else {
+      std::swap(mantissa[point], mantissa[point + 1]);
+    }
+  }
+  for (; exponent < 0; ++exponent) {
+    const std::size_t point = mantissa.find('.');
+    if (point == std::string::npos) {
+      mantissa.insert(mantissa.size() - 1, ".");
+    } else if (point == 0) {
+      mantissa.replace(0, 1, "0.0");
+    } else if (point == 1) {
+      mantissa = "0." + mantissa.substr(0, 1) + mantissa.substr(2);
+    } else {
+      std::swap(mantissa[point], mantissa[point - 1]);
+    }
+  }
+  if (!mantissa.empty() && mantissa.back() == '.') mantissa.pop_back();
+  // One form for fractions below one: "0.5", never ".5".
+  if (!mantissa.empty() && mantissa[0] == '.') mantissa.insert(0, "0");
+  return sign + mantissa;
+}

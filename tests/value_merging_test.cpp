@@ -1,0 +1,191 @@
+// Moving value lists onto derived fields and rendering them as key texts.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/merge_test_util.h"
+#include "trans/convert_trans.h"
+
+namespace {
+
+using mergetest::attribute;
+using mergetest::Documents;
+using mergetest::Merger;
+using mergetest::outline;
+using xercesc::DOMElement;
+
+std::vector<std::string> keysOf(Merger& merger, DOMElement* field) {
+  std::vector<std::string> keys;
+  EXPECT_TRUE(merger.getValueList(field, keys));
+  return keys;
+}
+
+TEST(ClearValues, KeepsTheExpressionAndStringLengthOnly) {
+  Merger merger;
+  Documents docs;
+  DOMElement* field = docs.element(
+      "<DerivedField name=\"d\"><Extension name=\"stringLength\" value=\"8\"/>"
+      "<Extension name=\"MissingValues\"><Value value=\"9\"/></Extension>"
+      "<Value value=\"1\"/><Discretize field=\"x\"/><Value value=\"2\"/></DerivedField>");
+  EXPECT_TRUE(merger.clearValues(field));
+  EXPECT_EQ(outline(field), "DerivedField:d(Extension:stringLength Discretize)");
+}
+
+TEST(CopyValues, MissingValuesFirstThenExtensionsReversedThenKeptChildrenThenValidValues) {
+  Merger merger;
+  Documents docs;
+  DOMElement* source = docs.element(
+      "<DataField name=\"f\" optype=\"ordinal\">"
+      "<Extension name=\"first\"/>"
+      "<Value value=\"1\"/><Value value=\"9\" property=\"missing\"/>"
+      "<Interval closure=\"closedOpen\" leftMargin=\"0\" rightMargin=\"5\"/>"
+      "<Value value=\"2\" property=\"valid\"/>"
+      "<Interval closure=\"closedClosed\" leftMargin=\"5\" rightMargin=\"9\"/>"
+      "<Extension name=\"invalidRangeUpper\" value=\"99\"/>"
+      "<Extension name=\"invalidRangeLower\" value=\"90\"/>"
+      "<Extension name=\"invalidRangeLower\" value=\"-5\"/>"
+      "<Value value=\"-1\" property=\"missing\"/>"
+      "</DataField>");
+  DOMElement* target = docs.element(
+      "<DerivedField name=\"f\" optype=\"continuous\" dataType=\"integer\">"
+      "<Extension name=\"stringLength\"/><FieldRef field=\"raw\"/></DerivedField>");
+  EXPECT_TRUE(merger.copyValues(source, target));
+  EXPECT_EQ(outline(target),
+            "DerivedField:f(Extension:MissingValues(Value Interval Value) "
+            "Extension:VariableInterval(Interval) Extension:VariableInterval(Interval) "
+            "Extension:first Extension:stringLength FieldRef Value Value)");
+  EXPECT_EQ(attribute(target, "optype"), "ordinal");
+  EXPECT_EQ(attribute(target, "dataType"), "integer");
+
+  auto* missing = static_cast<DOMElement*>(target->getFirstChild());
+  EXPECT_EQ(attribute(missing, "extender"), "pmmlxform");
+  auto* value = static_cast<DOMElement*>(missing->getFirstChild());
+  EXPECT_EQ(attribute(value, "value"), "9");
+  // Upper then lower bound: one interval from the lower to the upper.
+  auto* range = static_cast<DOMElement*>(value->getNextSibling());
+  EXPECT_EQ(attribute(range, "closure"), "closedClosed");
+  EXPECT_EQ(attribute(range, "leftMargin"), "90");
+  EXPECT_EQ(attribute(range, "rightMargin"), "99");
+  EXPECT_EQ(attribute(static_cast<DOMElement*>(range->getNextSibling()), "value"), "-1");
+  // The intervals come out in reverse: the later one first.
+  auto* firstWrapper = static_cast<DOMElement*>(missing->getNextSibling());
+  EXPECT_EQ(attribute(static_cast<DOMElement*>(firstWrapper->getFirstChild()), "leftMargin"), "5");
+  // Valid values keep their order at the end.
+  auto* last = static_cast<DOMElement*>(target->getLastChild());
+  EXPECT_EQ(attribute(last, "value"), "2");
+  EXPECT_EQ(attribute(static_cast<DOMElement*>(last->getPreviousSibling()), "value"), "1");
+}
+
+TEST(CopyValues, LoneBoundAndNoMissingValuesLeaveNoExtension) {
+  Merger merger;
+  Documents docs;
+  DOMElement* source = docs.element(
+      "<DataField name=\"f\"><Extension name=\"invalidRangeLower\" value=\"1\"/>"
+      "<Value value=\"a\"/></DataField>");
+  DOMElement* target =
+      docs.element("<DerivedField name=\"f\" optype=\"x\"><FieldRef/></DerivedField>");
+  EXPECT_TRUE(merger.copyValues(source, target));
+  EXPECT_EQ(outline(target), "DerivedField:f(FieldRef Value)");
+  // An absent optype is copied as an empty one.
+  EXPECT_EQ(attribute(target, "optype"), "");
+  EXPECT_TRUE(target->hasAttribute(XMLText("optype").get()));
+}
+
+TEST(GetValueList, KeysForMissingValuesIntervalsAndInvalidRanges) {
+  struct Case {
+    const char* name;
+    const char* field;
+    std::vector<std::string> keys;
+  } cases[] = {
+      {"missing value in exponent form",
+       "<DataField><Value value=\"-1.0E0\" property=\"missing\"/><Value value=\"3\"/></DataField>",
+       {"MissingValue@value=-1"}},
+      {"the vendor extension",
+       "<DerivedField><Extension name=\"MissingValues\"><Value value=\"9\"/>"
+       "<Interval closure=\"openClosed\" leftMargin=\"1.5E1\" rightMargin=\"2E1\"/>"
+       "</Extension><Value value=\"7\"/><Interval leftMargin=\"0\"/></DerivedField>",
+       {"MissingValue@value=9", "MissingValue@closure=openClosed@low=15@high=20"}},
+      {"invalid range from two extensions",
+       "<DataField><Extension name=\"invalidRangeUpper\" value=\"99\"/><Value value=\"1\"/>"
+       "<Extension name=\"invalidRangeLower\" value=\"9.0E1\"/></DataField>",
+       {"MissingValue@closure=closedClosed@low=90@high=99"}},
+      {"empty MissingValues and valid values give nothing",
+       "<DataField><Extension name=\"MissingValues\"/><Value value=\"1\"/></DataField>",
+       {}},
+      {"nested MissingValues end, and count as missing",
+       "<DerivedField><Extension name=\"MissingValues\"><Value value=\"1\"/>"
+       "<Extension name=\"MissingValues\"><Value value=\"2\"/>"
+       "<Extension name=\"MissingValues\"><Value value=\"3\"/></Extension></Extension>"
+       "<Value value=\"4\"/></Extension><Value value=\"5\"/></DerivedField>",
+       {"MissingValue@value=1", "MissingValue@value=2", "MissingValue@value=3",
+        "MissingValue@value=4"}},
+  };
+  Merger merger;
+  Documents docs;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(keysOf(merger, docs.element(c.field)), c.keys);
+  }
+  // Keys are appended to what the list holds.
+  std::vector<std::string> keys{"old"};
+  merger.getValueList(docs.element(cases[0].field), keys);
+  EXPECT_EQ(keys, (std::vector<std::string>{"old", "MissingValue@value=-1"}));
+}
+
+TEST(CompareValueList, EveryKeyOfTheFirstInTheSecond) {
+  Merger merger;
+  std::vector<std::string> empty, ab{"a", "b"}, ba{"b", "a", "a"}, abc{"a", "b", "c"};
+  EXPECT_TRUE(merger.compareValueList(empty, ab));
+  EXPECT_TRUE(merger.compareValueList(ab, ba));
+  EXPECT_TRUE(merger.compareValueList(ab, abc));
+  EXPECT_FALSE(merger.compareValueList(abc, ab));
+  EXPECT_FALSE(merger.compareValueList(ab, empty));
+}
+
+TEST(FormatNumber, ExponentFormsBecomePlainDecimals) {
+  struct Case {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"1.500000E+02", "150"},
+      {"-2.5E-3", "-0.0025"},
+      {"1.0E0", "1"},
+      {"0.5E3", "500"},
+      {"0.000000E+00", "0"},
+      {"1.79769313486231E+308", "HIGHEST"},
+      {"-1.79769313486231E+308", "LOWEST"},
+      {"1.797693134862315E+308", "HIGHEST"},
+      {"12.50", "12.50"},
+      {"+7", "+7"},
+      {"HIGHEST", "HIGHEST"},
+      {"100E2", "10000"},
+      {"E5", "0"},
+      {"-0.0E0", "0"},
+      {"1.25e1", "12.5"},
+      {"0.0001E5", "10"},
+      {"0.05E0", "0.05"},
+      {"5E-1", "0.5"},  // one form below one: never ".5"
+      {"1E-1", "0.1"},
+      {"1.0E-1", "0.1"},
+      {"123.456E-1", "12.3456"},
+      {"123E-5", "0.00123"},
+      {"1.5E+3abc", "1500"},
+      // Far beyond the double range: bounded, not expanded.
+      {"1E+1001", "HIGHEST"},
+      {"-3.2E99999999999999999999", "LOWEST"},
+      {"1E-1001", "0"},
+      {"-1E-5000", "0"},
+      {"0E+999999", "0"},
+  };
+  Merger merger;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.in);
+    EXPECT_EQ(merger.formatNumber(c.in), c.out);
+  }
+  // At the bound the text is still expanded in full.
+  EXPECT_EQ(merger.formatNumber("1E1000"), "1" + std::string(1000, '0'));
+  EXPECT_EQ(merger.formatNumber("1E-1000"), "0." + std::string(999, '0') + "1");
+}
+
+}  // namespace

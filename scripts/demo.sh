@@ -10,3 +10,17 @@ echo "\$ pmmlxform --version"
 "$tool" --version
 echo "\$ pmmlxform --help"
 "$tool" --help
+example=share/pmmlxform/examples/survey_description.xml
+echo "\$ pmmlxform transform $example --report variables.json"
+report=$(mktemp)
+trap 'rm -f "$report"' EXIT
+# The tool writes the PMML on one line; show it indented when xmllint is there.
+if command -v xmllint >/dev/null; then
+  "$tool" transform "$example" --report "$report" | xmllint --format -
+else
+  "$tool" transform "$example" --report "$report"
+fi
+echo "\$ cat variables.json"
+cat "$report"
+echo "\$ pmmlxform check tests/data/transform/bad_func_unknown.xml"
+"$tool" check tests/data/transform/bad_func_unknown.xml || echo "(exit code $?)"

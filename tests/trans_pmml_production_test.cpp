@@ -228,7 +228,7 @@ TEST_F(TransformPmml, ReplacesTheHeldDescriptionWhenNotMerging) {
   ASSERT_EQ(convert.transform(readFile(kData + "accumulate/first.xml"), output, message, vars), 0);
   EXPECT_EQ(convert.transform(readFile(kData + "accumulate/second.xml"), output, message, vars), 3);
   EXPECT_EQ(message,
-            " entry 3, Compute into \"high_income\": the field \"income_band\" is neither "
+            "entry 3, Compute into \"high_income\": the field \"income_band\" is neither "
             "declared nor defined by an earlier entry");
   vars.clear();
   ASSERT_EQ(convert.transform(computeInto("y"), output, message, vars), 0);
@@ -249,7 +249,7 @@ TEST_F(TransformPmml, AFailedConversionKeepsTheDescriptionsBeforeIt) {
   output.clear();
   EXPECT_EQ(convert.transform(computeInto("A"), output, message, vars), 3);
   EXPECT_EQ(message,
-            " entry 6, Compute into \"A\": the target redefines the variable \"a\" defined by "
+            "entry 6, Compute into \"A\": the target redefines the variable \"a\" defined by "
             "entry 2");
   EXPECT_EQ(output, "");
   vars.clear();
@@ -422,7 +422,7 @@ TEST_F(TransformPmml, EveryFormWorksOnTheDerivedClass) {
     ConvertTransToPMML other;
     EXPECT_FALSE(other.isValidTransXML(bad, errorNo, message));
     EXPECT_EQ(errorNo, 2);
-    EXPECT_EQ(message, " entry 3, Compute into \"y\": unknown function \"mean\"");
+    EXPECT_EQ(message, "entry 3, Compute into \"y\": unknown function \"mean\"");
   }
   {
     ConvertTransToPMML convert;

@@ -15,8 +15,10 @@
   returned by xalan:intervals are in no namespace either.
 
   A description that cannot be converted stops the run with a message that
-  starts with CVT_FuncErr:, CVT_ReVarsErr: or CVT_ConvertErr:. Messages hold no
-  "(" because the library cuts the engine's text at the first one.
+  starts with CVT_FuncErr:, CVT_ReVarsErr: or CVT_ConvertErr:, followed
+  directly (no blank: the library hands the rest to the user as it stands) by
+  the entry and what is wrong. Messages hold no "(" because the library cuts
+  the engine's text at the first one.
 -->
 <xsl:stylesheet version="1.0"
                 xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
@@ -100,7 +102,7 @@
       </xsl:call-template>
     </xsl:variable>
     <xsl:message terminate="yes">
-      <xsl:value-of select="concat($code, ' ', $label, ': ', $text)"/>
+      <xsl:value-of select="concat($code, $label, ': ', $text)"/>
     </xsl:message>
   </xsl:template>
 

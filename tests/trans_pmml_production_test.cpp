@@ -237,6 +237,9 @@ TEST_F(TransformPmml, ReplacesTheHeldDescriptionWhenNotMerging) {
   vars.clear();
   ASSERT_EQ(convert.transform("", output, message, vars), 0);
   EXPECT_EQ(names(vars), std::vector<std::string>{"y"});
+  if (haveXmllint()) {
+    EXPECT_EQ(schemaErrors(output), "");
+  }
 }
 
 TEST_F(TransformPmml, AFailedConversionKeepsTheDescriptionsBeforeIt) {
@@ -276,6 +279,9 @@ TEST_F(TransformPmml, MissingStylesheetGives9AndKeepsTheAccumulatedDescription) 
   ASSERT_EQ(convert.transform(readFile(kData + "accumulate/second.xml"), output, message, vars), 0)
       << message;
   EXPECT_EQ(names(vars), (std::vector<std::string>{"income_band", "high_income"}));
+  if (haveXmllint()) {
+    EXPECT_EQ(schemaErrors(output), "");
+  }
 }
 
 // Runs a stylesheet of the test's own over a small description.
@@ -372,6 +378,31 @@ TEST_F(OwnStylesheet, OtherTerminatingMessagesAndEngineFailures) {
   EXPECT_EQ(convert.transform(computeInto("z"), output_, message_, vars_), 9);
   EXPECT_NE(message_.find("ConvertTransToPMMLException: Output Trans xml empty!"),
             std::string::npos);
+}
+
+TEST_F(TransformPmml, DocumentFormWithoutDescriptionFailsCleanly) {
+  ConvertTransToPMML convert;
+  std::string message;
+  std::vector<TmsEndInfo> vars;
+  xercesc::DOMDocument* output = nullptr;
+  // Nothing held and nothing given: no document to run the stylesheet on.
+  EXPECT_EQ(convert.transform(nullptr, output, message, vars), 9);
+  EXPECT_EQ(output, nullptr);
+  XMLCh core[] = {'C', 'o', 'r', 'e', 0};
+  xercesc::DOMDocument* empty =
+      xercesc::DOMImplementationRegistry::getDOMImplementation(core)->createDocument();
+  message.clear();
+  // The XSLT engine would crash on a document without root element.
+  EXPECT_EQ(convert.transform(empty, output, message, vars), 9) << message;
+  EXPECT_EQ(message,
+            "ConvertByXSLTException:the source document is emptyConvertTransToPMMLException: "
+            "Output Trans xml empty!");
+  empty->release();
+  // A description still converts afterwards.
+  std::string text;
+  message.clear();
+  EXPECT_EQ(convert.transform(computeInto("y"), text, message, vars), 0) << message;
+  if (output != nullptr) output->release();
 }
 
 TEST_F(TransformPmml, SetPmmlAndHeaderInfoRefusesWhatIsNoPmml) {

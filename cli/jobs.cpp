@@ -122,7 +122,8 @@ int runTransform(const TransformOptions& opts) {
     std::unique_ptr<std::ostream> report = openOutput(job, Output{opts.report}, code);
     if (!report) return code;
     // Names arrive as UTF-8; anything malformed is replaced, not refused.
-    *report << variablesJson(vars).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+    *report << variablesJson(vars).dump(2, ' ', false,
+                                        nlohmann::ordered_json::error_handler_t::replace)
             << '\n';
     report->flush();
     if (!*report) return fail(job, "cannot write the report", kExitCantCreate);

@@ -32,8 +32,9 @@ int run(int argc, char** argv) {
       "transform", "Convert transformation descriptions (merged in order) into PMML 4.3");
   transformCmd->add_flag("--replace", transformOpts.replace,
                          "Convert each description on its own; the last one's PMML is written");
-  transformCmd->add_option("DESCRIPTION", transformOpts.descriptions,
-                           "Description files in order ('-' for standard input)")
+  transformCmd
+      ->add_option("DESCRIPTION", transformOpts.descriptions,
+                   "Description files in order ('-' for standard input)")
       ->required();
   transformCmd->add_option("-o,--output", transformOpts.output.path, "Write the PMML here");
   transformCmd->add_option("--report", transformOpts.report,

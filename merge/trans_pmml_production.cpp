@@ -3,11 +3,10 @@
 // PMML 4.3 stamp on the result.
 #include <pmmlxform/convert_trans_to_pmml.h>
 
-#include <xercesc/dom/DOM.hpp>
-
 #include <exception>
 #include <fstream>
 #include <memory>
+#include <xercesc/dom/DOM.hpp>
 
 #include "host/havrik.h"
 #include "host/norvel.h"
@@ -22,8 +21,8 @@ using xercesc::DOMNode;
 namespace {
 
 // Result codes of transform besides those getErrorNo gives.
-constexpr int kCannotMerge = 1;        // the held description cannot take the new one
-constexpr int kNoStylesheet = 9;       // the stylesheet file cannot be opened
+constexpr int kCannotMerge = 1;   // the held description cannot take the new one
+constexpr int kNoStylesheet = 9;  // the stylesheet file cannot be opened
 
 constexpr char kCannotMergeText[] = "ConvertTransToPMMLException: can't merge input trans file.";
 constexpr char kNoStylesheetText[] = "ConvertTransToPMMLException: can't open xslt file.";

@@ -61,8 +61,9 @@ TEST(ToolTransform, JobsAndTheirExitCodes) {
       {"no description", "transform", 64, "", "DESCRIPTION"},
       {"check valid", "check " + kData + "compute.xml", 0, kData + "compute.xml: valid\n", ""},
       {"check invalid", "check " + kData + "bad_revars_source.xml", 3, "",
-       "pmmlxform: check: " + kData + "bad_revars_source.xml: entry 3, Recode into \"y\": the "
-       "source \"z\" is neither declared nor defined by an earlier entry (code 3)"},
+       "pmmlxform: check: " + kData +
+           "bad_revars_source.xml: entry 3, Recode into \"y\": the "
+           "source \"z\" is neither declared nor defined by an earlier entry (code 3)"},
       {"check malformed", "check - < " + malformed, 1, "",
        "not a well-formed transformation description (code 1)"},
   };
@@ -82,9 +83,8 @@ TEST(ToolTransform, WritesThePmmlAndTheReportToFiles) {
   testutil::TempDir dir;
   const std::string pmml = dir.path() + "/out.xml";
   const std::string report = dir.path() + "/vars.json";
-  const ToolRun run = tool("transform " + kFirst + " " + kSecond + " -o " + pmml + " --report " +
-                           report,
-                       dir);
+  const ToolRun run =
+      tool("transform " + kFirst + " " + kSecond + " -o " + pmml + " --report " + report, dir);
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "");
   EXPECT_NE(readFile(pmml).find("name=\"income_band\""), std::string::npos);

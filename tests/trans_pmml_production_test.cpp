@@ -3,7 +3,6 @@
 // the PMML 4.3 schema with xmllint (those checks skip when it is missing).
 #include <gtest/gtest.h>
 #include <pmmlxform/convert_trans_to_pmml.h>
-#include <xercesc/dom/DOM.hpp>
 
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +10,7 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include <xercesc/dom/DOM.hpp>
 
 #include "host/vendor.h"
 #include "tests/test_util.h"
@@ -113,7 +113,9 @@ std::string computeInto(const std::string& target, const std::string& source = "
          "<Variable name=\"x\" type=\"numeric\" level=\"scale\"/>"
          "<Compute target=\"" +
          target + "\" type=\"numeric\" level=\"scale\"><Apply function=\"+\"><Field name=\"" +
-         source + "\"/><Number value=\"1\"/></Apply></Compute></Transformations></TransformationDescription>";
+         source +
+         "\"/><Number "
+         "value=\"1\"/></Apply></Compute></Transformations></TransformationDescription>";
 }
 
 // Every test runs the source tree's stylesheet unless it says otherwise.
@@ -240,6 +242,20 @@ TEST_F(TransformPmml, ReplacesTheHeldDescriptionWhenNotMerging) {
   if (haveXmllint()) {
     EXPECT_EQ(schemaErrors(output), "");
   }
+}
+
+TEST_F(TransformPmml, AHeldDescriptionWithoutEntryListCannotTakeMore) {
+  ConvertTransToPMML convert;
+  std::string output, message;
+  std::vector<TmsEndInfo> vars;
+  ASSERT_EQ(convert.transform("<TransformationDescription/>", output, message, vars), 0);
+  EXPECT_TRUE(vars.empty());
+  message = "earlier";
+  EXPECT_EQ(convert.transform(computeInto("y"), output, message, vars), 1);
+  EXPECT_EQ(message, "ConvertTransToPMMLException: can't merge input trans file.");
+  // Replacing instead of merging gets past it.
+  convert.setNeedMerging(false);
+  EXPECT_EQ(convert.transform(computeInto("y"), output, message, vars), 0);
 }
 
 TEST_F(TransformPmml, AFailedConversionKeepsTheDescriptionsBeforeIt) {

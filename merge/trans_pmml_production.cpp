@@ -88,10 +88,14 @@ int ConvertTransToPMML::transform(DOMDocument* input, DOMDocument*& output, std:
     return kNoStylesheet;
   }
 
-  message = converter.convert(transDocument, stylesheet, output);
+  // Whether this run produced a document decides, whatever the caller's
+  // pointer held before; it is left alone when nothing comes out.
+  DOMDocument* result = nullptr;
+  message = converter.convert(transDocument, stylesheet, result);
   stylesheet.close();
 
-  if (output != nullptr) {
+  if (result != nullptr) {
+    output = result;
     setPmmlAndHeaderInfo(output, message);
     DOMElement* dictionary = getTheElement(output, "PMML/TransformationDictionary", 0);
     if (dictionary != nullptr) getVarsInfo(dictionary, vars);

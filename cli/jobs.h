@@ -8,6 +8,7 @@
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace cli {
 
@@ -73,6 +74,23 @@ std::unique_ptr<std::istream> openInput(const std::string& job, const Input& in,
 
 // Opens an output; on failure reports it for `job` and sets `code`.
 std::unique_ptr<std::ostream> openOutput(const std::string& job, const Output& out, int& code);
+
+// transform: converts the descriptions in order with one object (each merged
+// into those before it unless `replace`) and writes the last PMML; `report`
+// names a file for its variables as JSON.
+struct TransformOptions {
+  std::vector<std::string> descriptions;
+  bool replace = false;
+  Output output;
+  std::string report;  // empty: no report
+};
+int runTransform(const TransformOptions& opts);
+
+// check: converts one description and prints whether it is valid.
+struct CheckOptions {
+  Input input;
+};
+int runCheck(const CheckOptions& opts);
 
 }  // namespace cli
 

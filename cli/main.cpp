@@ -13,6 +13,7 @@ namespace {
 constexpr const char kJobs[] =
     "Jobs:\n"
     "  transform    transformation description (XML) -> PMML 4.3 TransformationDictionary\n"
+    "  check        is a transformation description valid?\n"
     "  merge        transformation PMML + model PMML -> one PMML that scores raw fields\n"
     "  syntax       data-preparation PMML -> command syntax\n"
     "  back-syntax  a target's inverse transformation -> command syntax\n"
@@ -71,6 +72,26 @@ int run(int argc, char** argv) {
   mergeCmd->add_option("-o,--output", merge.output.path, "write the merged PMML to FILE");
   mergeCmd->add_option("--report", merge.report,
                        "write the data, derived and mining fields of the result as JSON to FILE");
+
+  cli::TransformOptions transformOpts;
+  CLI::App* transformCmd = app.add_subcommand(
+      "transform", "transformation descriptions (accumulated in order) -> PMML 4.3");
+  transformCmd->add_flag("--replace", transformOpts.replace,
+                         "convert each description on its own; the last one's PMML is written");
+  transformCmd
+      ->add_option("DESCRIPTION", transformOpts.descriptions,
+                   "description files in order, or - for standard input")
+      ->required();
+  transformCmd->add_option("-o,--output", transformOpts.output.path, "write the PMML to OUT");
+  transformCmd->add_option("--report", transformOpts.report,
+                           "write the produced variables as JSON to FILE");
+
+  cli::CheckOptions checkOpts;
+  CLI::App* checkCmd =
+      app.add_subcommand("check", "tell whether a transformation description converts");
+  checkCmd->add_option("DESCRIPTION", checkOpts.input.path, "description file, or - for standard input")
+      ->required();
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -84,6 +105,8 @@ int run(int argc, char** argv) {
   if (*syntaxCmd) return cli::runSyntax(syntax);
   if (*backCmd) return cli::runBackSyntax(back);
   if (*mergeCmd) return cli::runMerge(merge);
+  if (*transformCmd) return cli::runTransform(transformOpts);
+  if (*checkCmd) return cli::runCheck(checkOpts);
   // No job was named: show what there is and report a usage error.
   std::cerr << app.help();
   return cli::kExitUsage;

@@ -95,6 +95,10 @@ std::string ConvertByXSLT::convert(xercesc::DOMNode* source, std::istream& style
     return std::string(kExceptionPrefix) + "the source is not a document";
   }
   const xercesc::DOMDocument* document = static_cast<const xercesc::DOMDocument*>(source);
+  // The engine crashes on a document without a document element.
+  if (document->getDocumentElement() == nullptr) {
+    return std::string(kExceptionPrefix) + "the source document is empty";
+  }
   xalanc::MemoryManager& memory = xalanc::XalanMemMgrs::getDefaultXercesMemMgr();
 
   std::lock_guard<std::mutex> lock(conversionMutex);

@@ -15,8 +15,10 @@
   returned by xalan:intervals are in no namespace either.
 
   A description that cannot be converted stops the run with a message that
-  starts with CVT_FuncErr:, CVT_ReVarsErr: or CVT_ConvertErr:. Messages hold no
-  "(" because the library cuts the engine's text at the first one.
+  starts with CVT_FuncErr:, CVT_ReVarsErr: or CVT_ConvertErr:, followed
+  directly (no blank: the library hands the rest to the user as it stands) by
+  the entry and what is wrong. Messages hold no "(" because the library cuts
+  the engine's text at the first one.
 -->
 <xsl:stylesheet version="1.0"
                 xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
@@ -100,7 +102,7 @@
       </xsl:call-template>
     </xsl:variable>
     <xsl:message terminate="yes">
-      <xsl:value-of select="concat($code, ' ', $label, ': ', $text)"/>
+      <xsl:value-of select="concat($code, $label, ': ', $text)"/>
     </xsl:message>
   </xsl:template>
 
@@ -723,15 +725,30 @@
     <xsl:variable name="missingTo" select="$sysmisKey | $keys[@name = 'mapMissingTo'][not($sysmisKey)][1]"/>
     <xsl:variable name="elseKey" select="$keys[@name = 'mapElseTo' or @name = 'recodeElseCopy' or @name = 'recodeElseSysmis'][1]"/>
 
+    <!-- The intervals whose values are copied or made system-missing: the
+         ranges recoded so, and the parts of the source's missing range that
+         a Missing rule copies (recodeIntervalCopy) or makes system-missing
+         (recodeTargetSysmis). A consumer does not know a missing range as
+         missing, so its values need the test to come out as the rules say;
+         a discrete missing value is declared missing in the DataDictionary
+         and comes out missing either way, so it needs none. -->
+    <xsl:variable name="missingValues"
+      select="$entries[self::Variable][translate(@name, $upper, $lower) = $key][1]/Missing"/>
     <xsl:variable name="tests">
       <Sysmis>
-        <xsl:for-each select="$keys[@name = 'recodeRangeSysmis']/Interval">
-          <xsl:call-template name="interval-test"><xsl:with-param name="field" select="$source"/></xsl:call-template>
+        <xsl:for-each select="$keys[@name = 'recodeRangeSysmis' or @name = 'recodeTargetSysmis']/Interval">
+          <xsl:call-template name="interval-test-unless-declared">
+            <xsl:with-param name="field" select="$source"/>
+            <xsl:with-param name="missingValues" select="$missingValues"/>
+          </xsl:call-template>
         </xsl:for-each>
       </Sysmis>
       <Copy>
-        <xsl:for-each select="$keys[@name = 'recodeRangeCopy']/Interval">
-          <xsl:call-template name="interval-test"><xsl:with-param name="field" select="$source"/></xsl:call-template>
+        <xsl:for-each select="$keys[@name = 'recodeRangeCopy' or @name = 'recodeIntervalCopy']/Interval">
+          <xsl:call-template name="interval-test-unless-declared">
+            <xsl:with-param name="field" select="$source"/>
+            <xsl:with-param name="missingValues" select="$missingValues"/>
+          </xsl:call-template>
         </xsl:for-each>
       </Copy>
     </xsl:variable>
@@ -760,6 +777,18 @@
       <xsl:with-param name="sysmisTests" select="xalan:nodeset($tests)/Sysmis/*"/>
       <xsl:with-param name="copyTests" select="xalan:nodeset($tests)/Copy/*"/>
     </xsl:call-template>
+  </xsl:template>
+
+  <!-- interval-test, except for the Interval of a missing-values key that
+       is just one of the source's discrete missing values. -->
+  <xsl:template name="interval-test-unless-declared">
+    <xsl:param name="field"/>
+    <xsl:param name="missingValues"/>
+    <xsl:variable name="point" select="string(@leftMargin) != '' and number(@leftMargin) = number(@rightMargin)"/>
+    <xsl:if test="not((../@name = 'recodeIntervalCopy' or ../@name = 'recodeTargetSysmis') and $point
+                      and $missingValues[number(@value) = number(current()/@leftMargin)])">
+      <xsl:call-template name="interval-test"><xsl:with-param name="field" select="$field"/></xsl:call-template>
+    </xsl:if>
   </xsl:template>
 
   <!-- A condition that holds when $field lies in the context Interval. -->

@@ -7,7 +7,8 @@
 #     TransformationDictionary in that order, passes its "check:" XPath
 #     assertions (comment lines in the description, or NAME.checks beside this
 #     script for the examples), and, stamped as the library stamps it, is valid
-#     PMML 4.3;
+#     PMML 4.3; "resolved:" lines need the real interval resolution and are
+#     checked by the library's own end-to-end test instead;
 #  3. every bad_*.xml description stops with the message its "expect:" comment
 #     names, prefix first;
 #  and accumulate/second.xml fails alone but converts appended to first.xml.

@@ -1,0 +1,182 @@
+// ConvertTransToPMML: transformation descriptions to transformation PMML
+// through the stylesheet, with accumulation of successive descriptions and the
+// PMML 4.3 stamp on the result.
+#include <pmmlxform/convert_trans_to_pmml.h>
+
+#include <exception>
+#include <fstream>
+#include <memory>
+#include <xercesc/dom/DOM.hpp>
+
+#include "host/havrik.h"
+#include "host/norvel.h"
+#include "host/vendor.h"
+#include "trans/convert_trans.h"
+#include "trans/convert_xml.h"
+
+using xercesc::DOMDocument;
+using xercesc::DOMElement;
+using xercesc::DOMNode;
+
+namespace {
+
+// Result codes of transform besides those getErrorNo gives.
+constexpr int kCannotMerge = 1;   // the held description cannot take the new one
+constexpr int kNoStylesheet = 9;  // the stylesheet file cannot be opened
+
+constexpr char kCannotMergeText[] = "ConvertTransToPMMLException: can't merge input trans file.";
+constexpr char kNoStylesheetText[] = "ConvertTransToPMMLException: can't open xslt file.";
+constexpr char kNoOutputText[] = "ConvertTransToPMMLException: Output Trans xml empty!";
+
+// The stamp of produced PMML.
+constexpr char kPmmlVersion[] = "4.3";
+constexpr char kPmmlNamespace[] = "http://www.dmg.org/PMML-4_3";
+constexpr char kSchemaInstanceNamespace[] = "http://www.w3.org/2001/XMLSchema-instance";
+constexpr char kSchemaFile[] = "pmml-4-3.xsd";
+
+// Prefixes of the stamping failures; the exception's own text follows directly.
+constexpr char kHeaderException[] = "AddHeaderElementException:";
+constexpr char kApplicationException[] = "AddHeaderApplicationElementException:";
+constexpr char kAttributeException[] = "SetAttributeException:";
+
+DOMElement* firstElementChild(DOMNode* parent) {
+  if (parent == nullptr) return nullptr;
+  for (DOMNode* child = parent->getFirstChild(); child != nullptr;
+       child = child->getNextSibling()) {
+    if (child->getNodeType() == DOMNode::ELEMENT_NODE) return static_cast<DOMElement*>(child);
+  }
+  return nullptr;
+}
+
+DOMDocument* deepCopy(const DOMDocument* document) {
+  return document == nullptr ? nullptr : static_cast<DOMDocument*>(document->cloneNode(true));
+}
+
+struct DocumentReleaser {
+  void operator()(DOMDocument* document) const { document->release(); }
+};
+using OwnedDocument = std::unique_ptr<DOMDocument, DocumentReleaser>;
+
+void setAttribute(DOMElement* element, const char* name, const std::string& value) {
+  const XMLText xmlName(name);
+  const XMLText xmlValue(value);
+  element->setAttribute(xmlName.get(), xmlValue.get());
+}
+
+}  // namespace
+
+int ConvertTransToPMML::transform(DOMDocument* input, DOMDocument*& output, std::string& message,
+                                  std::vector<TmsEndInfo>& vars) {
+  // The held description as it was, put back when no document comes out: one
+  // faulty description must not take the accumulated ones with it.
+  OwnedDocument before(deepCopy(transDocument));
+  if (!mergeTransXML(input)) {
+    message = kCannotMergeText;
+    return kCannotMerge;
+  }
+
+  ConvertByXSLT converter;
+  norvel::ExtNameStr name;
+  name.SetGeneric(stylesheetPath);
+  std::ifstream stylesheet;
+  // Whether the stream opened decides, not what Open returns.
+  name.Open(stylesheet, norvel::ExtNameStr::kRead);
+  if (!stylesheet.is_open()) {
+    // The accumulated description stays: the next call with the stylesheet
+    // in place converts it.
+    message = std::string(kNoStylesheetText) + stylesheetPath;
+    return kNoStylesheet;
+  }
+
+  // Whether this run produced a document decides, whatever the caller's
+  // pointer held before; it is left alone when nothing comes out.
+  DOMDocument* result = nullptr;
+  message = converter.convert(transDocument, stylesheet, result);
+  stylesheet.close();
+
+  if (result != nullptr) {
+    output = result;
+    setPmmlAndHeaderInfo(output, message);
+    DOMElement* dictionary = getTheElement(output, "PMML/TransformationDictionary", 0);
+    if (dictionary != nullptr) getVarsInfo(dictionary, vars);
+  } else {
+    if (transDocument != nullptr) transDocument->release();
+    transDocument = before.release();
+    message += kNoOutputText;
+  }
+  return getErrorNo(message);
+}
+
+bool ConvertTransToPMML::mergeTransXML(DOMDocument* input) {
+  // A document without root element adds nothing; in particular the empty
+  // text that asks for the held description to be converted again must not
+  // replace it.
+  DOMElement* inputRoot = input == nullptr ? nullptr : input->getDocumentElement();
+  if (inputRoot == nullptr && transDocument != nullptr) return true;
+
+  if (!needMerging || transDocument == nullptr) {
+    DOMDocument* copy = deepCopy(input);
+    if (transDocument != nullptr) transDocument->release();
+    transDocument = copy;
+    return true;
+  }
+
+  DOMElement* target = firstElementChild(transDocument->getDocumentElement());
+  if (target == nullptr) return false;
+  DOMElement* entries = firstElementChild(inputRoot);
+  if (entries == nullptr) return true;
+  for (DOMNode* child = entries->getFirstChild(); child != nullptr;
+       child = child->getNextSibling()) {
+    if (child->getNodeType() != DOMNode::ELEMENT_NODE) continue;
+    target->appendChild(transDocument->importNode(child, true));
+  }
+  return true;
+}
+
+bool ConvertTransToPMML::setPmmlAndHeaderInfo(DOMDocument* document, std::string& message) {
+  if (document == nullptr) return false;
+  DOMElement* pmml = getTheElement(document, "PMML", 0);
+  if (pmml == nullptr) return false;
+
+  DOMElement* header = getTheElement(document, "PMML/Header", 0);
+  if (header == nullptr) {
+    try {
+      const XMLText headerName("Header");
+      header = document->createElement(headerName.get());
+      pmml->insertBefore(header, pmml->getFirstChild());
+    } catch (const std::exception& e) {
+      message += std::string(kHeaderException) + e.what();
+      return false;
+    }
+  }
+
+  DOMElement* application = getTheElement(document, "PMML/Header/Application", 0);
+  if (application == nullptr) {
+    try {
+      const XMLText applicationName("Application");
+      application = document->createElement(applicationName.get());
+      header->appendChild(application);
+    } catch (const std::exception& e) {
+      message += std::string(kApplicationException) + e.what();
+      return false;
+    }
+  }
+
+  const havrik::AppParams params = havrik::GetAppParams();
+  const std::string copyright =
+      params.copyright.empty() ? std::string(pmmlxform::kVendorCopyright) : params.copyright;
+
+  try {
+    setAttribute(pmml, "version", kPmmlVersion);
+    setAttribute(pmml, "xmlns", kPmmlNamespace);
+    setAttribute(pmml, "xmlns:xsi", kSchemaInstanceNamespace);
+    setAttribute(pmml, "xsi:schemaLocation", std::string(kPmmlNamespace) + " " + kSchemaFile);
+    setAttribute(header, "copyright", copyright);
+    setAttribute(application, "name", params.name);
+    setAttribute(application, "version", params.version);
+  } catch (const std::exception& e) {
+    message += std::string(kAttributeException) + e.what();
+    return false;
+  }
+  return true;
+}

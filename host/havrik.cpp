@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <vector>
 
 #include "pmmlxform/version.h"
 
@@ -38,6 +39,16 @@ bool isDirectory(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// The running program's file, resolved; empty where /proc is not mounted.
+std::string executablePath() {
+  std::string path;
+  if (char* real = realpath("/proc/self/exe", nullptr)) {
+    path = real;
+    std::free(real);
+  }
+  return path;
+}
+
 }  // namespace
 
 std::string thisModulePath() {
@@ -65,9 +76,17 @@ std::string dataDirForModule(const std::string& modulePath, const std::string& r
 std::string PathFinder::getAppDir() const {
   const char* env = std::getenv("PMMLXFORM_APP_DIR");
   if (env != nullptr && *env != 0) return withSlash(env);
-  // The module is the shared library, or the executable when linked statically.
+  // The module is the shared library, or the executable when linked
+  // statically; only the way from its own kind of directory is tried. The
+  // other could name an unrelated directory: with Debian's multiarch layout the
+  // library's "../../share/pmmlxform" taken from a bin/ directory leaves the
+  // tree (from a build tree's bin/, it lands in the source tree).
   const std::string module = thisModulePath();
-  for (const char* relative : {PMMLXFORM_LIB_TO_DATA, PMMLXFORM_BIN_TO_DATA}) {
+  const std::string program = executablePath();
+  std::vector<const char*> ways;
+  if (program.empty() || program != module) ways.push_back(PMMLXFORM_LIB_TO_DATA);
+  if (program.empty() || program == module) ways.push_back(PMMLXFORM_BIN_TO_DATA);
+  for (const char* relative : ways) {
     std::string dir = dataDirForModule(module, relative);
     if (!dir.empty() && isDirectory(dir)) return dir;
   }

@@ -1,27 +1,33 @@
 # Install layout: library, public headers, pkg-config file, CMake package,
-# the tool and the data directory.
+# the tool, the manual page and the data directory. Two components: "runtime"
+# (what a program using the library or the tool needs) and "development"
+# (headers, the unversioned library link, pkg-config and CMake files); the
+# Debian packages are cut along them (cmake/packaging.cmake).
 include(CMakePackageConfigHelpers)
 
 install(TARGETS pmmlxform EXPORT pmmlxformTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+    COMPONENT runtime NAMELINK_COMPONENT development
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(TARGETS pmmlxform_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS pmmlxform_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+install(FILES ${PROJECT_SOURCE_DIR}/man/pmmlxform.1
+  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
 
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/pmmlxform
-  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development
   FILES_MATCHING PATTERN "*.h")
 install(FILES ${PROJECT_BINARY_DIR}/include/pmmlxform/version.h
-  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/pmmlxform)
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/pmmlxform COMPONENT development)
 
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/share/pmmlxform/
-  DESTINATION ${PMMLXFORM_DATA_SUBDIR})
+  DESTINATION ${PMMLXFORM_DATA_SUBDIR} COMPONENT runtime)
 
 set(PMMLXFORM_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/pmmlxform)
 install(EXPORT pmmlxformTargets
   NAMESPACE pmmlxform::
-  DESTINATION ${PMMLXFORM_CMAKE_DIR})
+  DESTINATION ${PMMLXFORM_CMAKE_DIR} COMPONENT development)
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/pmmlxformConfig.cmake.in
   ${PROJECT_BINARY_DIR}/pmmlxformConfig.cmake
   INSTALL_DESTINATION ${PMMLXFORM_CMAKE_DIR})
@@ -30,11 +36,19 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/pmmlxformConfigVersion.cm
 install(FILES
   ${PROJECT_BINARY_DIR}/pmmlxformConfig.cmake
   ${PROJECT_BINARY_DIR}/pmmlxformConfigVersion.cmake
-  DESTINATION ${PMMLXFORM_CMAKE_DIR})
+  DESTINATION ${PMMLXFORM_CMAKE_DIR} COMPONENT development)
 
-# Directories in the .pc file are relative to ${prefix}, so a relocated install
-# still works.
+# Directories in the .pc file are relative to ${prefix}, and ${prefix} to the
+# .pc file's own directory, so a relocated install still works. The way up
+# from the .pc file depends on the library directory: lib/pkgconfig/ is two
+# levels below the prefix, Debian's lib/<multiarch>/pkgconfig/ three.
+file(RELATIVE_PATH PMMLXFORM_PC_TO_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
+string(REGEX REPLACE "/$" "" PMMLXFORM_PC_TO_PREFIX "${PMMLXFORM_PC_TO_PREFIX}")
+if(PMMLXFORM_PC_TO_PREFIX STREQUAL "")
+  set(PMMLXFORM_PC_TO_PREFIX .)
+endif()
 file(RELATIVE_PATH PMMLXFORM_PC_LIBDIR ${CMAKE_INSTALL_PREFIX} ${CMAKE_INSTALL_FULL_LIBDIR})
 file(RELATIVE_PATH PMMLXFORM_PC_INCLUDEDIR ${CMAKE_INSTALL_PREFIX} ${CMAKE_INSTALL_FULL_INCLUDEDIR})
 configure_file(${PROJECT_SOURCE_DIR}/cmake/pmmlxform.pc.in ${PROJECT_BINARY_DIR}/pmmlxform.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/pmmlxform.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+install(FILES ${PROJECT_BINARY_DIR}/pmmlxform.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
+  COMPONENT development)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs the whole test suite.
-#   bash scripts/test.sh              build in build/, run every test
+#   bash scripts/test.sh              build in build/, run every test (with the
+#                                     Debian packages and the API reference)
 #   bash scripts/test.sh --sanitize   the same under AddressSanitizer and
 #                                     UndefinedBehaviorSanitizer, in build-asan/
 set -euo pipefail
@@ -8,7 +9,10 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
 build=build
-args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+# The packages' layout (prefix /usr, Debian's multiarch library directory) with
+# the API reference; the sanitizer build keeps the default /usr/local layout,
+# so both layouts are exercised.
+args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr -DPMMLXFORM_BUILD_DOCS=ON)
 if [[ ${1:-} == --sanitize ]]; then
   build=build-asan
   args=(-DCMAKE_BUILD_TYPE=Debug -DPMMLXFORM_SANITIZE=ON)

@@ -6,10 +6,11 @@
 // Directory holding transformation.xsl, first that applies:
 //   1. $PMMLXFORM_APP_DIR when set and non-empty;
 //   2. the data directory beside the module that holds this code, found by
-//      the relative path from the install's library (or program) directory
-//      to its data directory: the installed data next to libpmmlxform.so
-//      (also after the install tree is moved), or the build tree's copy,
-//      which mirrors the install layout;
+//      the relative path from the install's library directory (from its
+//      program directory when the module is the program itself, the library
+//      being linked in statically) to its data directory: the installed data
+//      next to libpmmlxform.so (also after the install tree is moved), or the
+//      build tree's copy, which mirrors the install layout;
 //   3. the data directory of the configured install prefix.
 // The reported text always ends in "/".
 //

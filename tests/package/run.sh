@@ -2,7 +2,7 @@
 # Builds the Debian packages with CPack, checks their control fields and
 # contents, unpacks them into a scratch root with dpkg -x and uses them from
 # there: the consumer program builds with pkg-config and with find_package,
-# the packaged tool converts the packaged example, and man renders the page.
+# the packaged tool converts the packaged example, and man shows the page.
 # Skips (77) without dpkg-deb or pkg-config.
 # Usage: run.sh BUILD_DIR SCRATCH_DIR
 set -euo pipefail
@@ -89,8 +89,11 @@ out=$(env -u PMMLXFORM_APP_DIR "$prefix/bin/pmmlxform" transform \
 [[ $out == *"<TransformationDictionary"* ]] || fail "the packaged tool wrote no transformation PMML"
 echo "packaged tool: $("$prefix/bin/pmmlxform" --version)"
 
+# "man pmmlxform" finds the packaged page and renders it without a warning.
 if command -v man >/dev/null; then
-  warnings=$(MANWIDTH=80 man --warnings -l "$prefix/share/man/man1/pmmlxform.1" 2>&1 >/dev/null)
+  found=$(MANPATH="$prefix/share/man" man -w pmmlxform 2>/dev/null || true)
+  [[ $found == "$prefix/share/man/man1/pmmlxform.1"* ]] || fail "man pmmlxform finds '$found'"
+  warnings=$(MANPATH="$prefix/share/man" MANWIDTH=80 man --warnings pmmlxform 2>&1 >/dev/null)
   [[ -z $warnings ]] || fail "man warns about the page: $warnings"
 fi
 echo "packages: ok ($(basename "$runtime"), $(basename "$dev"))"

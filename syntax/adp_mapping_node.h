@@ -33,8 +33,6 @@ class ADPMappingNode final : public ADPBaseNode {
     missingValue_.setDataType("string");
     defaultValue_.setDataType("string");
   }
-  const std::string& inputDataType() const { return inputDataType_; }
-  bool elseCopy() const { return elseCopy_; }
 
  private:
   int parseMapValues(xercesc::DOMNode* element, std::string& errorPath);

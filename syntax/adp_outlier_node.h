@@ -20,10 +20,9 @@ class ADPOutlierNode final : public ADPBaseNode {
 
   // The derived field the block writes; its name is set before parse.
   ADPVariableNode& targetField() { return targetField_; }
-  // True when outliers become the cut-off, false when they become $SYSMIS.
-  bool extreme() const { return extreme_; }
 
  private:
+  // True when outliers become the cut-off, false when they become $SYSMIS.
   bool extreme_ = false;
   ADPVariableNode inputField_;
   ADPVariableNode targetField_;

@@ -26,8 +26,6 @@ class ADPTwoValuesNode final : public ADPBaseNode {
     firstDataType_ = first;
     secondDataType_ = second;
   }
-  // "mapping" for a row or a bin, "interval" for an interval; empty before parse.
-  const std::string& clauseKind() const { return clauseKind_; }
 
  private:
   int parseRow(xercesc::DOMNode* element, std::string& errorPath);
@@ -39,6 +37,7 @@ class ADPTwoValuesNode final : public ADPBaseNode {
 
   std::string firstDataType_;
   std::string secondDataType_;
+  // "mapping" for a row or a bin, "interval" for an interval; empty before parse.
   std::string clauseKind_;
 };
 

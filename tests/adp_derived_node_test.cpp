@@ -140,21 +140,6 @@ TEST(DerivedNode, WritesRecodesAndOutlierBlocks) {
   for (const auto& c : cases) checkRendered(c);
 }
 
-TEST(DerivedNode, PassesNoDateAndTimeParameterToAnOutlierApply) {
-  const std::string step =
-      "<Extension><Action stepKey='DateAndTimeFeatures' parameter='1/1/2000'/></Extension>";
-  adptest::Xml xml(field("o", kScale,
-                         step + "<Apply function='outlierHandle'>" + ref("a") +
-                             str("asMissingValues") +
-                             "<Constant>1</Constant><Constant>2</Constant><Constant>3</Constant>"
-                             "</Apply>"));
-  ADPDerivedNode node;
-  std::string path;
-  ASSERT_EQ(node.parse(xml.root(), path), 0) << path;
-  xercesc::DOMElement* apply = static_cast<xercesc::DOMElement*>(xml.root()->getLastChild());
-  EXPECT_FALSE(apply->hasAttribute(u"parameter"));
-}
-
 TEST(DerivedNode, DeclaresAStringWideEnoughForEveryLiteral) {
   // The width is the largest of the length the root found, the longest string
   // literal of the expression and 1.

@@ -164,24 +164,6 @@ TEST(MappingNode, ReportsFailuresWithTheirPaths) {
   for (const auto& c : cases) check(c);
 }
 
-TEST(MappingNode, KeepsRowsParsedBeforeAFailure) {
-  adptest::Xml xml(mapValues(kPair + "<InlineTable>" + row("red", "1") + "<bad/></InlineTable>"));
-  ADPMappingNode node;
-  std::string path = "X";
-  EXPECT_EQ(node.parse(xml.root(), path), 6);
-  EXPECT_EQ(node.children.size(), 1u);
-}
-
-TEST(MappingNode, TakesTheInputTypeFromTheDocument) {
-  adptest::Xml xml(mapValues("<FieldColumnPair field='k' dataType='integer'/>"));
-  ADPMappingNode node;
-  node.setDataTypes("preset", "integer");
-  std::string path;
-  ASSERT_EQ(node.parse(xml.root(), path), 0);
-  EXPECT_EQ(node.inputDataType(), "integer");
-  EXPECT_FALSE(node.elseCopy());
-}
-
 TEST(MappingNode, RefusesValuesThatCannotBeWrittenSafely) {
   const std::string host = "0) . HOST COMMAND";
   const Case cases[] = {

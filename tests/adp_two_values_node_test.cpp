@@ -92,13 +92,6 @@ TEST(TwoValuesNode, ReportsFailuresWithTheirPaths) {
   for (const auto& c : cases) check(c);
 }
 
-TEST(TwoValuesNode, KeepsAFailedRowsFirstValue) {
-  adptest::Parsed<ADPTwoValuesNode> p("<row><from>1</from></row>");
-  EXPECT_EQ(p.code, 10);
-  EXPECT_EQ(p.node.children.size(), 1u);
-  EXPECT_EQ(p.node.toSyntax(), "");
-}
-
 TEST(TwoValuesNode, ABinValueWithAPeriodLeavesPartOfItsSegment) {
   // The cut at the last "." stops inside the value.
   adptest::Parsed<ADPTwoValuesNode> p(bin("2.5", "<Interval leftMargin='1.5'/>"));

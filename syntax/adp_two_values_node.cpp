@@ -42,6 +42,16 @@ std::unique_ptr<ADPValueNode> newValue(bool utf8, const std::string& dataType) {
   return value;
 }
 
+// Why the value cannot stand in a RECODE clause; empty when it can. The
+// clauses take numbers and strings only: the language refuses a DATE.MDY or
+// TIME.HMS call there, so a date or time would give a command that fails.
+std::string recodeProblem(const ADPValueNode& value) {
+  if (ADPValueNode::isDateType(value.dataType()) || ADPValueNode::isTimeType(value.dataType())) {
+    return "A date or time cannot be a RECODE value.";
+  }
+  return value.literalProblem();
+}
+
 // An interval's margin that the document leaves out: the range is open there.
 bool isOpen(const ADPBaseNode& margin) {
   return static_cast<const ADPValueNode&>(margin).value().empty();
@@ -81,7 +91,7 @@ int ADPTwoValuesNode::addColumn(xercesc::DOMNode* row, xercesc::DOMNode* column,
   }
   auto value = newValue(utf8, dataType);
   value->setContent(text);
-  const std::string problem = value->literalProblem();
+  const std::string problem = recodeProblem(*value);
   if (!problem.empty()) {
     appendSegment(errorPath, nodeName(column), kElementSegment);
     appendSegment(errorPath, text, kAttributeSegment);
@@ -117,7 +127,7 @@ int ADPTwoValuesNode::parseBin(xercesc::DOMNode* element, std::string& errorPath
   if (binValue.empty()) return pmmlxform::kAdpBadName;
   auto value = newValue(utf8, secondDataType_);
   value->setValue(binValue);
-  const std::string problem = value->literalProblem();
+  const std::string problem = recodeProblem(*value);
   if (!problem.empty()) {
     appendSegment(errorPath, problem, kMessageSegment);
     return pmmlxform::kAdpBadValue;
@@ -152,7 +162,7 @@ int ADPTwoValuesNode::parseInterval(xercesc::DOMNode* element, std::string& erro
     const std::string text = getAttributeValue(element, margin);
     auto value = newValue(utf8, firstDataType_);
     value->setValue(text);
-    const std::string problem = text.empty() ? std::string() : value->literalProblem();
+    const std::string problem = text.empty() ? std::string() : recodeProblem(*value);
     if (!problem.empty()) {
       appendSegment(errorPath, std::string(margin) + "=" + text, kAttributeSegment);
       appendSegment(errorPath, problem, kMessageSegment);

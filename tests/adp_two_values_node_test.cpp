@@ -52,7 +52,6 @@ TEST(TwoValuesNode, WritesRowsBinsAndIntervals) {
        "'Men''s' = 'Women''s'"},
       {"number laid out in its column", "<row><from> 3 </from><to>\n4\n</to></row>", "", "", 0,
        "3 = 4"},
-      {"date input", row("12/31/2020", "1"), "date", "integer", 0, "DATE.MDY(12,31,2020) = 1"},
       {"closed interval", "<Interval closure='closedClosed' leftMargin='18' rightMargin='65'/>", "",
        "", 0, "18 THRU 65"},
       {"open below", "<Interval closure='openClosed' rightMargin='18'/>", "", "", 0,
@@ -67,8 +66,8 @@ TEST(TwoValuesNode, WritesRowsBinsAndIntervals) {
        "18 THRU 65 = 2"},
       {"string bin, untyped margins", bin("young", "<Interval rightMargin='18'/>"), "", "string", 0,
        "LOWEST THRU 18 = 'young'"},
-      {"date margins", bin("1", "<Interval leftMargin='1/2/2000'/>"), "date", "", 0,
-       "DATE.MDY(1,2,2000) THRU HIGHEST = 1"},
+      {"open ends of a date interval", bin("1", "<Interval/>"), "date", "", 0,
+       "LOWEST THRU HIGHEST = 1"},
       {"only the first element of a bin",
        bin("3", "<Interval leftMargin='1' rightMargin='2'/><Foo/>"), "", "", 0, "1 THRU 2 = 3"},
   };
@@ -107,16 +106,24 @@ TEST(TwoValuesNode, RefusesValuesThatCannotBeWrittenSafely) {
       {"row output", row("1", host), "", "", 8, "X.row.to(" + host + "){Not a number.}"},
       {"string over two lines", row("a&#10;HOST", "1"), "string", "", 8,
        "X.row.from(a\nHOST){String holds a line break.}"},
-      {"date with a command", row("1/2/3) . HOST", "1"), "date", "", 8,
-       "X.row.from(1/2/3) . HOST){Date is not numeric mm/dd/yyyy.}"},
+      // A RECODE clause takes no DATE.MDY or TIME.HMS call.
+      {"date", row("12/31/2020", "1"), "date", "integer", 8,
+       "X.row.from(12/31/2020){A date or time cannot be a RECODE value.}"},
+      {"date output", row("1", "12/31/2020"), "integer", "date", 8,
+       "X.row.to(12/31/2020){A date or time cannot be a RECODE value.}"},
+      {"date bin value", bin("1/2/2000", "<Interval/>"), "", "date", 8,
+       "X.DiscretizeBin(1/2/2000){A date or time cannot be a RECODE value.}"},
+      {"date margin", bin("1", "<Interval leftMargin='1/2/2000'/>"), "date", "", 8,
+       "X.DiscretizeBin(1).Interval(leftMargin=1/2/2000){A date or time cannot be a RECODE "
+       "value.}"},
       {"bin value", bin(host, "<Interval/>"), "", "", 8,
        "X.DiscretizeBin(" + host + "){Not a number.}"},
       {"left margin", bin("1", "<Interval leftMargin='" + host + "'/>"), "", "", 8,
        "X.DiscretizeBin(1).Interval(leftMargin=" + host + "){Not a number.}"},
       {"right margin", bin("1", "<Interval rightMargin='" + host + "'/>"), "", "", 8,
        "X.DiscretizeBin(1).Interval(rightMargin=" + host + "){Not a number.}"},
-      {"time margin", "<Interval leftMargin='10:30'/>", "time", "", 8,
-       "X.Interval(leftMargin=10:30){Time is not numeric hh:mm:ss.}"},
+      {"time margin", "<Interval leftMargin='10:30:00'/>", "time", "", 8,
+       "X.Interval(leftMargin=10:30:00){A date or time cannot be a RECODE value.}"},
   };
   for (const auto& c : cases) check(c);
 }

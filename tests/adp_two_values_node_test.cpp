@@ -20,19 +20,9 @@ struct Case {
 
 void check(const Case& c) {
   SCOPED_TRACE(c.name);
-  adptest::Xml xml(c.xml);
   ADPTwoValuesNode node;
-  node.utf8 = true;
   node.setDataTypes(c.firstType, c.secondType);
-  std::string path = "X";
-  ASSERT_EQ(node.parse(xml.root(), path), c.code) << path;
-  if (c.code == 0) {
-    EXPECT_EQ(path, "X");
-    EXPECT_EQ(node.children.size(), 2u);
-    EXPECT_EQ(node.toSyntax(), c.pathOrText);
-  } else {
-    EXPECT_EQ(path, c.pathOrText);
-  }
+  adptest::expectParsed(node, c.xml, c.code, c.pathOrText);
 }
 
 std::string row(const std::string& from, const std::string& to) {

@@ -29,12 +29,14 @@
 /// - 0: success; `errorMessage` is empty
 /// - 1: no `DerivedField` is converted
 /// - 2: the input is empty
-/// - 3: a function or element kind that is not converted
+/// - 3: an `Apply` function that is not converted, or a `NormContinuous` whose `outliers` is
+///   neither `asExtremeValues` nor `asMissingValues`
 /// - 5: the XML is malformed or hostile (external entities, too many entity expansions, nesting
 ///   deeper than 1,000 levels)
 /// - 6: an element that is not accepted at its place
 /// - 7: a name is missing or is not a safe variable name
-/// - 8: a value is malformed (date, time, number, or a string with a line break)
+/// - 8: a value is malformed (date, time, number, an empty table cell, or a string with a line
+///   break), or is a date or time where a `RECODE` clause needs a number or a string
 /// - 9: an operator without exactly two operands
 /// - 10: an element without the content it needs
 /// - 11: `DataDictionary` or `TransformationDictionary` missing (back mode: `Extension` or

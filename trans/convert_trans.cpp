@@ -15,6 +15,7 @@
 #include <xercesc/util/XMLUni.hpp>
 
 #include "host/norvel.h"
+#include "trans/name_index.h"
 #include "trans/xml_parser.h"
 
 using xercesc::DOMDocument;
@@ -404,6 +405,9 @@ DOMElement* ConvertTrans::findElement(DOMElement* parent, DOMElement* element) {
   if (parent == nullptr || element == nullptr) return nullptr;
   XMLText nameAttribute("name");
   const XMLCh* name = element->getAttribute(nameAttribute.get());
+  if (pmmlxform::NameIndex* index = pmmlxform::NameIndexScope::lookup(parent)) {
+    return index->find(name);
+  }
   for (DOMNode* child = parent->getFirstChild(); child != nullptr;
        child = child->getNextSibling()) {
     if (!isElement(child)) continue;

@@ -60,7 +60,10 @@ class CurrentTransformerScope {
   explicit CurrentTransformerScope(XalanTransformer& transformer) {
     ConvertByXSLT::currentTransformer.store(&transformer);
   }
-  ~CurrentTransformerScope() { ConvertByXSLT::currentTransformer.store(nullptr); }
+  ~CurrentTransformerScope() {
+    ConvertByXSLT::currentTransformer.store(nullptr);
+    IntervalParser::lastBuilder = nullptr;
+  }
   CurrentTransformerScope(const CurrentTransformerScope&) = delete;
   CurrentTransformerScope& operator=(const CurrentTransformerScope&) = delete;
 };
@@ -186,6 +189,7 @@ std::string ConvertByXSLT::convert(xercesc::DOMNode* source, std::istream& style
   std::string error;
   XalanTransformer transformer(memory);
   CurrentTransformerScope current(transformer);
+  IntervalParser::lastBuilder = nullptr;
   const IntervalParser function;
   transformer.installExternalFunction(XalanDOMString(kXalanNamespace, memory),
                                       XalanDOMString(kFunctionName, memory), function);

@@ -679,9 +679,15 @@ xalanc::XObjectPtr IntervalParser::execute(xalanc::XPathExecutionContext& execut
   resolveRecodeKeys(items);
   resolveOverlaps(items);
 
-  // The transformer owns the builder and its document until it is destroyed,
-  // so the returned nodes outlive this call.
+  // The transformer owns the builder and its document until it is destroyed
+  // or the next call gives the previous one back, so the returned nodes
+  // outlive this call.
+  if (lastBuilder != nullptr) {
+    transformer->destroyDocumentBuilder(lastBuilder);
+    lastBuilder = nullptr;
+  }
   xalanc::XalanDocumentBuilder* builder = transformer->createDocumentBuilder();
+  lastBuilder = builder;
   if (builder == nullptr) {
     reportError(executionContext, context, locator,
                 u"The interval-parse() function could not build its result!");
@@ -697,6 +703,8 @@ xalanc::XObjectPtr IntervalParser::execute(xalanc::XPathExecutionContext& execut
   }
   return executionContext.getXObjectFactory().createNodeSet(result);
 }
+
+xalanc::XalanDocumentBuilder* IntervalParser::lastBuilder = nullptr;
 
 IntervalParser* IntervalParser::clone(xalanc::MemoryManager& manager) const {
   return xalanc::XalanCopyConstruct(manager, *this);

@@ -18,11 +18,21 @@
 
 #include "trans/interval_item.h"
 
+namespace XALAN_CPP_NAMESPACE {
+class XalanDocumentBuilder;
+}
+
 class IntervalParser : public xalanc::Function {
  public:
   IntervalParser() = default;
   IntervalParser(const IntervalParser&) = default;
   ~IntervalParser() override;
+
+  // The builder of the last call's result in the running conversion, which
+  // the next call destroys (the stylesheet copies each result at once, so
+  // results need not live longer; kept, they made each conversion's memory
+  // and time grow with every recode). The driver clears it for each run.
+  static xalanc::XalanDocumentBuilder* lastBuilder;
 
   using xalanc::Function::execute;
   xalanc::XObjectPtr execute(xalanc::XPathExecutionContext& executionContext,

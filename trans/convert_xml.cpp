@@ -158,6 +158,7 @@ ConvertXML::~ConvertXML() {
 }
 
 bool ConvertByXSLT::xsltEngineReady = false;
+bool ConvertByXSLT::readSourceText = true;
 std::atomic<xalanc::XalanTransformer*> ConvertByXSLT::currentTransformer{nullptr};
 
 ConvertByXSLT::ConvertByXSLT() {
@@ -200,7 +201,7 @@ std::string ConvertByXSLT::convert(xercesc::DOMNode* source, std::istream& style
     // tree; the wrapped DOM stays for documents whose text would not carry
     // them unchanged.
     std::string text;
-    if (hasPlainText(document->getDocumentElement())) {
+    if (readSourceText && hasPlainText(document->getDocumentElement())) {
       text = elementText(document->getDocumentElement());
     }
     std::unique_ptr<const xalanc::XercesDOMWrapperParsedSource> wrapped;

@@ -8,6 +8,7 @@
 //   pmmlxform_bench --generate syntax|description|transformation|model N [--all-node-kinds]
 //
 // Run it under `nice -n 19`: only the ratios, measured side by side, count.
+#include <pmmlxform/pmmlxform.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/time.h>
@@ -25,8 +26,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <pmmlxform/pmmlxform.h>
 #include <xalanc/Include/PlatformDefinitions.hpp>
 #include <xalanc/XSLT/XSLTInputSource.hpp>
 #include <xalanc/XSLT/XSLTResultTarget.hpp>
@@ -87,17 +86,17 @@ std::size_t identityTransform(const std::string& text) {
   std::istringstream stylesheet(kIdentity);
   std::ostringstream out;
   xalanc::XalanTransformer transformer;
-  const int status = transformer.transform(xalanc::XSLTInputSource(in),
-                                           xalanc::XSLTInputSource(stylesheet),
-                                           xalanc::XSLTResultTarget(out));
+  const int status =
+      transformer.transform(xalanc::XSLTInputSource(in), xalanc::XSLTInputSource(stylesheet),
+                            xalanc::XSLTResultTarget(out));
   if (status != 0) {
     std::cerr << "identity transform failed: " << transformer.getLastError() << "\n";
     std::exit(2);
   }
   const std::string result = out.str();
   xercesc::XercesDOMParser parser;
-  xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte*>(result.data()),
-                                    result.size(), "bench", false);
+  xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte*>(result.data()), result.size(),
+                                    "bench", false);
   parser.parse(source);
   return visit(parser.getDocument());
 }
@@ -111,8 +110,7 @@ struct Run {
 
 // Runs `work` in a child; the child reports its own elapsed time through a
 // pipe, the parent takes the peak resident size from wait4.
-Run measure(const std::function<void()>& setup, const std::function<int()>& work,
-            unsigned limit) {
+Run measure(const std::function<void()>& setup, const std::function<int()>& work, unsigned limit) {
   int fds[2];
   if (pipe(fds) != 0) std::exit(2);
   std::cout.flush();
@@ -214,11 +212,16 @@ int main(int argc, char** argv) {
       const std::string kind = next();
       const std::size_t n = std::stoul(next());
       const bool all = i + 1 < argc && std::string(argv[i + 1]) == "--all-node-kinds";
-      if (kind == "syntax") std::cout << bench::dataPreparation(n, all);
-      else if (kind == "description") std::cout << bench::description(n);
-      else if (kind == "transformation") std::cout << bench::transformationPmml(n);
-      else if (kind == "model") std::cout << bench::regressionModel(n);
-      else return 64;
+      if (kind == "syntax")
+        std::cout << bench::dataPreparation(n, all);
+      else if (kind == "description")
+        std::cout << bench::description(n);
+      else if (kind == "transformation")
+        std::cout << bench::transformationPmml(n);
+      else if (kind == "model")
+        std::cout << bench::regressionModel(n);
+      else
+        return 64;
       return 0;
     }
     if (arg == "--jobs") {
@@ -289,8 +292,10 @@ int main(int argc, char** argv) {
       const double fm = median(floorTimes);
       rows.push_back({job, n, jm, fm, jobKb, floorKb});
       char jobText[32];
-      if (jm < 0) std::snprintf(jobText, sizeof jobText, ">%us/fail", limit);
-      else std::snprintf(jobText, sizeof jobText, "%.3f", jm);
+      if (jm < 0)
+        std::snprintf(jobText, sizeof jobText, ">%us/fail", limit);
+      else
+        std::snprintf(jobText, sizeof jobText, "%.3f", jm);
       std::printf("%-9s %7zu %10s %10.3f %7.2f %10.1f %10.1f %7.2f\n", job.c_str(), n, jobText, fm,
                   jm < 0 ? NAN : jm / fm, jobKb / 1024.0, floorKb / 1024.0,
                   static_cast<double>(jobKb) / static_cast<double>(floorKb));
@@ -310,8 +315,8 @@ int main(int argc, char** argv) {
                     std::log(y.jobSeconds / x.jobSeconds) / logN,
                     std::log(y.floorSeconds / x.floorSeconds) / logN);
       } else {
-        std::printf("%-9s exponent %zu->%zu: job not measured (over the limit)\n", job.c_str(),
-                    x.n, y.n);
+        std::printf("%-9s exponent %zu->%zu: job not measured (over the limit)\n", job.c_str(), x.n,
+                    y.n);
       }
       std::fflush(stdout);
     }

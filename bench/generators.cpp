@@ -98,10 +98,12 @@ std::string description(std::size_t n) {
   const std::size_t sources = n / 4 + 1;
   for (std::size_t i = 0; i < sources; ++i) {
     if (i % 4 == 3) {
-      s += "<Variable name=\"s" + num(i) + "\" type=\"string\" width=\"2\" level=\"nominal\">"
+      s += "<Variable name=\"s" + num(i) +
+           "\" type=\"string\" width=\"2\" level=\"nominal\">"
            "<Missing value=\"XX\"/></Variable>\n";
     } else {
-      s += "<Variable name=\"s" + num(i) + "\" type=\"numeric\" level=\"scale\">"
+      s += "<Variable name=\"s" + num(i) +
+           "\" type=\"numeric\" level=\"scale\">"
            "<Missing value=\"99\"/></Variable>\n";
     }
   }
@@ -125,9 +127,11 @@ std::string description(std::size_t n) {
       // A compute over a numeric source and, every tenth, over an earlier target.
       auto numeric = [](std::size_t k) { return "s" + num(k % 4 == 3 ? k - 1 : k); };
       const std::string other = (i % 10 == 1 && i > 2) ? "t" + num(i - 2) : numeric(i % sources);
-      s += "<Compute target=\"" + t + "\" type=\"numeric\" level=\"scale\"><Apply function=\"/\">"
-           "<Field name=\"" + numeric(source) + "\"/><Apply function=\"max\"><Field name=\"" +
-           other + "\"/><Number value=\"1\"/></Apply></Apply></Compute>\n";
+      s += "<Compute target=\"" + t +
+           "\" type=\"numeric\" level=\"scale\"><Apply function=\"/\">"
+           "<Field name=\"" +
+           numeric(source) + "\"/><Apply function=\"max\"><Field name=\"" + other +
+           "\"/><Number value=\"1\"/></Apply></Apply></Compute>\n";
     }
   }
   s += "</Transformations>\n</TransformationDescription>\n";
@@ -139,7 +143,8 @@ std::string transformationPmml(std::size_t n) {
   s.reserve(n * 500);
   s += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<PMML version=\"4.3\" "
        "xmlns=\"http://www.dmg.org/PMML-4_3\">\n<Header copyright=\"bench\"/>\n"
-       "<DataDictionary numberOfFields=\"" + num(n) + "\">\n";
+       "<DataDictionary numberOfFields=\"" +
+       num(n) + "\">\n";
   for (std::size_t i = 0; i < n; ++i) {
     s += "<DataField name=\"raw" + num(i) + "\" optype=\"continuous\" dataType=\"double\"/>\n";
   }
@@ -147,15 +152,19 @@ std::string transformationPmml(std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) {
     const std::string input = (i % 10 == 9) ? "x" + num(i - 1) : "raw" + num(i);
     if (i % 3 == 0) {
-      s += "<DerivedField name=\"x" + num(i) + "\" optype=\"categorical\" dataType=\"string\">"
-           "<Discretize field=\"" + input + "\" mapMissingTo=\"unknown\">"
+      s += "<DerivedField name=\"x" + num(i) +
+           "\" optype=\"categorical\" dataType=\"string\">"
+           "<Discretize field=\"" +
+           input +
+           "\" mapMissingTo=\"unknown\">"
            "<DiscretizeBin binValue=\"low\"><Interval closure=\"openClosed\" rightMargin=\"2\"/>"
            "</DiscretizeBin><DiscretizeBin binValue=\"high\"><Interval closure=\"openOpen\" "
            "leftMargin=\"2\"/></DiscretizeBin></Discretize></DerivedField>\n";
     } else {
-      s += "<DerivedField name=\"x" + num(i) + "\" optype=\"continuous\" dataType=\"double\">"
-           "<Apply function=\"/\"><FieldRef field=\"" + input + "\"/><FieldRef field=\"raw" +
-           num((i + 1) % n) + "\"/></Apply></DerivedField>\n";
+      s += "<DerivedField name=\"x" + num(i) +
+           "\" optype=\"continuous\" dataType=\"double\">"
+           "<Apply function=\"/\"><FieldRef field=\"" +
+           input + "\"/><FieldRef field=\"raw" + num((i + 1) % n) + "\"/></Apply></DerivedField>\n";
     }
   }
   s += "</TransformationDictionary>\n</PMML>\n";
@@ -167,11 +176,14 @@ std::string regressionModel(std::size_t n) {
   s.reserve(n * 300);
   s += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<PMML version=\"4.3\" "
        "xmlns=\"http://www.dmg.org/PMML-4_3\">\n<Header copyright=\"bench\"/>\n"
-       "<DataDictionary numberOfFields=\"" + num(n + 1) + "\">\n"
+       "<DataDictionary numberOfFields=\"" +
+       num(n + 1) +
+       "\">\n"
        "<DataField name=\"y\" optype=\"continuous\" dataType=\"double\"/>\n";
   for (std::size_t i = 0; i < n; ++i) {
     if (i % 3 == 0) {
-      s += "<DataField name=\"X" + num(i) + "\" optype=\"categorical\" dataType=\"string\">"
+      s += "<DataField name=\"X" + num(i) +
+           "\" optype=\"categorical\" dataType=\"string\">"
            "<Value value=\"low\"/><Value value=\"high\"/></DataField>\n";
     } else {
       s += "<DataField name=\"X" + num(i) + "\" optype=\"continuous\" dataType=\"double\"/>\n";
@@ -184,8 +196,8 @@ std::string regressionModel(std::size_t n) {
   s += "</MiningSchema>\n<RegressionTable intercept=\"0.5\">\n";
   for (std::size_t i = 0; i < n; ++i) {
     if (i % 3 != 0) {
-      s += "<NumericPredictor name=\"X" + num(i) + "\" coefficient=\"0." + num(i % 9 + 1) +
-           "\"/>\n";
+      s +=
+          "<NumericPredictor name=\"X" + num(i) + "\" coefficient=\"0." + num(i % 9 + 1) + "\"/>\n";
     } else {
       s += "<CategoricalPredictor name=\"X" + num(i) + "\" value=\"low\" coefficient=\"1\"/>\n";
     }

@@ -89,7 +89,8 @@ int ConvertTransToPMML::transform(DOMDocument* input, DOMDocument*& output, std:
       if (transDocument != nullptr) transDocument->release();
       transDocument = before.release();
     } else if (entries != nullptr) {
-      DOMNode* added = lastEntry == nullptr ? entries->getFirstChild() : lastEntry->getNextSibling();
+      DOMNode* added =
+          lastEntry == nullptr ? entries->getFirstChild() : lastEntry->getNextSibling();
       while (added != nullptr) {
         DOMNode* next = added->getNextSibling();
         entries->removeChild(added)->release();

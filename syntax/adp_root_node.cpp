@@ -85,7 +85,8 @@ FieldReferenceIndex::FieldReferenceIndex(xercesc::DOMNode* container) {
         if (!isElement(c)) continue;
         if (isFieldReference16(c->getNodeName())) {
           auto* reference = static_cast<xercesc::DOMElement*>(c);
-          byName_[std::basic_string<XMLCh>(reference->getAttribute(kField16))][at].push_back(reference);
+          byName_[std::basic_string<XMLCh>(reference->getAttribute(kField16))][at].push_back(
+              reference);
           owners_[reference] = at;
         } else {
           pending.push_back(c);
@@ -130,7 +131,8 @@ void FieldReferenceIndex::renamed(xercesc::DOMElement* reference,
     list.erase(std::remove(list.begin(), list.end(), reference), list.end());
     if (list.empty()) from.erase(held);
   }
-  byName_[std::basic_string<XMLCh>(reference->getAttribute(kField16))][owner->second].push_back(reference);
+  byName_[std::basic_string<XMLCh>(reference->getAttribute(kField16))][owner->second].push_back(
+      reference);
 }
 
 void ADPRootNode::setIndexing(bool on) { indexing = on; }
@@ -224,8 +226,7 @@ int ADPRootNode::convertFields(xercesc::DOMNode* container, std::string& errorPa
               static_cast<xercesc::DOMElement*>(reference)->getAttribute(kField16));
           setAttributeValue(reference, "field", sourceName_);
           if (indexing) {
-            referenceIndex(container).renamed(static_cast<xercesc::DOMElement*>(reference),
-                                              before);
+            referenceIndex(container).renamed(static_cast<xercesc::DOMElement*>(reference), before);
           }
         }
       }
@@ -261,8 +262,8 @@ bool ADPRootNode::isFieldUsed(xercesc::DOMNode* field) {
     std::basic_string<XMLCh> renamed16;  // "#" + name; empty when references keep the name
     xercesc::DOMNode* next;              // the next later DerivedField to test
     bool used;
-    FieldReferenceIndex* index;          // null: search every later field
-    std::size_t at;                      // with an index: the position searched up to
+    FieldReferenceIndex* index;  // null: search every later field
+    std::size_t at;              // with an index: the position searched up to
   };
   std::vector<Pending> pending;
   // Decides `f` at once when it can; otherwise starts testing its later fields.
@@ -460,8 +461,8 @@ void ADPRootNode::computeStringLengths(xercesc::DOMNode* container,
           if (!dataFieldsIndexed) {
             // The first DataField of each name, names as the search compares them.
             dataFieldsIndexed = true;
-            for (xercesc::DOMNode* d = firstChildElement(dataDictionary, "DataField");
-                 d != nullptr; d = nextSiblingElement(d, "DataField")) {
+            for (xercesc::DOMNode* d = firstChildElement(dataDictionary, "DataField"); d != nullptr;
+                 d = nextSiblingElement(d, "DataField")) {
               dataFields.emplace(getAttributeValue(d, "name"), d);
             }
           }

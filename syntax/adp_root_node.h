@@ -11,7 +11,6 @@
 #include <string>
 #include <unordered_map>
 #include <vector>
-
 #include <xercesc/dom/DOMElement.hpp>
 
 #include "syntax/adp_base_node.h"

@@ -18,16 +18,17 @@
 namespace {
 
 // Names that collide ignoring case, carry the rename marker, or are plain.
-const std::vector<std::string> kNames = {"a", "A", "b", "B", "#a", "#b", "ab", "aB", "Ab", "k",
-                                         "K", "s1", "S1", "x_y", "X_Y", "i"};
+const std::vector<std::string> kNames = {"a",  "A", "b", "B",  "#a", "#b",  "ab",  "aB",
+                                         "Ab", "k", "K", "s1", "S1", "x_y", "X_Y", "i"};
 
 class Random {
  public:
   explicit Random(unsigned seed) : engine_(seed) {}
   int below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(engine_); }
   bool chance(int percent) { return below(100) < percent; }
-  const std::string& name() { return kNames[static_cast<std::size_t>(below(
-      static_cast<int>(kNames.size())))]; }
+  const std::string& name() {
+    return kNames[static_cast<std::size_t>(below(static_cast<int>(kNames.size())))];
+  }
 
  private:
   std::mt19937 engine_;
@@ -35,8 +36,9 @@ class Random {
 
 std::string usage(Random& r, bool data) {
   const char* classes[] = {"predictor", "target", "transformed target"};
-  return std::string("<Extension><UsageType value='") + (r.chance(data ? 20 : 35) ? "disable" : "enable") +
-         "'/><ClassOfField value='" + classes[r.below(data ? 2 : 3)] + "'/></Extension>";
+  return std::string("<Extension><UsageType value='") +
+         (r.chance(data ? 20 : 35) ? "disable" : "enable") + "'/><ClassOfField value='" +
+         classes[r.below(data ? 2 : 3)] + "'/></Extension>";
 }
 
 // An expression over one to three field references of several kinds.
@@ -64,7 +66,8 @@ std::string dataPreparation(Random& r, bool& back) {
     doc += "<DataField name='" + r.name() + "' optype='categorical' dataType='" +
            (text ? "string" : "double") + "'>" + usage(r, true);
     if (text) {
-      for (int v = r.below(3); v > 0; --v) doc += "<Value value='" + std::string(1 + r.below(6), 'v') + "'/>";
+      for (int v = r.below(3); v > 0; --v)
+        doc += "<Value value='" + std::string(1 + r.below(6), 'v') + "'/>";
     }
     doc += "</DataField>";
   }
@@ -105,10 +108,10 @@ SyntaxResult syntax(const std::string& doc, bool back, bool indexed) {
   std::istringstream in(doc);
   std::ostringstream out;
   SyntaxResult result;
-  result.code = back ? ADP_Convert::convertPMMLtoBackSyntax(in, out, result.message, "t", "src",
-                                                           true, false)
-                     : ADP_Convert::convertPMMLtoSyntax(in, out, result.message, result.none,
-                                                        false, true, true);
+  result.code =
+      back ? ADP_Convert::convertPMMLtoBackSyntax(in, out, result.message, "t", "src", true, false)
+           : ADP_Convert::convertPMMLtoSyntax(in, out, result.message, result.none, false, true,
+                                              true);
   result.output = out.str();
   ADPRootNode::setIndexing(true);
   return result;
@@ -169,8 +172,8 @@ std::string modelPmml(Random& r) {
   }
   doc += "<RegressionModel functionName='regression'><MiningSchema>";
   for (int i = 1 + r.below(8); i > 0; --i) {
-    doc += "<MiningField name='" + r.name() + "'" +
-           (r.chance(15) ? " usageType='predicted'" : "") + "/>";
+    doc += "<MiningField name='" + r.name() + "'" + (r.chance(15) ? " usageType='predicted'" : "") +
+           "/>";
   }
   doc += "</MiningSchema><RegressionTable intercept='1'/></RegressionModel>";
   if (r.chance(20)) doc += "<Extension name='e'/>";
@@ -192,8 +195,8 @@ MergeResult merge(const std::string& trans, const std::string& model, bool index
   MergeResult result;
   std::vector<TmsEndInfo> data, derived;
   std::vector<TmsMiningFieldInfo> mining;
-  result.code = convert.mergePMML(trans, model, result.output, result.message, data, derived,
-                                  mining);
+  result.code =
+      convert.mergePMML(trans, model, result.output, result.message, data, derived, mining);
   for (const auto& v : data) result.reports.push_back("data " + v.name + " " + v.dataType);
   for (const auto& v : derived) result.reports.push_back("derived " + v.name + " " + v.optype);
   for (const auto& m : mining) result.reports.push_back("mining " + m.name + " " + m.usageType);
@@ -209,7 +212,8 @@ TEST(ScaleDifferential, MergeIndexesWriteWhatTheScansWrite) {
     const std::string model = modelPmml(r);
     const MergeResult indexed = merge(trans, model, true);
     const MergeResult reference = merge(trans, model, false);
-    ASSERT_TRUE(indexed == reference) << trans << "\n" << model << "\n--- indexed:\n"
+    ASSERT_TRUE(indexed == reference) << trans << "\n"
+                                      << model << "\n--- indexed:\n"
                                       << indexed.output << "\n--- reference:\n"
                                       << reference.output;
     if (indexed.code == 0 || indexed.code == 4) ++merged;
@@ -238,10 +242,12 @@ std::string description(Random& r) {
   const int entries = 1 + r.below(8);
   for (int i = 0; i < entries; ++i) {
     std::string target = cased("t" + std::to_string(i));
-    if (r.chance(4)) target = cased(known[static_cast<std::size_t>(r.below(static_cast<int>(known.size())))]);
-    std::string source = cased(known[static_cast<std::size_t>(r.below(static_cast<int>(known.size())))]);
-    if (r.chance(4)) source = target;                           // itself
-    if (r.chance(4)) source = "t" + std::to_string(i + 1);      // a later entry
+    if (r.chance(4))
+      target = cased(known[static_cast<std::size_t>(r.below(static_cast<int>(known.size())))]);
+    std::string source =
+        cased(known[static_cast<std::size_t>(r.below(static_cast<int>(known.size())))]);
+    if (r.chance(4)) source = target;                       // itself
+    if (r.chance(4)) source = "t" + std::to_string(i + 1);  // a later entry
     if (r.chance(50)) {
       doc += "<Recode source='" + source + "' target='" + target +
              "' type='numeric' level='ordinal'><Rule><Range low='LOWEST' high='5'/><To value='1'/>"

@@ -1,6 +1,11 @@
 // The XSLT driver: runs a stylesheet over a DOM document, one transformation at a time.
 #include "trans/convert_xml.h"
 
+#include <exception>
+#include <iostream>
+#include <memory>
+#include <mutex>
+#include <sstream>
 #include <xalanc/Include/XalanMemoryManagement.hpp>
 #include <xalanc/XSLT/XSLTInputSource.hpp>
 #include <xalanc/XSLT/XSLTResultTarget.hpp>
@@ -13,12 +18,6 @@
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLUni.hpp>
-
-#include <exception>
-#include <iostream>
-#include <memory>
-#include <mutex>
-#include <sstream>
 
 #include "trans/interval_parser.h"
 #include "trans/xml_parser.h"
@@ -84,8 +83,7 @@ bool hasPlainText(const xercesc::DOMNode* root) {
     if (node->getNamespaceURI() != nullptr) return false;
     const XMLCh* name = node->getNodeName();
     static const XMLCh kXmlns[] = u"xmlns";
-    return xercesc::XMLString::indexOf(name, u':') < 0 &&
-           !xercesc::XMLString::equals(name, kXmlns);
+    return xercesc::XMLString::indexOf(name, u':') < 0 && !xercesc::XMLString::equals(name, kXmlns);
   };
   const xercesc::DOMNode* node = root;
   while (node != nullptr) {

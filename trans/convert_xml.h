@@ -12,13 +12,12 @@
 // there) and the process's standard error stream is captured while the engine
 // runs. Concurrent convert calls from different threads wait for each other.
 
-#include <xalanc/Include/PlatformDefinitions.hpp>
-#include <xercesc/dom/DOMDocument.hpp>
-#include <xercesc/dom/DOMNode.hpp>
-
 #include <atomic>
 #include <istream>
 #include <string>
+#include <xalanc/Include/PlatformDefinitions.hpp>
+#include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMNode.hpp>
 
 namespace XALAN_CPP_NAMESPACE {
 class XalanTransformer;

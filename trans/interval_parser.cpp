@@ -1,6 +1,10 @@
 // Interval arithmetic, recode key resolution and the "intervals" extension function.
 #include "trans/interval_parser.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstddef>
+#include <string>
 #include <xalanc/PlatformSupport/AttributesImpl.hpp>
 #include <xalanc/XPath/MutableNodeRefList.hpp>
 #include <xalanc/XPath/NodeRefListBase.hpp>
@@ -13,11 +17,6 @@
 #include <xalanc/XalanTransformer/XalanDocumentBuilder.hpp>
 #include <xalanc/XalanTransformer/XalanTransformer.hpp>
 #include <xercesc/sax2/ContentHandler.hpp>
-
-#include <algorithm>
-#include <climits>
-#include <cstddef>
-#include <string>
 
 #include "host/norvel.h"
 #include "host/vendor.h"

@@ -12,9 +12,8 @@
 // The interval arithmetic and the two resolution passes are static members so
 // that they can be used (and tested) without a running transformation.
 
-#include <xalanc/XPath/Function.hpp>
-
 #include <string>
+#include <xalanc/XPath/Function.hpp>
 
 #include "trans/interval_item.h"
 

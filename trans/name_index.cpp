@@ -96,8 +96,7 @@ void NameIndex::add(xercesc::DOMElement* child) {
   if (ranked_) {
     // A dictionary only grows: a known start moves only to an earlier new child.
     const auto start = starts_.find(child->getNodeName());
-    if (start != starts_.end() &&
-        (start->second == kNone || before(entry, all_[start->second]))) {
+    if (start != starts_.end() && (start->second == kNone || before(entry, all_[start->second]))) {
       start->second = all_.size() - 1;
     }
   }

@@ -410,13 +410,16 @@ void ADPRootNode::computeStringLengths(xercesc::DOMNode* container,
     }
     return longest;
   };
-  // First FieldRef in the subtree of `node`, the node itself included.
+  // First FieldRef in the subtree of `node`, the node itself included. The
+  // FieldColumnPair of a table counts too: a table that copies unmatched
+  // values writes its input's values, which would otherwise be cut short.
   auto firstFieldRef = [this](xercesc::DOMNode* node) {
     std::vector<xercesc::DOMNode*> pending{node};
     while (!pending.empty()) {
       xercesc::DOMNode* n = pending.back();
       pending.pop_back();
-      if (nodeName(n) == "FieldRef") return n;
+      const std::string name = nodeName(n);
+      if (name == "FieldRef" || name == "FieldColumnPair") return n;
       std::vector<xercesc::DOMNode*> kids;
       for (xercesc::DOMNode* c = firstChildElement(n, ""); c != nullptr;
            c = nextSiblingElement(c, "")) {

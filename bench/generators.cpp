@@ -55,7 +55,7 @@ std::string dataPreparation(std::size_t n, bool allNodeKinds) {
       body = "<Apply function=\"uppercase\"><FieldRef field=\"" + v + "\"/></Apply>";
     } else if (allNodeKinds && kind == 0) {
       body = "<NormContinuous field=\"" + v +
-             "\"><LinearNorm orig=\"0\" norm=\"0\"/><LinearNorm orig=\"10\" norm=\"1\"/>"
+             "\" outliers=\"asExtremeValues\"><LinearNorm orig=\"0\" norm=\"0\"/><LinearNorm orig=\"10\" norm=\"1\"/>"
              "</NormContinuous>";
     } else if (allNodeKinds && kind == 5) {
       type = "string";
@@ -72,8 +72,9 @@ std::string dataPreparation(std::size_t n, bool allNodeKinds) {
              "closure=\"openOpen\" leftMargin=\"5\"/></DiscretizeBin></Discretize>";
     } else if (allNodeKinds && kind == 15) {
       body = "<Apply function=\"outlierHandle\"><FieldRef field=\"" + v +
-             "\"/><Constant dataType=\"double\">-3</Constant><Constant dataType=\"double\">3"
-             "</Constant></Apply>";
+             "\"/><Constant dataType=\"string\">asExtremeValues</Constant><Constant "
+             "dataType=\"double\">5</Constant><Constant dataType=\"double\">2</Constant>"
+             "<Constant dataType=\"double\">3</Constant></Apply>";
     } else if (kind % 3 == 0) {
       body = "<Apply function=\"ln\"><Apply function=\"+\"><FieldRef field=\"" + v +
              "\"/><Constant dataType=\"double\">1</Constant></Apply></Apply>";

@@ -254,8 +254,10 @@ int ConvertTrans::mergePMML(std::string trans, std::string model, std::string& o
     // a partial document; it counts as a missing one.
     code = mergePMML(transParsed.documentIfOk(), modelParsed.documentIfOk(), result, message,
                      dataFields, derivedFields, miningFields);
-    if (result != nullptr) serialiseAndRelease(result, true, output);
   }
+  // Written once the inputs are gone: the merged document and its text need
+  // the memory the parsed inputs held.
+  if (result != nullptr) serialiseAndRelease(result, true, output);
   return code;
 }
 

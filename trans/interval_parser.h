@@ -2,11 +2,11 @@
 #define PMMLXFORM_TRANS_INTERVAL_PARSER_H_
 
 // The XSLT extension function "intervals". The stylesheet hands it one
-// variable's recode specifications as a node-set of "Extension" (special keys),
+// variable's recode rules as a node-set of "Extension" (special keys),
 // "DiscretizeBin" (value ranges) and "DataField" (the variable's own missing
 // values) elements; it returns PMML "Extension" elements for the resolved keys
 // followed by "DiscretizeBin" elements for the resolved, non-overlapping bins.
-// The host's recode semantics apply: the first specification that matches a
+// The host's recode semantics apply: the first rule that matches a
 // value wins.
 //
 // The interval arithmetic and the two resolution passes are static members so

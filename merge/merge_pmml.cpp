@@ -10,6 +10,7 @@
 #include <xercesc/util/XMLException.hpp>
 
 #include "trans/convert_trans.h"
+#include "trans/name_index.h"
 
 using xercesc::DOMDocument;
 using xercesc::DOMElement;
@@ -58,6 +59,10 @@ int dictionaryRank(const std::string& kind) {
 // those the schema puts later, so that functions of one document never end up
 // behind the fields of the other.
 void ConvertTransToPMML::addToDictionary(DOMElement* dictionary, DOMElement* child) {
+  if (pmmlxform::NameIndex* index = pmmlxform::NameIndexScope::lookup(dictionary)) {
+    index->insert(child);
+    return;
+  }
   const int rank = dictionaryRank(transcode(child->getNodeName()));
   DOMNode* before = dictionary->getFirstChild();
   for (; before != nullptr; before = before->getNextSibling()) {
@@ -112,6 +117,11 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
     DOMElement* transDictionary = work->createElement(transDictionaryName.get());
     root->appendChild(dictionary);
     root->appendChild(transDictionary);
+    // Every field is looked up by name in these dictionaries and the mining
+    // schemas; indexes answer as the scans would, in time independent of size.
+    pmmlxform::NameIndexScope indexes;
+    indexes.index(dictionary, true);
+    indexes.index(transDictionary, true);
 
     // The transformation's derived fields; a repeated name keeps the first.
     DOMElement* source = getTheElement(trans, "PMML/TransformationDictionary", 0);
@@ -202,6 +212,7 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
       }
       DOMElement* copy = importElement(work.get(), element);
       lastSchema = getTheElement(copy, schemaPath, 0);
+      if (lastSchema != nullptr) indexes.index(lastSchema, false);
       if (!dealMiningSchema(lastSchema, transDictionary, message)) code = kConflict;
       root->appendChild(copy);
     }
@@ -210,7 +221,7 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
     getVarsInfo(getTheElement(work.get(), "PMML/DataDictionary", 0), dataFields);
     if (lastSchema != nullptr) getMiningInfo(lastSchema, miningFields);
 
-    output = static_cast<DOMDocument*>(work->cloneNode(true));
+    output = work.release();
     return code;
   } catch (const std::exception& e) {
     message = std::string(kExceptionPrefix) + e.what();

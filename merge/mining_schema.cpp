@@ -11,6 +11,7 @@
 
 #include "merge/vendor_extension.h"
 #include "trans/convert_trans.h"
+#include "trans/name_index.h"
 
 using xercesc::DOMDocument;
 using xercesc::DOMElement;
@@ -73,6 +74,9 @@ DOMElement* ConvertTransToPMML::findVariable(DOMElement* parent, const char* kin
                                              const std::string& name) {
   if (parent == nullptr) return nullptr;
   const XMLText kindName(kind);
+  if (pmmlxform::NameIndex* index = pmmlxform::NameIndexScope::lookup(parent)) {
+    return index->findFrom(kindName.get(), name);
+  }
   const XMLText nameAttribute("name");
   DOMNode* node = parent->getFirstChild();
   while (node != nullptr &&
@@ -121,7 +125,11 @@ bool ConvertTransToPMML::addMiningFields(DOMElement* miningSchema, std::vector<s
       const XMLText value(name);
       DOMElement* field = document->createElement(miningField.get());
       field->setAttribute(nameAttribute.get(), value.get());
-      miningSchema->appendChild(field);
+      if (pmmlxform::NameIndex* index = pmmlxform::NameIndexScope::lookup(miningSchema)) {
+        index->insert(field);
+      } else {
+        miningSchema->appendChild(field);
+      }
     } else if (isTargetUsage(transcode(existing->getAttribute(usageType.get())))) {
       error = name;
       return false;

@@ -67,10 +67,39 @@ void setAttribute(DOMElement* element, const char* name, const std::string& valu
 
 int ConvertTransToPMML::transform(DOMDocument* input, DOMDocument*& output, std::string& message,
                                   std::vector<TmsEndInfo>& vars) {
-  // The held description as it was, put back when no document comes out: one
-  // faulty description must not take the accumulated ones with it.
-  OwnedDocument before(deepCopy(transDocument));
+  // What it takes to put the held description back as it was when no
+  // document comes out (one faulty description must not take the accumulated
+  // ones with it): the replaced document itself, or the last entry before
+  // those this call appends. Cheaper than copying the whole description.
+  DOMElement* inputRoot = input == nullptr ? nullptr : input->getDocumentElement();
+  const bool replaces = (inputRoot != nullptr || transDocument == nullptr) &&
+                        (!needMerging || transDocument == nullptr);
+  OwnedDocument before;
+  DOMElement* entries = nullptr;
+  DOMNode* lastEntry = nullptr;
+  if (replaces) {
+    before.reset(transDocument);
+    transDocument = nullptr;
+  } else if (inputRoot != nullptr) {
+    entries = firstElementChild(transDocument->getDocumentElement());
+    if (entries != nullptr) lastEntry = entries->getLastChild();
+  }
+  auto restore = [&] {
+    if (replaces) {
+      if (transDocument != nullptr) transDocument->release();
+      transDocument = before.release();
+    } else if (entries != nullptr) {
+      DOMNode* added =
+          lastEntry == nullptr ? entries->getFirstChild() : lastEntry->getNextSibling();
+      while (added != nullptr) {
+        DOMNode* next = added->getNextSibling();
+        entries->removeChild(added)->release();
+        added = next;
+      }
+    }
+  };
   if (!mergeTransXML(input)) {
+    restore();
     message = kCannotMergeText;
     return kCannotMerge;
   }
@@ -100,8 +129,7 @@ int ConvertTransToPMML::transform(DOMDocument* input, DOMDocument*& output, std:
     DOMElement* dictionary = getTheElement(output, "PMML/TransformationDictionary", 0);
     if (dictionary != nullptr) getVarsInfo(dictionary, vars);
   } else {
-    if (transDocument != nullptr) transDocument->release();
-    transDocument = before.release();
+    restore();
     message += kNoOutputText;
   }
   return getErrorNo(message);

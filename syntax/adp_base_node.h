@@ -101,6 +101,7 @@ class ADPBaseNode {
 // Messages of the refusals that keep unsafe text out of the syntax.
 namespace pmmlxform {
 inline constexpr const char kBadNameMessage[] = "Not a valid variable name.";
+inline constexpr const char kNotNumberMessage[] = "Not a number.";
 inline constexpr const char kEmptyFunctionMessage[] = "Function name is empty.";
 inline constexpr const char kEmptyIfMessage[] = "No element inside if.";
 }  // namespace pmmlxform

@@ -7,6 +7,9 @@
 
 #include "syntax/adp_expression_node.h"
 #include "syntax/adp_function_node.h"
+#include "syntax/adp_mapping_node.h"
+#include "syntax/adp_norm_node.h"
+#include "syntax/adp_outlier_node.h"
 #include "syntax/adp_result_codes.h"
 #include "syntax/adp_value_node.h"
 
@@ -16,9 +19,11 @@ namespace {
 enum class Expression {
   kOperator,   // Apply with an operator function
   kFunction,   // Apply with any other function of the function table
+  kOutlier,    // Apply with the function "outlierHandle"
+  kMapping,    // MapValues, Discretize
+  kNorm,       // NormContinuous
   kReference,  // FieldRef
   kConstant,   // Constant
-  kPending,    // an element whose node this version does not have
   kRefused,    // any other element, or none
 };
 
@@ -28,29 +33,21 @@ struct ElementKind {
   Expression kind;
 };
 constexpr ElementKind kElementKinds[] = {
-    {"Apply", Expression::kFunction},     {"MapValues", Expression::kPending},
-    {"Discretize", Expression::kPending}, {"NormContinuous", Expression::kPending},
+    {"Apply", Expression::kFunction},     {"MapValues", Expression::kMapping},
+    {"Discretize", Expression::kMapping}, {"NormContinuous", Expression::kNorm},
     {"FieldRef", Expression::kReference}, {"Constant", Expression::kConstant},
 };
 
-// Apply functions whose node this version does not have.
-constexpr const char* kPendingFunctions[] = {"outlierHandle"};
+// The Apply function that is a block of commands rather than an expression.
+constexpr const char kOutlierFunction[] = "outlierHandle";
 
 constexpr const char kAcceptedElements[] = "Apply,MapValues,NormContinuous,Discretize";
-constexpr const char kPendingMessage[] = "Not supported.";
 
 Expression kindOfElement(const std::string& name) {
   for (const auto& e : kElementKinds) {
     if (name == e.element) return e.kind;
   }
   return Expression::kRefused;
-}
-
-bool isPendingFunction(const std::string& function) {
-  for (const char* f : kPendingFunctions) {
-    if (function == f) return true;
-  }
-  return false;
 }
 
 }  // namespace
@@ -132,8 +129,8 @@ int ADPDerivedNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
   if (kind == Expression::kFunction) {
     if (ADPExpressionNode::isOperator(function)) {
       kind = Expression::kOperator;
-    } else if (isPendingFunction(function)) {
-      kind = Expression::kPending;
+    } else if (function == kOutlierFunction) {
+      kind = Expression::kOutlier;
     } else if (!ADPFunctionNode::isKnownFunction(function)) {
       // A function the syntax has no counterpart for would otherwise be
       // written as its bare arguments, a wrong value reported as success.
@@ -152,17 +149,28 @@ int ADPDerivedNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
       if (hasParameter) setAttributeValue(current, "parameter", parameter);
       expression = std::make_unique<ADPFunctionNode>();
       break;
+    case Expression::kOutlier: {
+      auto outlier = std::make_unique<ADPOutlierNode>();
+      outlier->targetField().setName(target_.name());
+      expression = std::move(outlier);
+      break;
+    }
+    case Expression::kMapping: {
+      auto mapping = std::make_unique<ADPMappingNode>();
+      if (target_.dataType() == "string") mapping->setStringValues();
+      mapping->setDataTypes(std::string(), target_.dataType());
+      expression = std::move(mapping);
+      break;
+    }
+    case Expression::kNorm:
+      expression = std::make_unique<ADPNormNode>();
+      break;
     case Expression::kReference:
       expression = std::make_unique<ADPVariableNode>();
       break;
     case Expression::kConstant:
       expression = std::make_unique<ADPValueNode>();
       break;
-    case Expression::kPending:
-      appendSegment(errorPath, name, kElementSegment);
-      if (name == "Apply") appendSegment(errorPath, function, kAttributeSegment);
-      appendSegment(errorPath, kPendingMessage, kMessageSegment);
-      return pmmlxform::kAdpUnsupported;
     case Expression::kRefused:
       appendSegment(errorPath, name, kElementSegment);
       appendSegment(errorPath, kAcceptedElements, kListSegment);
@@ -206,9 +214,13 @@ std::string ADPDerivedNode::toSyntax() const {
       break;
     }
     case kMapping:
+    case kNorm:
       text += "RECODE " + expression.toSyntax();
       if (text.size() > 50) text += "\n  ";
       text += "INTO " + name + ".";
+      if (expression.nodeKind == kNorm) {
+        text += "\n" + static_cast<const ADPNormNode&>(expression).toComputeSyntax(name);
+      }
       commented = false;
       break;
     case kOutlier:

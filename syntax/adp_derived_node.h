@@ -4,7 +4,8 @@
 // One converted PMML `DerivedField`: reads the field and the first expression
 // element under it, and writes every command for the field: an optional
 // "** Target - ..." comment, `STRING` for a string field, the computing command
-// (`COMPUTE ...`) and `VARIABLE LEVEL` for ordinal and nominal fields.
+// (`COMPUTE ...`, `RECODE ... INTO`, or an outlier `DO IF` block) and
+// `VARIABLE LEVEL` for ordinal and nominal fields.
 
 #include <string>
 

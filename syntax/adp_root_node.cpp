@@ -55,7 +55,93 @@ void appendRole(std::string& text, const char* keyword, const std::vector<std::s
   }
 }
 
+bool indexing = true;
+
+const XMLCh kField16[] = u"field";
+const XMLCh kDerivedField16[] = u"DerivedField";
+
+bool isElement(const xercesc::DOMNode* node) {
+  return node->getNodeType() == xercesc::DOMNode::ELEMENT_NODE;
+}
+
 }  // namespace
+
+FieldReferenceIndex::FieldReferenceIndex(xercesc::DOMNode* container) {
+  for (xercesc::DOMNode* child = container->getFirstChild(); child != nullptr;
+       child = child->getNextSibling()) {
+    if (!isElement(child) || !xercesc::XMLString::equals(child->getNodeName(), kDerivedField16)) {
+      continue;
+    }
+    const std::size_t at = fields_.size();
+    positions_[child] = at;
+    fields_.push_back(child);
+    // The references the search finds: reference elements anywhere below
+    // the field, not below another reference.
+    std::vector<xercesc::DOMNode*> pending{child};
+    while (!pending.empty()) {
+      xercesc::DOMNode* node = pending.back();
+      pending.pop_back();
+      for (xercesc::DOMNode* c = node->getFirstChild(); c != nullptr; c = c->getNextSibling()) {
+        if (!isElement(c)) continue;
+        if (isFieldReference16(c->getNodeName())) {
+          auto* reference = static_cast<xercesc::DOMElement*>(c);
+          byName_[std::basic_string<XMLCh>(reference->getAttribute(kField16))][at].push_back(
+              reference);
+          owners_[reference] = at;
+        } else {
+          pending.push_back(c);
+        }
+      }
+    }
+  }
+}
+
+xercesc::DOMNode* FieldReferenceIndex::nextReferring(const std::basic_string<XMLCh>& name16,
+                                                     std::size_t after, std::size_t& at) const {
+  const auto bucket = byName_.find(name16);
+  if (bucket == byName_.end()) return nullptr;
+  const auto next = bucket->second.upper_bound(after);
+  if (next == bucket->second.end()) return nullptr;
+  at = next->first;
+  return fields_[at];
+}
+
+void FieldReferenceIndex::rename(const std::basic_string<XMLCh>& name16, std::size_t at,
+                                 const std::basic_string<XMLCh>& renamed16) {
+  auto& from = byName_[name16];
+  const auto held = from.find(at);
+  if (held == from.end()) return;
+  std::vector<xercesc::DOMElement*> moved = std::move(held->second);
+  from.erase(held);
+  auto& to = byName_[renamed16][at];
+  for (xercesc::DOMElement* reference : moved) {
+    reference->setAttribute(kField16, renamed16.c_str());
+    to.push_back(reference);
+  }
+}
+
+void FieldReferenceIndex::renamed(xercesc::DOMElement* reference,
+                                  const std::basic_string<XMLCh>& before) {
+  const auto owner = owners_.find(reference);
+  if (owner == owners_.end()) return;
+  auto& from = byName_[before];
+  const auto held = from.find(owner->second);
+  if (held != from.end()) {
+    auto& list = held->second;
+    list.erase(std::remove(list.begin(), list.end(), reference), list.end());
+    if (list.empty()) from.erase(held);
+  }
+  byName_[std::basic_string<XMLCh>(reference->getAttribute(kField16))][owner->second].push_back(
+      reference);
+}
+
+void ADPRootNode::setIndexing(bool on) { indexing = on; }
+
+FieldReferenceIndex& ADPRootNode::referenceIndex(xercesc::DOMNode* container) {
+  auto& slot = references_[container];
+  if (slot == nullptr) slot = std::make_unique<FieldReferenceIndex>(container);
+  return *slot;
+}
 
 void ADPRootNode::setOptions(const std::string& targetName, const std::string& sourceName,
                              bool skipRoles, bool useUtf8, bool withComments) {
@@ -75,6 +161,7 @@ void ADPRootNode::clearRoles() {
 
 int ADPRootNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
   usedFields_.clear();
+  references_.clear();
   errorPath = "ADPTransformation";
   const std::string name = nodeName(element);
   appendSegment(errorPath, name, kElementSegment);
@@ -134,7 +221,14 @@ int ADPRootNode::convertFields(xercesc::DOMNode* container, std::string& errorPa
         xercesc::DOMNode* reference = firstFieldReference(child);
         if (reference == nullptr) return pmmlxform::kAdpNoFieldReference;
         // An empty source name keeps the field the inverse reads.
-        if (!sourceName_.empty()) setAttributeValue(reference, "field", sourceName_);
+        if (!sourceName_.empty()) {
+          const std::basic_string<XMLCh> before(
+              static_cast<xercesc::DOMElement*>(reference)->getAttribute(kField16));
+          setAttributeValue(reference, "field", sourceName_);
+          if (indexing) {
+            referenceIndex(container).renamed(static_cast<xercesc::DOMElement*>(reference), before);
+          }
+        }
       }
       const int code = parseChild(std::move(field), child, errorPath);
       if (code != 0) return code;
@@ -168,6 +262,8 @@ bool ADPRootNode::isFieldUsed(xercesc::DOMNode* field) {
     std::basic_string<XMLCh> renamed16;  // "#" + name; empty when references keep the name
     xercesc::DOMNode* next;              // the next later DerivedField to test
     bool used;
+    FieldReferenceIndex* index;  // null: search every later field
+    std::size_t at;              // with an index: the position searched up to
   };
   std::vector<Pending> pending;
   // Decides `f` at once when it can; otherwise starts testing its later fields.
@@ -185,9 +281,11 @@ bool ADPRootNode::isFieldUsed(xercesc::DOMNode* field) {
     }
     const std::string name = getAttributeValue(f, "name");
     const bool rename = !name.empty() && name[0] != '#';
+    FieldReferenceIndex* index = indexing ? &referenceIndex(f->getParentNode()) : nullptr;
     pending.push_back({f, name, toXMLString(name),
                        rename ? toXMLString("#" + name) : std::basic_string<XMLCh>(),
-                       nextSiblingElement(f, "DerivedField"), false});
+                       index == nullptr ? nextSiblingElement(f, "DerivedField") : nullptr, false,
+                       index, index == nullptr ? 0 : index->position(f)});
     return false;
   };
 
@@ -195,6 +293,24 @@ bool ADPRootNode::isFieldUsed(xercesc::DOMNode* field) {
   if (begin(field, used)) return used;
   for (;;) {
     bool opened = false;
+    // With an index only the later fields that refer to the name are visited;
+    // they are renamed and tested as the search would.
+    while (!opened && pending.back().index != nullptr) {
+      Pending& top = pending.back();
+      std::size_t at = 0;
+      xercesc::DOMNode* later = top.index->nextReferring(top.name16, top.at, at);
+      if (later == nullptr) break;
+      top.at = at;
+      if (!top.renamed16.empty()) top.index->rename(top.name16, at, top.renamed16);
+      if (!top.used) {
+        bool laterUsed = false;
+        if (begin(later, laterUsed)) {
+          top.used = laterUsed;
+        } else {
+          opened = true;
+        }
+      }
+    }
     while (!opened && pending.back().next != nullptr) {
       Pending& top = pending.back();
       xercesc::DOMNode* later = top.next;
@@ -294,13 +410,16 @@ void ADPRootNode::computeStringLengths(xercesc::DOMNode* container,
     }
     return longest;
   };
-  // First FieldRef in the subtree of `node`, the node itself included.
+  // First FieldRef in the subtree of `node`, the node itself included. The
+  // FieldColumnPair of a table counts too: a table that copies unmatched
+  // values writes its input's values, which would otherwise be cut short.
   auto firstFieldRef = [this](xercesc::DOMNode* node) {
     std::vector<xercesc::DOMNode*> pending{node};
     while (!pending.empty()) {
       xercesc::DOMNode* n = pending.back();
       pending.pop_back();
-      if (nodeName(n) == "FieldRef") return n;
+      const std::string name = nodeName(n);
+      if (name == "FieldRef" || name == "FieldColumnPair") return n;
       std::vector<xercesc::DOMNode*> kids;
       for (xercesc::DOMNode* c = firstChildElement(n, ""); c != nullptr;
            c = nextSiblingElement(c, "")) {
@@ -331,6 +450,8 @@ void ADPRootNode::computeStringLengths(xercesc::DOMNode* container,
     return found;
   };
 
+  bool dataFieldsIndexed = false;
+  std::unordered_map<std::string, xercesc::DOMNode*> dataFields;
   for (xercesc::DOMNode* field = firstChildElement(container, "DerivedField"); field != nullptr;
        field = nextSiblingElement(field, "DerivedField")) {
     if (getAttributeValue(field, "dataType") != "string") continue;
@@ -339,11 +460,24 @@ void ADPRootNode::computeStringLengths(xercesc::DOMNode* container,
       xercesc::DOMNode* reference = firstFieldRefFrom(field);
       if (reference != nullptr) {
         const std::string source = getAttributeValue(reference, "field");
-        for (xercesc::DOMNode* d = firstChildElement(dataDictionary, "DataField"); d != nullptr;
-             d = nextSiblingElement(d, "DataField")) {
-          if (getAttributeValue(d, "name") == source) {
-            length = longestValue(d);
-            break;
+        if (indexing) {
+          if (!dataFieldsIndexed) {
+            // The first DataField of each name, names as the search compares them.
+            dataFieldsIndexed = true;
+            for (xercesc::DOMNode* d = firstChildElement(dataDictionary, "DataField"); d != nullptr;
+                 d = nextSiblingElement(d, "DataField")) {
+              dataFields.emplace(getAttributeValue(d, "name"), d);
+            }
+          }
+          const auto found = dataFields.find(source);
+          if (found != dataFields.end()) length = longestValue(found->second);
+        } else {
+          for (xercesc::DOMNode* d = firstChildElement(dataDictionary, "DataField"); d != nullptr;
+               d = nextSiblingElement(d, "DataField")) {
+            if (getAttributeValue(d, "name") == source) {
+              length = longestValue(d);
+              break;
+            }
           }
         }
       }

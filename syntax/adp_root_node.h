@@ -6,11 +6,43 @@
 // redirection), collects field roles and converts each used `DerivedField`.
 // Writes the fields' commands followed by one `VARIABLE ROLE` command.
 
+#include <map>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
+#include <xercesc/dom/DOMElement.hpp>
 
 #include "syntax/adp_base_node.h"
+
+// The references to fields in the DerivedField children of one element, by the
+// value of their "field" attribute and the position of the field that holds
+// them, so that finding the later fields that refer to a name does not search
+// every later field. Kept in step with the renames the root makes.
+class FieldReferenceIndex {
+ public:
+  explicit FieldReferenceIndex(xercesc::DOMNode* container);
+
+  // Position of a DerivedField child among them.
+  std::size_t position(const xercesc::DOMNode* field) const { return positions_.at(field); }
+  // The first DerivedField after position `after` that holds a reference to
+  // `name16`, with its position in `at`; null when there is none.
+  xercesc::DOMNode* nextReferring(const std::basic_string<XMLCh>& name16, std::size_t after,
+                                  std::size_t& at) const;
+  // Renames the references to `name16` in the field at `at` to `renamed16`.
+  void rename(const std::basic_string<XMLCh>& name16, std::size_t at,
+              const std::basic_string<XMLCh>& renamed16);
+  // Records that `reference` now names another field than `before`.
+  void renamed(xercesc::DOMElement* reference, const std::basic_string<XMLCh>& before);
+
+ private:
+  std::vector<xercesc::DOMNode*> fields_;
+  std::unordered_map<const xercesc::DOMNode*, std::size_t> positions_;
+  std::unordered_map<std::basic_string<XMLCh>,
+                     std::map<std::size_t, std::vector<xercesc::DOMElement*>>>
+      byName_;
+  std::unordered_map<const xercesc::DOMElement*, std::size_t> owners_;
+};
 
 class ADPRootNode final : public ADPBaseNode {
  public:
@@ -25,6 +57,11 @@ class ADPRootNode final : public ADPBaseNode {
   void clearRoles();
   void getNoneFields(std::vector<std::string>& out) const { out = noneRole_; }
 
+  // Off, the used-field test searches every later field and the string
+  // lengths search the data dictionary per field, as without indexes; the
+  // output is the same either way (for comparisons in tests).
+  static void setIndexing(bool on);
+
  private:
   bool isFieldUsed(xercesc::DOMNode* field);
   // True when `element` holds a reference to the field; renames each such
@@ -38,6 +75,7 @@ class ADPRootNode final : public ADPBaseNode {
   std::unordered_map<std::string, std::string> dataTypes(xercesc::DOMNode* dictionary);
   xercesc::DOMNode* firstFieldReference(xercesc::DOMNode* element);
   int convertFields(xercesc::DOMNode* container, std::string& errorPath);
+  FieldReferenceIndex& referenceIndex(xercesc::DOMNode* container);
 
   std::vector<std::string> noneRole_;
   std::vector<std::string> targetRole_;
@@ -50,6 +88,7 @@ class ADPRootNode final : public ADPBaseNode {
   // answer never changes once known, and remembering it keeps fields that many
   // later ones refer to from being retested exponentially often.
   std::unordered_map<const xercesc::DOMNode*, bool> usedFields_;
+  std::unordered_map<const xercesc::DOMNode*, std::unique_ptr<FieldReferenceIndex>> references_;
 };
 
 #endif  // PMMLXFORM_SYNTAX_ADP_ROOT_NODE_H_

@@ -71,35 +71,22 @@ int ADPValueNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
   appendSegment(errorPath, "Constant", kElementSegment);
   appendSegment(errorPath, text, kAttributeSegment);
 
-  const bool isDate = isDateType(dataType_);
-  const bool isTime = !isDate && isTimeType(dataType_);
-  if (isDate || isTime) {
-    const char sep = isDate ? '/' : ':';
+  if (isDateType(dataType_) || isTimeType(dataType_)) {
+    const char sep = isDateType(dataType_) ? '/' : ':';
     // A malformed text gives way to a well-formed preset value.
     if (hasTwoSeparators(text, sep)) {
       value_ = trimLayout(text);
     } else if (!hasTwoSeparators(value_, sep)) {
-      appendSegment(errorPath, isDate ? "mm/dd/yyyy" : "hh:mm:ss", kListSegment);
-      return pmmlxform::kAdpBadValue;
-    }
-    if (!isNumericTriple(value_, sep)) {
-      appendSegment(errorPath,
-                    isDate ? "Date is not numeric mm/dd/yyyy." : "Time is not numeric hh:mm:ss.",
-                    kMessageSegment);
-      return pmmlxform::kAdpBadValue;
-    }
-  } else if (dataType_ == "string") {
-    value_ = text;
-    if (!pmmlxform::isSingleLine(content)) {
-      appendSegment(errorPath, "String holds a line break.", kMessageSegment);
+      appendSegment(errorPath, sep == '/' ? "mm/dd/yyyy" : "hh:mm:ss", kListSegment);
       return pmmlxform::kAdpBadValue;
     }
   } else {
-    value_ = trimLayout(text);
-    if (!pmmlxform::isNumericLiteral(value_)) {
-      appendSegment(errorPath, "Not a number.", kMessageSegment);
-      return pmmlxform::kAdpBadValue;
-    }
+    setContent(text);
+  }
+  const std::string problem = literalProblem();
+  if (!problem.empty()) {
+    appendSegment(errorPath, problem, kMessageSegment);
+    return pmmlxform::kAdpBadValue;
   }
 
   // The attribute segment of a value with a "." is only half removed by the
@@ -107,6 +94,25 @@ int ADPValueNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
   removeSegment(errorPath);
   if (value_.find('.') != std::string::npos) removeSegment(errorPath);
   return pmmlxform::kAdpOk;
+}
+
+void ADPValueNode::setContent(const std::string& text) {
+  value_ = dataType_ == "string" ? text : trimLayout(text);
+}
+
+std::string ADPValueNode::literalProblem() const {
+  if (isDateType(dataType_)) {
+    return isNumericTriple(value_, '/') ? std::string() : "Date is not numeric mm/dd/yyyy.";
+  }
+  if (isTimeType(dataType_)) {
+    return isNumericTriple(value_, ':') ? std::string() : "Time is not numeric hh:mm:ss.";
+  }
+  if (dataType_ == "string") {
+    // Checked on the UTF-16 form, where every kind of line break is known.
+    return pmmlxform::isSingleLine(toXMLString(value_).c_str()) ? std::string()
+                                                                : "String holds a line break.";
+  }
+  return pmmlxform::isNumericLiteral(value_) ? std::string() : pmmlxform::kNotNumberMessage;
 }
 
 std::string ADPValueNode::toSyntax() const {

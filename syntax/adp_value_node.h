@@ -24,6 +24,13 @@ class ADPValueNode final : public ADPBaseNode {
   const std::string& value() const { return value_; }
   const std::string& dataType() const { return dataType_; }
 
+  // Sets the value from the text content of an element, as parse does: the
+  // layout around a value that is not a string is dropped.
+  void setContent(const std::string& text);
+  // Why the value cannot be written as a literal of its data type (a message
+  // for the error path); empty when it can. Only a string may be empty.
+  std::string literalProblem() const;
+
   // PMML date types: "date" and dateDaysSince[...]; time types: "time", "timeSeconds".
   static bool isDateType(const std::string& dataType);
   static bool isTimeType(const std::string& dataType);

@@ -133,6 +133,31 @@ TEST(AdpConvert, BackSyntaxWithoutNamesIsTheForwardConversion) {
   EXPECT_NE(back.output.find("VARIABLE ROLE\n  /NONE id.\n"), std::string::npos);
 }
 
+// Expressions of each node kind, with the text of one position given.
+std::string mapValues(const std::string& attributes, const std::string& rows,
+                      const std::string& keyType = "") {
+  return "<MapValues " + attributes + "><FieldColumnPair field='a' dataType='" + keyType +
+         "'/><InlineTable>" + rows + "</InlineTable></MapValues>";
+}
+std::string discretize(const std::string& attributes, const std::string& bins) {
+  return "<Discretize field='a' " + attributes + ">" + bins + "</Discretize>";
+}
+std::string bin(const std::string& value, const std::string& interval) {
+  return "<DiscretizeBin binValue='" + value + "'>" + interval + "</DiscretizeBin>";
+}
+std::string normOf(const std::string& attributes, const std::string& orig,
+                   const std::string& norm) {
+  return "<NormContinuous field='a' outliers='asExtremeValues' " + attributes +
+         "><LinearNorm orig='" + orig + "' norm='" + norm +
+         "'/><LinearNorm orig='9' norm='1'/></NormContinuous>";
+}
+std::string outlierOf(const std::string& lastParameter) {
+  return "<Apply function='outlierHandle'>" + fieldRef("a") +
+         "<Constant dataType='string'>asExtremeValues</Constant><Constant>1</Constant>"
+         "<Constant>2</Constant><Constant>3</Constant>" +
+         lastParameter + "</Apply>";
+}
+
 TEST(AdpConvert, RefusesEveryAttemptToAddACommand) {
   // Each document tries to smuggle "HOST COMMAND" into the syntax.
   struct Case {
@@ -154,6 +179,41 @@ TEST(AdpConvert, RefusesEveryAttemptToAddACommand) {
        8},
       {"string over two lines",
        pmml("", derived("k", "<Constant dataType='string'>a&#13;&#10;HOST</Constant>")), 8},
+      {"table key", pmml("", derived("k", mapValues("", "<row><a>" + host + "</a><b>1</b></row>"))),
+       8},
+      {"table output",
+       pmml("", derived("k", mapValues("", "<row><a>1</a><b>" + host + "</b></row>"))), 8},
+      {"string table key over two lines",
+       pmml("", derived("k", mapValues("", "<row><a>x&#10;HOST</a><b>1</b></row>", "string"))), 8},
+      {"string table output over two lines",
+       pmml("", derived("k", mapValues("", "<row><a>x</a><b>y&#10;HOST</b></row>", "string"),
+                        "dataType='string'")),
+       8},
+      {"mapMissingTo of a table",
+       pmml("", derived("k", mapValues("mapMissingTo='" + host + "'", ""))), 8},
+      {"defaultValue of a table",
+       pmml("", derived("k", mapValues("defaultValue='" + host + "'", ""))), 8},
+      {"bin value", pmml("", derived("k", discretize("", bin(host, "<Interval/>")))), 8},
+      {"left margin",
+       pmml("", derived("k", discretize("", bin("1", "<Interval leftMargin='" + host + "'/>")))),
+       8},
+      {"right margin",
+       pmml("", derived("k", discretize("", bin("1", "<Interval rightMargin='" + host + "'/>")))),
+       8},
+      {"defaultValue of bins",
+       pmml("", derived("k", discretize("defaultValue='" + host + "'", ""))), 8},
+      {"orig of a point", pmml("", derived("k", normOf("", host, "0"))), 8},
+      {"norm of a point", pmml("", derived("k", normOf("", "0", host))), 8},
+      {"mapMissingTo of a normalisation",
+       pmml("", derived("k", normOf("mapMissingTo='" + host + "'", "0", "0"))), 8},
+      {"field of a normalisation",
+       pmml("", derived("k", "<NormContinuous field='" + host +
+                                 "' outliers='asMissingValues'><LinearNorm orig='0' norm='0'/>"
+                                 "<LinearNorm orig='1' norm='1'/></NormContinuous>")),
+       7},
+      {"outlier parameter", pmml("", derived("k", outlierOf("<Constant>" + host + "</Constant>"))),
+       8},
+      {"outlier field parameter", pmml("", derived("k", outlierOf(fieldRef(host)))), 7},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

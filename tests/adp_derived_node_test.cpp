@@ -84,6 +84,62 @@ TEST(DerivedNode, WritesTheWorkedExamples) {
   for (const auto& c : cases) checkRendered(c);
 }
 
+TEST(DerivedNode, WritesRecodesAndOutlierBlocks) {
+  const std::string colours =
+      "<MapValues outputColumn='to'><FieldColumnPair field='region' column='from' "
+      "dataType='string'/><InlineTable><row><from>N</from><to>North</to></row>"
+      "<row><from>S</from><to>South</to></row></InlineTable></MapValues>";
+  const std::string fragment = "region ('N' = 'North') ('S' = 'South') (ELSE='') ";
+  const std::string ageNorm =
+      "<NormContinuous field='age' outliers='asExtremeValues'><LinearNorm orig='18' norm='0'/>"
+      "<LinearNorm orig='90' norm='1'/></NormContinuous>";
+  const std::string outlier =
+      "<Apply function='outlierHandle'>" + ref("age") + str("asExtremeValues") +
+      "<Constant dataType='double'>40</Constant><Constant dataType='double'>12</Constant>"
+      "<Constant dataType='double'>3</Constant></Apply>";
+  const std::string block =
+      "\nCOMPUTE age_o = $SYSMIS.\nDO IF (age < 40-12*3).\nCOMPUTE age_o = 40-12*3.\n"
+      "ELSE IF (age > 40+12*3).\nCOMPUTE age_o = 40+12*3.\nELSE.\nCOMPUTE age_o = age.\nEND IF.";
+  const Rendered cases[] = {
+      // 29 characters precede the fragment: a fragment over 21 characters moves INTO down.
+      {"mapping", field("region_t", "optype='categorical' dataType='string' length='8'", colours),
+       false,
+       "\nSTRING region_t(A8).\nRECODE " + fragment +
+           "\n  INTO region_t.\nVARIABLE LEVEL region_t (NOMINAL). \n"},
+      {"mapping with comments gets none",
+       field("region_t", "optype='continuous' dataType='string' length='8'", colours), true,
+       "\nSTRING region_t(A8).\nRECODE " + fragment + "\n  INTO region_t."},
+      {"short mapping keeps INTO on its line",
+       field("k", kScale, "<MapValues><FieldColumnPair field='a'/></MapValues>"), false,
+       "\nRECODE a (ELSE=SYSMIS) INTO k."},
+      {"string mapping widens to its outputs", field("r", "dataType='string' length='1'", colours),
+       false, "\nSTRING r(A5).\nRECODE " + fragment + "\n  INTO r."},
+      {"normalisation", field("age_t", kScale, ageNorm), false,
+       "\nRECODE age (18 THRU 90 = Copy) (LOWEST THRU 18 = 18) (90 THRU HIGHEST = 90)\n  INTO "
+       "age_t.\nCOMPUTE age_t = 0 + (age_t-18)*(1-0)/(90-18)."},
+      {"normalisation with comments", field("age_t", kScale, ageNorm), true,
+       "\nRECODE age (18 THRU 90 = Copy) (LOWEST THRU 18 = 18) (90 THRU HIGHEST = 90)\n  INTO "
+       "age_t.\n** Targe - age_t , Input - age_t 18 90 0 1 .\n"
+       "COMPUTE age_t = 0 + (age_t-18)*(1-0)/(90-18)."},
+      {"short normalisation runs into INTO",
+       field("x", kScale,
+             "<NormContinuous field='a' outliers='asMissingValues'><LinearNorm orig='0' "
+             "norm='0'/><LinearNorm orig='1' norm='1'/></NormContinuous>"),
+       false,
+       "\nRECODE a (0 THRU 1 = Copy)(ELSE = SYSMIS)INTO x.\n"
+       "COMPUTE x = 0 + (x-0)*(1-0)/(1-0)."},
+      {"outlier block replaces everything",
+       field("age_o", "optype='continuous' dataType='string' length='4'", outlier), true, block},
+      {"outlier block keeps the level",
+       field("age_o", "optype='ordinal' dataType='double'", outlier), false,
+       block + "\nVARIABLE LEVEL age_o (ORDINAL). \n"},
+      {"outlier inside if",
+       field("age_o", kScale, "<Apply function='if'>" + outlier + ref("x") + "</Apply>"), false,
+       block},
+  };
+  for (const auto& c : cases) checkRendered(c);
+}
+
 TEST(DerivedNode, DeclaresAStringWideEnoughForEveryLiteral) {
   // The width is the largest of the length the root found, the longest string
   // literal of the expression and 1.
@@ -152,15 +208,15 @@ TEST(DerivedNode, ReportsFailuresWithTheirPaths) {
              "<Apply function='if'><Apply function='median'>" + ref("a") + ref("b") +
                  "</Apply></Apply>"),
        3, "X.DerivedField(t).Apply(median)"},
-      {"mapping not converted yet", field("t", kScale, "<MapValues outputColumn='o'/>"), 3,
-       "X.DerivedField(t).MapValues{Not supported.}"},
-      {"discretize not converted yet", field("t", kScale, "<Discretize field='a'/>"), 3,
-       "X.DerivedField(t).Discretize{Not supported.}"},
-      {"normalisation not converted yet", field("t", kScale, "<NormContinuous field='a'/>"), 3,
-       "X.DerivedField(t).NormContinuous{Not supported.}"},
-      {"outliers not converted yet",
-       field("t", kScale, "<Apply function='outlierHandle'>" + ref("a") + "</Apply>"), 3,
-       "X.DerivedField(t).Apply(outlierHandle){Not supported.}"},
+      {"mapping fails", field("t", kScale, "<MapValues outputColumn='o'/>"), 10,
+       "X.DerivedField(t).MapValues"},
+      {"discretize fails", field("t", kScale, "<Discretize/>"), 7,
+       "X.DerivedField(t).Discretize.FieldRef"},
+      {"normalisation fails", field("t", kScale, "<NormContinuous field='a'/>"), 7,
+       "X.DerivedField(t).NormContinuous"},
+      {"outliers fail",
+       field("t", kScale, "<Apply function='outlierHandle'>" + ref("a") + "</Apply>"), 6,
+       "X.DerivedField(t).Apply(outlierHandle)[Constant]"},
       {"expression fails", field("t", kScale, "<Apply function='+'>" + ref("a") + "</Apply>"), 9,
        "X.DerivedField(t).Apply(+){Expression must have two arguments.}"},
   };

@@ -188,14 +188,20 @@ TEST(RootNode, TakesStringLengthsFromValuesOrTheSourceField) {
       derived("copy", fieldRef("region"), "dataType='string'") +
       // No reference of its own: the next field's reference is the source.
       derived("first", "<Constant dataType='string'>q</Constant>", "dataType='string'") +
-      derived("next", fieldRef("region"), "dataType='string'");
+      derived("next", fieldRef("region"), "dataType='string'") +
+      // A table that copies unmatched values is as wide as its input.
+      derived("merged",
+              "<MapValues><Extension name='recodeElseCopy'/><FieldColumnPair field='region'/>"
+              "<InlineTable><row><a>East</a><b>E</b></row></InlineTable></MapValues>",
+              "dataType='string'");
   const auto c = toSyntax(pmml(data, transformations));
   EXPECT_EQ(c.code, 0) << c.message;
   EXPECT_EQ(c.output,
             "\nSTRING own(A4).\nCOMPUTE own = x.\n"
             "\nSTRING copy(A7).\nCOMPUTE copy = region.\n"
             "\nSTRING first(A7).\nCOMPUTE first = 'q'."
-            "\nSTRING next(A7).\nCOMPUTE next = region.\n\n");
+            "\nSTRING next(A7).\nCOMPUTE next = region.\n"
+            "\nSTRING merged(A7).\nRECODE region ('East' = 'E') (ELSE=COPY) \n  INTO merged.\n");
 }
 
 TEST(RootNode, CopiesDataTypesOntoFieldReferences) {

@@ -46,6 +46,23 @@ struct Parsed {
   int code = -1;
 };
 
+// Parses a prepared node from the document element of `xml`, the error path
+// starting as "X". Code 0 expects the path back at "X" and the node to render
+// `pathOrText`; any other code expects the error path `pathOrText`.
+template <typename Node>
+void expectParsed(Node& node, const std::string& xml, int code, const std::string& pathOrText) {
+  Xml doc(xml);
+  node.utf8 = true;
+  std::string path = "X";
+  ASSERT_EQ(node.parse(doc.root(), path), code) << path;
+  if (code == 0) {
+    EXPECT_EQ(path, "X");
+    EXPECT_EQ(node.toSyntax(), pathOrText);
+  } else {
+    EXPECT_EQ(path, pathOrText);
+  }
+}
+
 // A whole conversion through the public entry points.
 struct Converted {
   int code = -1;

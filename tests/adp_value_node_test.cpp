@@ -21,18 +21,9 @@ struct Case {
 
 void check(const Case& c) {
   SCOPED_TRACE(c.name);
-  adptest::Xml xml(c.xml);
   ADPValueNode node;
-  node.utf8 = true;
   node.setValue(c.preset);
-  std::string path = "X";
-  ASSERT_EQ(node.parse(xml.root(), path), c.code) << path;
-  if (c.code == 0) {
-    EXPECT_EQ(path, "X");
-    EXPECT_EQ(node.toSyntax(), c.pathOrText);
-  } else {
-    EXPECT_EQ(path, c.pathOrText);
-  }
+  adptest::expectParsed(node, c.xml, c.code, c.pathOrText);
 }
 
 TEST(ValueNode, WritesEachDataTypeInItsLiteralForm) {

@@ -53,11 +53,11 @@ std::string dump(const DOMNode* node) {
 }
 
 // A stylesheet that copies what the function returns for the source's
-// "Spec" children into a "Result" element.
+// "Rules" children into a "Result" element.
 const char kIntervalsSheet[] = R"xsl(<xsl:stylesheet version="1.0"
     xmlns:xsl="http://www.w3.org/1999/XSL/Transform" xmlns:xalan="http://xml.apache.org/xalan"
     exclude-result-prefixes="xalan">
-  <xsl:template match="/"><Result><xsl:copy-of select="xalan:intervals(/Spec/*)"/></Result></xsl:template>
+  <xsl:template match="/"><Result><xsl:copy-of select="xalan:intervals(/Rules/*)"/></Result></xsl:template>
 </xsl:stylesheet>)xsl";
 
 class ConvertXml : public ::testing::Test {
@@ -92,8 +92,8 @@ class ConvertXml : public ::testing::Test {
     return outcome;
   }
 
-  Outcome intervals(const std::string& spec) {
-    return run("<Spec>" + spec + "</Spec>", kIntervalsSheet);
+  Outcome intervals(const std::string& rules) {
+    return run("<Rules>" + rules + "</Rules>", kIntervalsSheet);
   }
 
   struct Release {
@@ -141,7 +141,7 @@ TEST_F(ConvertXml, WorkedExampleMissingCopySplitsBin) {
 TEST_F(ConvertXml, IntervalsReadsNodesAsTheStylesheetWritesThem) {
   const struct {
     const char* name;
-    const char* spec;
+    const char* rules;
     const char* result;
   } cases[] = {
       {"empty node-set", "", "Result"},
@@ -190,7 +190,7 @@ TEST_F(ConvertXml, IntervalsReadsNodesAsTheStylesheetWritesThem) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const Outcome out = intervals(c.spec);
+    const Outcome out = intervals(c.rules);
     EXPECT_EQ(out.error, "");
     EXPECT_EQ(out.dump, c.result);
   }
@@ -303,9 +303,9 @@ TEST_F(ConvertXml, ConcurrentConversionsAreSerialisedNotCorrupted) {
   auto work = [](int id, int rounds, int* good) {
     const std::string value = std::to_string(id);
     pmmlxform::HardenedDOMParser parser;
-    parser.parseText("<Spec><DiscretizeBin binValue='" + value +
+    parser.parseText("<Rules><DiscretizeBin binValue='" + value +
                      "'><Interval closure='closedClosed' leftMargin='0' rightMargin='" + value +
-                     "'/></DiscretizeBin></Spec>");
+                     "'/></DiscretizeBin></Rules>");
     const std::string expected = "Result[DiscretizeBin(binValue=" + value +
                                  ")[Interval(closure=closedClosed,leftMargin=0,rightMargin=" +
                                  value + ")]]";

@@ -15,6 +15,7 @@
 #include <xercesc/util/XMLUni.hpp>
 
 #include "host/norvel.h"
+#include "trans/name_index.h"
 #include "trans/xml_parser.h"
 
 using xercesc::DOMDocument;
@@ -253,8 +254,10 @@ int ConvertTrans::mergePMML(std::string trans, std::string model, std::string& o
     // a partial document; it counts as a missing one.
     code = mergePMML(transParsed.documentIfOk(), modelParsed.documentIfOk(), result, message,
                      dataFields, derivedFields, miningFields);
-    if (result != nullptr) serialiseAndRelease(result, true, output);
   }
+  // Written once the inputs are gone: the merged document and its text need
+  // the memory the parsed inputs held.
+  if (result != nullptr) serialiseAndRelease(result, true, output);
   return code;
 }
 
@@ -404,6 +407,9 @@ DOMElement* ConvertTrans::findElement(DOMElement* parent, DOMElement* element) {
   if (parent == nullptr || element == nullptr) return nullptr;
   XMLText nameAttribute("name");
   const XMLCh* name = element->getAttribute(nameAttribute.get());
+  if (pmmlxform::NameIndex* index = pmmlxform::NameIndexScope::lookup(parent)) {
+    return index->find(name);
+  }
   for (DOMNode* child = parent->getFirstChild(); child != nullptr;
        child = child->getNextSibling()) {
     if (!isElement(child)) continue;

@@ -1,6 +1,11 @@
 // The XSLT driver: runs a stylesheet over a DOM document, one transformation at a time.
 #include "trans/convert_xml.h"
 
+#include <exception>
+#include <iostream>
+#include <memory>
+#include <mutex>
+#include <sstream>
 #include <xalanc/Include/XalanMemoryManagement.hpp>
 #include <xalanc/XSLT/XSLTInputSource.hpp>
 #include <xalanc/XSLT/XSLTResultTarget.hpp>
@@ -8,13 +13,11 @@
 #include <xalanc/XalanTransformer/XercesDOMWrapperParsedSource.hpp>
 #include <xalanc/XercesParserLiaison/XercesDOMSupport.hpp>
 #include <xalanc/XercesParserLiaison/XercesParserLiaison.hpp>
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/framework/MemBufFormatTarget.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
-
-#include <exception>
-#include <iostream>
-#include <memory>
-#include <mutex>
-#include <sstream>
+#include <xercesc/util/XMLString.hpp>
+#include <xercesc/util/XMLUni.hpp>
 
 #include "trans/interval_parser.h"
 #include "trans/xml_parser.h"
@@ -52,10 +55,89 @@ class CurrentTransformerScope {
   explicit CurrentTransformerScope(XalanTransformer& transformer) {
     ConvertByXSLT::currentTransformer.store(&transformer);
   }
-  ~CurrentTransformerScope() { ConvertByXSLT::currentTransformer.store(nullptr); }
+  ~CurrentTransformerScope() {
+    ConvertByXSLT::currentTransformer.store(nullptr);
+    IntervalParser::lastBuilder = nullptr;
+  }
   CurrentTransformerScope(const CurrentTransformerScope&) = delete;
   CurrentTransformerScope& operator=(const CurrentTransformerScope&) = delete;
 };
+
+// True when the engine may read the document from its text into its own source
+// tree and see exactly what the DOM holds: no name has a prefix or a namespace
+// (the engine parses with namespaces, the documents are parsed without), and no
+// attribute value or text holds a character that reparsing would normalise.
+bool hasPlainText(const xercesc::DOMNode* root) {
+  auto plainValue = [](const XMLCh* value) {
+    if (value == nullptr) return true;
+    for (; *value != 0; ++value) {
+      if (*value == u'\t' || *value == u'\n' || *value == u'\r') return false;
+    }
+    return true;
+  };
+  auto plainName = [](const xercesc::DOMNode* node) {
+    if (node->getNamespaceURI() != nullptr) return false;
+    const XMLCh* name = node->getNodeName();
+    static const XMLCh kXmlns[] = u"xmlns";
+    return xercesc::XMLString::indexOf(name, u':') < 0 && !xercesc::XMLString::equals(name, kXmlns);
+  };
+  const xercesc::DOMNode* node = root;
+  while (node != nullptr) {
+    switch (node->getNodeType()) {
+      case xercesc::DOMNode::ELEMENT_NODE: {
+        if (!plainName(node)) return false;
+        const xercesc::DOMNamedNodeMap* attributes = node->getAttributes();
+        for (XMLSize_t i = 0; i < attributes->getLength(); ++i) {
+          const xercesc::DOMNode* attribute = attributes->item(i);
+          if (!plainName(attribute) || !plainValue(attribute->getNodeValue())) return false;
+        }
+        break;
+      }
+      case xercesc::DOMNode::TEXT_NODE:
+      case xercesc::DOMNode::CDATA_SECTION_NODE:
+        // Layout between elements is stripped by the stylesheet; a line end
+        // inside text would come back as "\n".
+        for (const XMLCh* c = node->getNodeValue(); c != nullptr && *c != 0; ++c) {
+          if (*c == u'\r') return false;
+        }
+        break;
+      case xercesc::DOMNode::COMMENT_NODE:
+      case xercesc::DOMNode::PROCESSING_INSTRUCTION_NODE:
+        break;
+      default:  // entity references and anything else the text would not carry as is
+        return false;
+    }
+    if (node->getFirstChild() != nullptr) {
+      node = node->getFirstChild();
+      continue;
+    }
+    while (node != root && node->getNextSibling() == nullptr) node = node->getParentNode();
+    node = node == root ? nullptr : node->getNextSibling();
+  }
+  return true;
+}
+
+// The document element written as UTF-8 text, without declaration or document type.
+std::string elementText(const xercesc::DOMElement* element) {
+  static const XMLCh kCore[] = u"Core";
+  static const XMLCh kUtf8[] = u"UTF-8";
+  xercesc::DOMImplementation* impl =
+      xercesc::DOMImplementationRegistry::getDOMImplementation(kCore);
+  xercesc::DOMLSSerializer* serializer = impl->createLSSerializer();
+  xercesc::DOMLSOutput* output = impl->createLSOutput();
+  xercesc::MemBufFormatTarget target(64 * 1024);
+  output->setByteStream(&target);
+  output->setEncoding(kUtf8);
+  xercesc::DOMConfiguration* config = serializer->getDomConfig();
+  if (config->canSetParameter(xercesc::XMLUni::fgDOMXMLDeclaration, false)) {
+    config->setParameter(xercesc::XMLUni::fgDOMXMLDeclaration, false);
+  }
+  const bool written = serializer->write(element, output);
+  output->release();
+  serializer->release();
+  if (!written) return std::string();
+  return std::string(reinterpret_cast<const char*>(target.getRawBuffer()), target.getLen());
+}
 
 }  // namespace
 
@@ -64,6 +146,7 @@ ConvertXML::ConvertXML() { pmmlxform::initializeXmlPlatform(); }
 ConvertXML::~ConvertXML() { pmmlxform::terminateXmlPlatform(); }
 
 bool ConvertByXSLT::xsltEngineReady = false;
+bool ConvertByXSLT::readSourceText = true;
 std::atomic<xalanc::XalanTransformer*> ConvertByXSLT::currentTransformer{nullptr};
 
 ConvertByXSLT::ConvertByXSLT() {
@@ -97,31 +180,48 @@ std::string ConvertByXSLT::convert(xercesc::DOMNode* source, std::istream& style
   std::string error;
   XalanTransformer transformer(memory);
   CurrentTransformerScope current(transformer);
+  IntervalParser::lastBuilder = nullptr;
   const IntervalParser function;
   transformer.installExternalFunction(XalanDOMString(kXalanNamespace, memory),
                                       XalanDOMString(kFunctionName, memory), function);
   xalanc::XercesParserLiaison liaison(memory);
   xalanc::XercesDOMSupport support(liaison);
   try {
-    const xalanc::XercesDOMWrapperParsedSource wrapped(document, liaison, support,
-                                                       XalanDOMString(memory), memory);
+    // The engine reads the document fastest from its text into its own source
+    // tree; the wrapped DOM stays for documents whose text would not carry
+    // them unchanged.
+    std::string text;
+    if (readSourceText && hasPlainText(document->getDocumentElement())) {
+      text = elementText(document->getDocumentElement());
+    }
+    std::unique_ptr<const xalanc::XercesDOMWrapperParsedSource> wrapped;
+    if (text.empty()) {
+      wrapped = std::make_unique<const xalanc::XercesDOMWrapperParsedSource>(
+          document, liaison, support, XalanDOMString(memory), memory);
+    }
     std::ostringstream output;
     int status = 0;
     {
       StandardErrorCapture capture;
       const xalanc::XSLTResultTarget target(output, memory);
       const xalanc::XSLTInputSource stylesheetSource(stylesheet, memory);
-      status = transformer.transform(wrapped, stylesheetSource, target);
+      if (wrapped != nullptr) {
+        status = transformer.transform(*wrapped, stylesheetSource, target);
+      } else {
+        std::istringstream sourceText(text);
+        const xalanc::XSLTInputSource source(sourceText, memory);
+        status = transformer.transform(source, stylesheetSource, target);
+      }
     }
     if (status != 0) {
       error = transformer.getLastError();
     } else {
-      const std::string text = output.str();
+      const std::string outputText = output.str();
       pmmlxform::HardenedDOMParser parser;
       // Output that is not a well-formed document gives no document at all
       // rather than whatever part of it parsed.
-      if (parser.parseText(text) == 0 && parser.getDocument() != nullptr) {
-        result = static_cast<xercesc::DOMDocument*>(parser.getDocument()->cloneNode(true));
+      if (parser.parseText(outputText) == 0 && parser.getDocument() != nullptr) {
+        result = parser.adoptDocument();
       } else {
         result = nullptr;
       }

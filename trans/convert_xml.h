@@ -12,13 +12,12 @@
 // there) and the process's standard error stream is captured while the engine
 // runs. Concurrent convert calls from different threads wait for each other.
 
-#include <xalanc/Include/PlatformDefinitions.hpp>
-#include <xercesc/dom/DOMDocument.hpp>
-#include <xercesc/dom/DOMNode.hpp>
-
 #include <atomic>
 #include <istream>
 #include <string>
+#include <xalanc/Include/PlatformDefinitions.hpp>
+#include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMNode.hpp>
 
 namespace XALAN_CPP_NAMESPACE {
 class XalanTransformer;
@@ -52,6 +51,10 @@ class ConvertByXSLT : public ConvertXML {
   // Set once the XSLT engine has been initialised (by the first converter);
   // the engine then stays initialised until the process ends.
   static bool xsltEngineReady;
+
+  // Off, every source document is handed to the engine wrapped as a DOM
+  // rather than as its text (the same output, slower; for comparisons).
+  static bool readSourceText;
 
   // The transformer of the conversion now running, null otherwise.
   static std::atomic<xalanc::XalanTransformer*> currentTransformer;

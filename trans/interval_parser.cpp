@@ -1,6 +1,10 @@
 // Interval arithmetic, recode key resolution and the "intervals" extension function.
 #include "trans/interval_parser.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstddef>
+#include <string>
 #include <xalanc/PlatformSupport/AttributesImpl.hpp>
 #include <xalanc/XPath/MutableNodeRefList.hpp>
 #include <xalanc/XPath/NodeRefListBase.hpp>
@@ -13,11 +17,6 @@
 #include <xalanc/XalanTransformer/XalanDocumentBuilder.hpp>
 #include <xalanc/XalanTransformer/XalanTransformer.hpp>
 #include <xercesc/sax2/ContentHandler.hpp>
-
-#include <algorithm>
-#include <climits>
-#include <cstddef>
-#include <string>
 
 #include "host/norvel.h"
 #include "host/vendor.h"
@@ -679,9 +678,15 @@ xalanc::XObjectPtr IntervalParser::execute(xalanc::XPathExecutionContext& execut
   resolveRecodeKeys(items);
   resolveOverlaps(items);
 
-  // The transformer owns the builder and its document until it is destroyed,
-  // so the returned nodes outlive this call.
+  // The transformer owns the builder and its document until it is destroyed
+  // or the next call gives the previous one back, so the returned nodes
+  // outlive this call.
+  if (lastBuilder != nullptr) {
+    transformer->destroyDocumentBuilder(lastBuilder);
+    lastBuilder = nullptr;
+  }
   xalanc::XalanDocumentBuilder* builder = transformer->createDocumentBuilder();
+  lastBuilder = builder;
   if (builder == nullptr) {
     reportError(executionContext, context, locator,
                 u"The interval-parse() function could not build its result!");
@@ -697,6 +702,8 @@ xalanc::XObjectPtr IntervalParser::execute(xalanc::XPathExecutionContext& execut
   }
   return executionContext.getXObjectFactory().createNodeSet(result);
 }
+
+xalanc::XalanDocumentBuilder* IntervalParser::lastBuilder = nullptr;
 
 IntervalParser* IntervalParser::clone(xalanc::MemoryManager& manager) const {
   return xalanc::XalanCopyConstruct(manager, *this);

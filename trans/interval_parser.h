@@ -2,27 +2,36 @@
 #define PMMLXFORM_TRANS_INTERVAL_PARSER_H_
 
 // The XSLT extension function "intervals". The stylesheet hands it one
-// variable's recode specifications as a node-set of "Extension" (special keys),
+// variable's recode rules as a node-set of "Extension" (special keys),
 // "DiscretizeBin" (value ranges) and "DataField" (the variable's own missing
 // values) elements; it returns PMML "Extension" elements for the resolved keys
 // followed by "DiscretizeBin" elements for the resolved, non-overlapping bins.
-// The host's recode semantics apply: the first specification that matches a
+// The host's recode semantics apply: the first rule that matches a
 // value wins.
 //
 // The interval arithmetic and the two resolution passes are static members so
 // that they can be used (and tested) without a running transformation.
 
+#include <string>
 #include <xalanc/XPath/Function.hpp>
 
-#include <string>
-
 #include "trans/interval_item.h"
+
+namespace XALAN_CPP_NAMESPACE {
+class XalanDocumentBuilder;
+}
 
 class IntervalParser : public xalanc::Function {
  public:
   IntervalParser() = default;
   IntervalParser(const IntervalParser&) = default;
   ~IntervalParser() override;
+
+  // The builder of the last call's result in the running conversion, which
+  // the next call destroys (the stylesheet copies each result at once, so
+  // results need not live longer; kept, they made each conversion's memory
+  // and time grow with every recode). The driver clears it for each run.
+  static xalanc::XalanDocumentBuilder* lastBuilder;
 
   using xalanc::Function::execute;
   xalanc::XObjectPtr execute(xalanc::XPathExecutionContext& executionContext,

@@ -39,6 +39,14 @@
        descriptions are accumulated there. -->
   <xsl:variable name="entries" select="/*/*[1]/*"/>
 
+  <!-- The entries by name ignoring case, in document order, so that a lookup
+       does not scan every entry. Key patterns cannot read variables, so the
+       case mapping is spelt out. -->
+  <xsl:key name="variable" match="/*/*[1]/Variable"
+           use="translate(@name, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')"/>
+  <xsl:key name="target" match="/*/*[1]/Recode | /*/*[1]/Compute"
+           use="translate(@target, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')"/>
+
   <!-- Functions a compute may call: |name,least,most| with n for no upper
        limit. All are built into PMML 4.3. -->
   <xsl:variable name="functions"
@@ -63,7 +71,7 @@
       <DataDictionary>
         <xsl:for-each select="$entries[self::Variable]">
           <xsl:variable name="key" select="translate(@name, $upper, $lower)"/>
-          <xsl:if test="not(preceding-sibling::Variable[translate(@name, $upper, $lower) = $key])">
+          <xsl:if test="generate-id(key('variable', $key)[1]) = generate-id(.)">
             <xsl:apply-templates select="." mode="data-field"/>
           </xsl:if>
         </xsl:for-each>
@@ -114,9 +122,13 @@
     <xsl:param name="name"/>
     <xsl:param name="at"/>
     <xsl:variable name="key" select="translate($name, $upper, $lower)"/>
-    <xsl:variable name="declared" select="$entries[self::Variable][translate(@name, $upper, $lower) = $key][1]"/>
+    <xsl:variable name="declared" select="key('variable', $key)[1]"/>
+    <!-- Targets are checked to be unique up to $at, so the first entry of the
+         name is the only one before it, when it comes before it at all: a
+         union lists its nodes in document order. -->
+    <xsl:variable name="firstTarget" select="key('target', $key)[1]"/>
     <xsl:variable name="derived"
-      select="$at/preceding-sibling::*[self::Recode or self::Compute][translate(@target, $upper, $lower) = $key][1]"/>
+      select="$firstTarget[generate-id(.) != generate-id($at)][generate-id(($firstTarget | $at)[1]) = generate-id(.)]"/>
     <xsl:choose>
       <xsl:when test="$declared">
         <xsl:value-of select="concat($declared/@type, ':', $declared/@name)"/>
@@ -232,7 +244,7 @@
   <xsl:template match="Variable" mode="check">
     <xsl:call-template name="check-kind"/>
     <xsl:variable name="key" select="translate(@name, $upper, $lower)"/>
-    <xsl:variable name="first" select="$entries[self::Variable][translate(@name, $upper, $lower) = $key][1]"/>
+    <xsl:variable name="first" select="key('variable', $key)[1]"/>
     <xsl:if test="$first/@type != @type">
       <xsl:call-template name="fail">
         <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
@@ -291,9 +303,10 @@
   <xsl:template name="check-target">
     <xsl:call-template name="check-kind"/>
     <xsl:variable name="key" select="translate(@target, $upper, $lower)"/>
-    <xsl:variable name="declared" select="$entries[self::Variable][translate(@name, $upper, $lower) = $key][1]"/>
-    <xsl:variable name="earlier"
-      select="preceding-sibling::*[self::Recode or self::Compute][translate(@target, $upper, $lower) = $key][1]"/>
+    <xsl:variable name="declared" select="key('variable', $key)[1]"/>
+    <!-- An earlier target of the name exists when this entry is not the first
+         of it; the nearest one is looked for only to name it in the message. -->
+    <xsl:variable name="redefines" select="generate-id(key('target', $key)[1]) != generate-id(.)"/>
     <xsl:choose>
       <xsl:when test="$declared">
         <xsl:call-template name="fail">
@@ -301,7 +314,9 @@
           <xsl:with-param name="text" select="concat('the target redefines the variable &quot;', $declared/@name, '&quot; declared in entry ', count($declared/preceding-sibling::*) + 1)"/>
         </xsl:call-template>
       </xsl:when>
-      <xsl:when test="$earlier">
+      <xsl:when test="$redefines">
+        <xsl:variable name="earlier"
+          select="preceding-sibling::*[self::Recode or self::Compute][translate(@target, $upper, $lower) = $key][1]"/>
         <xsl:call-template name="fail">
           <xsl:with-param name="code" select="'CVT_ReVarsErr:'"/>
           <xsl:with-param name="text" select="concat('the target redefines the variable &quot;', $earlier/@target, '&quot; defined by entry ', count($earlier/preceding-sibling::*) + 1)"/>
@@ -697,7 +712,7 @@
     <xsl:variable name="recodeItems">
       <xsl:apply-templates select="Rule/Value | Rule/Range | Rule/SystemMissing | Rule/Missing | Rule/Else"
                            mode="recode-item"/>
-      <xsl:variable name="declared" select="$entries[self::Variable][translate(@name, $upper, $lower) = $key][1]"/>
+      <xsl:variable name="declared" select="key('variable', $key)[1]"/>
       <xsl:choose>
         <xsl:when test="$declared">
           <xsl:apply-templates select="$declared" mode="data-field"/>
@@ -733,7 +748,7 @@
          a discrete missing value is declared missing in the DataDictionary
          and comes out missing either way, so it needs none. -->
     <xsl:variable name="missingValues"
-      select="$entries[self::Variable][translate(@name, $upper, $lower) = $key][1]/Missing"/>
+      select="key('variable', $key)[1]/Missing"/>
     <xsl:variable name="tests">
       <Sysmis>
         <xsl:for-each select="$keys[@name = 'recodeRangeSysmis' or @name = 'recodeTargetSysmis']/Interval">
@@ -955,7 +970,7 @@
   <xsl:template name="string-recode">
     <xsl:param name="source"/>
     <xsl:variable name="key" select="translate($source, $upper, $lower)"/>
-    <xsl:variable name="declared" select="$entries[self::Variable][translate(@name, $upper, $lower) = $key][1]"/>
+    <xsl:variable name="declared" select="key('variable', $key)[1]"/>
     <xsl:variable name="itemTree">
       <xsl:apply-templates select="Rule/Value | Rule/Missing | Rule/Else" mode="string-item">
         <xsl:with-param name="declared" select="$declared"/>

@@ -1,0 +1,1019 @@
+<?xml version="1.0" encoding="UTF-8"?>
+<!--
+  Turns a transformation description (see transformation-description.xsd) into
+  PMML: source variables become DataFields of the DataDictionary, recodes and
+  computes become DerivedFields of the TransformationDictionary.
+
+  Numeric recodes: the rules, in order, become DiscretizeBin / Extension items
+  and the source's missing values a DataField; the extension function
+  xalan:intervals resolves first-match-wins, the special keys and the
+  overlaps, and returns the Extension and DiscretizeBin elements written into
+  a Discretize. String recodes become MapValues over an InlineTable.
+
+  The output carries no namespace: the library stamps the PMML namespace,
+  version and Header/Application on the re-parsed document, and the elements
+  returned by xalan:intervals are in no namespace either.
+
+  A description that cannot be converted stops the run with a message that
+  starts with CVT_FuncErr:, CVT_ReVarsErr: or CVT_ConvertErr:, followed
+  directly (no blank: the library hands the rest to the user as it stands) by
+  the entry and what is wrong. Messages hold no "(" because the library cuts
+  the engine's text at the first one.
+-->
+<xsl:stylesheet version="1.0"
+                xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
+                xmlns:xalan="http://xml.apache.org/xalan"
+                exclude-result-prefixes="xalan">
+
+  <xsl:output method="xml" encoding="UTF-8" indent="no"/>
+  <xsl:strip-space elements="*"/>
+
+  <xsl:variable name="upper" select="'ABCDEFGHIJKLMNOPQRSTUVWXYZ'"/>
+  <xsl:variable name="lower" select="'abcdefghijklmnopqrstuvwxyz'"/>
+  <xsl:variable name="extender" select="'pmmlxform'"/>
+  <!-- Unbounded range ends in the DataDictionary, as the largest double. -->
+  <xsl:variable name="lowestNumber" select="'-1.79769313486231E+308'"/>
+  <xsl:variable name="highestNumber" select="'1.79769313486231E+308'"/>
+
+  <!-- Every entry sits under the first element child of the root: successive
+       descriptions are accumulated there. -->
+  <xsl:variable name="entries" select="/*/*[1]/*"/>
+
+  <!-- Functions a compute may call: |name,least,most| with n for no upper
+       limit. All are built into PMML 4.3. -->
+  <xsl:variable name="functions"
+    select="concat('|+,2,2|-,2,2|*,2,2|/,2,2|min,1,n|max,1,n|sum,1,n|avg,1,n|median,1,n|product,1,n',
+                   '|log10,1,1|ln,1,1|sqrt,1,1|abs,1,1|exp,1,1|pow,2,2|threshold,2,2',
+                   '|floor,1,1|ceil,1,1|round,1,1|isMissing,1,1|isNotMissing,1,1',
+                   '|equal,2,2|notEqual,2,2|lessThan,2,2|lessOrEqual,2,2|greaterThan,2,2',
+                   '|greaterOrEqual,2,2|isIn,2,n|isNotIn,2,n|and,2,n|or,2,n|not,1,1|if,2,3',
+                   '|uppercase,1,1|lowercase,1,1|substring,3,3|trimBlanks,1,1|concat,2,n',
+                   '|replace,3,3|matches,2,2|formatNumber,2,2|')"/>
+
+  <!-- ================================================================== -->
+  <!-- The document                                                        -->
+  <!-- ================================================================== -->
+
+  <xsl:template match="/">
+    <!-- Check everything first, so a faulty entry stops the run before any
+         output is built. -->
+    <xsl:apply-templates select="$entries" mode="check"/>
+    <PMML version="4.3">
+      <Header description="Variable transformations"/>
+      <DataDictionary>
+        <xsl:for-each select="$entries[self::Variable]">
+          <xsl:variable name="key" select="translate(@name, $upper, $lower)"/>
+          <xsl:if test="not(preceding-sibling::Variable[translate(@name, $upper, $lower) = $key])">
+            <xsl:apply-templates select="." mode="data-field"/>
+          </xsl:if>
+        </xsl:for-each>
+      </DataDictionary>
+      <TransformationDictionary>
+        <xsl:apply-templates select="$entries[self::Recode or self::Compute]" mode="derived-field"/>
+      </TransformationDictionary>
+    </PMML>
+  </xsl:template>
+
+  <!-- ================================================================== -->
+  <!-- Small helpers                                                       -->
+  <!-- ================================================================== -->
+
+  <!-- How an entry is named in messages: entry 3, Recode into "x". -->
+  <xsl:template name="entry-label">
+    <xsl:param name="entry" select="."/>
+    <xsl:value-of select="concat('entry ', count($entry/preceding-sibling::*) + 1, ', ', local-name($entry))"/>
+    <xsl:choose>
+      <xsl:when test="$entry/self::Variable">
+        <xsl:value-of select="concat(' &quot;', $entry/@name, '&quot;')"/>
+      </xsl:when>
+      <xsl:when test="$entry/self::Recode or $entry/self::Compute">
+        <xsl:value-of select="concat(' into &quot;', $entry/@target, '&quot;')"/>
+      </xsl:when>
+    </xsl:choose>
+  </xsl:template>
+
+  <xsl:template name="fail">
+    <xsl:param name="code"/>
+    <xsl:param name="text"/>
+    <xsl:param name="entry" select="ancestor-or-self::*[parent::*[parent::*[not(parent::*)]]]"/>
+    <xsl:variable name="label">
+      <xsl:call-template name="entry-label">
+        <xsl:with-param name="entry" select="$entry"/>
+      </xsl:call-template>
+    </xsl:variable>
+    <xsl:message terminate="yes">
+      <xsl:value-of select="concat($code, $label, ': ', $text)"/>
+    </xsl:message>
+  </xsl:template>
+
+  <!-- The element that defines a variable seen from entry $at: its first
+       declaration anywhere, or a recode or compute before $at that targets
+       it. Names match ignoring case. Writes the element's name and type as
+       "type:name", or nothing. -->
+  <xsl:template name="lookup">
+    <xsl:param name="name"/>
+    <xsl:param name="at"/>
+    <xsl:variable name="key" select="translate($name, $upper, $lower)"/>
+    <xsl:variable name="declared" select="$entries[self::Variable][translate(@name, $upper, $lower) = $key][1]"/>
+    <xsl:variable name="derived"
+      select="$at/preceding-sibling::*[self::Recode or self::Compute][translate(@target, $upper, $lower) = $key][1]"/>
+    <xsl:choose>
+      <xsl:when test="$declared">
+        <xsl:value-of select="concat($declared/@type, ':', $declared/@name)"/>
+      </xsl:when>
+      <xsl:when test="$derived">
+        <xsl:value-of select="concat($derived/@type, ':', $derived/@target)"/>
+      </xsl:when>
+    </xsl:choose>
+  </xsl:template>
+
+  <xsl:template name="is-number">
+    <xsl:param name="text"/>
+    <xsl:if test="string(number($text)) != 'NaN' and normalize-space($text) = $text">yes</xsl:if>
+  </xsl:template>
+
+  <xsl:template name="optype">
+    <xsl:param name="level"/>
+    <xsl:choose>
+      <xsl:when test="$level = 'scale'">continuous</xsl:when>
+      <xsl:when test="$level = 'ordinal'">ordinal</xsl:when>
+      <xsl:otherwise>categorical</xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <xsl:template name="data-type">
+    <xsl:param name="type"/>
+    <xsl:choose>
+      <xsl:when test="$type = 'string'">string</xsl:when>
+      <xsl:otherwise>double</xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- ================================================================== -->
+  <!-- Checks                                                              -->
+  <!-- ================================================================== -->
+
+  <xsl:template match="*" mode="check">
+    <xsl:call-template name="fail">
+      <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
+      <xsl:with-param name="text">
+        <xsl:value-of select="concat('unknown entry &lt;', name(), '&gt;; expected Variable, Recode or Compute')"/>
+      </xsl:with-param>
+    </xsl:call-template>
+  </xsl:template>
+
+  <!-- type, width and level of a Variable or of a target -->
+  <xsl:template name="check-kind">
+    <xsl:variable name="what">
+      <xsl:choose>
+        <xsl:when test="self::Variable">variable</xsl:when>
+        <xsl:otherwise>target</xsl:otherwise>
+      </xsl:choose>
+    </xsl:variable>
+    <xsl:choose>
+      <xsl:when test="normalize-space(@name | @target) = ''">
+        <xsl:call-template name="fail">
+          <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
+          <xsl:with-param name="text" select="concat('the ', $what, ' has no name')"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:when test="not(@type = 'numeric' or @type = 'string')">
+        <xsl:call-template name="fail">
+          <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
+          <xsl:with-param name="text" select="concat('type must be numeric or string, not &quot;', @type, '&quot;')"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:when test="@type = 'string' and not(floor(@width) = @width and @width &gt;= 1)">
+        <xsl:call-template name="fail">
+          <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
+          <xsl:with-param name="text" select="concat('a string ', $what, ' needs a width of at least 1')"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:when test="not(@level = 'scale' or @level = 'ordinal' or @level = 'nominal')">
+        <xsl:call-template name="fail">
+          <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
+          <xsl:with-param name="text" select="concat('level must be scale, ordinal or nominal, not &quot;', @level, '&quot;')"/>
+        </xsl:call-template>
+      </xsl:when>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- A range bound: a plain number or the keyword allowed at that end. -->
+  <xsl:template name="check-range">
+    <xsl:param name="range" select="."/>
+    <xsl:variable name="lowOk">
+      <xsl:call-template name="is-number"><xsl:with-param name="text" select="$range/@low"/></xsl:call-template>
+    </xsl:variable>
+    <xsl:variable name="highOk">
+      <xsl:call-template name="is-number"><xsl:with-param name="text" select="$range/@high"/></xsl:call-template>
+    </xsl:variable>
+    <xsl:choose>
+      <xsl:when test="not($lowOk = 'yes' or $range/@low = 'LOWEST')">
+        <xsl:call-template name="fail">
+          <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
+          <xsl:with-param name="text" select="concat('range low &quot;', $range/@low, '&quot; is neither a number nor LOWEST')"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:when test="not($highOk = 'yes' or $range/@high = 'HIGHEST')">
+        <xsl:call-template name="fail">
+          <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
+          <xsl:with-param name="text" select="concat('range high &quot;', $range/@high, '&quot; is neither a number nor HIGHEST')"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$lowOk = 'yes' and $highOk = 'yes' and number($range/@low) &gt; number($range/@high)">
+        <xsl:call-template name="fail">
+          <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
+          <xsl:with-param name="text" select="concat('range ', $range/@low, ' thru ', $range/@high, ' is empty')"/>
+        </xsl:call-template>
+      </xsl:when>
+    </xsl:choose>
+  </xsl:template>
+
+  <xsl:template match="Variable" mode="check">
+    <xsl:call-template name="check-kind"/>
+    <xsl:variable name="key" select="translate(@name, $upper, $lower)"/>
+    <xsl:variable name="first" select="$entries[self::Variable][translate(@name, $upper, $lower) = $key][1]"/>
+    <xsl:if test="$first/@type != @type">
+      <xsl:call-template name="fail">
+        <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
+        <xsl:with-param name="text" select="concat('declared before as ', $first/@type, ', now as ', @type)"/>
+      </xsl:call-template>
+    </xsl:if>
+    <xsl:choose>
+      <xsl:when test="*[not(self::Missing or self::MissingRange)]">
+        <xsl:call-template name="fail">
+          <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
+          <xsl:with-param name="text" select="concat('unexpected &lt;', name(*[not(self::Missing or self::MissingRange)]), '&gt;; a variable holds only Missing and MissingRange')"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:when test="MissingRange and @type = 'string'">
+        <xsl:call-template name="fail">
+          <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
+          <xsl:with-param name="text" select="'a string variable cannot have a missing range'"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:when test="count(Missing) &gt; 3 or count(MissingRange) &gt; 1 or (MissingRange and count(Missing) &gt; 1)">
+        <xsl:call-template name="fail">
+          <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
+          <xsl:with-param name="text" select="'too many missing values: at most three values, or one range and one value'"/>
+        </xsl:call-template>
+      </xsl:when>
+    </xsl:choose>
+    <xsl:if test="@type = 'numeric'">
+      <xsl:for-each select="Missing">
+        <xsl:call-template name="check-number">
+          <xsl:with-param name="text" select="@value"/>
+          <xsl:with-param name="what" select="'missing value'"/>
+        </xsl:call-template>
+      </xsl:for-each>
+      <xsl:for-each select="MissingRange">
+        <xsl:call-template name="check-range"/>
+      </xsl:for-each>
+    </xsl:if>
+  </xsl:template>
+
+  <xsl:template name="check-number">
+    <xsl:param name="text"/>
+    <xsl:param name="what"/>
+    <xsl:variable name="ok">
+      <xsl:call-template name="is-number"><xsl:with-param name="text" select="$text"/></xsl:call-template>
+    </xsl:variable>
+    <xsl:if test="$ok != 'yes'">
+      <xsl:call-template name="fail">
+        <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
+        <xsl:with-param name="text" select="concat($what, ' &quot;', $text, '&quot; is not a number')"/>
+      </xsl:call-template>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- The target must be new: no declared variable and no earlier target
+       carries its name. -->
+  <xsl:template name="check-target">
+    <xsl:call-template name="check-kind"/>
+    <xsl:variable name="key" select="translate(@target, $upper, $lower)"/>
+    <xsl:variable name="declared" select="$entries[self::Variable][translate(@name, $upper, $lower) = $key][1]"/>
+    <xsl:variable name="earlier"
+      select="preceding-sibling::*[self::Recode or self::Compute][translate(@target, $upper, $lower) = $key][1]"/>
+    <xsl:choose>
+      <xsl:when test="$declared">
+        <xsl:call-template name="fail">
+          <xsl:with-param name="code" select="'CVT_ReVarsErr:'"/>
+          <xsl:with-param name="text" select="concat('the target redefines the variable &quot;', $declared/@name, '&quot; declared in entry ', count($declared/preceding-sibling::*) + 1)"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$earlier">
+        <xsl:call-template name="fail">
+          <xsl:with-param name="code" select="'CVT_ReVarsErr:'"/>
+          <xsl:with-param name="text" select="concat('the target redefines the variable &quot;', $earlier/@target, '&quot; defined by entry ', count($earlier/preceding-sibling::*) + 1)"/>
+        </xsl:call-template>
+      </xsl:when>
+    </xsl:choose>
+  </xsl:template>
+
+  <xsl:template match="Recode" mode="check">
+    <xsl:call-template name="check-target"/>
+    <xsl:variable name="source">
+      <xsl:call-template name="lookup">
+        <xsl:with-param name="name" select="@source"/>
+        <xsl:with-param name="at" select="."/>
+      </xsl:call-template>
+    </xsl:variable>
+    <xsl:variable name="sourceType" select="substring-before($source, ':')"/>
+    <xsl:variable name="targetType" select="@type"/>
+    <xsl:if test="$source = ''">
+      <xsl:call-template name="fail">
+        <xsl:with-param name="code" select="'CVT_ReVarsErr:'"/>
+        <xsl:with-param name="text" select="concat('the source &quot;', @source, '&quot; is neither declared nor defined by an earlier entry')"/>
+      </xsl:call-template>
+    </xsl:if>
+    <xsl:if test="not(Rule)">
+      <xsl:call-template name="fail">
+        <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
+        <xsl:with-param name="text" select="'the recode has no Rule'"/>
+      </xsl:call-template>
+    </xsl:if>
+    <xsl:for-each select="*">
+      <xsl:variable name="rule" select="concat('rule ', position(), ': ')"/>
+      <xsl:variable name="inputs" select="Value | Range | SystemMissing | Missing | Else"/>
+      <xsl:variable name="outputs" select="To | ToCopy | ToSystemMissing"/>
+      <xsl:choose>
+        <xsl:when test="not(self::Rule)">
+          <xsl:call-template name="fail">
+            <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
+            <xsl:with-param name="text" select="concat('unexpected &lt;', name(), '&gt;; a recode holds only Rule elements')"/>
+          </xsl:call-template>
+        </xsl:when>
+        <xsl:when test="*[not(self::Value or self::Range or self::SystemMissing or self::Missing or self::Else
+                              or self::To or self::ToCopy or self::ToSystemMissing)]">
+          <xsl:call-template name="fail">
+            <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
+            <xsl:with-param name="text" select="concat($rule, 'unexpected &lt;', name(*[not(self::Value or self::Range or self::SystemMissing or self::Missing or self::Else or self::To or self::ToCopy or self::ToSystemMissing)]), '&gt;')"/>
+          </xsl:call-template>
+        </xsl:when>
+        <xsl:when test="not($inputs) or count($outputs) != 1">
+          <xsl:call-template name="fail">
+            <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
+            <xsl:with-param name="text" select="concat($rule, 'a rule needs at least one input and exactly one of To, ToCopy, ToSystemMissing')"/>
+          </xsl:call-template>
+        </xsl:when>
+        <xsl:when test="$sourceType = 'string' and Range">
+          <xsl:call-template name="fail">
+            <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
+            <xsl:with-param name="text" select="concat($rule, 'a string source takes no Range')"/>
+          </xsl:call-template>
+        </xsl:when>
+        <xsl:when test="$sourceType = 'string' and SystemMissing">
+          <xsl:call-template name="fail">
+            <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
+            <xsl:with-param name="text" select="concat($rule, 'a string source has no system-missing value; use Missing')"/>
+          </xsl:call-template>
+        </xsl:when>
+        <xsl:when test="ToCopy and $sourceType != $targetType">
+          <xsl:call-template name="fail">
+            <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
+            <xsl:with-param name="text" select="concat($rule, 'ToCopy needs source and target of one type, here ', $sourceType, ' into ', $targetType)"/>
+          </xsl:call-template>
+        </xsl:when>
+        <xsl:when test="ToSystemMissing and $targetType = 'string'">
+          <xsl:call-template name="fail">
+            <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
+            <xsl:with-param name="text" select="concat($rule, 'a string target has no system-missing value')"/>
+          </xsl:call-template>
+        </xsl:when>
+      </xsl:choose>
+      <xsl:if test="$sourceType = 'numeric'">
+        <xsl:for-each select="Value">
+          <xsl:call-template name="check-number">
+            <xsl:with-param name="text" select="@value"/>
+            <xsl:with-param name="what" select="concat($rule, 'value')"/>
+          </xsl:call-template>
+        </xsl:for-each>
+        <xsl:for-each select="Range">
+          <xsl:call-template name="check-range"/>
+        </xsl:for-each>
+      </xsl:if>
+      <xsl:if test="$targetType = 'numeric'">
+        <xsl:for-each select="To">
+          <xsl:call-template name="check-number">
+            <xsl:with-param name="text" select="@value"/>
+            <xsl:with-param name="what" select="concat($rule, 'result')"/>
+          </xsl:call-template>
+        </xsl:for-each>
+      </xsl:if>
+    </xsl:for-each>
+  </xsl:template>
+
+  <xsl:template match="Compute" mode="check">
+    <xsl:call-template name="check-target"/>
+    <xsl:if test="count(*) != 1">
+      <xsl:call-template name="fail">
+        <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
+        <xsl:with-param name="text" select="'a compute holds exactly one expression'"/>
+      </xsl:call-template>
+    </xsl:if>
+    <xsl:apply-templates select="*" mode="check-expression">
+      <xsl:with-param name="at" select="."/>
+    </xsl:apply-templates>
+  </xsl:template>
+
+  <xsl:template match="*" mode="check-expression">
+    <xsl:call-template name="fail">
+      <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
+      <xsl:with-param name="text" select="concat('unexpected &lt;', name(), '&gt; in the expression; expected Apply, Field, Number or String')"/>
+    </xsl:call-template>
+  </xsl:template>
+
+  <xsl:template match="Apply" mode="check-expression">
+    <xsl:param name="at"/>
+    <xsl:variable name="arity" select="substring-before(substring-after($functions, concat('|', @function, ',')), '|')"/>
+    <xsl:variable name="least" select="substring-before($arity, ',')"/>
+    <xsl:variable name="most" select="substring-after($arity, ',')"/>
+    <xsl:variable name="count" select="count(*)"/>
+    <xsl:choose>
+      <xsl:when test="$arity = '' or contains(@function, '|') or contains(@function, ',')">
+        <xsl:call-template name="fail">
+          <xsl:with-param name="code" select="'CVT_FuncErr:'"/>
+          <xsl:with-param name="text" select="concat('unknown function &quot;', @function, '&quot;')"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$count &lt; $least or ($most != 'n' and $count &gt; $most)">
+        <xsl:variable name="expected">
+          <xsl:choose>
+            <xsl:when test="$least = $most"><xsl:value-of select="$least"/></xsl:when>
+            <xsl:when test="$most = 'n'"><xsl:value-of select="concat($least, ' or more')"/></xsl:when>
+            <xsl:otherwise><xsl:value-of select="concat($least, ' to ', $most)"/></xsl:otherwise>
+          </xsl:choose>
+        </xsl:variable>
+        <xsl:call-template name="fail">
+          <xsl:with-param name="code" select="'CVT_FuncErr:'"/>
+          <xsl:with-param name="text" select="concat('function &quot;', @function, '&quot; takes ', $expected, ' arguments, not ', $count)"/>
+        </xsl:call-template>
+      </xsl:when>
+    </xsl:choose>
+    <xsl:apply-templates select="*" mode="check-expression">
+      <xsl:with-param name="at" select="$at"/>
+    </xsl:apply-templates>
+  </xsl:template>
+
+  <xsl:template match="Field" mode="check-expression">
+    <xsl:param name="at"/>
+    <xsl:variable name="found">
+      <xsl:call-template name="lookup">
+        <xsl:with-param name="name" select="@name"/>
+        <xsl:with-param name="at" select="$at"/>
+      </xsl:call-template>
+    </xsl:variable>
+    <xsl:if test="$found = ''">
+      <xsl:call-template name="fail">
+        <xsl:with-param name="code" select="'CVT_ReVarsErr:'"/>
+        <xsl:with-param name="text" select="concat('the field &quot;', @name, '&quot; is neither declared nor defined by an earlier entry')"/>
+      </xsl:call-template>
+    </xsl:if>
+  </xsl:template>
+
+  <xsl:template match="Number" mode="check-expression">
+    <xsl:call-template name="check-number">
+      <xsl:with-param name="text" select="@value"/>
+      <xsl:with-param name="what" select="'the number'"/>
+    </xsl:call-template>
+  </xsl:template>
+
+  <xsl:template match="String" mode="check-expression"/>
+
+  <!-- ================================================================== -->
+  <!-- DataDictionary                                                      -->
+  <!-- ================================================================== -->
+
+  <xsl:template name="string-length-extension">
+    <xsl:if test="@type = 'string'">
+      <Extension extender="{$extender}" name="stringLength" value="{@width}"/>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- A declared variable: its user-missing values become Value elements
+       with property "missing"; a missing range becomes the extensions
+       invalidRangeLower / invalidRangeUpper, unbounded ends written as the
+       largest double. -->
+  <xsl:template match="Variable" mode="data-field">
+    <DataField name="{@name}">
+      <xsl:if test="@label">
+        <xsl:attribute name="displayName"><xsl:value-of select="@label"/></xsl:attribute>
+      </xsl:if>
+      <xsl:attribute name="optype">
+        <xsl:call-template name="optype"><xsl:with-param name="level" select="@level"/></xsl:call-template>
+      </xsl:attribute>
+      <xsl:attribute name="dataType">
+        <xsl:call-template name="data-type"><xsl:with-param name="type" select="@type"/></xsl:call-template>
+      </xsl:attribute>
+      <xsl:call-template name="string-length-extension"/>
+      <xsl:for-each select="MissingRange">
+        <Extension extender="{$extender}" name="invalidRangeLower">
+          <xsl:attribute name="value">
+            <xsl:choose>
+              <xsl:when test="@low = 'LOWEST'"><xsl:value-of select="$lowestNumber"/></xsl:when>
+              <xsl:otherwise><xsl:value-of select="@low"/></xsl:otherwise>
+            </xsl:choose>
+          </xsl:attribute>
+        </Extension>
+        <Extension extender="{$extender}" name="invalidRangeUpper">
+          <xsl:attribute name="value">
+            <xsl:choose>
+              <xsl:when test="@high = 'HIGHEST'"><xsl:value-of select="$highestNumber"/></xsl:when>
+              <xsl:otherwise><xsl:value-of select="@high"/></xsl:otherwise>
+            </xsl:choose>
+          </xsl:attribute>
+        </Extension>
+      </xsl:for-each>
+      <xsl:for-each select="Missing">
+        <Value value="{@value}" property="missing"/>
+      </xsl:for-each>
+    </DataField>
+  </xsl:template>
+
+  <!-- ================================================================== -->
+  <!-- TransformationDictionary                                            -->
+  <!-- ================================================================== -->
+
+  <xsl:template name="derived-field-start">
+    <xsl:attribute name="name"><xsl:value-of select="@target"/></xsl:attribute>
+    <xsl:if test="@label">
+      <xsl:attribute name="displayName"><xsl:value-of select="@label"/></xsl:attribute>
+    </xsl:if>
+    <xsl:attribute name="optype">
+      <xsl:call-template name="optype"><xsl:with-param name="level" select="@level"/></xsl:call-template>
+    </xsl:attribute>
+    <xsl:attribute name="dataType">
+      <xsl:call-template name="data-type"><xsl:with-param name="type" select="@type"/></xsl:call-template>
+    </xsl:attribute>
+    <xsl:call-template name="string-length-extension"/>
+  </xsl:template>
+
+  <!-- Compute: the expression tree maps one to one onto PMML. -->
+  <xsl:template match="Compute" mode="derived-field">
+    <DerivedField>
+      <xsl:call-template name="derived-field-start"/>
+      <xsl:apply-templates select="*" mode="expression">
+        <xsl:with-param name="at" select="."/>
+      </xsl:apply-templates>
+    </DerivedField>
+  </xsl:template>
+
+  <xsl:template match="Apply" mode="expression">
+    <xsl:param name="at"/>
+    <Apply function="{@function}">
+      <xsl:apply-templates select="*" mode="expression">
+        <xsl:with-param name="at" select="$at"/>
+      </xsl:apply-templates>
+    </Apply>
+  </xsl:template>
+
+  <xsl:template match="Field" mode="expression">
+    <xsl:param name="at"/>
+    <xsl:variable name="found">
+      <xsl:call-template name="lookup">
+        <xsl:with-param name="name" select="@name"/>
+        <xsl:with-param name="at" select="$at"/>
+      </xsl:call-template>
+    </xsl:variable>
+    <FieldRef field="{substring-after($found, ':')}"/>
+  </xsl:template>
+
+  <xsl:template match="Number" mode="expression">
+    <Constant dataType="double"><xsl:value-of select="@value"/></Constant>
+  </xsl:template>
+
+  <xsl:template match="String" mode="expression">
+    <Constant dataType="string"><xsl:value-of select="@value"/></Constant>
+  </xsl:template>
+
+  <!-- Recode: a Discretize for a numeric source, a MapValues for a string
+       source, wrapped in an "if" where copies or system-missing results
+       cannot be said with the table alone. -->
+  <xsl:template match="Recode" mode="derived-field">
+    <xsl:variable name="found">
+      <xsl:call-template name="lookup">
+        <xsl:with-param name="name" select="@source"/>
+        <xsl:with-param name="at" select="."/>
+      </xsl:call-template>
+    </xsl:variable>
+    <DerivedField>
+      <xsl:call-template name="derived-field-start"/>
+      <xsl:choose>
+        <xsl:when test="substring-before($found, ':') = 'numeric'">
+          <xsl:call-template name="numeric-recode">
+            <xsl:with-param name="source" select="substring-after($found, ':')"/>
+          </xsl:call-template>
+        </xsl:when>
+        <xsl:otherwise>
+          <xsl:call-template name="string-recode">
+            <xsl:with-param name="source" select="substring-after($found, ':')"/>
+          </xsl:call-template>
+        </xsl:otherwise>
+      </xsl:choose>
+    </DerivedField>
+  </xsl:template>
+
+  <!-- ~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~ -->
+  <!-- Numeric recode                                                      -->
+  <!-- ~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~ -->
+
+  <!-- The one call of the extension function: resolves the recode items in
+       $items and writes the Extension and DiscretizeBin elements it returns. -->
+  <xsl:template name="resolve-intervals">
+    <xsl:param name="items"/>
+    <xsl:copy-of select="xalan:intervals($items)"/>
+  </xsl:template>
+
+  <xsl:template name="interval-of">
+    <xsl:param name="low"/>
+    <xsl:param name="high"/>
+    <Interval closure="closedClosed">
+      <xsl:if test="$low != 'LOWEST'">
+        <xsl:attribute name="leftMargin"><xsl:value-of select="$low"/></xsl:attribute>
+      </xsl:if>
+      <xsl:if test="$high != 'HIGHEST'">
+        <xsl:attribute name="rightMargin"><xsl:value-of select="$high"/></xsl:attribute>
+      </xsl:if>
+    </Interval>
+  </xsl:template>
+
+  <!-- One recode item for one input of a rule, in the form the extension
+       function reads: a DiscretizeBin for a value or range with a result, an
+       Extension for a special key. The keys recodeRangeCopy and
+       recodeRangeSysmis (a range recoded to COPY or SYSMIS) are this
+       stylesheet's own; the function keeps their intervals in the
+       first-match order like any bin. -->
+  <xsl:template match="Value | Range" mode="recode-item">
+    <xsl:variable name="out" select="../To | ../ToCopy | ../ToSystemMissing"/>
+    <xsl:variable name="low" select="@low | @value"/>
+    <xsl:variable name="high" select="@high | @value"/>
+    <xsl:variable name="interval">
+      <xsl:call-template name="interval-of">
+        <xsl:with-param name="low" select="$low"/>
+        <xsl:with-param name="high" select="$high"/>
+      </xsl:call-template>
+    </xsl:variable>
+    <xsl:choose>
+      <xsl:when test="$out/self::To">
+        <DiscretizeBin binValue="{$out/@value}"><xsl:copy-of select="$interval"/></DiscretizeBin>
+      </xsl:when>
+      <xsl:when test="$out/self::ToCopy and self::Value">
+        <DiscretizeBin binValue="{@value}"><xsl:copy-of select="$interval"/></DiscretizeBin>
+      </xsl:when>
+      <xsl:when test="$out/self::ToCopy">
+        <Extension name="recodeRangeCopy"><xsl:copy-of select="$interval"/></Extension>
+      </xsl:when>
+      <xsl:otherwise>
+        <Extension name="recodeRangeSysmis"><xsl:copy-of select="$interval"/></Extension>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <xsl:template match="SystemMissing | Missing | Else" mode="recode-item">
+    <xsl:variable name="out" select="../To | ../ToCopy | ../ToSystemMissing"/>
+    <xsl:variable name="key">
+      <xsl:choose>
+        <xsl:when test="self::SystemMissing and $out/self::To">mapSysmisTo</xsl:when>
+        <xsl:when test="self::SystemMissing">recodeSysmisCopy</xsl:when>
+        <xsl:when test="self::Missing and $out/self::To">mapMissingTo</xsl:when>
+        <xsl:when test="self::Missing and $out/self::ToCopy">recodeMissingCopy</xsl:when>
+        <xsl:when test="self::Missing">recodeMissingSysmis</xsl:when>
+        <xsl:when test="$out/self::To">mapElseTo</xsl:when>
+        <xsl:when test="$out/self::ToCopy">recodeElseCopy</xsl:when>
+        <xsl:otherwise>recodeElseSysmis</xsl:otherwise>
+      </xsl:choose>
+    </xsl:variable>
+    <Extension name="{$key}">
+      <xsl:if test="$out/self::To">
+        <xsl:attribute name="value"><xsl:value-of select="$out/@value"/></xsl:attribute>
+      </xsl:if>
+    </Extension>
+  </xsl:template>
+
+  <xsl:template name="numeric-recode">
+    <xsl:param name="source"/>
+    <xsl:variable name="key" select="translate($source, $upper, $lower)"/>
+    <!-- The rules' items in order, then the source's missing values. -->
+    <xsl:variable name="recodeItems">
+      <xsl:apply-templates select="Rule/Value | Rule/Range | Rule/SystemMissing | Rule/Missing | Rule/Else"
+                           mode="recode-item"/>
+      <xsl:variable name="declared" select="$entries[self::Variable][translate(@name, $upper, $lower) = $key][1]"/>
+      <xsl:choose>
+        <xsl:when test="$declared">
+          <xsl:apply-templates select="$declared" mode="data-field"/>
+        </xsl:when>
+        <xsl:otherwise>
+          <DataField name="{$source}"/>
+        </xsl:otherwise>
+      </xsl:choose>
+    </xsl:variable>
+    <xsl:variable name="resolvedTree">
+      <xsl:call-template name="resolve-intervals">
+        <xsl:with-param name="items" select="xalan:nodeset($recodeItems)/*"/>
+      </xsl:call-template>
+    </xsl:variable>
+    <xsl:variable name="resolved" select="xalan:nodeset($resolvedTree)/*"/>
+    <xsl:variable name="keys" select="$resolved[self::Extension]"/>
+    <xsl:variable name="dataType">
+      <xsl:call-template name="data-type"><xsl:with-param name="type" select="@type"/></xsl:call-template>
+    </xsl:variable>
+
+    <!-- A standard consumer sees system-missing and user-missing input alike
+         as missing: it gets the system-missing result, or a remaining
+         missing-values result. -->
+    <xsl:variable name="sysmisKey" select="$keys[@name = 'mapSysmisTo'][1]"/>
+    <xsl:variable name="missingTo" select="$sysmisKey | $keys[@name = 'mapMissingTo'][not($sysmisKey)][1]"/>
+    <xsl:variable name="elseKey" select="$keys[@name = 'mapElseTo' or @name = 'recodeElseCopy' or @name = 'recodeElseSysmis'][1]"/>
+
+    <!-- The intervals whose values are copied or made system-missing: the
+         ranges recoded so, and the parts of the source's missing range that
+         a Missing rule copies (recodeIntervalCopy) or makes system-missing
+         (recodeTargetSysmis). A consumer does not know a missing range as
+         missing, so its values need the test to come out as the rules say;
+         a discrete missing value is declared missing in the DataDictionary
+         and comes out missing either way, so it needs none. -->
+    <xsl:variable name="missingValues"
+      select="$entries[self::Variable][translate(@name, $upper, $lower) = $key][1]/Missing"/>
+    <xsl:variable name="tests">
+      <Sysmis>
+        <xsl:for-each select="$keys[@name = 'recodeRangeSysmis' or @name = 'recodeTargetSysmis']/Interval">
+          <xsl:call-template name="interval-test-unless-declared">
+            <xsl:with-param name="field" select="$source"/>
+            <xsl:with-param name="missingValues" select="$missingValues"/>
+          </xsl:call-template>
+        </xsl:for-each>
+      </Sysmis>
+      <Copy>
+        <xsl:for-each select="$keys[@name = 'recodeRangeCopy' or @name = 'recodeIntervalCopy']/Interval">
+          <xsl:call-template name="interval-test-unless-declared">
+            <xsl:with-param name="field" select="$source"/>
+            <xsl:with-param name="missingValues" select="$missingValues"/>
+          </xsl:call-template>
+        </xsl:for-each>
+      </Copy>
+    </xsl:variable>
+
+    <xsl:variable name="core">
+      <Discretize field="{$source}" dataType="{$dataType}">
+        <xsl:if test="$missingTo">
+          <xsl:attribute name="mapMissingTo"><xsl:value-of select="$missingTo/@value"/></xsl:attribute>
+        </xsl:if>
+        <xsl:copy-of select="$keys"/>
+        <xsl:copy-of select="$resolved[self::DiscretizeBin]"/>
+      </Discretize>
+    </xsl:variable>
+
+    <xsl:call-template name="assemble">
+      <xsl:with-param name="core" select="xalan:nodeset($core)/*"/>
+      <xsl:with-param name="source" select="$source"/>
+      <xsl:with-param name="dataType" select="$dataType"/>
+      <xsl:with-param name="elseKind">
+        <xsl:choose>
+          <xsl:when test="$elseKey/@name = 'mapElseTo'">value</xsl:when>
+          <xsl:when test="$elseKey/@name = 'recodeElseCopy'">copy</xsl:when>
+        </xsl:choose>
+      </xsl:with-param>
+      <xsl:with-param name="elseValue" select="string($elseKey/@value)"/>
+      <xsl:with-param name="sysmisTests" select="xalan:nodeset($tests)/Sysmis/*"/>
+      <xsl:with-param name="copyTests" select="xalan:nodeset($tests)/Copy/*"/>
+    </xsl:call-template>
+  </xsl:template>
+
+  <!-- interval-test, except for the Interval of a missing-values key that
+       is just one of the source's discrete missing values. -->
+  <xsl:template name="interval-test-unless-declared">
+    <xsl:param name="field"/>
+    <xsl:param name="missingValues"/>
+    <xsl:variable name="point" select="string(@leftMargin) != '' and number(@leftMargin) = number(@rightMargin)"/>
+    <xsl:if test="not((../@name = 'recodeIntervalCopy' or ../@name = 'recodeTargetSysmis') and $point
+                      and $missingValues[number(@value) = number(current()/@leftMargin)])">
+      <xsl:call-template name="interval-test"><xsl:with-param name="field" select="$field"/></xsl:call-template>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- A condition that holds when $field lies in the context Interval. -->
+  <xsl:template name="interval-test">
+    <xsl:param name="field"/>
+    <xsl:variable name="left">
+      <xsl:if test="string(@leftMargin) != ''">
+        <Apply>
+          <xsl:attribute name="function">
+            <xsl:choose>
+              <xsl:when test="starts-with(@closure, 'closed')">greaterOrEqual</xsl:when>
+              <xsl:otherwise>greaterThan</xsl:otherwise>
+            </xsl:choose>
+          </xsl:attribute>
+          <FieldRef field="{$field}"/>
+          <Constant dataType="double"><xsl:value-of select="@leftMargin"/></Constant>
+        </Apply>
+      </xsl:if>
+    </xsl:variable>
+    <xsl:variable name="right">
+      <xsl:if test="string(@rightMargin) != ''">
+        <Apply>
+          <xsl:attribute name="function">
+            <xsl:choose>
+              <xsl:when test="substring(@closure, string-length(@closure) - 5) = 'Closed'">lessOrEqual</xsl:when>
+              <xsl:otherwise>lessThan</xsl:otherwise>
+            </xsl:choose>
+          </xsl:attribute>
+          <FieldRef field="{$field}"/>
+          <Constant dataType="double"><xsl:value-of select="@rightMargin"/></Constant>
+        </Apply>
+      </xsl:if>
+    </xsl:variable>
+    <xsl:choose>
+      <xsl:when test="@closure = 'closedClosed' and string(@leftMargin) != '' and @leftMargin = @rightMargin">
+        <Apply function="equal">
+          <FieldRef field="{$field}"/>
+          <Constant dataType="double"><xsl:value-of select="@leftMargin"/></Constant>
+        </Apply>
+      </xsl:when>
+      <xsl:when test="string(@leftMargin) != '' and string(@rightMargin) != ''">
+        <Apply function="and"><xsl:copy-of select="$left"/><xsl:copy-of select="$right"/></Apply>
+      </xsl:when>
+      <xsl:when test="string(@leftMargin) != ''"><xsl:copy-of select="$left"/></xsl:when>
+      <xsl:when test="string(@rightMargin) != ''"><xsl:copy-of select="$right"/></xsl:when>
+      <xsl:otherwise>
+        <Apply function="isNotMissing"><FieldRef field="{$field}"/></Apply>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- Writes the recode's expression around $core (a Discretize or
+       MapValues without defaultValue).
+       - Nothing else to say: $core alone, with defaultValue for an else
+         value.
+       - Otherwise: if(isNotMissing(core), core, rest), where rest gives
+         the source for the copy conditions, missing for the system-missing
+         conditions, and the else result (value, copy or missing) for all
+         other values. -->
+  <xsl:template name="assemble">
+    <xsl:param name="core"/>
+    <xsl:param name="source"/>
+    <xsl:param name="dataType"/>
+    <xsl:param name="elseKind"/>
+    <xsl:param name="elseValue"/>
+    <xsl:param name="sysmisTests"/>
+    <xsl:param name="copyTests"/>
+    <xsl:variable name="elseExpr">
+      <xsl:choose>
+        <xsl:when test="$elseKind = 'value'">
+          <Constant dataType="{$dataType}"><xsl:value-of select="$elseValue"/></Constant>
+        </xsl:when>
+        <xsl:when test="$elseKind = 'copy'">
+          <FieldRef field="{$source}"/>
+        </xsl:when>
+      </xsl:choose>
+    </xsl:variable>
+    <xsl:variable name="afterCopy">
+      <xsl:choose>
+        <xsl:when test="$copyTests">
+          <Apply function="if">
+            <xsl:call-template name="any-of"><xsl:with-param name="tests" select="$copyTests"/></xsl:call-template>
+            <FieldRef field="{$source}"/>
+            <xsl:copy-of select="$elseExpr"/>
+          </Apply>
+        </xsl:when>
+        <xsl:otherwise><xsl:copy-of select="$elseExpr"/></xsl:otherwise>
+      </xsl:choose>
+    </xsl:variable>
+    <xsl:variable name="rest">
+      <xsl:choose>
+        <xsl:when test="$sysmisTests and xalan:nodeset($elseExpr)/*">
+          <!-- Only an else result can reach a system-missing value here: the
+               resolved copy intervals do not overlap the system-missing ones.
+               "if" without else gives missing when its condition fails. -->
+          <Apply function="if">
+            <Apply function="not">
+              <xsl:call-template name="any-of"><xsl:with-param name="tests" select="$sysmisTests"/></xsl:call-template>
+            </Apply>
+            <xsl:copy-of select="$afterCopy"/>
+          </Apply>
+        </xsl:when>
+        <xsl:otherwise><xsl:copy-of select="$afterCopy"/></xsl:otherwise>
+      </xsl:choose>
+    </xsl:variable>
+    <xsl:choose>
+      <xsl:when test="not(xalan:nodeset($rest)/*)">
+        <xsl:copy-of select="$core"/>
+      </xsl:when>
+      <xsl:when test="$elseKind = 'value' and not($sysmisTests) and not($copyTests)">
+        <xsl:for-each select="$core">
+          <xsl:copy>
+            <xsl:copy-of select="@*"/>
+            <xsl:attribute name="defaultValue"><xsl:value-of select="$elseValue"/></xsl:attribute>
+            <xsl:copy-of select="node()"/>
+          </xsl:copy>
+        </xsl:for-each>
+      </xsl:when>
+      <xsl:otherwise>
+        <Apply function="if">
+          <Apply function="isNotMissing"><xsl:copy-of select="$core"/></Apply>
+          <xsl:copy-of select="$core"/>
+          <xsl:copy-of select="$rest"/>
+        </Apply>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <xsl:template name="any-of">
+    <xsl:param name="tests"/>
+    <xsl:choose>
+      <xsl:when test="count($tests) = 1"><xsl:copy-of select="$tests"/></xsl:when>
+      <xsl:otherwise><Apply function="or"><xsl:copy-of select="$tests"/></Apply></xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- ~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~ -->
+  <!-- String recode                                                       -->
+  <!-- ~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~ -->
+
+  <!-- The rules flattened into items in order: one per listed value, one per
+       user-missing value of the source where a Missing input stands (so
+       that the first match decides for them too), a marker for Missing and
+       one for Else. -->
+  <xsl:template match="Value" mode="string-item">
+    <xsl:variable name="out" select="../To | ../ToCopy | ../ToSystemMissing"/>
+    <Item kind="value" value="{@value}" out="{local-name($out)}" result="{$out/@value}"/>
+  </xsl:template>
+
+  <xsl:template match="Missing" mode="string-item">
+    <xsl:param name="declared"/>
+    <xsl:variable name="out" select="../To | ../ToCopy | ../ToSystemMissing"/>
+    <xsl:for-each select="$declared/Missing">
+      <Item kind="value" value="{@value}" out="{local-name($out)}" result="{$out/@value}"/>
+    </xsl:for-each>
+    <Item kind="missing" out="{local-name($out)}" result="{$out/@value}"/>
+  </xsl:template>
+
+  <xsl:template match="Else" mode="string-item">
+    <xsl:variable name="out" select="../To | ../ToCopy | ../ToSystemMissing"/>
+    <Item kind="else" out="{local-name($out)}" result="{$out/@value}"/>
+  </xsl:template>
+
+  <xsl:template name="string-recode">
+    <xsl:param name="source"/>
+    <xsl:variable name="key" select="translate($source, $upper, $lower)"/>
+    <xsl:variable name="declared" select="$entries[self::Variable][translate(@name, $upper, $lower) = $key][1]"/>
+    <xsl:variable name="itemTree">
+      <xsl:apply-templates select="Rule/Value | Rule/Missing | Rule/Else" mode="string-item">
+        <xsl:with-param name="declared" select="$declared"/>
+      </xsl:apply-templates>
+    </xsl:variable>
+    <xsl:variable name="items" select="xalan:nodeset($itemTree)/*"/>
+    <!-- Values that match first: not listed before, and not after an Else. -->
+    <xsl:variable name="firsts"
+      select="$items[@kind = 'value'][not(preceding-sibling::Item[@kind = 'else'])]
+                    [not(@value = preceding-sibling::Item[@kind = 'value']/@value)]"/>
+    <xsl:variable name="missingItem" select="$items[@kind = 'missing' or @kind = 'else'][1]"/>
+    <xsl:variable name="elseItem" select="$items[@kind = 'else'][1]"/>
+    <xsl:variable name="dataType">
+      <xsl:call-template name="data-type"><xsl:with-param name="type" select="@type"/></xsl:call-template>
+    </xsl:variable>
+    <xsl:variable name="tests">
+      <xsl:for-each select="$firsts[@out = 'ToSystemMissing']">
+        <Apply function="equal">
+          <FieldRef field="{$source}"/>
+          <Constant dataType="string"><xsl:value-of select="@value"/></Constant>
+        </Apply>
+      </xsl:for-each>
+    </xsl:variable>
+    <xsl:variable name="core">
+      <MapValues outputColumn="out" dataType="{$dataType}">
+        <xsl:if test="$missingItem/@out = 'To'">
+          <xsl:attribute name="mapMissingTo"><xsl:value-of select="$missingItem/@result"/></xsl:attribute>
+        </xsl:if>
+        <FieldColumnPair field="{$source}" column="in"/>
+        <InlineTable>
+          <xsl:for-each select="$firsts[@out = 'To' or @out = 'ToCopy']">
+            <row>
+              <in><xsl:value-of select="@value"/></in>
+              <out>
+                <xsl:choose>
+                  <xsl:when test="@out = 'To'"><xsl:value-of select="@result"/></xsl:when>
+                  <xsl:otherwise><xsl:value-of select="@value"/></xsl:otherwise>
+                </xsl:choose>
+              </out>
+            </row>
+          </xsl:for-each>
+        </InlineTable>
+      </MapValues>
+    </xsl:variable>
+    <xsl:call-template name="assemble">
+      <xsl:with-param name="core" select="xalan:nodeset($core)/*"/>
+      <xsl:with-param name="source" select="$source"/>
+      <xsl:with-param name="dataType" select="$dataType"/>
+      <xsl:with-param name="elseKind">
+        <xsl:choose>
+          <xsl:when test="$elseItem/@out = 'To'">value</xsl:when>
+          <xsl:when test="$elseItem/@out = 'ToCopy'">copy</xsl:when>
+        </xsl:choose>
+      </xsl:with-param>
+      <xsl:with-param name="elseValue" select="string($elseItem/@result)"/>
+      <xsl:with-param name="sysmisTests" select="xalan:nodeset($tests)/*"/>
+      <xsl:with-param name="copyTests" select="/.."/>
+    </xsl:call-template>
+  </xsl:template>
+
+</xsl:stylesheet>

@@ -4,6 +4,8 @@
 #                                     Debian packages and the API reference)
 #   bash scripts/test.sh --sanitize   the same under AddressSanitizer and
 #                                     UndefinedBehaviorSanitizer, in build-asan/
+#   bash scripts/test.sh --tsan       the concurrency tests under
+#                                     ThreadSanitizer, in build-tsan/
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -18,6 +20,10 @@ if [[ ${1:-} == --sanitize ]]; then
   args=(-DCMAKE_BUILD_TYPE=Debug -DPMMLXFORM_SANITIZE=ON)
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+elif [[ ${1:-} == --tsan ]]; then
+  build=build-tsan
+  args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DPMMLXFORM_TSAN=ON)
+  export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 fi
 jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B "$build" "${args[@]}" >/dev/null

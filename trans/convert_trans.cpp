@@ -163,12 +163,12 @@ XMLText::XMLText(const std::string& text) : text_(norvel::QORVMBTranscodeGeneric
 XMLText::~XMLText() { norvel::QORVMBRelease(&text_); }
 
 ConvertTrans::ConvertTrans() : transDocument(nullptr), needMerging(true) {
-  XMLPlatformUtils::Initialize();
+  pmmlxform::initializeXmlPlatform();
 }
 
 ConvertTrans::ConvertTrans(const ConvertTrans& other)
     : stylesheetPath(other.stylesheetPath), transDocument(nullptr), needMerging(other.needMerging) {
-  XMLPlatformUtils::Initialize();
+  pmmlxform::initializeXmlPlatform();
   if (other.transDocument != nullptr) {
     transDocument = static_cast<DOMDocument*>(other.transDocument->cloneNode(true));
   }
@@ -192,7 +192,7 @@ ConvertTrans::~ConvertTrans() {
     transDocument->release();
     transDocument = nullptr;
   }
-  XMLPlatformUtils::Terminate();
+  pmmlxform::terminateXmlPlatform();
 }
 
 void ConvertTrans::setNeedMerging(bool value) { needMerging = value; }

@@ -31,10 +31,6 @@ constexpr char kExceptionPrefix[] = "ConvertByXSLTException:";
 constexpr XMLCh kXalanNamespace[] = u"http://xml.apache.org/xalan";
 constexpr XMLCh kFunctionName[] = u"intervals";
 
-// Serialises the XML platform's reference count and the one-time engine set-up,
-// neither of which the XML library guards itself.
-std::mutex platformMutex;
-
 // Held for a whole conversion: currentTransformer and the standard error
 // stream are process-wide, so a second conversion waits for the first.
 std::mutex conversionMutex;
@@ -145,22 +141,18 @@ std::string elementText(const xercesc::DOMElement* element) {
 
 }  // namespace
 
-ConvertXML::ConvertXML() {
-  std::lock_guard<std::mutex> lock(platformMutex);
-  xercesc::XMLPlatformUtils::Initialize();
-}
+ConvertXML::ConvertXML() { pmmlxform::initializeXmlPlatform(); }
 
-ConvertXML::~ConvertXML() {
-  std::lock_guard<std::mutex> lock(platformMutex);
-  xercesc::XMLPlatformUtils::Terminate();
-}
+ConvertXML::~ConvertXML() { pmmlxform::terminateXmlPlatform(); }
 
 bool ConvertByXSLT::xsltEngineReady = false;
 bool ConvertByXSLT::readSourceText = true;
 std::atomic<xalanc::XalanTransformer*> ConvertByXSLT::currentTransformer{nullptr};
 
 ConvertByXSLT::ConvertByXSLT() {
-  std::lock_guard<std::mutex> lock(platformMutex);
+  // The platform's own lock also covers the engine's one-time set-up, which
+  // the XML library does not guard either.
+  std::lock_guard<std::mutex> lock(pmmlxform::xmlPlatformMutex());
   if (!xsltEngineReady) {
     // One extra platform reference that is never given back keeps the engine's
     // platform alive after the last converter goes.

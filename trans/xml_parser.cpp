@@ -1,10 +1,13 @@
 // Hardened DOM parsing shared by every job of the library.
 #include "trans/xml_parser.h"
 
+#include <xercesc/dom/DOMException.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/internal/XMLScanner.hpp>
+#include <xercesc/validators/DTD/DTDEntityDecl.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 
+#include <algorithm>
 #include <cstring>
 
 namespace pmmlxform {
@@ -48,7 +51,17 @@ std::size_t HardenedDOMParser::parseBytes(const char* bytes, std::size_t size) {
   // Parse an empty text instead, which fails like any other malformed input.
   if (!wideEncoding(data, size) && std::memchr(bytes, 0, size) != nullptr) size = 0;
   xercesc::MemBufInputSource source(data, size, "", false);
-  parse(source);
+  // The scanner reports most malformed input as errors, but some (an XML
+  // declaration naming an unknown version, say) reach the DOM builder, which
+  // throws. Those are malformed input too, not a reason to unwind into the
+  // host; out-of-memory is no XMLException and still passes.
+  try {
+    parse(source);
+  } catch (const xercesc::XMLException&) {
+    return std::max<std::size_t>(getErrorCount(), 1);
+  } catch (const xercesc::DOMException&) {
+    return std::max<std::size_t>(getErrorCount(), 1);
+  }
   return getErrorCount();
 }
 
@@ -76,6 +89,16 @@ void HardenedDOMParser::startElement(const xercesc::XMLElementDecl& elemDecl,
                                 isRoot);
 }
 
+void HardenedDOMParser::entityDecl(const xercesc::DTDEntityDecl& entityDecl, const bool isPEDecl,
+                                   const bool isIgnored) {
+  if (entityDecl.getValueLen() > kMaxEntityLength) {
+    static const XMLCh kText[] = u"entity too long";
+    getScanner()->emitError(xercesc::XMLErrs::XMLException_Fatal, kText);
+    return;
+  }
+  XercesDOMParser::entityDecl(entityDecl, isPEDecl, isIgnored);
+}
+
 void HardenedDOMParser::endElement(const xercesc::XMLElementDecl& elemDecl,
                                    const unsigned int urlId, const bool isRoot,
                                    const XMLCh* const elemPrefix) {
@@ -83,7 +106,24 @@ void HardenedDOMParser::endElement(const xercesc::XMLElementDecl& elemDecl,
   XercesDOMParser::endElement(elemDecl, urlId, isRoot, elemPrefix);
 }
 
-XmlPlatformGuard::XmlPlatformGuard() { xercesc::XMLPlatformUtils::Initialize(); }
-XmlPlatformGuard::~XmlPlatformGuard() { xercesc::XMLPlatformUtils::Terminate(); }
+std::mutex& xmlPlatformMutex() {
+  // Never destroyed: objects of other translation units may still terminate
+  // the platform while static destructors run.
+  static std::mutex* const mutex = new std::mutex;
+  return *mutex;
+}
+
+void initializeXmlPlatform() {
+  std::lock_guard<std::mutex> lock(xmlPlatformMutex());
+  xercesc::XMLPlatformUtils::Initialize();
+}
+
+void terminateXmlPlatform() {
+  std::lock_guard<std::mutex> lock(xmlPlatformMutex());
+  xercesc::XMLPlatformUtils::Terminate();
+}
+
+XmlPlatformGuard::XmlPlatformGuard() { initializeXmlPlatform(); }
+XmlPlatformGuard::~XmlPlatformGuard() { terminateXmlPlatform(); }
 
 }  // namespace pmmlxform

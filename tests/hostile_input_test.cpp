@@ -1,0 +1,425 @@
+// Hostile input for each job: every case must come back with its documented
+// code, quickly, without crashing or leaking (the sanitizer and memory-check
+// runs of this suite check the last two). The documents are small valid ones
+// spoiled in one way each: cut short, mislabelled, padded, nested, renamed or
+// stripped of one attribute.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "pmmlxform/adp_convert.h"
+#include "pmmlxform/convert_trans_to_pmml.h"
+#include "pmmlxform/tms_records.h"
+#include "trans/xml_parser.h"
+
+namespace {
+
+using pmmlxform::kMaxElementDepth;
+
+// --- The documents and the ways of spoiling them --------------------------
+
+const char kSyntaxDoc[] =
+    R"(<PMML version="4.2"><DataDictionary>)"
+    R"(<DataField name="a" optype="continuous" dataType="double"/>)"
+    R"(<DataField name="s" optype="categorical" dataType="string"/>)"
+    R"(</DataDictionary><TransformationDictionary>)"
+    R"(<DerivedField name="b" optype="continuous" dataType="double">)"
+    R"(<Apply function="+"><FieldRef field="a"/><Constant dataType="double">1</Constant></Apply>)"
+    R"(</DerivedField>)"
+    R"(<DerivedField name="t" optype="categorical" dataType="string">)"
+    R"(<Apply function="concat"><FieldRef field="s"/><Constant dataType="string">x</Constant>)"
+    R"(</Apply>)"
+    R"(</DerivedField>)"
+    R"(</TransformationDictionary></PMML>)";
+
+const char kDescription[] =
+    R"(<TransformationDescription><Transformations>)"
+    R"(<Variable name="a" type="numeric" level="scale" label="A"/>)"
+    R"(<Variable name="s" type="string" width="2" level="nominal"/>)"
+    R"(<Recode source="a" target="b" type="numeric" level="ordinal">)"
+    R"(<Rule><Range low="LOWEST" high="17"/><To value="1"/></Rule></Recode>)"
+    R"(<Compute target="c" type="numeric" level="scale">)"
+    R"(<Apply function="+"><Field name="a"/><Number value="1"/></Apply></Compute>)"
+    R"(</Transformations></TransformationDescription>)";
+
+const char kTransPmml[] =
+    R"(<PMML version="4.3"><Header/><DataDictionary>)"
+    R"(<DataField name="a" optype="continuous" dataType="double"/>)"
+    R"(</DataDictionary><TransformationDictionary>)"
+    R"(<DerivedField name="b" optype="continuous" dataType="double"><FieldRef field="a"/>)"
+    R"(</DerivedField></TransformationDictionary></PMML>)";
+
+const char kModelPmml[] =
+    R"(<PMML version="4.3"><Header/><DataDictionary>)"
+    R"(<DataField name="b" optype="continuous" dataType="double"/>)"
+    R"(<DataField name="y" optype="continuous" dataType="double"/>)"
+    R"(</DataDictionary><RegressionModel functionName="regression"><MiningSchema>)"
+    R"(<MiningField name="b"/><MiningField name="y" usageType="predicted"/>)"
+    R"(</MiningSchema><RegressionTable intercept="0"/></RegressionModel></PMML>)";
+
+// The element tags of a document in order: where the name of the start tag
+// and of the end tag (npos for an empty element) begin, and the name.
+struct Tag {
+  std::size_t start;
+  std::size_t end;
+  std::string name;
+  std::size_t depth;  // 1 for the document element
+};
+
+std::vector<Tag> tags(const std::string& doc) {
+  std::vector<Tag> found;
+  std::vector<std::size_t> open;
+  for (std::size_t i = 0; i < doc.size(); ++i) {
+    if (doc[i] != '<') continue;
+    if (i + 1 < doc.size() && doc[i + 1] == '/') {
+      found[open.back()].end = i + 2;
+      open.pop_back();
+      continue;
+    }
+    std::size_t j = i + 1;
+    while (j < doc.size() && (std::isalnum(static_cast<unsigned char>(doc[j])) || doc[j] == '_')) {
+      ++j;
+    }
+    if (j == i + 1) continue;
+    found.push_back({i + 1, std::string::npos, doc.substr(i + 1, j - i - 1), open.size() + 1});
+    const std::size_t close = doc.find('>', j);
+    if (doc[close - 1] != '/') open.push_back(found.size() - 1);
+  }
+  return found;
+}
+
+// The document with its n-th element renamed to "Wrong".
+std::string renamed(const std::string& doc, std::size_t n) {
+  const Tag tag = tags(doc)[n];
+  std::string out = doc;
+  if (tag.end != std::string::npos) out.replace(tag.end, tag.name.size(), "Wrong");
+  out.replace(tag.start, tag.name.size(), "Wrong");
+  return out;
+}
+
+// Each attribute of a document: its label "Element@name" and the document
+// without it.
+std::vector<std::pair<std::string, std::string>> withoutEachAttribute(const std::string& doc) {
+  std::vector<std::pair<std::string, std::string>> out;
+  std::string element;
+  for (std::size_t i = 0; i < doc.size(); ++i) {
+    if (doc[i] == '<' && i + 1 < doc.size() && doc[i + 1] != '/') {
+      const std::size_t j = doc.find_first_of(" />", i);
+      element = doc.substr(i + 1, j - i - 1);
+    }
+    if (doc[i] == ' ' && element.size() > 0) {
+      const std::size_t eq = doc.find('=', i);
+      const std::size_t gt = doc.find('>', i);
+      if (eq == std::string::npos || eq > gt) continue;
+      const std::size_t end = doc.find('"', eq + 2);
+      out.emplace_back(element + "@" + doc.substr(i + 1, eq - i - 1),
+                       doc.substr(0, i) + doc.substr(end + 1));
+    }
+  }
+  return out;
+}
+
+// The document with `inner` as the first content of its n-th element.
+std::string insertAfterStartTag(const std::string& doc, std::size_t n, const std::string& inner) {
+  const Tag tag = tags(doc)[n];
+  const std::size_t at = doc.find('>', tag.start);
+  if (doc[at - 1] == '/') {
+    return doc.substr(0, at - 1) + ">" + inner + "</" + tag.name + ">" + doc.substr(at + 1);
+  }
+  return doc.substr(0, at + 1) + inner + doc.substr(at + 1);
+}
+
+// The document with attribute text `attribute` added to its n-th element.
+std::string addAttribute(const std::string& doc, std::size_t n, const std::string& attribute) {
+  const Tag tag = tags(doc)[n];
+  const std::size_t at = tag.start + tag.name.size();
+  return doc.substr(0, at) + " " + attribute + doc.substr(at);
+}
+
+// `depth` nested elements.
+std::string nested(std::size_t depth) {
+  std::string open;
+  std::string close;
+  for (std::size_t i = 0; i < depth; ++i) {
+    open += "<Extension>";
+    close += "</Extension>";
+  }
+  return open + close;
+}
+
+std::string repeated(const std::string& piece, std::size_t count) {
+  std::string out;
+  out.reserve(piece.size() * count);
+  for (std::size_t i = 0; i < count; ++i) out += piece;
+  return out;
+}
+
+// The billion-laughs document: ten levels of ten references each.
+std::string entityBomb(const std::string& rootName) {
+  std::string dtd = "<!DOCTYPE " + rootName + " [<!ENTITY e0 \"lol\">";
+  for (int i = 1; i < 10; ++i) {
+    dtd += "<!ENTITY e" + std::to_string(i) + " \"";
+    for (int j = 0; j < 10; ++j) dtd += "&e" + std::to_string(i - 1) + ";";
+    dtd += "\">";
+  }
+  return dtd + "]>";
+}
+
+// The memory check runs some fifty times slower; it skips the largest inputs,
+// whose paths the smaller cases cover.
+bool underMemcheck() { return std::getenv("PMMLXFORM_MEMCHECK") != nullptr; }
+
+const std::string& fiftyMegabytes() {
+  static const std::string text(50u << 20, 'x');
+  return text;
+}
+
+// The cases every job shares: each spoils the job's document `doc`, whose
+// root is named `root`, in one way. `bad` is the job's code for malformed or
+// refused XML; `deep` places nesting where the job reads past it; `ok` is the
+// code of the document unspoiled, `deepOk` the code of deep nesting there.
+struct Case {
+  std::string name;
+  std::string text;
+  int code;
+};
+
+std::vector<Case> sharedCases(const std::string& doc, const std::string& root, int ok, int bad,
+                              std::size_t deepAt, int deepOk) {
+  const std::string body = doc.substr(doc.find('>') + 1, doc.rfind('<') - doc.find('>') - 1);
+  const std::string rootStart = doc.substr(0, doc.find('>') + 1);
+  const std::string rootEnd = "</" + root + ">";
+  const std::size_t insideDepth = tags(doc)[deepAt].depth;
+  return {
+      // The parser reads the bytes as what they are, 8-bit text, and goes on.
+      {"declared UTF-16, written in 8 bits",
+       "<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + doc, ok},
+      {"declared ASCII, holding UTF-8",
+       "<?xml version=\"1.0\" encoding=\"US-ASCII\"?>" + addAttribute(doc, 0, "x=\"\xC3\xA9\""),
+       bad},
+      {"declared in an unknown encoding", "<?xml version=\"1.0\" encoding=\"x-none\"?>" + doc, bad},
+      {"declared XML 2.0", "<?xml version=\"2.0\"?>" + doc, bad},
+      {"invalid UTF-8: lone continuation byte", addAttribute(doc, 0, "x=\"\x80\""), bad},
+      {"invalid UTF-8: overlong slash", addAttribute(doc, 0, "x=\"\xC0\xAF\""), bad},
+      {"invalid UTF-8: encoded surrogate", addAttribute(doc, 0, "x=\"\xED\xA0\x80\""), bad},
+      {"invalid UTF-8: cut sequence", addAttribute(doc, 0, "x=\"\xE2\x82\""), bad},
+      {"NUL byte inside", addAttribute(doc, 0, std::string("x=\"a\0b\"", 7)), bad},
+      {"NUL byte after the root", doc + std::string("\0<junk", 6), bad},
+      {"external entity", "<!DOCTYPE " + root + " [<!ENTITY x SYSTEM \"/etc/passwd\">]>" +
+                              rootStart + "&x;" + body + rootEnd,
+       bad},
+      {"external parameter entity",
+       "<!DOCTYPE " + root + " [<!ENTITY % x SYSTEM \"/etc/passwd\"> %x;]>" + doc, bad},
+      {"entity bomb", entityBomb(root) + rootStart + "&e9;" + body + rootEnd, bad},
+      {"quadratic blow-up entity",
+       "<!DOCTYPE " + root + " [<!ENTITY a \"" + std::string(50000, 'a') + "\">]>" + rootStart +
+           repeated("&a;", 20000) + body + rootEnd,
+       bad},
+      {"nesting at the limit",
+       insertAfterStartTag(doc, deepAt, nested(kMaxElementDepth - insideDepth)), deepOk},
+      {"nesting past the limit",
+       insertAfterStartTag(doc, deepAt, nested(kMaxElementDepth - insideDepth + 1)), bad},
+      {"no document element", "<?xml version=\"1.0\"?><!-- nothing -->", bad},
+      {"two document elements", doc + doc, bad},
+  };
+}
+
+// Every prefix of the document, the empty one aside, is malformed.
+void expectEveryTruncationRefused(const std::string& doc, int bad,
+                                  const std::function<int(const std::string&)>& run) {
+  const std::size_t end = doc.rfind('>');
+  for (std::size_t n = 1; n < end; n += 3) {
+    SCOPED_TRACE("cut at " + std::to_string(n));
+    ASSERT_EQ(run(doc.substr(0, n)), bad);
+  }
+}
+
+// Each element renamed in turn, and each attribute removed in turn, gives the
+// code at its position in `renames` and `removals` (document order).
+void expectCodes(const std::string& doc, const std::vector<int>& renames,
+                 const std::vector<int>& removals,
+                 const std::function<int(const std::string&)>& run) {
+  const std::vector<Tag> all = tags(doc);
+  ASSERT_EQ(all.size(), renames.size());
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    SCOPED_TRACE("renamed " + all[i].name + " #" + std::to_string(i));
+    EXPECT_EQ(run(renamed(doc, i)), renames[i]);
+  }
+  const auto stripped = withoutEachAttribute(doc);
+  ASSERT_EQ(stripped.size(), removals.size());
+  for (std::size_t i = 0; i < stripped.size(); ++i) {
+    SCOPED_TRACE("without " + stripped[i].first + " #" + std::to_string(i));
+    EXPECT_EQ(run(stripped[i].second), removals[i]);
+  }
+}
+
+// --- The syntax job -------------------------------------------------------
+
+int syntax(const std::string& text, bool back = false) {
+  std::istringstream in(text);
+  std::ostringstream out;
+  std::string message;
+  if (back) {
+    return ADP_Convert::convertPMMLtoBackSyntax(in, out, message, "target", "source", true, false);
+  }
+  return ADP_Convert::convertPMMLtoSyntax(in, out, message, false, true, false);
+}
+
+TEST(HostileSyntax, SharedCases) {
+  ASSERT_EQ(syntax(kSyntaxDoc), 0);
+  // Nesting inside the DataField's extension, which the conversion passes by.
+  for (const Case& c : sharedCases(kSyntaxDoc, "PMML", 0, 5, 2, 0)) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(syntax(c.text), c.code);
+    EXPECT_EQ(syntax(c.text, true), c.code == 0 ? 11 : c.code);
+  }
+}
+
+TEST(HostileSyntax, Truncated) {
+  expectEveryTruncationRefused(kSyntaxDoc, 5, [](const std::string& t) { return syntax(t); });
+}
+
+TEST(HostileSyntax, EachElementRenamedAndEachAttributeRemoved) {
+  expectCodes(kSyntaxDoc,
+              // PMML DataDictionary DataField DataField TransformationDictionary
+              // DerivedField Apply FieldRef Constant DerivedField Apply FieldRef Constant
+              {6, 11, 0, 0, 11, 6, 6, 6, 6, 6, 6, 6, 6},
+              // Names, fields and functions are required; a constant without a
+              // data type is a number, which "x" is not.
+              {0, 0, 0, 0, 0, 0, 0, 7, 0, 0, 7, 7, 0, 7, 0, 0, 7, 7, 8},
+              [](const std::string& t) { return syntax(t); });
+}
+
+TEST(HostileSyntax, HugeInputs) {
+  if (underMemcheck()) GTEST_SKIP() << "too slow under memcheck";
+  // A 50 MB attribute the conversion passes by, and a 50 MB field name, which
+  // is no valid variable name.
+  EXPECT_EQ(syntax(addAttribute(kSyntaxDoc, 0, "x=\"" + fiftyMegabytes() + "\"")), 0);
+  EXPECT_EQ(syntax(addAttribute(kSyntaxDoc, 5, "label=\"" + fiftyMegabytes() + "\"")), 0);
+  // A million siblings the conversion passes by, and 100,000 fields of one
+  // name (each one looked up, renamed and given its role: a million take
+  // minutes in the sanitizer build).
+  EXPECT_EQ(syntax(insertAfterStartTag(kSyntaxDoc, 1, repeated("<Extension/>", 1000000))), 0);
+  EXPECT_EQ(syntax(insertAfterStartTag(
+                kSyntaxDoc, 1,
+                repeated("<DataField name=\"f\" optype=\"continuous\" dataType=\"double\"/>",
+                         100000))),
+            0);
+}
+
+// --- The transform job ----------------------------------------------------
+
+int transform(const std::string& text) {
+  ConvertTransToPMML converter;
+  std::string out;
+  std::string message;
+  std::vector<TmsEndInfo> vars;
+  return converter.transform(text, out, message, vars);
+}
+
+TEST(HostileTransform, SharedCases) {
+  ASSERT_EQ(transform(kDescription), 0);
+  // Nesting inside the Variable, which the stylesheet refuses as an element
+  // the format does not know.
+  for (const Case& c : sharedCases(kDescription, "TransformationDescription", 0, 1, 2, 5)) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(transform(c.text), c.code);
+  }
+}
+
+TEST(HostileTransform, Truncated) {
+  expectEveryTruncationRefused(kDescription, 1, transform);
+}
+
+TEST(HostileTransform, EachElementRenamedAndEachAttributeRemoved) {
+  expectCodes(kDescription,
+              // TransformationDescription Transformations Variable Variable Recode
+              // Rule Range To Compute Apply Field Number
+              // (the stylesheet reads the entries below the root's first child,
+              // whatever the two are named)
+              {0, 0, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5},
+              // Only a label may go; a recode source or field that is gone names
+              // no known variable (3), a function that is gone is unknown (2).
+              {5, 5, 5, 0, 5, 5, 5, 5, 3, 5, 5, 5, 5, 5, 5, 5, 5, 5, 2, 3, 5}, transform);
+}
+
+TEST(HostileTransform, HugeInputs) {
+  if (underMemcheck()) GTEST_SKIP() << "too slow under memcheck";
+  EXPECT_EQ(transform(addAttribute(kDescription, 2, "x=\"" + fiftyMegabytes() + "\"")), 0);
+  // A million siblings beside the entries, which the stylesheet passes by.
+  // (The stylesheet's time grows faster than linearly with the number of
+  // entries themselves: some thousands already take seconds.)
+  EXPECT_EQ(transform(insertAfterStartTag(kDescription, 0, repeated("<Note/>", 1000000))), 0);
+}
+
+// --- The merge job --------------------------------------------------------
+
+int merge(const std::string& trans, const std::string& model) {
+  ConvertTransToPMML converter;
+  std::string out;
+  std::string message;
+  std::vector<TmsEndInfo> dataFields;
+  std::vector<TmsEndInfo> derivedFields;
+  std::vector<TmsMiningFieldInfo> miningFields;
+  return converter.mergePMML(trans, model, out, message, dataFields, derivedFields, miningFields);
+}
+
+TEST(HostileMerge, SharedCases) {
+  ASSERT_EQ(merge(kTransPmml, kModelPmml), 0);
+  // Nesting inside the Header, which the merge keeps (the model's) or drops.
+  for (const Case& c : sharedCases(kTransPmml, "PMML", 0, 6, 1, 0)) {
+    SCOPED_TRACE("transformation: " + c.name);
+    EXPECT_EQ(merge(c.text, kModelPmml), c.code);
+  }
+  for (const Case& c : sharedCases(kModelPmml, "PMML", 0, 7, 1, 0)) {
+    SCOPED_TRACE("model: " + c.name);
+    EXPECT_EQ(merge(kTransPmml, c.text), c.code);
+  }
+}
+
+TEST(HostileMerge, Truncated) {
+  expectEveryTruncationRefused(kTransPmml, 6,
+                               [](const std::string& t) { return merge(t, kModelPmml); });
+  expectEveryTruncationRefused(kModelPmml, 7,
+                               [](const std::string& t) { return merge(kTransPmml, t); });
+}
+
+TEST(HostileMerge, EachElementRenamedAndEachAttributeRemoved) {
+  expectCodes(kTransPmml,
+              // PMML Header DataDictionary DataField TransformationDictionary
+              // DerivedField FieldRef
+              // (the merge checks the outline only and copies fields as they are)
+              {6, 6, 6, 0, 6, 0, 0}, {0, 0, 0, 0, 0, 0, 0, 0},
+              [](const std::string& t) { return merge(t, kModelPmml); });
+  expectCodes(kModelPmml,
+              // PMML Header DataDictionary DataField DataField RegressionModel
+              // MiningSchema MiningField MiningField RegressionTable
+              // (the model needs its version; the rest is copied as it is)
+              {7, 7, 7, 0, 0, 7, 7, 0, 0, 0}, {7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+              [](const std::string& t) { return merge(kTransPmml, t); });
+}
+
+TEST(HostileMerge, HugeInputs) {
+  if (underMemcheck()) GTEST_SKIP() << "too slow under memcheck";
+  EXPECT_EQ(merge(addAttribute(kTransPmml, 3, "displayName=\"" + fiftyMegabytes() + "\""),
+                  kModelPmml),
+            0);
+  // A million siblings the merge passes by, and 100,000 fields to merge.
+  EXPECT_EQ(merge(kTransPmml, insertAfterStartTag(kModelPmml, 1,
+                                                  repeated("<Extension/>", 1000000))),
+            0);
+  EXPECT_EQ(merge(insertAfterStartTag(
+                      kTransPmml, 2,
+                      repeated("<DataField name=\"f\" optype=\"continuous\" dataType=\"double\"/>",
+                               100000)),
+                  kModelPmml),
+            0);
+}
+
+}  // namespace

@@ -39,7 +39,7 @@ std::string rest(const std::uint8_t* data, std::size_t size) {
 constexpr char kIntervalsSheet[] = R"xsl(<xsl:stylesheet version="1.0"
     xmlns:xsl="http://www.w3.org/1999/XSL/Transform" xmlns:xalan="http://xml.apache.org/xalan"
     exclude-result-prefixes="xalan">
-  <xsl:template match="/"><Result><xsl:copy-of select="xalan:intervals(/Spec/*)"/></Result></xsl:template>
+  <xsl:template match="/"><Result><xsl:copy-of select="xalan:intervals(/Rules/*)"/></Result></xsl:template>
 </xsl:stylesheet>)xsl";
 
 }  // namespace
@@ -110,7 +110,7 @@ int runMerge(const std::uint8_t* data, std::size_t size) {
 int runIntervals(const std::uint8_t* data, std::size_t size) {
   const XmlPlatformGuard platform;
   const std::string text =
-      "<Spec>" + std::string(reinterpret_cast<const char*>(data), size) + "</Spec>";
+      "<Rules>" + std::string(reinterpret_cast<const char*>(data), size) + "</Rules>";
   HardenedDOMParser parser;
   if (parser.parseText(text) > 0 || parser.getDocument() == nullptr) return 0;
   ConvertByXSLT converter;

@@ -39,7 +39,7 @@ int runTransform(const std::uint8_t* data, std::size_t size);
 int runMerge(const std::uint8_t* data, std::size_t size);
 
 // The "intervals" extension function: the input becomes the children of a
-// "Spec" element whose children a small stylesheet hands to the function.
+// "Rules" element whose children a small stylesheet hands to the function.
 int runIntervals(const std::uint8_t* data, std::size_t size);
 
 // Runs the harness of that name; kUndocumented for an unknown name.

@@ -276,13 +276,8 @@ int ConvertTrans::mergePMML(std::istream& trans, std::istream& model, std::ostre
                             std::string& message, std::vector<TmsEndInfo>& dataFields,
                             std::vector<TmsEndInfo>& derivedFields,
                             std::vector<TmsMiningFieldInfo>& miningFields) {
-  const std::string transText = readStream(trans);
-  const std::string modelText = readStream(model);
-  if (transText.empty()) return kNoTransformation;
-  if (modelText.empty()) return kNoModel;
   std::string text;
-  const int code =
-      mergePMML(transText, modelText, text, message, dataFields, derivedFields, miningFields);
+  const int code = mergePMML(trans, model, text, message, dataFields, derivedFields, miningFields);
   if (code == kOk) output << text;
   return code;
 }

@@ -9,6 +9,7 @@
 
 namespace {
 
+using adptest::expectFailures;
 using adptest::Parsed;
 
 std::string applyOf(const std::string& function, const std::string& operands) {
@@ -69,13 +70,7 @@ TEST(ExpressionNode, WrapsOnlyANegativeRightOperandLongerThanOneCharacter) {
 }
 
 TEST(ExpressionNode, ReportsFailuresWithTheirPaths) {
-  struct Case {
-    const char* name;
-    std::string xml;
-    int code;
-    std::string path;
-  };
-  const Case cases[] = {
+  expectFailures<ADPExpressionNode>({
       {"empty function", "<Apply>" + a + b + "</Apply>", 7, "X.Apply"},
       {"not an operator", applyOf("round", a), 3, "X.Apply(round)"},
       {"no child nodes", applyOf("+", ""), 10, "X.Apply(+)"},
@@ -94,13 +89,7 @@ TEST(ExpressionNode, ReportsFailuresWithTheirPaths) {
       {"nested unsupported", applyOf("+", applyOf("median", a) + b), 3, "X.Apply(+).Apply(median)"},
       {"nested reorder", applyOf("+", applyOf("reorder", a) + b), 3, "X.Apply(+).Apply(reorder)"},
       {"operand fails", applyOf("+", a + "<FieldRef/>"), 7, "X.Apply(+).FieldRef"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    Parsed<ADPExpressionNode> p(c.xml);
-    EXPECT_EQ(p.code, c.code);
-    EXPECT_EQ(p.path, c.path);
-  }
+  });
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 namespace {
 
+using adptest::expectFailures;
 using adptest::Parsed;
 
 std::string applyOf(const std::string& function, const std::string& arguments,
@@ -79,13 +80,7 @@ TEST(FunctionNode, ListsEachArgumentsInputsAfterABlank) {
 }
 
 TEST(FunctionNode, ReportsFailuresWithTheirPaths) {
-  struct Case {
-    const char* name;
-    std::string xml;
-    int code;
-    std::string path;
-  };
-  const Case cases[] = {
+  expectFailures<ADPFunctionNode>({
       {"nested function", applyOf("abs", applyOf("round", ref("a"))), 7,
        "X.Apply(abs).Apply(round)"},
       {"nested without function", applyOf("abs", "<Apply/>"), 7, "X.Apply(abs).Apply"},
@@ -94,13 +89,7 @@ TEST(FunctionNode, ReportsFailuresWithTheirPaths) {
       {"other element", applyOf("abs", "<Value value='1'/>"), 6,
        "X.Apply(abs).Value[FieldRef,Constant,Apply]"},
       {"argument fails", applyOf("abs", "<FieldRef/>"), 7, "X.Apply(abs).FieldRef"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    Parsed<ADPFunctionNode> p(c.xml);
-    EXPECT_EQ(p.code, c.code);
-    EXPECT_EQ(p.path, c.path);
-  }
+  });
 }
 
 TEST(FunctionNode, SuccessLeavesTheCutOfTheLastDot) {

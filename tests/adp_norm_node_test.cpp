@@ -9,6 +9,7 @@
 
 namespace {
 
+using adptest::expectFailures;
 using adptest::Parsed;
 
 std::string norm(const std::string& attributes, const std::string& points) {
@@ -64,13 +65,7 @@ TEST(NormNode, WritesNothingWithoutBothPoints) {
 }
 
 TEST(NormNode, RejectsSingleLinearNorm) {
-  struct Case {
-    const char* name;
-    std::string xml;
-    int code;
-    std::string path;
-  };
-  const Case cases[] = {
+  expectFailures<ADPNormNode>({
       {"no treatment", norm("field='age'", kAgePoints), 7, "X.NormContinuous"},
       {"as is", norm("field='age' outliers='asIs' mapMissingTo='1'", kAgePoints), 3,
        "X.NormContinuous(asIs)[asExtremeValues,asMissingValues]"},
@@ -93,24 +88,12 @@ TEST(NormNode, RejectsSingleLinearNorm) {
       {"three points",
        norm("field='age' outliers='asMissingValues'", kAgePoints + point("99", "99")), 9,
        "X.NormContinuous(age){Too many nodes}"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    Parsed<ADPNormNode> p(c.xml);
-    EXPECT_EQ(p.code, c.code);
-    EXPECT_EQ(p.path, c.path);
-  }
+  });
 }
 
 TEST(NormNode, RefusesValuesThatCannotBeWrittenSafely) {
   const std::string host = "1) . HOST COMMAND";
-  struct Case {
-    const char* name;
-    std::string xml;
-    int code;
-    std::string path;
-  };
-  const Case cases[] = {
+  expectFailures<ADPNormNode>({
       {"field", norm("field='a) . HOST' outliers='asMissingValues'", kAgePoints), 7,
        "X.NormContinuous(a) . HOST){Not a valid variable name.}"},
       {"missing value", norm("field='age' mapMissingTo='" + host + "'", kAgePoints), 8,
@@ -127,13 +110,7 @@ TEST(NormNode, RefusesValuesThatCannotBeWrittenSafely) {
       {"upper norm",
        norm("field='age' outliers='asMissingValues'", point("1", "0") + point("2", host)), 8,
        "X.NormContinuous(age).LinearNorm(norm=" + host + "){Not a number.}"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    Parsed<ADPNormNode> p(c.xml);
-    EXPECT_EQ(p.code, c.code);
-    EXPECT_EQ(p.path, c.path);
-  }
+  });
 }
 
 }  // namespace

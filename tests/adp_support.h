@@ -63,6 +63,25 @@ void expectParsed(Node& node, const std::string& xml, int code, const std::strin
   }
 }
 
+// One parse failure: a fragment and the code and error path it must give.
+struct Failure {
+  const char* name;
+  std::string xml;
+  int code;
+  std::string path;
+};
+
+// Parses each failure's fragment into a Node and checks its code and path.
+template <typename Node>
+void expectFailures(const std::vector<Failure>& cases) {
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Parsed<Node> p(c.xml);
+    EXPECT_EQ(p.code, c.code);
+    EXPECT_EQ(p.path, c.path);
+  }
+}
+
 // A whole conversion through the public entry points.
 struct Converted {
   int code = -1;

@@ -3,37 +3,50 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <string>
 #include <vector>
 
 namespace {
 
-// An item over the interval `closure` ("closedOpen", ...) from `left` to `right`.
-IntervalItem bin(const std::string& value, const std::string& closure, const std::string& left,
-                 const std::string& right, const std::string& name = "") {
-  IntervalItem item;
-  item.value = value;
-  item.name = name;
-  if (!closure.empty()) {
-    const bool open = closure.compare(0, 4, "open") == 0;
-    item.leftClosure = open ? "open" : "closed";
-    item.rightClosure = closure.substr(open ? 4 : 6);
+// One item in a short notation: "[name:]value [left,right)" for an item with
+// an interval ("[" / "]" closed, "(" / ")" open), "name=value" or "name" for a
+// key without one. "MissingValues: [99,99]" is a missing-value interval.
+IntervalItem item(const std::string& text) {
+  IntervalItem it;
+  const std::size_t open = text.find_first_of("[(");
+  if (open == std::string::npos) {
+    const std::size_t eq = text.find('=');
+    it.name = text.substr(0, eq);
+    if (eq != std::string::npos) it.value = text.substr(eq + 1);
+    return it;
   }
-  item.leftMargin = left;
-  item.rightMargin = right;
-  return item;
+  std::string head = text.substr(0, open);
+  const std::size_t colon = head.find(':');
+  if (colon != std::string::npos) {
+    it.name = head.substr(0, colon);
+    head.erase(0, colon + 1);
+  }
+  head.erase(0, head.find_first_not_of(' '));
+  it.value = head.substr(0, head.find(' '));
+  const std::size_t comma = text.find(',', open);
+  it.leftClosure = text[open] == '[' ? "closed" : "open";
+  it.rightClosure = text.back() == ']' ? "Closed" : "Open";
+  it.leftMargin = text.substr(open + 1, comma - open - 1);
+  it.rightMargin = text.substr(comma + 1, text.size() - comma - 2);
+  return it;
 }
 
-IntervalItem key(const std::string& name, const std::string& value = "") {
-  IntervalItem item;
-  item.name = name;
-  item.value = value;
-  return item;
-}
-
-IntervalItem missing(const std::string& left, const std::string& right) {
-  return bin("", "closedClosed", left, right, "MissingValues");
+// Items separated by "; ".
+IntervalList items(const std::string& text) {
+  IntervalList list;
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t end = std::min(text.find("; ", pos), text.size());
+    list.push_back(item(text.substr(pos, end - pos)));
+    pos = end + 2;
+  }
+  return list;
 }
 
 int sign(int v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
@@ -41,7 +54,7 @@ int sign(int v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
 }  // namespace
 
 void PrintTo(const IntervalItem& item, std::ostream* os) {
-  *os << "{" << item.name << " '" << item.value << "' " << item.leftClosure << item.rightClosure
+  *os << "{" << item.name << ": '" << item.value << "' " << item.leftClosure << item.rightClosure
       << " " << item.leftMargin << ".." << item.rightMargin << "}";
 }
 
@@ -52,35 +65,23 @@ TEST(IntervalArithmetic, ExpandsExponentNotationToPlainDecimals) {
     const char* text;
     const char* expanded;
   } cases[] = {
-      {"1.5E+002", "150"},
-      {"-2.50E-001", "-0.25"},
-      {"1.79769313486231E+308", "HIGHEST"},
-      {"1.7976931348623157e308", "HIGHEST"},
-      {"-1.79769313486231E+308", "LOWEST"},
-      {"0.000000E+000", "0"},
-      {"-0E5", "0"},
-      {"12.5", "12.5"},
-      {"HIGHEST", "HIGHEST"},
-      {"LOWEST", "LOWEST"},
-      {"abc", "abc"},
-      {"1E3", "1000"},
-      {"0.025E2", "2.5"},
-      {"0.5E-1", "0.05"},
-      {"5E-2", "0.05"},
-      {"125E-1", "12.5"},
-      {"12.5e-1", "1.25"},
-      {"-1.25E+1", "-12.5"},
-      {"2.5E", "2.5"},
+      // clang-format off
+      {"1.5E+002", "150"},        {"-2.50E-001", "-0.25"},    {"0.025E2", "2.5"},
+      {"5E-2", "0.05"},           {"12.5e-1", "1.25"},        {"2.5E", "2.5"},
+      {"0.000000E+000", "0"},     {"-0E5", "0"},              {"12.5", "12.5"},
+      {"abc", "abc"},             {"1.79769313486231E+308", "HIGHEST"},
+      {"1.7976931348623157e308", "HIGHEST"},                  {"-1.79769313486231E+308", "LOWEST"},
       // Far beyond any double: left as it is instead of a megabyte of zeros.
-      {"1E999999999999999999999", "1E999999999999999999999"},
-      {"1E-99999999", "1E-99999999"},
+      {"1E999999999999999999999", "1E999999999999999999999"}, {"1E-99999999", "1E-99999999"},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(IntervalParser::expandNumber(c.text), c.expanded);
   }
   EXPECT_EQ(IntervalParser::expandNumber("1.5E308"), "15" + std::string(307, '0'));
-  // A long mantissa is shifted in one step, not one place at a time.
+  // A long mantissa is shifted in one step and stripped of leading zeros in
+  // one pass, not one place at a time.
   const std::string digits(200000, '7');
   EXPECT_EQ(IntervalParser::expandNumber(digits + "E-999"),
             digits.substr(0, 200000 - 999) + "." + digits.substr(0, 999));
@@ -96,18 +97,15 @@ TEST(IntervalArithmetic, ComparesMarginsNumericallyBetweenLowestAndHighest) {
     const char* b;
     int expected;
   } cases[] = {
-      {"LOWEST", "LOWEST", 0},         {"HIGHEST", "HIGHEST", 0},
-      {"LOWEST", "-1E300", -1},        {"HIGHEST", "1E300", 1},
-      {"1.5E+002", "150", 0},          {"5", "5.0", 0},
-      {"05", "5", 0},                  {"-5", "-3", -1},
-      {"-0", "0", 0},                  {"0.5", "0.25", 1},
-      {"10", "9", 1},                  {"-10", "-9", -1},
-      {"+7", "7", 0},                  {"1E2000", "1E1999", 1},
-      {"1.79769313486231E+308", "HIGHEST", 0},
+      // clang-format off
+      {"LOWEST", "LOWEST", 0}, {"LOWEST", "-1E300", -1}, {"HIGHEST", "1E300", 1},
+      {"1.5E+002", "150", 0},  {"05", "5.0", 0},         {"-10", "-9", -1},
+      {"-0", "0", 0},          {"0.5", "0.25", 1},       {"10", "9", 1},
+      {"+7", "7", 0},          {"1E2000", "1E1999", 1},  {"1.79769313486231E+308", "HIGHEST", 0},
       {"-1.79769313486231E+308", "LOWEST", 0},
       // Texts that are not numbers lie above every number, in byte order.
-      {"abc", "1E300", 1},             {"abc", "HIGHEST", -1},
-      {"abc", "abd", -1},              {"abc", "abc", 0},
+      {"abc", "1E300", 1},     {"abc", "HIGHEST", -1},   {"abc", "abd", -1},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.a) + " vs " + c.b);
@@ -117,14 +115,13 @@ TEST(IntervalArithmetic, ComparesMarginsNumericallyBetweenLowestAndHighest) {
 }
 
 TEST(IntervalArithmetic, MarginOrderIsTotalSoTrimmingStaysConsistent) {
-  const std::vector<std::string> texts = {"LOWEST", "HIGHEST", "-1E3",    "-999", "0",  "-0",
-                                          "0.001",  "1E-3",    "abc",     "",     "x",  "1.5E+002",
-                                          "150.0",  "5E",      "1E99999", "--1",  "1.79769313486231E+308"};
+  const std::vector<std::string> texts = {
+      "LOWEST", "HIGHEST", "-1E3", "-999",     "0",     "-0",      "1E-3", "abc",
+      "",       "x",       "5E",   "1.5E+002", "150.0", "1E99999", "--1",  "1.79769313486231E+308"};
   auto cmp = [](const std::string& a, const std::string& b) {
     return sign(IntervalParser::compareMargins(a, b));
   };
   for (const auto& a : texts) {
-    EXPECT_EQ(cmp(a, a), 0) << a;
     for (const auto& b : texts) {
       EXPECT_EQ(cmp(a, b), -cmp(b, a)) << a << " / " << b;
       for (const auto& c : texts) {
@@ -137,204 +134,127 @@ TEST(IntervalArithmetic, MarginOrderIsTotalSoTrimmingStaysConsistent) {
 }
 
 TEST(IntervalArithmetic, TrimsLaterIntervalAgainstEarlierOne) {
-  const IntervalItem none;
+  constexpr TrimOutcome keep = TrimOutcome::keep, drop = TrimOutcome::drop,
+                        split = TrimOutcome::split;
   const struct {
     const char* row;
-    IntervalItem a, b;
+    const char* a;
+    const char* b;
     TrimOutcome outcome;
-    IntervalItem trimmed, added;
+    const char* trimmed;  // B afterwards (empty: unchanged), then the upper piece of a split
   } cases[] = {
       // A starts at or below B's start.
-      {"ends above", bin("1", "closedClosed", "0", "20"), bin("2", "closedClosed", "5", "10"),
-       TrimOutcome::drop, bin("2", "closedClosed", "5", "10"), none},
-      {"same end, A closed", bin("1", "closedClosed", "0", "10"),
-       bin("2", "closedClosed", "5", "10"), TrimOutcome::drop, bin("2", "closedClosed", "5", "10"),
-       none},
-      {"same end, A open, B closed and wider", bin("1", "closedOpen", "0", "10"),
-       bin("2", "closedClosed", "5", "10"), TrimOutcome::keep,
-       bin("2", "closedClosed", "10", "10"), none},
-      {"same end, A open, B point open at left", bin("1", "closedOpen", "0", "10"),
-       bin("2", "openClosed", "10", "10"), TrimOutcome::drop, bin("2", "openClosed", "10", "10"),
-       none},
-      {"same end, A open, B closed point", bin("1", "closedOpen", "0", "10"),
-       bin("2", "closedClosed", "10", "10"), TrimOutcome::keep,
-       bin("2", "closedClosed", "10", "10"), none},
-      {"same end, both open", bin("1", "closedOpen", "0", "10"), bin("2", "closedOpen", "5", "10"),
-       TrimOutcome::drop, bin("2", "closedOpen", "5", "10"), none},
-      {"ends below B's start", bin("1", "closedClosed", "0", "3"),
-       bin("2", "closedClosed", "5", "10"), TrimOutcome::keep, bin("2", "closedClosed", "5", "10"),
-       none},
-      {"ends at B's start, both closed, B a point", bin("1", "closedClosed", "0", "5"),
-       bin("2", "closedClosed", "5", "5"), TrimOutcome::drop, bin("2", "closedClosed", "5", "5"),
-       none},
-      {"ends at B's start, both closed, B wider", bin("1", "closedClosed", "0", "5"),
-       bin("2", "closedClosed", "5", "10"), TrimOutcome::keep, bin("2", "openClosed", "5", "10"),
-       none},
-      {"ends at B's start, A open", bin("1", "closedOpen", "0", "5"),
-       bin("2", "closedClosed", "5", "10"), TrimOutcome::keep, bin("2", "closedClosed", "5", "10"),
-       none},
-      {"ends inside B, A open", bin("1", "closedOpen", "0", "10"),
-       bin("2", "closedClosed", "5", "20"), TrimOutcome::keep,
-       bin("2", "closedClosed", "10", "20"), none},
-      {"ends inside B, A closed", bin("1", "closedClosed", "0", "10"),
-       bin("2", "closedClosed", "5", "20"), TrimOutcome::keep, bin("2", "openClosed", "10", "20"),
-       none},
-      {"same start, A closed: B opens there first", bin("1", "closedClosed", "5", "5"),
-       bin("2", "closedClosed", "5", "10"), TrimOutcome::keep, bin("2", "openClosed", "5", "10"),
-       none},
-      {"LOWEST start drops", bin("1", "closedClosed", "LOWEST", "10"),
-       bin("2", "closedClosed", "LOWEST", "5"), TrimOutcome::drop,
-       bin("2", "openClosed", "LOWEST", "5"), none},
-      {"LOWEST start narrows", bin("1", "closedClosed", "LOWEST", "10"),
-       bin("2", "closedClosed", "0", "20"), TrimOutcome::keep, bin("2", "openClosed", "10", "20"),
-       none},
-      {"largest double is HIGHEST", bin("1", "closedClosed", "0", "1.79769313486231E+308"),
-       bin("2", "closedClosed", "5", "HIGHEST"), TrimOutcome::drop,
-       bin("2", "closedClosed", "5", "HIGHEST"), none},
+      {"ends above", "1 [0,20]", "2 [5,10]", drop, ""},
+      {"same end, A closed", "1 [0,10]", "2 [5,10]", drop, ""},
+      {"same end, A open, B closed and wider", "1 [0,10)", "2 [5,10]", keep, "2 [10,10]"},
+      {"same end, A open, B point open at left", "1 [0,10)", "2 (10,10]", drop, ""},
+      {"same end, A open, B closed point", "1 [0,10)", "2 [10,10]", keep, ""},
+      {"same end, both open", "1 [0,10)", "2 [5,10)", drop, ""},
+      {"ends below B's start", "1 [0,3]", "2 [5,10]", keep, ""},
+      {"ends at B's start, both closed, B a point", "1 [0,5]", "2 [5,5]", drop, ""},
+      {"ends at B's start, both closed, B wider", "1 [0,5]", "2 [5,10]", keep, "2 (5,10]"},
+      {"ends at B's start, A open", "1 [0,5)", "2 [5,10]", keep, ""},
+      {"worked example: ends inside B, A open", "1 [0,10)", "2 [5,20]", keep, "2 [10,20]"},
+      {"worked example: ends inside B, A closed", "1 [0,10]", "2 [5,20]", keep, "2 (10,20]"},
+      {"same start, A closed: B opens there", "1 [5,5]", "2 [5,10]", keep, "2 (5,10]"},
+      {"LOWEST start drops", "1 [LOWEST,10]", "2 [LOWEST,5]", drop, "2 (LOWEST,5]"},
+      {"LOWEST start narrows", "1 [LOWEST,10]", "2 [0,20]", keep, "2 (10,20]"},
+      {"largest double is HIGHEST", "1 [0,1.79769313486231E+308]", "2 [5,HIGHEST]", drop, ""},
       // A starts above B's start.
-      {"A inside B", bin("1", "closedClosed", "8", "12"),
-       bin("2", "closedClosed", "5", "20", "k"), TrimOutcome::split,
-       bin("2", "closedOpen", "5", "8", "k"), bin("2", "openClosed", "12", "20", "k")},
-      {"A inside B, A open", bin("1", "openOpen", "8", "12"), bin("2", "closedOpen", "5", "20"),
-       TrimOutcome::split, bin("2", "closedClosed", "5", "8"), bin("2", "closedOpen", "12", "20")},
-      {"same end, A open, B closed", bin("1", "closedOpen", "8", "20"),
-       bin("2", "closedClosed", "5", "20"), TrimOutcome::split, bin("2", "closedOpen", "5", "8"),
-       bin("2", "closedClosed", "20", "20")},
-      {"same end, otherwise", bin("1", "closedClosed", "8", "20"),
-       bin("2", "closedClosed", "5", "20"), TrimOutcome::keep, bin("2", "closedOpen", "5", "8"),
-       none},
-      {"beyond B's end", bin("1", "closedClosed", "30", "40"), bin("2", "closedClosed", "5", "20"),
-       TrimOutcome::keep, bin("2", "closedClosed", "5", "20"), none},
-      {"starts at B's end, closed", bin("1", "closedClosed", "20", "30"),
-       bin("2", "closedClosed", "5", "20"), TrimOutcome::keep, bin("2", "closedOpen", "5", "20"),
-       none},
-      {"starts at B's end, open", bin("1", "openClosed", "20", "30"),
-       bin("2", "closedClosed", "5", "20"), TrimOutcome::keep, bin("2", "closedClosed", "5", "20"),
-       none},
+      {"worked example: A inside B", "1 [8,12]", "k:2 [5,20]", split, "k:2 [5,8); k:2 (12,20]"},
+      {"A inside B, A open", "1 (8,12)", "2 [5,20)", split, "2 [5,8]; 2 [12,20)"},
+      {"same end, A open, B closed", "1 [8,20)", "2 [5,20]", split, "2 [5,8); 2 [20,20]"},
+      {"same end, otherwise", "1 [8,20]", "2 [5,20]", keep, "2 [5,8)"},
+      {"beyond B's end", "1 [30,40]", "2 [5,20]", keep, ""},
+      {"starts at B's end, closed", "1 [20,30]", "2 [5,20]", keep, "2 [5,20)"},
+      {"starts at B's end, open", "1 (20,30]", "2 [5,20]", keep, ""},
       // An open start of A must not add B's excluded end point to B.
-      {"starts at B's open end, open", bin("1", "openClosed", "20", "30"),
-       bin("2", "closedOpen", "5", "20"), TrimOutcome::keep, bin("2", "closedOpen", "5", "20"),
-       none},
-      {"starts inside B, closed", bin("1", "closedClosed", "10", "30"),
-       bin("2", "closedClosed", "5", "20"), TrimOutcome::keep, bin("2", "closedOpen", "5", "10"),
-       none},
-      {"starts inside B, open", bin("1", "openClosed", "10", "30"),
-       bin("2", "closedClosed", "5", "20"), TrimOutcome::keep, bin("2", "closedClosed", "5", "10"),
-       none},
+      {"starts at B's open end, open", "1 (20,30]", "2 [5,20)", keep, ""},
+      {"starts inside B, closed", "1 [10,30]", "2 [5,20]", keep, "2 [5,10)"},
+      {"starts inside B, open", "1 (10,30]", "2 [5,20]", keep, "2 [5,10]"},
       // An earlier interval that runs backwards covers nothing.
-      {"earlier interval runs backwards", bin("1", "closedClosed", "20", "1"),
-       bin("2", "closedClosed", "0", "10"), TrimOutcome::keep, bin("2", "closedClosed", "0", "10"),
-       none},
+      {"earlier interval runs backwards", "1 [20,1]", "2 [0,10]", keep, ""},
       // Items without interval are never touched.
-      {"later item without interval", bin("1", "closedClosed", "0", "10"), key("mapElseTo", "9"),
-       TrimOutcome::keep, key("mapElseTo", "9"), none},
-      {"earlier item without interval", key("mapSysmisTo", "9"),
-       bin("2", "closedClosed", "0", "10"), TrimOutcome::keep, bin("2", "closedClosed", "0", "10"),
-       none},
+      {"later item without interval", "1 [0,10]", "mapElseTo=9", keep, ""},
+      {"earlier item without interval", "mapSysmisTo=9", "2 [0,10]", keep, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.row);
-    IntervalItem b = c.b, added;
-    EXPECT_EQ(IntervalParser::trimInterval(c.a, b, added), c.outcome);
-    EXPECT_EQ(b, c.trimmed);
-    if (c.outcome == TrimOutcome::split) {
-      EXPECT_EQ(added, c.added);
+    IntervalItem b = item(c.b), added;
+    EXPECT_EQ(IntervalParser::trimInterval(item(c.a), b, added), c.outcome);
+    const IntervalList expected = items(*c.trimmed != '\0' ? c.trimmed : c.b);
+    EXPECT_EQ(b, expected[0]);
+    if (c.outcome == split) {
+      ASSERT_EQ(expected.size(), 2u);
+      EXPECT_EQ(added, expected[1]);
     }
   }
 }
 
+struct ListCase {
+  const char* name;
+  const char* in;
+  const char* out;
+};
+
 TEST(RecodeKeys, ResolvesSpecialKeysAgainstMissingValues) {
-  const struct {
-    const char* name;
-    IntervalList in, out;
-  } cases[] = {
-      {"worked example: else key also maps missing values",
-       {bin("1", "closedOpen", "0", "10"), bin("2", "closedClosed", "5", "20"),
-        key("mapElseTo", "9"), missing("99", "99")},
-       {bin("1", "closedOpen", "0", "10"), bin("2", "closedClosed", "5", "20"),
-        bin("9", "closedClosed", "99", "99"), key("mapSysmisTo", "9"), key("mapElseTo", "9")}},
-      {"missing copy becomes interval copies",
-       {key("recodeMissingCopy"), bin("5", "closedClosed", "0", "100"), missing("99", "99")},
-       {bin("", "closedClosed", "99", "99", "recodeIntervalCopy"),
-        bin("5", "closedClosed", "0", "100")}},
+  const ListCase cases[] = {
+      {"worked example 1: else key also maps missing values",
+       "1 [0,10); 2 [5,20]; mapElseTo=9; MissingValues: [99,99]",
+       "1 [0,10); 2 [5,20]; 9 [99,99]; mapSysmisTo=9; mapElseTo=9"},
+      {"worked example 2: missing copy becomes interval copies",
+       "recodeMissingCopy; 5 [0,100]; MissingValues: [99,99]",
+       "recodeIntervalCopy: [99,99]; 5 [0,100]"},
       {"missing to sysmis, every missing interval after the key",
-       {key("recodeMissingSysmis"), missing("1", "1"), missing("LOWEST", "-5")},
-       {bin("", "closedClosed", "1", "1", "recodeTargetSysmis"),
-        bin("", "closedClosed", "LOWEST", "-5", "recodeTargetSysmis")}},
-      {"mapMissingTo last becomes mapSysmisTo",
-       {bin("1", "closedClosed", "0", "1"), key("mapMissingTo", "7")},
-       {bin("1", "closedClosed", "0", "1"), key("mapSysmisTo", "7")}},
-      {"mapMissingTo last after a mapSysmisTo goes",
-       {key("mapSysmisTo", "3"), key("mapMissingTo", "7")},
-       {key("mapSysmisTo", "3")}},
-      {"mapElseTo last gains mapSysmisTo", {key("mapElseTo", "9")},
-       {key("mapSysmisTo", "9"), key("mapElseTo", "9")}},
-      {"mapElseTo last keeps an earlier mapSysmisTo",
-       {key("mapSysmisTo", "1"), key("mapElseTo", "9")},
-       {key("mapSysmisTo", "1"), key("mapElseTo", "9")}},
-      {"else copy cuts everything after it",
-       {key("recodeElseCopy"), bin("1", "closedClosed", "0", "1"), missing("5", "5")},
-       {key("recodeElseCopy")}},
-      {"missing key removes a later sysmis key and stays",
-       {key("recodeMissingSysmis"), key("mapSysmisTo", "4")}, {key("recodeMissingSysmis")}},
-      {"missing key last stays", {key("recodeMissingCopy")}, {key("recodeMissingCopy")}},
-      {"missing key followed by others only goes",
-       {key("recodeMissingCopy"), bin("1", "closedClosed", "0", "1")},
-       {bin("1", "closedClosed", "0", "1")}},
+       "recodeMissingSysmis; MissingValues: [1,1]; MissingValues: [LOWEST,-5]",
+       "recodeTargetSysmis: [1,1]; recodeTargetSysmis: [LOWEST,-5]"},
+      {"mapMissingTo last becomes mapSysmisTo", "1 [0,1]; mapMissingTo=7",
+       "1 [0,1]; mapSysmisTo=7"},
+      {"mapMissingTo last after a mapSysmisTo goes", "mapSysmisTo=3; mapMissingTo=7",
+       "mapSysmisTo=3"},
+      {"mapElseTo last gains mapSysmisTo", "mapElseTo=9", "mapSysmisTo=9; mapElseTo=9"},
+      {"mapElseTo last keeps an earlier mapSysmisTo", "mapSysmisTo=1; mapElseTo=9",
+       "mapSysmisTo=1; mapElseTo=9"},
+      {"else copy cuts everything after it", "recodeElseCopy; 1 [0,1]; MissingValues: [5,5]",
+       "recodeElseCopy"},
+      {"missing key removes a later sysmis key and stays", "recodeMissingSysmis; mapSysmisTo=4",
+       "recodeMissingSysmis"},
+      {"missing key last stays", "recodeMissingCopy", "recodeMissingCopy"},
+      {"missing key followed by others only goes", "recodeMissingCopy; 1 [0,1]", "1 [0,1]"},
       {"missing values before every missing key are dropped",
-       {missing("5", "5"), key("recodeMissingSysmis"), bin("1", "closedClosed", "0", "1")},
-       {bin("1", "closedClosed", "0", "1")}},
-      {"no keys", {bin("1", "closedClosed", "0", "1"), bin("2", "closedClosed", "0", "1")},
-       {bin("1", "closedClosed", "0", "1"), bin("2", "closedClosed", "0", "1")}},
-      {"empty", {}, {}},
+       "MissingValues: [5,5]; recodeMissingSysmis; 1 [0,1]", "1 [0,1]"},
+      {"no keys", "1 [0,1]; 2 [0,1]", "1 [0,1]; 2 [0,1]"},
+      {"empty", "", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    IntervalList items = c.in;
-    IntervalParser::resolveRecodeKeys(items);
-    EXPECT_EQ(items, c.out);
+    IntervalList list = items(c.in);
+    IntervalParser::resolveRecodeKeys(list);
+    EXPECT_EQ(list, items(c.out));
   }
 }
 
 TEST(RecodeKeys, ResolvesOverlapsFirstItemWins) {
-  const struct {
-    const char* name;
-    IntervalList in, out;
-  } cases[] = {
-      {"worked example 1",
-       {bin("1", "closedOpen", "0", "10"), bin("2", "closedClosed", "5", "20"),
-        bin("9", "closedClosed", "99", "99"), key("mapSysmisTo", "9"), key("mapElseTo", "9")},
-       {bin("1", "closedOpen", "0", "10"), bin("2", "closedClosed", "10", "20"),
-        bin("9", "closedClosed", "99", "99"), key("mapSysmisTo", "9"), key("mapElseTo", "9")}},
+  const ListCase cases[] = {
+      {"worked example 1", "1 [0,10); 2 [5,20]; 9 [99,99]; mapSysmisTo=9; mapElseTo=9",
+       "1 [0,10); 2 [10,20]; 9 [99,99]; mapSysmisTo=9; mapElseTo=9"},
       {"worked example 2: split around a copied missing value",
-       {bin("", "closedClosed", "99", "99", "recodeIntervalCopy"),
-        bin("5", "closedClosed", "0", "100")},
-       {bin("", "closedClosed", "99", "99", "recodeIntervalCopy"),
-        bin("5", "closedOpen", "0", "99"), bin("5", "openClosed", "99", "100")}},
-      {"identical bins", {bin("1", "closedClosed", "0", "5"), bin("2", "closedClosed", "0", "5")},
-       {bin("1", "closedClosed", "0", "5")}},
-      {"else key removes what follows",
-       {key("recodeElseSysmis"), bin("1", "closedClosed", "0", "5"), key("mapSysmisTo", "1")},
-       {key("recodeElseSysmis")}},
-      {"missing key removes later sysmis keys",
-       {key("recodeMissingCopy"), key("recodeSysmisCopy"), bin("1", "closedClosed", "0", "5")},
-       {key("recodeMissingCopy"), bin("1", "closedClosed", "0", "5")}},
-      {"split pieces are trimmed by later earlier items too",
-       {bin("a", "closedClosed", "2", "3"), bin("b", "closedClosed", "6", "7"),
-        bin("c", "closedClosed", "0", "10")},
-       {bin("a", "closedClosed", "2", "3"), bin("b", "closedClosed", "6", "7"),
-        bin("c", "closedOpen", "0", "2"), bin("c", "openOpen", "3", "6"),
-        bin("c", "openClosed", "7", "10")}},
-      {"backwards intervals end the pass",
-       {bin("a", "closedClosed", "20", "1"), bin("b", "closedClosed", "10", "5")},
-       {bin("a", "closedClosed", "20", "1"), bin("b", "closedClosed", "10", "5")}},
-      {"single item", {bin("1", "closedClosed", "0", "5")}, {bin("1", "closedClosed", "0", "5")}},
+       "recodeIntervalCopy: [99,99]; 5 [0,100]",
+       "recodeIntervalCopy: [99,99]; 5 [0,99); 5 (99,100]"},
+      {"identical bins", "1 [0,5]; 2 [0,5]", "1 [0,5]"},
+      {"else key removes what follows", "recodeElseSysmis; 1 [0,5]; mapSysmisTo=1",
+       "recodeElseSysmis"},
+      {"missing key removes later sysmis keys", "recodeMissingCopy; recodeSysmisCopy; 1 [0,5]",
+       "recodeMissingCopy; 1 [0,5]"},
+      {"split pieces are trimmed by the other earlier items too", "a [2,3]; b [6,7]; c [0,10]",
+       "a [2,3]; b [6,7]; c [0,2); c (3,6); c (7,10]"},
+      {"backwards intervals end the pass", "a [20,1]; b [10,5]", "a [20,1]; b [10,5]"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    IntervalList items = c.in;
-    IntervalParser::resolveOverlaps(items);
-    EXPECT_EQ(items, c.out);
+    IntervalList list = items(c.in);
+    IntervalParser::resolveOverlaps(list);
+    EXPECT_EQ(list, items(c.out));
   }
 }
 

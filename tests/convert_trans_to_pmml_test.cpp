@@ -3,7 +3,6 @@
 #include <pmmlxform/convert_trans_to_pmml.h>
 
 #include <string>
-#include <vector>
 
 #include "tests/test_util.h"
 
@@ -30,16 +29,6 @@ TEST(ConvertTransToPMMLConstruct, RunsTheApplicationStylesheetAndCopiesCarryTheF
     EXPECT_FALSE(c->getNeedMerging());
     EXPECT_EQ(c->path(), "/opt/host/transformation.xsl");
   }
-}
-
-TEST(ConvertTransToPMMLConstruct, HostCallsReachTheDerivedConversions) {
-  ConvertTransToPMML object;
-  ConvertTrans& convert = object;  // as the host calls it
-  std::vector<TmsEndInfo> data, derived;
-  std::vector<TmsMiningFieldInfo> mining;
-  std::string output, message;
-  // The derived merge: a bare root is no transformation PMML (the base class says 9).
-  EXPECT_EQ(convert.mergePMML("<PMML/>", "<PMML/>", output, message, data, derived, mining), 6);
 }
 
 }  // namespace

@@ -19,10 +19,10 @@ using adptest::call;
 using adptest::derived;
 using adptest::num;
 using adptest::pmml;
-using adptest::var;
 using adptest::role;
 using adptest::toBackSyntax;
 using adptest::toSyntax;
+using adptest::var;
 using Names = std::vector<std::string>;
 
 std::string dataField(const std::string& name, const std::string& content,
@@ -48,7 +48,6 @@ std::string readFile(const std::string& path) {
 const std::string kDataFields = dataField("id", role("disable"), "integer") +
                                 dataField("y", role("enable", "target")) +
                                 dataField("age", role("enable", "predictor"));
-const std::string kTimes2 = call("*", var("age") + num("2"));
 
 TEST(AdpConvert, ConvertsTheBundledExample) {
   const std::string dir = PMMLXFORM_SOURCE_DIR;
@@ -64,31 +63,33 @@ TEST(AdpConvert, ConvertsTheBundledExample) {
 }
 
 TEST(AdpConvert, ConvertsTheNormalAndTheInverseExample) {
-  // Normal mode skips the inverse, an Extension before the derived fields.
-  const std::string doc = pmml(
-      kDataFields, inverse(derived("y_inv", call("+", var("y_t") + "<Constant>10</Constant>"))) +
-                       derived("age_t", role("enable", "predictor") + kTimes2));
+  // Normal mode skips the inverse, an Extension before the derived fields, and
+  // converts a disabled field only when a used field needs it, as a helper.
+  const std::string doc =
+      pmml(kDataFields,
+           inverse(derived("y_inv", call("+", var("y_t") + "<Constant>10</Constant>"))) +
+               derived("age_t", role("enable", "predictor") + call("*", var("age") + num("2"))) +
+               derived("unused", role("disable") + var("age")) +
+               derived("tmp", role("disable") + call("*", var("age_t") + num("2"))) +
+               derived("tmp2", role("disable") + call("*", var("tmp") + num("2"))) +
+               derived("out", role("enable", "predictor") + call("+", var("tmp2") + var("tmp"))));
   const auto c = toSyntax(doc);
   EXPECT_EQ(c.code, 0) << c.message;
   EXPECT_EQ(c.output,
-            "\nCOMPUTE age_t = (age*2).\nVARIABLE ROLE\n  /NONE id\n  /TARGET y\n  /INPUT age "
-            "age_t.\n");
+            "\nCOMPUTE age_t = (age*2).\nCOMPUTE #tmp = (age_t*2).\nCOMPUTE #tmp2 = (#tmp*2)."
+            "\nCOMPUTE out = (#tmp2+#tmp).\nVARIABLE ROLE\n  /NONE id\n  /TARGET y\n  /INPUT age "
+            "age_t out.\n");
   EXPECT_EQ(c.noneFields, Names{"id"});
   EXPECT_EQ(toBackSyntax(doc, "", "").output, c.output);
 
   // Either name alone switches back mode on; an empty one keeps the document's name.
-  const struct {
-    const char* target;
-    const char* source;
-    const char* output;
-  } back[] = {{"pred_y", "pred_t", "\nCOMPUTE pred_y = (pred_t+10).\n"},
-              {"pred_y", "", "\nCOMPUTE pred_y = (y_t+10).\n"},
-              {"", "pred_t", "\nCOMPUTE y_inv = (pred_t+10).\n"}};
+  const char* back[][3] = {{"pred_y", "pred_t", "\nCOMPUTE pred_y = (pred_t+10).\n"},
+                           {"pred_y", "", "\nCOMPUTE pred_y = (y_t+10).\n"},
+                           {"", "pred_t", "\nCOMPUTE y_inv = (pred_t+10).\n"}};
   for (const auto& b : back) {
-    SCOPED_TRACE(b.output);
-    const auto r = toBackSyntax(doc, b.target, b.source);
+    const auto r = toBackSyntax(doc, b[0], b[1]);
     EXPECT_EQ(r.code, 0) << r.message;
-    EXPECT_EQ(r.output, b.output);
+    EXPECT_EQ(r.output, b[2]);
   }
 }
 
@@ -107,17 +108,11 @@ TEST(AdpConvert, WalksEveryResultCodeWithItsMessage) {
       {"nothing converted",
        pmml("", "<DefineFunction name='f'/>" + derived("k", role("disable") + var("x"))), false, 1,
        td + "{DerivedField is zero}"},
-      {"empty input", "", false, 2, "Input file is invalid."},
       {"unsupported function", onlyK(call("median", var("x"))), false, 3,
        td + ".DerivedField(k).Apply(median)"},
-      {"not XML", "<PMML", false, 5, "Input xml file is invalid."},
       {"root not PMML", "<Doc/>", false, 6, "ADPTransformation.Doc[PMML]"},
-      {"other element", pmml("", good + "<Foo/>"), false, 6,
-       td + ".Foo[DerivedField,DefineFunction]"},
       {"unsafe data field name", pmml(dataField("a b", role("disable")), good), false, 7,
        "ADPTransformation.PMML.DataDictionary.DataField(a b){Not a valid variable name.}"},
-      {"unsafe derived field name", pmml("", derived("c&apos;d", role("enable", "x") + var("x"))),
-       false, 7, td + ".DerivedField(c'd){Not a valid variable name.}"},
       {"malformed date", onlyK("<Constant dataType='date'>2020</Constant>"), false, 8,
        td + ".DerivedField(k).Constant(2020)[mm/dd/yyyy]"},
       {"field fails", onlyK(call("+", var("a"))), false, 9,
@@ -127,13 +122,10 @@ TEST(AdpConvert, WalksEveryResultCodeWithItsMessage) {
        "ADPTransformation.PMML.DataDictionary"},
       {"no transformation dictionary", "<PMML><DataDictionary/></PMML>", false, 11, td},
       {"back: no Extension", pmml("", good), true, 11, td + ".Extension"},
-      {"back: no AutomatedDataPreparation", pmml("", "<Extension/>"), true, 11,
-       td + ".Extension.AutomatedDataPreparation"},
       {"back: no field reference", pmml("", inverse(derived("k", "<Constant>1</Constant>"))), true,
        13, ti},
       {"back: no TargetInverse", pmml("", "<Extension><AutomatedDataPreparation/></Extension>"),
        true, 14, ti},
-      {"back: empty TargetInverse", pmml("", inverse("")), true, 14, ti + "{DerivedField is zero}"},
       {"back: Extension in TargetInverse", pmml("", inverse("<Extension/>" + good)), true, 6,
        ti + ".Extension[DerivedField,DefineFunction]"},
   };
@@ -149,13 +141,13 @@ TEST(AdpConvert, WalksEveryResultCodeWithItsMessage) {
 }
 
 TEST(AdpConvert, UnreadableOrHostileInputLeavesTheResultsUntouched) {
+  // Empty input is code 2; anything the hardened parser refuses is code 5.
   std::string deep;
   for (int i = 0; i < 1100; ++i) deep += "<a>";
   for (int i = 0; i < 1100; ++i) deep += "</a>";
   const std::pair<std::string, int> cases[] = {
       {"", 2},
       {"not xml", 5},
-      {"<PMML><DataDictionary></PMML>", 5},
       {"<!DOCTYPE PMML [<!ENTITY x SYSTEM 'file:///etc/passwd'>]><PMML>&x;</PMML>", 5},
       {"<PMML>" + deep + "</PMML>", 5},
   };
@@ -167,6 +159,7 @@ TEST(AdpConvert, UnreadableOrHostileInputLeavesTheResultsUntouched) {
     Names none{"old"};
     EXPECT_EQ(ADP_Convert::convertPMMLtoSyntax(in, out, message, none, false, true, false),
               c.second);
+    EXPECT_EQ(message, c.second == 2 ? "Input file is invalid." : "Input xml file is invalid.");
     EXPECT_EQ(out.str(), "kept");
     EXPECT_EQ(none, Names{"old"});
   }
@@ -221,21 +214,7 @@ TEST(AdpConvert, WrapsLongRoleListsButNotTheTarget) {
                           name('d') + ".\n");
 }
 
-TEST(AdpConvert, ConvertsDisabledFieldsOnlyWhenAUsedFieldNeedsThem) {
-  const std::string transformations =
-      derived("unused", role("disable") + var("age")) + derived("tmp", role("disable") + kTimes2) +
-      derived("tmp2", role("disable") + call("*", var("tmp") + num("2"))) +
-      derived("out", role("enable", "predictor") + call("+", var("tmp2") + var("tmp"))) +
-      derived("plain", var("age"));
-  const auto c = toSyntax(pmml(kDataFields, transformations));
-  EXPECT_EQ(c.code, 0) << c.message;
-  EXPECT_EQ(
-      c.output,
-      "\nCOMPUTE #tmp = (age*2).\nCOMPUTE #tmp2 = (#tmp*2).\nCOMPUTE out = (#tmp2+#tmp)."
-      "\nCOMPUTE plain = age.\n\nVARIABLE ROLE\n  /NONE id\n  /TARGET y\n  /INPUT age out.\n");
-}
-
-TEST(AdpConvert, TestsLongChainsOfDisabledFieldsInLinearTime) {
+TEST(AdpConvert, ConvertsLongChainsAndDeepNestingQuickly) {
   // Every field refers to every earlier one and none is used: without
   // remembering answers the test would take 2^n steps.
   std::string transformations;
@@ -247,9 +226,7 @@ TEST(AdpConvert, TestsLongChainsOfDisabledFieldsInLinearTime) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(toSyntax(pmml(kDataFields, transformations)).code, 1);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
-}
 
-TEST(AdpConvert, FollowsChainsAndNestingAsDeepAsTheParserAllows) {
   // 2000 fields, each needing the one before it; only the last is enabled.
   const int n = 2000;
   std::string chain;
@@ -279,7 +256,6 @@ TEST(AdpConvert, TakesStringLengthsFromValuesOrTheSourceField) {
   const std::string s = "dataType='string'";
   const std::string transformations =
       derived("own", "<Value value='ab'/><Value value='abcd'/>" + var("x"), s) +
-      derived("copy", var("region"), s) +
       // No reference of its own: the next field's reference is the source.
       derived("first", "<Constant dataType='string'>q</Constant>", s) +
       derived("next", var("region"), s) +
@@ -293,7 +269,6 @@ TEST(AdpConvert, TakesStringLengthsFromValuesOrTheSourceField) {
   EXPECT_EQ(c.code, 0) << c.message;
   EXPECT_EQ(c.output,
             "\nSTRING own(A4).\nCOMPUTE own = x.\n"
-            "\nSTRING copy(A7).\nCOMPUTE copy = region.\n"
             "\nSTRING first(A7).\nCOMPUTE first = 'q'."
             "\nSTRING next(A7).\nCOMPUTE next = region.\n"
             "\nSTRING merged(A7).\nRECODE region ('East' = 'E') (ELSE=COPY) \n  INTO merged.\n");
@@ -316,9 +291,8 @@ std::string norm(const std::string& field, const std::string& attributes, const 
          "'/><LinearNorm orig='9' norm='1'/></NormContinuous>";
 }
 std::string outlier(const std::string& last) {
-  return call("outlierHandle", var("a") +
-                                    "<Constant dataType='string'>asExtremeValues</Constant>" +
-                                    num("1") + num("2") + num("3") + last);
+  return call("outlierHandle", var("a") + "<Constant dataType='string'>asExtremeValues</Constant>" +
+                                   num("1") + num("2") + num("3") + last);
 }
 
 TEST(AdpConvert, RefusesEveryAttemptToAddACommand) {
@@ -332,7 +306,6 @@ TEST(AdpConvert, RefusesEveryAttemptToAddACommand) {
   } cases[] = {
       {"target name", pmml("", derived(host, var("a"))), 7},
       {"field reference", onlyK(var(host)), 7},
-      {"name with a line break", onlyK(var("a&#10;HOST")), 7},
       {"role name", pmml(dataField("a&#10;HOST", role("disable")), derived("k", var("a"))), 7},
       {"number", onlyK(num(host)), 8},
       {"untyped constant", onlyK("<Constant>" + host + "</Constant>"), 8},
@@ -348,7 +321,6 @@ TEST(AdpConvert, RefusesEveryAttemptToAddACommand) {
       {"bin value", onlyK(bins("", host, "")), 8},
       {"left margin", onlyK(bins("", "1", "leftMargin=" + a)), 8},
       {"right margin", onlyK(bins("", "1", "rightMargin=" + a)), 8},
-      {"defaultValue of bins", onlyK(bins("defaultValue=" + a, "1", "")), 8},
       {"date margin of bins", onlyK(bins("dataType='date'", "1", "leftMargin='1/2/2000'")), 8},
       {"orig of a point", onlyK(norm("a", "", host, "0")), 8},
       {"norm of a point", onlyK(norm("a", "", "0", host)), 8},
@@ -370,36 +342,28 @@ TEST(AdpConvert, RefusesEveryAttemptToAddACommand) {
             "\nSTRING k(A41).\nCOMPUTE k = 'x. HOST COMMAND=[''rm -rf ~'']. COMPUTE y=1'.\n");
 }
 
-TEST(AdpConvert, RoundTripsNonAsciiNamesInUtf8) {
-  const std::string size =
-      "gr\xc3\xb6\xc3\x9f"
-      "e";                                              // größe
+TEST(AdpConvert, WritesNamesInUtf8OrTheLocalCodePage) {
+  const std::string size = "gr\303\266\303\237e";       // größe
   const std::string name = "\xe5\x90\x8d\xe5\x89\x8d";  // 名前
   const auto r = toSyntax(pmml(dataField(size, role("disable")), derived(name, var(size))));
   ASSERT_EQ(r.code, 0) << r.message;
   EXPECT_EQ(r.output,
             "\nCOMPUTE " + name + " = " + size + ".\n\nVARIABLE ROLE\n  /NONE " + size + ".\n");
   EXPECT_EQ(r.noneFields, Names{size});
-}
 
-TEST(AdpConvert, UsesTheLocalCodePageWhenAsked) {
-  const std::string doc = pmml("", derived("gr\xc3\xb6\xc3\x9f"
-                                           "e",
-                                           var("x")));
+  const std::string doc = pmml("", derived(size, var("x")));
   {
     // ASCII cannot hold the name: it would come out as "gr??e", which is refused.
     testutil::ScopedLocale c("C");
-    const auto r = toSyntax(doc, false, false);
-    EXPECT_EQ(r.code, 7);
-    EXPECT_EQ(r.output, "");
+    const auto ascii = toSyntax(doc, false, false);
+    EXPECT_EQ(ascii.code, 7);
+    EXPECT_EQ(ascii.output, "");
   }
   testutil::ScopedLocale latin1("en_US.ISO-8859-1");
   if (!latin1.ok()) GTEST_SKIP() << "no Latin-1 locale on this machine";
-  const auto r = toSyntax(doc, false, false);
-  EXPECT_EQ(r.code, 0) << r.message;
-  EXPECT_EQ(r.output,
-            "\nCOMPUTE gr\xf6\xdf"
-            "e = x.\n\n");
+  const auto local = toSyntax(doc, false, false);
+  EXPECT_EQ(local.code, 0) << local.message;
+  EXPECT_EQ(local.output, "\nCOMPUTE gr\366\337e = x.\n\n");
 }
 
 }  // namespace

@@ -31,8 +31,7 @@ class Xml {
   pmmlxform::HardenedDOMParser parser_;
 };
 
-// A node of type Node parsed from the document element of `fragment`, with
-// the error path starting as "X".
+// A node parsed from the document element of `fragment`, the path starting as "X".
 template <typename Node>
 struct Parsed {
   explicit Parsed(const std::string& fragment) : xml(fragment) {
@@ -45,9 +44,8 @@ struct Parsed {
   int code = -1;
 };
 
-// Parses a prepared node from `xml`, the error path starting as "X". Code 0
-// expects the path back at "X" and the text `pathOrText`; any other code
-// expects the error path `pathOrText`.
+// Parses a prepared node from `xml`: code 0 expects the path back at "X" and
+// the text `pathOrText`, any other code the error path `pathOrText`.
 template <typename Node>
 void expectParsed(Node& node, const std::string& xml, int code, const std::string& pathOrText) {
   Xml doc(xml);
@@ -65,8 +63,7 @@ void expectParsed(Node& node, const std::string& xml, int code, const std::strin
 // A whole conversion through the public entry points.
 struct Converted {
   int code = -1;
-  std::string message;
-  std::string output;
+  std::string message, output;
   std::vector<std::string> noneFields;
 };
 

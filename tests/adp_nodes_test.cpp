@@ -115,7 +115,8 @@ TEST(DerivedNode, WritesEachKindOfField) {
        "\nCOMPUTE days = (d-DATE.MDY(1,1,2000))/time.days(1)."},
       {"none for an operator", field("o", kScale, dateStep + call("-", today)), 8,
        "X.DerivedField(o).Apply(-).Constant(today)[mm/dd/yyyy]"},
-      // 29 characters precede the values: over 21 characters of them move INTO down.
+      // INTO moves to a line of its own once the text before it, declaration
+      // included, is over 50 characters long.
       {"mapping widens to its outputs", field("t", "optype='categorical' " + s + "'1'", colours), 0,
        "\nSTRING t(A5)." + recode + "\n  INTO t.\nVARIABLE LEVEL t (NOMINAL). \n"},
       {"short mapping", field("k", kScale, "<MapValues><FieldColumnPair field='a'/></MapValues>"),

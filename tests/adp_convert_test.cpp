@@ -1,29 +1,43 @@
-// The ADP_Convert entry points: reading, parsing, codes, partial output, texts.
+// The syntax job end to end: codes and messages, roles, helper fields, string
+// widths, hostile documents, encodings and the bundled example.
 #include "pmmlxform/adp_convert.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "tests/adp_support.h"
 #include "tests/test_util.h"
 
 namespace {
 
+using adptest::call;
 using adptest::derived;
+using adptest::num;
 using adptest::pmml;
 using adptest::role;
 using adptest::toBackSyntax;
 using adptest::toSyntax;
+using adptest::var;
+using Names = std::vector<std::string>;
 
-std::string fieldRef(const std::string& name) { return "<FieldRef field='" + name + "'/>"; }
-std::string disabledData(const std::string& name) {
-  return "<DataField name='" + name + "' optype='continuous' dataType='double'>" + role("disable") +
+std::string dataField(const std::string& name, const std::string& content,
+                      const std::string& type = "double") {
+  return "<DataField name='" + name + "' optype='continuous' dataType='" + type + "'>" + content +
          "</DataField>";
 }
-
+std::string inverse(const std::string& fields) {
+  return "<Extension><AutomatedDataPreparation><TargetInverse>" + fields +
+         "</TargetInverse></AutomatedDataPreparation></Extension>";
+}
+// A document whose only derived field is k with the given content.
+std::string onlyK(const std::string& content, const std::string& attributes = "dataType='double'") {
+  return pmml("", derived("k", content, attributes));
+}
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;
@@ -31,240 +45,9 @@ std::string readFile(const std::string& path) {
   return s.str();
 }
 
-TEST(AdpConvert, EmptyInputLeavesOutputAndNoneFieldsUntouched) {
-  std::istringstream in("");
-  std::ostringstream out("kept");
-  out.seekp(0, std::ios::end);
-  std::string message = "old";
-  std::vector<std::string> none{"old"};
-  EXPECT_EQ(ADP_Convert::convertPMMLtoSyntax(in, out, message, none, false, true, false), 2);
-  EXPECT_EQ(message, "Input file is invalid.");
-  EXPECT_EQ(out.str(), "kept");
-  EXPECT_EQ(none, std::vector<std::string>{"old"});
-}
-
-TEST(AdpConvert, InvalidOrHostileXmlIsCodeFive) {
-  std::string deep;
-  for (int i = 0; i < 1100; ++i) deep += "<a>";
-  for (int i = 0; i < 1100; ++i) deep += "</a>";
-  const std::string cases[] = {
-      "not xml",
-      "<PMML><DataDictionary></PMML>",
-      "<!DOCTYPE PMML [<!ENTITY x SYSTEM 'file:///etc/passwd'>]><PMML>&x;</PMML>",
-      "<PMML>" + deep + "</PMML>",
-  };
-  for (const auto& xml : cases) {
-    SCOPED_TRACE(xml.substr(0, 60));
-    std::istringstream in(xml);
-    std::ostringstream out;
-    std::string message;
-    std::vector<std::string> none{"old"};
-    EXPECT_EQ(ADP_Convert::convertPMMLtoSyntax(in, out, message, none, false, true, false), 5);
-    EXPECT_EQ(message, "Input xml file is invalid.");
-    EXPECT_EQ(out.str(), "");
-    EXPECT_EQ(none, std::vector<std::string>{"old"});
-  }
-}
-
-TEST(AdpConvert, WalksEveryResultCode) {
-  const std::string ok = derived("k", fieldRef("x"));
-  const std::string inverseOf = "<Extension><AutomatedDataPreparation><TargetInverse>";
-  const std::string inverseEnd = "</TargetInverse></AutomatedDataPreparation></Extension>";
-  struct Case {
-    int code;
-    std::string xml;
-    bool back;
-  };
-  const Case cases[] = {
-      {0, pmml("", ok), false},
-      {1, pmml("", ""), false},
-      {2, "", false},
-      {3, pmml("", derived("k", "<Apply function='median'>" + fieldRef("x") + "</Apply>")), false},
-      {5, "<PMML", false},
-      {6, "<Doc/>", false},
-      {7, pmml("", derived("k", fieldRef(""))), false},
-      {8, pmml("", derived("k", "<Constant dataType='date'>2020</Constant>")), false},
-      {9, pmml("", derived("k", "<Apply function='+'>" + fieldRef("x") + "</Apply>")), false},
-      {10, "<PMML/>", false},
-      {11, "<PMML><DataDictionary/></PMML>", false},
-      {13, pmml("", inverseOf + derived("k", "<Constant>1</Constant>") + inverseEnd), true},
-      {14, pmml("", "<Extension><AutomatedDataPreparation/></Extension>"), true},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.code);
-    const auto r = c.back ? toBackSyntax(c.xml, "t", "s") : toSyntax(c.xml);
-    EXPECT_EQ(r.code, c.code) << r.message;
-    EXPECT_EQ(r.message.empty(), c.code == 0) << r.message;
-  }
-}
-
-TEST(AdpConvert, AFailureKeepsTheEarlierFieldsAndDropsTheRoles) {
-  const std::string transformations =
-      derived("a", fieldRef("x")) + derived("b", fieldRef("y")) +
-      derived("c", "<Apply function='+'>" + fieldRef("x") + "</Apply>") +
-      derived("d", fieldRef("z"));
-  const auto r = toSyntax(pmml(disabledData("id"), transformations));
-  EXPECT_EQ(r.code, 9);
-  EXPECT_EQ(r.output, "\nCOMPUTE a = x.\n\nCOMPUTE b = y.\n\n");
-  EXPECT_TRUE(r.noneFields.empty());
-}
-
-TEST(AdpConvert, SuccessClearsTheMessageAndReportsNoneFields) {
-  std::istringstream in(
-      pmml(disabledData("id") + disabledData("id2"), derived("k", fieldRef("x"))));
-  std::ostringstream out;
-  std::string message = "stale";
-  std::vector<std::string> none{"stale"};
-  EXPECT_EQ(ADP_Convert::convertPMMLtoSyntax(in, out, message, none, false, true, false), 0);
-  EXPECT_EQ(message, "");
-  EXPECT_EQ(none, (std::vector<std::string>{"id", "id2"}));
-
-  const auto skipped = toSyntax(pmml(disabledData("id"), derived("k", fieldRef("x"))), true);
-  EXPECT_TRUE(skipped.noneFields.empty());
-  EXPECT_EQ(skipped.output, "\nCOMPUTE k = x.\n\n");
-}
-
-TEST(AdpConvert, BackSyntaxWithoutNamesIsTheForwardConversion) {
-  const std::string doc = pmml(disabledData("id"), derived("k", fieldRef("x")));
-  const auto back = toBackSyntax(doc, "", "");
-  const auto forward = toSyntax(doc);
-  EXPECT_EQ(back.code, 0);
-  EXPECT_EQ(back.output, forward.output);
-  EXPECT_NE(back.output.find("VARIABLE ROLE\n  /NONE id.\n"), std::string::npos);
-}
-
-// Expressions of each node kind, with the text of one position given.
-std::string mapValues(const std::string& attributes, const std::string& rows,
-                      const std::string& keyType = "") {
-  return "<MapValues " + attributes + "><FieldColumnPair field='a' dataType='" + keyType +
-         "'/><InlineTable>" + rows + "</InlineTable></MapValues>";
-}
-std::string discretize(const std::string& attributes, const std::string& bins) {
-  return "<Discretize field='a' " + attributes + ">" + bins + "</Discretize>";
-}
-std::string bin(const std::string& value, const std::string& interval) {
-  return "<DiscretizeBin binValue='" + value + "'>" + interval + "</DiscretizeBin>";
-}
-std::string normOf(const std::string& attributes, const std::string& orig,
-                   const std::string& norm) {
-  return "<NormContinuous field='a' outliers='asExtremeValues' " + attributes +
-         "><LinearNorm orig='" + orig + "' norm='" + norm +
-         "'/><LinearNorm orig='9' norm='1'/></NormContinuous>";
-}
-std::string outlierOf(const std::string& lastParameter) {
-  return "<Apply function='outlierHandle'>" + fieldRef("a") +
-         "<Constant dataType='string'>asExtremeValues</Constant><Constant>1</Constant>"
-         "<Constant>2</Constant><Constant>3</Constant>" +
-         lastParameter + "</Apply>";
-}
-
-TEST(AdpConvert, RefusesEveryAttemptToAddACommand) {
-  // Each document tries to smuggle "HOST COMMAND" into the syntax.
-  struct Case {
-    const char* name;
-    std::string xml;
-    int code;
-  };
-  const std::string host = "x. HOST COMMAND=[&apos;rm -rf ~&apos;]. COMPUTE y=1";
-  const Case cases[] = {
-      {"target name", pmml("", derived(host, fieldRef("a"))), 7},
-      {"field reference", pmml("", derived("k", fieldRef(host))), 7},
-      {"name with a line break", pmml("", derived("k", fieldRef("a&#10;HOST"))), 7},
-      {"role name", pmml(disabledData("a&#10;HOST"), derived("k", fieldRef("a"))), 7},
-      {"number", pmml("", derived("k", "<Constant dataType='double'>" + host + "</Constant>")), 8},
-      {"untyped constant", pmml("", derived("k", "<Constant>" + host + "</Constant>")), 8},
-      {"date", pmml("", derived("k", "<Constant dataType='date'>1/2/3)." + host + "</Constant>")),
-       8},
-      {"time", pmml("", derived("k", "<Constant dataType='time'>1:2:3)." + host + "</Constant>")),
-       8},
-      {"string over two lines",
-       pmml("", derived("k", "<Constant dataType='string'>a&#13;&#10;HOST</Constant>")), 8},
-      {"table key", pmml("", derived("k", mapValues("", "<row><a>" + host + "</a><b>1</b></row>"))),
-       8},
-      {"table output",
-       pmml("", derived("k", mapValues("", "<row><a>1</a><b>" + host + "</b></row>"))), 8},
-      {"string table key over two lines",
-       pmml("", derived("k", mapValues("", "<row><a>x&#10;HOST</a><b>1</b></row>", "string"))), 8},
-      {"string table output over two lines",
-       pmml("", derived("k", mapValues("", "<row><a>x</a><b>y&#10;HOST</b></row>", "string"),
-                        "dataType='string'")),
-       8},
-      {"mapMissingTo of a table",
-       pmml("", derived("k", mapValues("mapMissingTo='" + host + "'", ""))), 8},
-      {"defaultValue of a table",
-       pmml("", derived("k", mapValues("defaultValue='" + host + "'", ""))), 8},
-      {"bin value", pmml("", derived("k", discretize("", bin(host, "<Interval/>")))), 8},
-      {"left margin",
-       pmml("", derived("k", discretize("", bin("1", "<Interval leftMargin='" + host + "'/>")))),
-       8},
-      {"right margin",
-       pmml("", derived("k", discretize("", bin("1", "<Interval rightMargin='" + host + "'/>")))),
-       8},
-      {"defaultValue of bins",
-       pmml("", derived("k", discretize("defaultValue='" + host + "'", ""))), 8},
-      {"orig of a point", pmml("", derived("k", normOf("", host, "0"))), 8},
-      {"norm of a point", pmml("", derived("k", normOf("", "0", host))), 8},
-      {"mapMissingTo of a normalisation",
-       pmml("", derived("k", normOf("mapMissingTo='" + host + "'", "0", "0"))), 8},
-      {"field of a normalisation",
-       pmml("", derived("k", "<NormContinuous field='" + host +
-                                 "' outliers='asMissingValues'><LinearNorm orig='0' norm='0'/>"
-                                 "<LinearNorm orig='1' norm='1'/></NormContinuous>")),
-       7},
-      {"outlier parameter", pmml("", derived("k", outlierOf("<Constant>" + host + "</Constant>"))),
-       8},
-      {"outlier field parameter", pmml("", derived("k", outlierOf(fieldRef(host)))), 7},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const auto r = toSyntax(c.xml);
-    EXPECT_EQ(r.code, c.code) << r.message;
-    EXPECT_EQ(r.output.find("HOST"), std::string::npos) << r.output;
-  }
-  // A string literal holds the attempt harmlessly.
-  const auto quoted =
-      toSyntax(pmml("", derived("k", "<Constant dataType='string'>" + host + "</Constant>",
-                                "dataType='string'")));
-  EXPECT_EQ(quoted.code, 0);
-  EXPECT_EQ(quoted.output,
-            "\nSTRING k(A41).\nCOMPUTE k = 'x. HOST COMMAND=[''rm -rf ~'']. COMPUTE y=1'.\n");
-}
-
-TEST(AdpConvert, RoundTripsNonAsciiNamesInUtf8) {
-  const std::string size =
-      "gr\xc3\xb6\xc3\x9f"
-      "e";                                              // größe
-  const std::string name = "\xe5\x90\x8d\xe5\x89\x8d";  // 名前
-  const std::string doc =
-      pmml("<DataField name='" + size + "' optype='continuous' dataType='double'>" +
-               role("disable") + "</DataField>",
-           derived(name, fieldRef(size)));
-  const auto r = toSyntax(doc);
-  ASSERT_EQ(r.code, 0) << r.message;
-  EXPECT_EQ(r.output,
-            "\nCOMPUTE " + name + " = " + size + ".\n\nVARIABLE ROLE\n  /NONE " + size + ".\n");
-  EXPECT_EQ(r.noneFields, std::vector<std::string>{size});
-}
-
-TEST(AdpConvert, UsesTheLocalCodePageWhenAsked) {
-  const std::string doc = pmml("", derived("gr\xc3\xb6\xc3\x9f"
-                                           "e",
-                                           fieldRef("x")));
-  {
-    // ASCII cannot hold the name: it would come out as "gr??e", which is refused.
-    testutil::ScopedLocale c("C");
-    const auto r = toSyntax(doc, false, false);
-    EXPECT_EQ(r.code, 7);
-    EXPECT_EQ(r.output, "");
-  }
-  testutil::ScopedLocale latin1("en_US.ISO-8859-1");
-  if (!latin1.ok()) GTEST_SKIP() << "no Latin-1 locale on this machine";
-  const auto r = toSyntax(doc, false, false);
-  EXPECT_EQ(r.code, 0) << r.message;
-  EXPECT_EQ(r.output,
-            "\nCOMPUTE gr\xf6\xdf"
-            "e = x.\n\n");
-}
+const std::string kDataFields = dataField("id", role("disable"), "integer") +
+                                dataField("y", role("enable", "target")) +
+                                dataField("age", role("enable", "predictor"));
 
 TEST(AdpConvert, ConvertsTheBundledExample) {
   const std::string dir = PMMLXFORM_SOURCE_DIR;
@@ -273,10 +56,314 @@ TEST(AdpConvert, ConvertsTheBundledExample) {
   const auto forward = toSyntax(doc);
   EXPECT_EQ(forward.code, 0) << forward.message;
   EXPECT_EQ(forward.output, readFile(dir + "/tests/data/syntax/adp_example.sps"));
-  EXPECT_EQ(forward.noneFields, (std::vector<std::string>{"customer_id", "notes"}));
+  EXPECT_EQ(forward.noneFields, (Names{"customer_id", "notes"}));
   const auto back = toBackSyntax(doc, "spend_pred", "spend_t_pred");
   EXPECT_EQ(back.code, 0) << back.message;
   EXPECT_EQ(back.output, readFile(dir + "/tests/data/syntax/adp_example_back.sps"));
+}
+
+TEST(AdpConvert, ConvertsTheNormalAndTheInverseExample) {
+  // Normal mode skips the inverse, an Extension before the derived fields, and
+  // converts a disabled field only when a used field needs it, as a helper.
+  const std::string doc =
+      pmml(kDataFields,
+           inverse(derived("y_inv", call("+", var("y_t") + "<Constant>10</Constant>"))) +
+               derived("age_t", role("enable", "predictor") + call("*", var("age") + num("2"))) +
+               derived("unused", role("disable") + var("age")) +
+               derived("tmp", role("disable") + call("*", var("age_t") + num("2"))) +
+               derived("tmp2", role("disable") + call("*", var("tmp") + num("2"))) +
+               derived("out", role("enable", "predictor") + call("+", var("tmp2") + var("tmp"))));
+  const auto c = toSyntax(doc);
+  EXPECT_EQ(c.code, 0) << c.message;
+  EXPECT_EQ(c.output,
+            "\nCOMPUTE age_t = (age*2).\nCOMPUTE #tmp = (age_t*2).\nCOMPUTE #tmp2 = (#tmp*2)."
+            "\nCOMPUTE out = (#tmp2+#tmp).\nVARIABLE ROLE\n  /NONE id\n  /TARGET y\n  /INPUT age "
+            "age_t out.\n");
+  EXPECT_EQ(c.noneFields, Names{"id"});
+  EXPECT_EQ(toBackSyntax(doc, "", "").output, c.output);
+
+  // Either name alone switches back mode on; an empty one keeps the document's name.
+  const char* back[][3] = {{"pred_y", "pred_t", "\nCOMPUTE pred_y = (pred_t+10).\n"},
+                           {"pred_y", "", "\nCOMPUTE pred_y = (y_t+10).\n"},
+                           {"", "pred_t", "\nCOMPUTE y_inv = (pred_t+10).\n"}};
+  for (const auto& b : back) {
+    const auto r = toBackSyntax(doc, b[0], b[1]);
+    EXPECT_EQ(r.code, 0) << r.message;
+    EXPECT_EQ(r.output, b[2]);
+  }
+}
+
+TEST(AdpConvert, WalksEveryResultCodeWithItsMessage) {
+  const std::string td = "ADPTransformation.PMML.TransformationDictionary";
+  const std::string ti = td + ".Extension.AutomatedDataPreparation.TargetInverse";
+  const std::string good = derived("k", var("x"));
+  const struct {
+    const char* name;
+    std::string xml;
+    bool back;
+    int code;
+    std::string message;
+  } cases[] = {
+      {"converted", pmml("", good), false, 0, ""},
+      {"nothing converted",
+       pmml("", "<DefineFunction name='f'/>" + derived("k", role("disable") + var("x"))), false, 1,
+       td + "{DerivedField is zero}"},
+      {"unsupported function", onlyK(call("median", var("x"))), false, 3,
+       td + ".DerivedField(k).Apply(median)"},
+      {"root not PMML", "<Doc/>", false, 6, "ADPTransformation.Doc[PMML]"},
+      {"unsafe data field name", pmml(dataField("a b", role("disable")), good), false, 7,
+       "ADPTransformation.PMML.DataDictionary.DataField(a b){Not a valid variable name.}"},
+      {"malformed date", onlyK("<Constant dataType='date'>2020</Constant>"), false, 8,
+       td + ".DerivedField(k).Constant(2020)[mm/dd/yyyy]"},
+      {"field fails", onlyK(call("+", var("a"))), false, 9,
+       td + ".DerivedField(k).Apply(+){Expression must have two arguments.}"},
+      {"empty PMML", "<PMML/>", false, 10, "ADPTransformation.PMML"},
+      {"no data dictionary", "<PMML><TransformationDictionary/></PMML>", false, 11,
+       "ADPTransformation.PMML.DataDictionary"},
+      {"no transformation dictionary", "<PMML><DataDictionary/></PMML>", false, 11, td},
+      {"back: no Extension", pmml("", good), true, 11, td + ".Extension"},
+      {"back: no field reference", pmml("", inverse(derived("k", "<Constant>1</Constant>"))), true,
+       13, ti},
+      {"back: no TargetInverse", pmml("", "<Extension><AutomatedDataPreparation/></Extension>"),
+       true, 14, ti},
+      {"back: Extension in TargetInverse", pmml("", inverse("<Extension/>" + good)), true, 6,
+       ti + ".Extension[DerivedField,DefineFunction]"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto r = c.back ? toBackSyntax(c.xml, "t", "s") : toSyntax(c.xml);
+    EXPECT_EQ(r.code, c.code);
+    EXPECT_EQ(r.message, c.message);
+    if (c.code != 0) {
+      EXPECT_EQ(r.output.find("VARIABLE ROLE"), std::string::npos);
+    }
+  }
+}
+
+TEST(AdpConvert, UnreadableOrHostileInputLeavesTheResultsUntouched) {
+  // Empty input is code 2; anything the hardened parser refuses is code 5.
+  std::string deep;
+  for (int i = 0; i < 1100; ++i) deep += "<a>";
+  for (int i = 0; i < 1100; ++i) deep += "</a>";
+  const std::pair<std::string, int> cases[] = {
+      {"", 2},
+      {"not xml", 5},
+      {"<!DOCTYPE PMML [<!ENTITY x SYSTEM 'file:///etc/passwd'>]><PMML>&x;</PMML>", 5},
+      {"<PMML>" + deep + "</PMML>", 5},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.first.substr(0, 60));
+    std::istringstream in(c.first);
+    std::ostringstream out("kept", std::ios::ate);
+    std::string message;
+    Names none{"old"};
+    EXPECT_EQ(ADP_Convert::convertPMMLtoSyntax(in, out, message, none, false, true, false),
+              c.second);
+    EXPECT_EQ(message, c.second == 2 ? "Input file is invalid." : "Input xml file is invalid.");
+    EXPECT_EQ(out.str(), "kept");
+    EXPECT_EQ(none, Names{"old"});
+  }
+}
+
+TEST(AdpConvert, AFailureKeepsTheEarlierFieldsAndDropsTheRoles) {
+  const std::string transformations = derived("a", var("x")) + derived("b", var("y")) +
+                                      derived("c", call("+", var("x"))) + derived("d", var("z"));
+  const auto r = toSyntax(pmml(dataField("id", role("disable")), transformations));
+  EXPECT_EQ(r.code, 9);
+  EXPECT_EQ(r.output, "\nCOMPUTE a = x.\n\nCOMPUTE b = y.\n\n");
+  EXPECT_TRUE(r.noneFields.empty());
+}
+
+TEST(AdpConvert, CollectsRolesFromBothDictionariesUnlessSkipped) {
+  const std::string data =
+      dataField("id", role("disable")) + dataField("y", role("enable", "transformed target")) +
+      dataField("noclass", role("enable")) + dataField("norole", "") +
+      dataField("x", "<Extension><UsageType value='enable'/><ClassOfField value=''/></Extension>");
+  const std::string transformations =
+      derived("a", role("enable", "target") + var("x")) + derived("b", var("x")) +
+      derived("c", role("disable") + var("x")) +
+      derived("d", role("enable", "predictor") + call("+", var("c") + var("x")));
+  std::istringstream in(pmml(data, transformations));
+  std::ostringstream out;
+  std::string message = "stale";
+  Names none{"stale"};
+  ASSERT_EQ(ADP_Convert::convertPMMLtoSyntax(in, out, message, none, false, true, false), 0);
+  EXPECT_EQ(message, "");
+  EXPECT_EQ(none, Names{"id"});
+  EXPECT_EQ(out.str().substr(out.str().find("VARIABLE ROLE")),
+            "VARIABLE ROLE\n  /NONE id\n  /TARGET y a\n  /INPUT x d.\n");
+
+  const auto skipped = toSyntax(pmml(kDataFields, derived("k", var("x"))), true);
+  EXPECT_EQ(skipped.output, "\nCOMPUTE k = x.\n\n");
+  EXPECT_TRUE(skipped.noneFields.empty());
+  EXPECT_EQ(toSyntax(pmml(dataField("x", ""), derived("k", var("x")))).output, skipped.output);
+}
+
+TEST(AdpConvert, WrapsLongRoleListsButNotTheTarget) {
+  auto name = [](char c) { return std::string(30, c); };
+  std::string data;
+  for (char c : {'a', 'b', 'c', 'd'}) data += dataField(name(c), role("enable", "predictor"));
+  for (char c : {'p', 'q', 'r', 's'}) data += dataField(name(c), role("disable"));
+  for (char c : {'t', 'u', 'v', 'w'}) data += dataField(name(c), role("enable", "target"));
+  const auto c = toSyntax(pmml(data, derived("k", "<Constant>1</Constant>")));
+  ASSERT_EQ(c.code, 0) << c.message;
+  EXPECT_EQ(c.output, "\nCOMPUTE k = 1.\nVARIABLE ROLE\n  /NONE " + name('p') + " " + name('q') +
+                          " " + name('r') + " \n        " + name('s') + "\n  /TARGET " + name('t') +
+                          " " + name('u') + " " + name('v') + " " + name('w') + "\n  /INPUT " +
+                          name('a') + " " + name('b') + " " + name('c') + " \n        " +
+                          name('d') + ".\n");
+}
+
+TEST(AdpConvert, ConvertsLongChainsAndDeepNestingQuickly) {
+  // Every field refers to every earlier one and none is used: without
+  // remembering answers the test would take 2^n steps.
+  std::string transformations;
+  for (int i = 0; i < 60; ++i) {
+    std::string refs;
+    for (int j = 0; j < i; ++j) refs += var("#f" + std::to_string(j));
+    transformations += derived("#f" + std::to_string(i), role("disable") + call("sum", refs));
+  }
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(toSyntax(pmml(kDataFields, transformations)).code, 1);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+
+  // 2000 fields, each needing the one before it; only the last is enabled.
+  const int n = 2000;
+  std::string chain;
+  for (int i = 0; i < n; ++i) {
+    chain += derived("c" + std::to_string(i), role(i == n - 1 ? "enable" : "disable") +
+                                                  var(i == 0 ? "x" : "c" + std::to_string(i - 1)));
+  }
+  const auto c = toSyntax(pmml("", chain), true);
+  ASSERT_EQ(c.code, 0) << c.message;
+  EXPECT_EQ(c.output.substr(0, 39), "\nCOMPUTE #c0 = x.\n\nCOMPUTE #c1 = #c0.\n\n");
+  EXPECT_NE(c.output.find("\nCOMPUTE c1999 = #c1998.\n"), std::string::npos);
+
+  std::string expression = var("x");
+  std::string tail;
+  for (int i = 0; i < 990; ++i) {
+    expression = call("+", expression + "<Constant>1</Constant>");
+    tail += "+1)";
+  }
+  const auto deep = toSyntax(pmml("", derived("deep", expression)), true);
+  ASSERT_EQ(deep.code, 0) << deep.message.substr(0, 200);
+  EXPECT_EQ(deep.output, "\nCOMPUTE deep = " + std::string(990, '(') + "x" + tail + ".\n");
+}
+
+TEST(AdpConvert, TakesStringLengthsFromValuesOrTheSourceField) {
+  const std::string data =
+      dataField("region", "<Value value='North'/><Value value='Z\xc3\xbcrich'/>", "string");
+  const std::string s = "dataType='string'";
+  const std::string transformations =
+      derived("own", "<Value value='ab'/><Value value='abcd'/>" + var("x"), s) +
+      // No reference of its own: the next field's reference is the source.
+      derived("first", "<Constant dataType='string'>q</Constant>", s) +
+      derived("next", var("region"), s) +
+      // A table that copies unmatched values is as wide as its input, whose
+      // string type also quotes the keys.
+      derived("merged",
+              "<MapValues><Extension name='recodeElseCopy'/><FieldColumnPair field='region'/>"
+              "<InlineTable><row><a>East</a><b>E</b></row></InlineTable></MapValues>",
+              s);
+  const auto c = toSyntax(pmml(data, transformations));
+  EXPECT_EQ(c.code, 0) << c.message;
+  EXPECT_EQ(c.output,
+            "\nSTRING own(A4).\nCOMPUTE own = x.\n"
+            "\nSTRING first(A7).\nCOMPUTE first = 'q'."
+            "\nSTRING next(A7).\nCOMPUTE next = region.\n"
+            "\nSTRING merged(A7).\nRECODE region ('East' = 'E') (ELSE=COPY) \n  INTO merged.\n");
+}
+
+std::string table(const std::string& attributes, const std::string& a, const std::string& b,
+                  const std::string& keyType = "") {
+  return "<MapValues " + attributes + "><FieldColumnPair field='a' dataType='" + keyType +
+         "'/><InlineTable><row><a>" + a + "</a><b>" + b + "</b></row></InlineTable></MapValues>";
+}
+std::string bins(const std::string& attributes, const std::string& value,
+                 const std::string& interval) {
+  return "<Discretize field='a' " + attributes + "><DiscretizeBin binValue='" + value +
+         "'><Interval " + interval + "/></DiscretizeBin></Discretize>";
+}
+std::string norm(const std::string& field, const std::string& attributes, const std::string& orig,
+                 const std::string& normValue) {
+  return "<NormContinuous field='" + field + "' outliers='asExtremeValues' " + attributes +
+         "><LinearNorm orig='" + orig + "' norm='" + normValue +
+         "'/><LinearNorm orig='9' norm='1'/></NormContinuous>";
+}
+std::string outlier(const std::string& last) {
+  return call("outlierHandle", var("a") + "<Constant dataType='string'>asExtremeValues</Constant>" +
+                                   num("1") + num("2") + num("3") + last);
+}
+
+TEST(AdpConvert, RefusesEveryAttemptToAddACommand) {
+  // Each document tries to smuggle "HOST COMMAND" into the syntax.
+  const std::string host = "x. HOST COMMAND=[&apos;rm -rf ~&apos;]. COMPUTE y=1";
+  const std::string a = "'" + host + "'";
+  const struct {
+    const char* name;
+    std::string xml;
+    int code;
+  } cases[] = {
+      {"target name", pmml("", derived(host, var("a"))), 7},
+      {"field reference", onlyK(var(host)), 7},
+      {"role name", pmml(dataField("a&#10;HOST", role("disable")), derived("k", var("a"))), 7},
+      {"number", onlyK(num(host)), 8},
+      {"untyped constant", onlyK("<Constant>" + host + "</Constant>"), 8},
+      {"date", onlyK("<Constant dataType='date'>1/2/3)." + host + "</Constant>"), 8},
+      {"time", onlyK("<Constant dataType='time'>1:2:3)." + host + "</Constant>"), 8},
+      {"string over two lines", onlyK(adptest::str("a&#13;&#10;HOST")), 8},
+      {"table key", onlyK(table("", host, "1")), 8},
+      {"table output", onlyK(table("", "1", host)), 8},
+      {"string key over two lines", onlyK(table("", "x&#10;HOST", "1", "string")), 8},
+      {"string output over two lines", onlyK(table("", "x", "y&#10;HOST"), "dataType='string'"), 8},
+      {"mapMissingTo of a table", onlyK(table("mapMissingTo=" + a, "1", "1")), 8},
+      {"defaultValue of a table", onlyK(table("defaultValue=" + a, "1", "1")), 8},
+      {"bin value", onlyK(bins("", host, "")), 8},
+      {"left margin", onlyK(bins("", "1", "leftMargin=" + a)), 8},
+      {"right margin", onlyK(bins("", "1", "rightMargin=" + a)), 8},
+      {"date margin of bins", onlyK(bins("dataType='date'", "1", "leftMargin='1/2/2000'")), 8},
+      {"orig of a point", onlyK(norm("a", "", host, "0")), 8},
+      {"norm of a point", onlyK(norm("a", "", "0", host)), 8},
+      {"mapMissingTo of a normalisation", onlyK(norm("a", "mapMissingTo=" + a, "0", "0")), 8},
+      {"field of a normalisation", onlyK(norm(host, "", "0", "0")), 7},
+      {"outlier parameter", onlyK(outlier("<Constant>" + host + "</Constant>")), 8},
+      {"outlier field parameter", onlyK(outlier(var(host))), 7},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto r = toSyntax(c.xml);
+    EXPECT_EQ(r.code, c.code) << r.message;
+    EXPECT_EQ(r.output.find("HOST"), std::string::npos) << r.output;
+  }
+  // A string literal holds the attempt harmlessly.
+  const auto quoted = toSyntax(onlyK(adptest::str(host), "dataType='string'"));
+  EXPECT_EQ(quoted.code, 0);
+  EXPECT_EQ(quoted.output,
+            "\nSTRING k(A41).\nCOMPUTE k = 'x. HOST COMMAND=[''rm -rf ~'']. COMPUTE y=1'.\n");
+}
+
+TEST(AdpConvert, WritesNamesInUtf8OrTheLocalCodePage) {
+  const std::string size = "gr\303\266\303\237e";       // größe
+  const std::string name = "\xe5\x90\x8d\xe5\x89\x8d";  // 名前
+  const auto r = toSyntax(pmml(dataField(size, role("disable")), derived(name, var(size))));
+  ASSERT_EQ(r.code, 0) << r.message;
+  EXPECT_EQ(r.output,
+            "\nCOMPUTE " + name + " = " + size + ".\n\nVARIABLE ROLE\n  /NONE " + size + ".\n");
+  EXPECT_EQ(r.noneFields, Names{size});
+
+  const std::string doc = pmml("", derived(size, var("x")));
+  {
+    // ASCII cannot hold the name: it would come out as "gr??e", which is refused.
+    testutil::ScopedLocale c("C");
+    const auto ascii = toSyntax(doc, false, false);
+    EXPECT_EQ(ascii.code, 7);
+    EXPECT_EQ(ascii.output, "");
+  }
+  testutil::ScopedLocale latin1("en_US.ISO-8859-1");
+  if (!latin1.ok()) GTEST_SKIP() << "no Latin-1 locale on this machine";
+  const auto local = toSyntax(doc, false, false);
+  EXPECT_EQ(local.code, 0) << local.message;
+  EXPECT_EQ(local.output, "\nCOMPUTE gr\366\337e = x.\n\n");
 }
 
 }  // namespace

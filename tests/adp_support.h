@@ -1,12 +1,11 @@
 #ifndef PMMLXFORM_TESTS_ADP_SUPPORT_H_
 #define PMMLXFORM_TESTS_ADP_SUPPORT_H_
 
-// Helpers of the syntax job's tests: a PMML fragment parsed into a DOM, a node
-// parsed from it, and a whole document converted through ADP_Convert.
+// Helpers of the syntax job's tests: PMML fragments, a node parsed from one,
+// and a whole document converted through ADP_Convert.
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -32,12 +31,11 @@ class Xml {
   pmmlxform::HardenedDOMParser parser_;
 };
 
-// A node of type Node parsed from the document element of `fragment`, with
-// the error path starting as "X".
+// A node parsed from the document element of `fragment`, the path starting as "X".
 template <typename Node>
 struct Parsed {
-  explicit Parsed(const std::string& fragment, bool utf8 = true) : xml(fragment) {
-    node.utf8 = utf8;
+  explicit Parsed(const std::string& fragment) : xml(fragment) {
+    node.utf8 = true;
     code = node.parse(xml.root(), path);
   }
   Xml xml;
@@ -46,9 +44,8 @@ struct Parsed {
   int code = -1;
 };
 
-// Parses a prepared node from the document element of `xml`, the error path
-// starting as "X". Code 0 expects the path back at "X" and the node to render
-// `pathOrText`; any other code expects the error path `pathOrText`.
+// Parses a prepared node from `xml`: code 0 expects the path back at "X" and
+// the text `pathOrText`, any other code the error path `pathOrText`.
 template <typename Node>
 void expectParsed(Node& node, const std::string& xml, int code, const std::string& pathOrText) {
   Xml doc(xml);
@@ -63,50 +60,29 @@ void expectParsed(Node& node, const std::string& xml, int code, const std::strin
   }
 }
 
-// One parse failure: a fragment and the code and error path it must give.
-struct Failure {
-  const char* name;
-  std::string xml;
-  int code;
-  std::string path;
-};
-
-// Parses each failure's fragment into a Node and checks its code and path.
-template <typename Node>
-void expectFailures(const std::vector<Failure>& cases) {
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    Parsed<Node> p(c.xml);
-    EXPECT_EQ(p.code, c.code);
-    EXPECT_EQ(p.path, c.path);
-  }
-}
-
 // A whole conversion through the public entry points.
 struct Converted {
   int code = -1;
-  std::string message;
-  std::string output;
+  std::string message, output;
   std::vector<std::string> noneFields;
 };
 
-inline Converted toSyntax(const std::string& xml, bool skipRoles = false, bool utf8 = true,
-                          bool comments = false) {
+inline Converted toSyntax(const std::string& xml, bool skipRoles = false, bool utf8 = true) {
   Converted c;
   std::istringstream in(xml);
   std::ostringstream out;
   c.code =
-      ADP_Convert::convertPMMLtoSyntax(in, out, c.message, c.noneFields, skipRoles, utf8, comments);
+      ADP_Convert::convertPMMLtoSyntax(in, out, c.message, c.noneFields, skipRoles, utf8, false);
   c.output = out.str();
   return c;
 }
 
 inline Converted toBackSyntax(const std::string& xml, const std::string& target,
-                              const std::string& source, bool utf8 = true) {
+                              const std::string& source) {
   Converted c;
   std::istringstream in(xml);
   std::ostringstream out;
-  c.code = ADP_Convert::convertPMMLtoBackSyntax(in, out, c.message, target, source, utf8, false);
+  c.code = ADP_Convert::convertPMMLtoBackSyntax(in, out, c.message, target, source, true, false);
   c.output = out.str();
   return c;
 }
@@ -125,11 +101,20 @@ inline std::string pmml(const std::string& dataFields, const std::string& transf
          "</TransformationDictionary></PMML>";
 }
 
-// A DerivedField with the given attributes and content.
 inline std::string derived(
     const std::string& name, const std::string& content,
     const std::string& attributes = "optype='continuous' dataType='double'") {
   return "<DerivedField name='" + name + "' " + attributes + ">" + content + "</DerivedField>";
+}
+inline std::string var(const std::string& name) { return "<FieldRef field='" + name + "'/>"; }
+inline std::string num(const std::string& v) {
+  return "<Constant dataType='double'>" + v + "</Constant>";
+}
+inline std::string str(const std::string& v) {
+  return "<Constant dataType='string'>" + v + "</Constant>";
+}
+inline std::string call(const std::string& function, const std::string& content) {
+  return "<Apply function='" + function + "'>" + content + "</Apply>";
 }
 
 }  // namespace adptest

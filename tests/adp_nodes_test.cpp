@@ -1,0 +1,422 @@
+// The syntax nodes: each kind parsed from a PMML fragment, with its command
+// text on success and its code and error path on failure.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "syntax/adp_base_node.h"
+#include "syntax/adp_derived_node.h"
+#include "syntax/adp_expression_node.h"
+#include "syntax/adp_function_node.h"
+#include "syntax/adp_mapping_node.h"
+#include "syntax/adp_norm_node.h"
+#include "syntax/adp_outlier_node.h"
+#include "syntax/adp_two_values_node.h"
+#include "syntax/adp_value_node.h"
+#include "syntax/adp_variable_node.h"
+#include "tests/adp_support.h"
+
+namespace {
+
+using adptest::call;
+using adptest::num;
+using adptest::Parsed;
+using adptest::str;
+using adptest::var;
+
+// One parse: code 0 expects the text `pathOrText`, any other code that error
+// path. `option` prepares the node, its meaning depending on the node kind.
+struct Case {
+  const char* name;
+  std::string xml;
+  int code;
+  std::string pathOrText;
+  std::string option = "";
+};
+
+template <typename Node, typename Prepare>
+void check(const std::vector<Case>& cases, Prepare prepare) {
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Node node;
+    prepare(node, c.option);
+    adptest::expectParsed(node, c.xml, c.code, c.pathOrText);
+  }
+}
+template <typename Node>
+void check(const std::vector<Case>& cases) {
+  check<Node>(cases, [](Node&, const std::string&) {});
+}
+
+// Exposes the name check.
+class ProbeNode final : public ADPBaseNode {
+ public:
+  ProbeNode() : ADPBaseNode(kValue) {}
+  std::string toSyntax() const override { return ""; }
+  int parse(xercesc::DOMNode*, std::string&) override { return 0; }
+  using ADPBaseNode::isSafeName;
+};
+
+TEST(BaseNode, OnlyPlainVariableNamesAreSafe) {
+  adptest::Xml platform("<r/>");
+  ProbeNode node;
+  node.utf8 = true;
+  for (const char* name : {"age", "#tmp", "x.y", "a_b$c@d", "Stra\303\237e",
+                           "\xe5\x90\x8d\xe5\x89\x8d", "\xf0\x9d\x90\x80x"}) {
+    EXPECT_TRUE(node.isSafeName(name)) << name;
+  }
+  for (const char* name : {"", "1abc", ".x", "x.", "a b", "a'b", "a\"b", "a\nb", "a-b", "a(b)",
+                           "a*b", "a/b", "a\302\240b", "a\342\200\250b", "bad\xff", "a;b"}) {
+    EXPECT_FALSE(node.isSafeName(name)) << name;
+  }
+}
+
+// Derived fields: `option` "c" asks for the comment lines.
+std::string field(const std::string& name, const std::string& attributes,
+                  const std::string& content) {
+  return "<DerivedField name='" + name + "' " + attributes + ">" + content + "</DerivedField>";
+}
+const std::string kScale = "optype='continuous' dataType='double'";
+void checkDerived(const std::vector<Case>& cases) {
+  check<ADPDerivedNode>(cases,
+                        [](ADPDerivedNode& n, const std::string& o) { n.comments = o == "c"; });
+}
+
+TEST(DerivedNode, WritesEachKindOfField) {
+  const std::string s = "dataType='string' length=";
+  const std::string dateStep =
+      "<Extension><Action stepKey='DateAndTimeFeatures' parameter='1/1/2000'/></Extension>";
+  const std::string today = var("d") + "<Constant dataType='date'>today</Constant>";
+  const std::string colours =
+      "<MapValues outputColumn='to'><FieldColumnPair field='region' column='from' "
+      "dataType='string'/><InlineTable><row><from>N</from><to>North</to></row>"
+      "<row><from>S</from><to>South</to></row></InlineTable></MapValues>";
+  const std::string recode = "\nRECODE region ('N' = 'North') ('S' = 'South') (ELSE='') ";
+  const std::string outlier =
+      call("outlierHandle", var("age") + str("asExtremeValues") + num("40") + num("12") + num("3"));
+  const std::string block =
+      "\nCOMPUTE age_o = $SYSMIS.\nDO IF (age < 40-12*3).\nCOMPUTE age_o = 40-12*3.\n"
+      "ELSE IF (age > 40+12*3).\nCOMPUTE age_o = 40+12*3.\nELSE.\nCOMPUTE age_o = age.\nEND IF.";
+  checkDerived({
+      {"comment", field("income_t", kScale, call("*", var("income") + num("2"))), 0,
+       "\n** Target - income_t , Inputs -  income.\nCOMPUTE income_t = (income*2).", "c"},
+      {"same input twice", field("d", kScale, call("+", var("a") + var("a"))), 0,
+       "\n** Target - d , Inputs -  a.\nCOMPUTE d = (a+a).", "c"},
+      {"helper gets no level", field("#r", kScale, call("recast_to_scale", var("x"))), 0,
+       "\nCOMPUTE #r = x."},
+      {"if stands for its first element",
+       field("i", kScale, call("if", call("-", var("a") + var("b")) + var("ignored"))), 0,
+       "\nCOMPUTE i = (a-b)."},
+      {"bare reorder", field("r", kScale, call("reorder", var("a"))), 0, "\nCOMPUTE r = a."},
+      {"date parameter for a function",
+       field("days", kScale, dateStep + call("date_days_difference", today)), 0,
+       "\nCOMPUTE days = (d-DATE.MDY(1,1,2000))/time.days(1)."},
+      {"none for an operator", field("o", kScale, dateStep + call("-", today)), 8,
+       "X.DerivedField(o).Apply(-).Constant(today)[mm/dd/yyyy]"},
+      // INTO moves to a line of its own once the text before it, declaration
+      // included, is over 50 characters long.
+      {"mapping widens to its outputs", field("t", "optype='categorical' " + s + "'1'", colours), 0,
+       "\nSTRING t(A5)." + recode + "\n  INTO t.\nVARIABLE LEVEL t (NOMINAL). \n"},
+      {"short mapping", field("k", kScale, "<MapValues><FieldColumnPair field='a'/></MapValues>"),
+       0, "\nRECODE a (ELSE=SYSMIS) INTO k."},
+      {"the missing value counts, the key does not",
+       field("r", s + "'1'",
+             "<MapValues mapMissingTo='abcd'><FieldColumnPair field='n' dataType='string'/>"
+             "<InlineTable><row><a>a long key</a><b>ab</b></row></InlineTable></MapValues>"),
+       0, "\nSTRING r(A4).\nRECODE n ('a long key' = 'ab') (MISSING='abcd') (ELSE='') \n  INTO r."},
+      {"normalisation",
+       field("age_t", kScale,
+             "<NormContinuous field='age' outliers='asExtremeValues'><LinearNorm orig='18' "
+             "norm='0'/><LinearNorm orig='90' norm='1'/></NormContinuous>"),
+       0,
+       "\nRECODE age (18 THRU 90 = Copy) (LOWEST THRU 18 = 18) (90 THRU HIGHEST = 90)\n  INTO "
+       "age_t.\n** Targe - age_t , Input - age_t 18 90 0 1 .\n"
+       "COMPUTE age_t = 0 + (age_t-18)*(1-0)/(90-18).",
+       "c"},
+      {"outlier block, no declaration or comment", field("age_o", s + "'1'", outlier), 0, block,
+       "c"},
+      // A string is as wide as the largest of the length the root found, the longest
+      // literal and 1.
+      {"length", field("s", s + "'9'", str("N")), 0, "\nSTRING s(A9).\nCOMPUTE s = 'N'."},
+      {"at least 1", field("s", s + "'0'", var("t")), 0, "\nSTRING s(A1).\nCOMPUTE s = t.\n"},
+      {"literal in a function", field("s", s + "'2'", call("concat", var("t") + str("abcd"))), 0,
+       "\nSTRING s(A4).\nCOMPUTE s = CONCAT(t,'abcd')."},
+      {"doubled apostrophe counts once", field("s", s + "'0'", str("a'b")), 0,
+       "\nSTRING s(A3).\nCOMPUTE s = 'a''b'."},
+  });
+}
+
+TEST(DerivedNode, ReportsFailuresAndKeepsNoChildren) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"<DerivedField>" + var("a") + "</DerivedField>", "X.DerivedField.DerivedField"},
+      {field("t", kScale, ""), "X.DerivedField(t)"},
+      {field("t", kScale, "<Apply function='if'/>"),
+       "X.DerivedField(t).Apply{Function name is empty.}"},
+      {field("t", kScale, "<Apply function='if'><!--c--></Apply>"),
+       "X.DerivedField(t).Apply(if){No element inside if.}"},
+      {field("t", kScale, "<TextIndex/>"),
+       "X.DerivedField(t).TextIndex[Apply,MapValues,NormContinuous,Discretize]"},
+      // A function outside the table would be written as its bare arguments.
+      {field("t", kScale, call("if", call("median", var("a")))), "X.DerivedField(t).Apply(median)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.first);
+    Parsed<ADPDerivedNode> p(c.first);
+    EXPECT_NE(p.code, 0);
+    EXPECT_EQ(p.path, c.second);
+    EXPECT_TRUE(p.node.children.empty());
+  }
+}
+
+TEST(ExpressionNode, WritesOperatorsAndOperands) {
+  std::istringstream operators(
+      "+ + - - * * / / pow ** power ** and & or | equal = notEqual ~= lessThan < greaterThan > "
+      "lessOrEqual <= greaterOrEqual >=");
+  for (std::string function, op; operators >> function >> op;) {
+    Parsed<ADPExpressionNode> p(call(function, var("a") + var("b")));
+    EXPECT_EQ(p.node.toSyntax(), "(a" + op + "b)") << function;
+  }
+  const std::string a = var("a"), b = var("b");
+  check<ADPExpressionNode>({
+      {"negative operands", call("-", num("-3") + num("-3")), 0, "(-3-(-3))"},
+      {"nested", call("+", call("*", a + b) + var("c")), 0, "((a*b)+c)"},
+      {"if is its first element", call("+", call("if", call("-", a + b) + var("z")) + b), 0,
+       "((a-b)+b)"},
+      {"function operand", call("+", call("round", a) + b), 0, "(RND(a)+b)"},
+      // A recast over an expression is its bare expression, kept together.
+      {"recast over an expression", call("*", call("recast_to_scale", call("+", a + b)) + num("2")),
+       0, "((a+b)*2)"},
+      {"recast over a field", call("*", call("recast_to_scale", a) + num("2")), 0, "(a*2)"},
+      {"not an operator", call("round", a), 3, "X.Apply(round)"},
+      {"one operand", call("+", a), 9, "X.Apply(+){Expression must have two arguments.}"},
+      {"nested unsupported", call("+", call("median", a) + b), 3, "X.Apply(+).Apply(median)"},
+      {"nested reorder", call("+", call("reorder", a) + b), 3, "X.Apply(+).Apply(reorder)"},
+  });
+}
+
+TEST(FunctionNode, WritesCallsAndDifferences) {
+  const std::string d12 = var("d1") + var("d2"), t12 = var("t1") + var("t2");
+  check<ADPFunctionNode>({
+      {"arguments", call("substr", var("s") + num("1") + num("3")), 0, "SUBSTR(s,1,3)"},
+      {"operator argument", call("abs", call("-", var("a") + var("b"))), 0, "ABS(a-b)"},
+      {"bare reorder", call("reorder", var("a") + var("b")), 0, "a,b"},
+      {"years", call("date_years_difference", d12), 0, "(d1-d2)/(365.25 * time.days(1))"},
+      {"months", call("date_months_difference", d12), 0, "(d1-d2)/(30.4375 * time.days(1))"},
+      {"days", call("date_days_difference", d12), 0, "(d1-d2)/time.days(1)"},
+      {"hours", call("time_hours_difference", t12), 0, "(t1-t2)/TIME.HMS(1)"},
+      {"minutes", call("time_minutes_difference", t12), 0, "(t1-t2)/TIME.HMS(0,1)"},
+      {"seconds", call("time_seconds_difference", t12), 0, "(t1-t2)"},
+      // The subtrahend keeps its parentheses: t1 - (t2 + 60), not t1 - t2 + 60.
+      {"compound subtrahend",
+       call("time_seconds_difference", var("t1") + call("+", var("t2") + num("60"))), 0,
+       "(t1-(t2+60))"},
+      {"nested function", call("abs", call("round", var("a"))), 7, "X.Apply(abs).Apply(round)"},
+  });
+}
+
+// RECODE bodies: `option` is the derived field's data type.
+void checkMapping(const std::vector<Case>& cases) {
+  check<ADPMappingNode>(cases, [](ADPMappingNode& n, const std::string& type) {
+    if (type == "string") n.setStringValues();
+    n.setDataTypes("", type);
+  });
+}
+std::string row(const std::string& from, const std::string& to) {
+  return "<row><from>" + from + "</from><to>" + to + "</to></row>";
+}
+std::string mapValues(const std::string& content, const std::string& attributes = "") {
+  return "<MapValues outputColumn='to' " + attributes + ">" + content + "</MapValues>";
+}
+std::string rows(const std::string& content) {
+  return "<InlineTable>" + content + "</InlineTable>";
+}
+const std::string kPair = "<FieldColumnPair field='colour' column='from' dataType='string'/>";
+const std::string kColours = rows(row("red", "1") + row("blue", "2"));
+const std::string kElseCopy = "<Extension name='recodeElseCopy'/>";
+
+TEST(MappingNode, WritesTablesAndBins) {
+  const std::string body = "colour ('red' = 1) ('blue' = 2) ";
+  checkMapping({
+      {"worked example", mapValues(kPair + kColours), 0, body + "(ELSE=SYSMIS) ", "integer"},
+      {"else copy beats the default", mapValues(kElseCopy + kPair + kColours, "defaultValue='0'"),
+       0, body + "(ELSE=COPY) ", "integer"},
+      {"string outputs",
+       mapValues("<FieldColumnPair field='n'/>" + rows(row("1", "one")), "defaultValue=\"it's\""),
+       0, "n (1 = 'one') (ELSE='it''s') ", "string"},
+      {"string bins",
+       "<Discretize field='age' dataType='integer'><DiscretizeBin binValue='young'>"
+       "<Interval rightMargin='30'/></DiscretizeBin></Discretize>",
+       0, "age (LOWEST THRU 30 = 'young') (ELSE='') ", "string"},
+      {"pair missing", mapValues(kColours), 6, "X.MapValues.InlineTable[FieldColumnPair]"},
+      // Nothing follows the extension: the check meets no element and reads no further.
+      {"extension only", mapValues(kElseCopy), 6, "X.MapValues[FieldColumnPair]"},
+      {"string default over two lines", mapValues(kPair, "defaultValue='a&#13;HOST'"), 8,
+       "X.MapValues(defaultValue=a\rHOST){String holds a line break.}", "string"},
+  });
+}
+
+TEST(MappingNode, BreaksLinesOnlyPastEachLimit) {
+  std::vector<Case> cases;
+  // A clause of a 71-character key is 80 characters, of a 72-character key 81.
+  for (std::size_t key : {71u, 72u}) {
+    const std::string pair = "<FieldColumnPair field='k' dataType='string'/>";
+    cases.push_back({"buffer limit", mapValues(pair + rows(row(std::string(key, 'a'), "1"))), 0,
+                     "k " + std::string(key == 71 ? "" : "\n      ") + "('" +
+                         std::string(key, 'a') + "' = 1) \n      (ELSE=SYSMIS) "});
+  }
+  // Name, blank and "(1 THRU 1 = 2) " are 60 characters for a 44-character name.
+  for (std::size_t length : {44u, 45u}) {
+    const std::string name(length, 'v');
+    cases.push_back(
+        {"result limit",
+         "<Discretize field='" + name +
+             "'><DiscretizeBin binValue='2'><Interval leftMargin='1' rightMargin='1'/>"
+             "</DiscretizeBin></Discretize>",
+         0, name + " (1 THRU 1 = 2) " + (length == 44 ? "" : "\n      ") + "(ELSE=SYSMIS) "});
+  }
+  checkMapping(cases);
+}
+
+std::string norm(const std::string& attributes, const std::string& points) {
+  return "<NormContinuous " + attributes + ">" + points + "</NormContinuous>";
+}
+std::string point(const std::string& orig, const std::string& normValue) {
+  return "<LinearNorm orig='" + orig + "' norm='" + normValue + "'/>";
+}
+
+TEST(NormNode, ClipsToTheBreakPointsOrRejects) {
+  const std::string age = point("18", "18") + point("90", "90");
+  const std::string missing = "field='age' outliers='asMissingValues'";
+  check<ADPNormNode>({
+      {"extreme values", norm("field='age' outliers='asExtremeValues'", age), 0,
+       "age (18 THRU 90 = Copy) (LOWEST THRU 18 = 18) (90 THRU HIGHEST = 90)"},
+      {"missing values", norm(missing + " mapMissingTo='45'", age), 0,
+       "age ( MISSING = 45 ) (18 THRU 90 = Copy)(ELSE = SYSMIS)"},
+      {"only elements count", norm(missing, "<!--a-->" + point("1", "0") + " t " + point("2", "1")),
+       0, "age (1 THRU 2 = Copy)(ELSE = SYSMIS)"},
+      {"neither", norm("field='age'", age), 7, "X.NormContinuous"},
+      {"as is", norm("field='age' outliers='asIs' mapMissingTo='1'", age), 3,
+       "X.NormContinuous(asIs)[asExtremeValues,asMissingValues]"},
+      {"one point", norm(missing, point("1", "0")), 10, "X.NormContinuous(age){LinearNorm}"},
+      {"three points", norm(missing, age + point("99", "99")), 9,
+       "X.NormContinuous(age){Too many nodes}"},
+  });
+}
+
+std::string outlier(const std::string& content, const std::string& function = "outlierHandle") {
+  return "<Apply function='" + function + "'>" + content + "</Apply>";
+}
+// The block writing into age_t; `extreme` puts the cut-offs, not $SYSMIS, into the tails.
+std::string block(const std::string& lower, const std::string& upper, bool extreme) {
+  return "\nCOMPUTE age_t = $SYSMIS.\nDO IF (age < " + lower +
+         ").\nCOMPUTE age_t = " + (extreme ? lower : "$SYSMIS") + ".\nELSE IF (age > " + upper +
+         ").\nCOMPUTE age_t = " + (extreme ? upper : "$SYSMIS") +
+         ".\nELSE.\nCOMPUTE age_t = age.\nEND IF.";
+}
+
+TEST(OutlierNode, WritesTheCutOffBlockOrRejects) {
+  const std::string params = num("40") + num("12") + num("3");
+  const std::string extreme = var("age") + str("asExtremeValues");
+  const std::string missing = var("age") + str("asMissingValues");
+  check<ADPOutlierNode>(
+      {
+          {"extreme values", outlier(extreme + params), 0, block("40-12*3", "40+12*3", true)},
+          {"an untyped treatment is not read",
+           outlier(var("age") + "<Constant>asExtremeValues</Constant>" + params), 0,
+           block("40-12*3", "40+12*3", false)},
+          {"field as fourth parameter", outlier(extreme + params + var("n")), 0,
+           block("40-12*3/SQRT(n)", "40+12*3/SQRT(n)", true)},
+          {"fourth parameter 1 adds nothing", outlier(extreme + params + num("1")), 0,
+           block("40-12*3", "40+12*3", true)},
+          {"fourth parameter 1.0 is written", outlier(missing + params + num("1.0")), 0,
+           block("40-12*3/SQRT(1.0)", "40+12*3/SQRT(1.0)", false)},
+          // Nothing follows the field: the check meets no element and reads no further.
+          {"field only", outlier(var("age")), 6, "X.Apply(outlierHandle)[Constant]"},
+          {"unknown treatment", outlier(var("age") + str("asIs") + params), 7,
+           "X.Apply(outlierHandle).Constant(asIs)[asMissingValues,asExtremeValues]"},
+          {"field as first parameter", outlier(extreme + var("n") + num("12") + num("3")), 6,
+           "X.Apply(outlierHandle).FieldRef[Constant, FieldRef]"},
+          {"two parameters", outlier(extreme + num("40") + num("12")), 9,
+           "X.Apply(outlierHandle){The parameter number of outlierHandle is wrong.}"},
+      },
+      [](ADPOutlierNode& n, const std::string&) { n.targetField().setName("age_t"); });
+}
+
+std::string bin(const std::string& value, const std::string& interval) {
+  return "<DiscretizeBin binValue='" + value + "'>" + interval + "</DiscretizeBin>";
+}
+
+TEST(TwoValuesNode, WritesClausesAndRefusesDatesAndTimes) {
+  // `option` is "input/output" data types.
+  const std::string noRecode = "{A date or time cannot be a RECODE value.}";
+  check<ADPTwoValuesNode>(
+      {
+          {"row, column names not read", "<row><a>blue</a><b>2</b></row>", 0, "'blue' = 2",
+           "string/integer"},
+          {"apostrophes doubled", row("Men's", "Women's"), 0, "'Men''s' = 'Women''s'",
+           "string/string"},
+          {"zero is a margin", "<Interval leftMargin='0' rightMargin='0'/>", 0, "0 THRU 0"},
+          {"string bin", bin("young", "<Interval rightMargin='18'/>"), 0,
+           "LOWEST THRU 18 = 'young'", "/string"},
+          {"open ends of a date interval", bin("1", "<Interval/>"), 0, "LOWEST THRU HIGHEST = 1",
+           "date/"},
+          {"empty output", row("1", ""), 8, "X.row.row{Value is empty}"},
+          {"three columns", "<row><a>1</a><b>2</b><c>3</c></row>", 9, "X.row{More than two rows}"},
+          // A RECODE clause takes no DATE.MDY or TIME.HMS call.
+          {"date input", row("12/31/2020", "1"), 8, "X.row.from(12/31/2020)" + noRecode,
+           "date/integer"},
+          {"date bin value", bin("1/2/2000", "<Interval/>"), 8,
+           "X.DiscretizeBin(1/2/2000)" + noRecode, "/date"},
+          {"time margin", "<Interval leftMargin='10:30:00'/>", 8,
+           "X.Interval(leftMargin=10:30:00)" + noRecode, "time/"},
+      },
+      [](ADPTwoValuesNode& n, const std::string& types) {
+        const auto slash = types.find('/');
+        n.setDataTypes(types.substr(0, slash),
+                       slash == std::string::npos ? "" : types.substr(slash + 1));
+      });
+}
+
+TEST(ValueNode, WritesLiteralsAndRefusesMalformedText) {
+  // `option` is the value the node holds before it reads the document.
+  const auto date = [](const std::string& v) {
+    return "<Constant dataType='date'>" + v + "</Constant>";
+  };
+  check<ADPValueNode>(
+      {
+          {"apostrophe doubled", str("Men's"), 0, "'Men''s'"},
+          {"days since", "<Constant dataType='dateDaysSince[1970]'>1/2/2020</Constant>", 0,
+           "DATE.MDY(1,2,2020)"},
+          {"time", "<Constant dataType='time'>10:30:00</Constant>", 0, "TIME.HMS(10,30,00)"},
+          {"malformed date gives way to preset", date("2020-12-31"), 0, "DATE.MDY(1,2,2003)",
+           "1/2/2003"},
+          {"well-formed date beats preset", date("3/4/2005"), 0, "DATE.MDY(3,4,2005)", "1/2/2003"},
+          {"empty text", str(""), 10, "X"},
+          {"date without two slashes", date("2020-12-31"), 8, "X.Constant(2020-12-31)[mm/dd/yyyy]"},
+          {"date carrying a command", date("1/2/2020). X. (1"), 8,
+           "X.Constant(1/2/2020). X. (1){Date is not numeric mm/dd/yyyy.}"},
+          {"string with a line separator", str("a&#x2028;b"), 8,
+           "X.Constant(a\342\200\250b){String holds a line break.}"},
+      },
+      [](ADPValueNode& n, const std::string& preset) { n.setValue(preset); });
+
+  // "2.5" holds a dot, so the first cut stops inside it and a second one follows.
+  EXPECT_EQ(Parsed<ADPValueNode>(num("2.5")).path, "X");
+}
+
+TEST(VariableNode, ReadsNamesAndDeclarations) {
+  check<ADPVariableNode>({
+      {"reference", var("age"), 0, "age"},
+      {"discretize", "<Discretize field='income'/>", 0, "income"},
+      {"column pair", "<FieldColumnPair field='#tmp' column='c'/>", 0, "#tmp"},
+      {"string", "<DerivedField name='s' dataType='string' length='12'/>", 0, "\nSTRING s(A12)."},
+      {"empty name", "<Discretize field=''/>", 7, "X.FieldRef"},
+      {"other element", "<Constant/>", 6, "X[FieldRef,Discretize,DerivedField,FieldColumnPair]"},
+      {"unsafe", "<FieldColumnPair field=\"a'b\"/>", 7,
+       "X.FieldColumnPair(a'b){Not a valid variable name.}"},
+  });
+}
+
+}  // namespace

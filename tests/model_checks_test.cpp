@@ -64,7 +64,8 @@ TEST_F(ModelChecks, ModelVersionMustBeThreeTwoOrFourAndLater) {
     SCOPED_TRACE(std::string("version \"") + c.version + "\"");
     EXPECT_EQ(merger_.checkModelPMML(docs_.parse(model(kTree, c.version))), c.ok);
   }
-  EXPECT_FALSE(merger_.checkModelPMML(docs_.parse("<PMML><Header/>" + std::string(kTree) + "</PMML>")));
+  EXPECT_FALSE(
+      merger_.checkModelPMML(docs_.parse("<PMML><Header/>" + std::string(kTree) + "</PMML>")));
 }
 
 TEST_F(ModelChecks, ModelNeedsOneKnownModelAfterTheDictionaries) {
@@ -113,8 +114,8 @@ TEST_F(ModelChecks, SegmentedMiningModelIsRefusedAndRemembered) {
   EXPECT_FALSE(merger_.checkModelPMML(docs_.parse(model(kTree, "3.1"))));
   EXPECT_FALSE(merger_.segmented());
   // A Segmentation below another model kind is no segmented MiningModel.
-  EXPECT_TRUE(merger_.checkModelPMML(
-      docs_.parse(model("<DataDictionary/><TreeModel><MiningSchema/><Segmentation/></TreeModel>"))));
+  EXPECT_TRUE(merger_.checkModelPMML(docs_.parse(
+      model("<DataDictionary/><TreeModel><MiningSchema/><Segmentation/></TreeModel>"))));
   EXPECT_FALSE(merger_.segmented());
 }
 

@@ -3,10 +3,9 @@
 
 // Shared helpers of the unit tests.
 
-#include <xercesc/util/XercesDefs.hpp>
-
 #include <cstdlib>
 #include <string>
+#include <xercesc/util/XercesDefs.hpp>
 
 namespace testutil {
 

@@ -55,7 +55,8 @@ TEST_F(ValueMerging, CopyValuesPutsMissingFirstExtensionsReversedValidValuesLast
   EXPECT_EQ(attribute(target, "dataType"), "integer");
 
   // Upper then lower bound: one interval from the lower to the upper.
-  auto* range = static_cast<DOMElement*>(target->getFirstChild()->getFirstChild()->getNextSibling());
+  auto* range =
+      static_cast<DOMElement*>(target->getFirstChild()->getFirstChild()->getNextSibling());
   EXPECT_EQ(attribute(range, "closure") + attribute(range, "leftMargin") + "-" +
                 attribute(range, "rightMargin"),
             "closedClosed90-99");
@@ -97,7 +98,8 @@ TEST_F(ValueMerging, ValueListKeysForMissingValuesIntervalsAndInvalidRanges) {
        "<Extension name=\"invalidRangeLower\" value=\"9.0E1\"/></DataField>",
        {"MissingValue@closure=closedClosed@low=90@high=99"}},
       {"empty MissingValues and valid values give nothing",
-       "<DataField><Extension name=\"MissingValues\"/><Value value=\"1\"/></DataField>", {}},
+       "<DataField><Extension name=\"MissingValues\"/><Value value=\"1\"/></DataField>",
+       {}},
       {"nested MissingValues end, and count as missing",
        "<DerivedField><Extension name=\"MissingValues\"><Value value=\"1\"/>"
        "<Extension name=\"MissingValues\"><Value value=\"2\"/>"
@@ -125,20 +127,22 @@ TEST_F(ValueMerging, CompareValueListWantsEveryKeyOfTheFirstInTheSecond) {
 }
 
 TEST_F(ValueMerging, FormatNumberWritesExponentFormsAsPlainDecimals) {
+  // A value below one is written "0.5", never ".5"; far beyond the double range
+  // it is bounded, not expanded.
   const struct {
     const char* in;
     const char* out;
   } cases[] = {
+      // clang-format off
       {"1.500000E+02", "150"}, {"-2.5E-3", "-0.0025"}, {"1.0E0", "1"}, {"0.5E3", "500"},
       {"0.000000E+00", "0"}, {"1.79769313486231E+308", "HIGHEST"},
       {"-1.79769313486231E+308", "LOWEST"}, {"1.797693134862315E+308", "HIGHEST"},
       {"12.50", "12.50"}, {"+7", "+7"}, {"HIGHEST", "HIGHEST"}, {"100E2", "10000"}, {"E5", "0"},
       {"-0.0E0", "0"}, {"1.25e1", "12.5"}, {"0.0001E5", "10"}, {"0.05E0", "0.05"},
-      {"5E-1", "0.5"},  // below one: never ".5"
-      {"1.0E-1", "0.1"}, {"123.456E-1", "12.3456"}, {"123E-5", "0.00123"}, {"1.5E+3abc", "1500"},
-      // Far beyond the double range: bounded, not expanded.
-      {"1E+1001", "HIGHEST"}, {"-3.2E99999999999999999999", "LOWEST"}, {"1E-1001", "0"},
-      {"-1E-5000", "0"}, {"0E+999999", "0"},
+      {"5E-1", "0.5"}, {"1.0E-1", "0.1"}, {"123.456E-1", "12.3456"}, {"123E-5", "0.00123"},
+      {"1.5E+3abc", "1500"}, {"1E+1001", "HIGHEST"}, {"-3.2E99999999999999999999", "LOWEST"},
+      {"1E-1001", "0"}, {"-1E-5000", "0"}, {"0E+999999", "0"},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.in);

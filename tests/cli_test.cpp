@@ -80,8 +80,6 @@ TEST(Tool, JobsAndTheirExitCodes) {
       {"third field fails", "syntax " + failing, 9, partial,
        "pmmlxform: syntax: ADPTransformation.PMML.TransformationDictionary.DerivedField(c)."
        "Apply(+){Expression must have two arguments.} (code 9)\n"},
-      {"empty input", "syntax " + file("empty.xml", ""), 2, "",
-       "pmmlxform: syntax: Input file is invalid. (code 2)\n"},
       {"invalid XML", "back-syntax --target t --source s " + file("broken.xml", "<PMML>"), 5, "",
        "pmmlxform: back-syntax: Input xml file is invalid. (code 5)\n"},
       // A name from the document cannot break the message line.

@@ -242,26 +242,17 @@ struct Job {
   std::vector<int> renames, removals;
 };
 
-// Syntax: nesting inside the DataField's extension, which the conversion
-// passes by. Elements: PMML DataDictionary DataField DataField
-// TransformationDictionary DerivedField Apply FieldRef Constant DerivedField
-// Apply FieldRef Constant. Names, fields and functions are required; a constant
-// without a data type is a number, which "x" is not. The document names no
-// back-transformed target: back-syntax answers 11 wherever syntax answers 0.
-//
-// Transform: nesting inside the Variable, which the stylesheet refuses as an
-// element the format does not know. Elements: TransformationDescription
-// Transformations Variable Variable Recode Rule Range To Compute Apply Field
-// Number; the stylesheet reads the entries below the root's first child,
-// whatever the two are named. Only a label may go; a recode source or field that
-// is gone names no known variable (3), a function that is gone is unknown (2).
-//
-// Merge: nesting inside the Header, which the merge keeps (the model's) or
-// drops. Elements of the transformation: PMML Header DataDictionary DataField
-// TransformationDictionary DerivedField FieldRef; of the model: PMML Header
-// DataDictionary DataField DataField RegressionModel MiningSchema MiningField
-// MiningField RegressionTable. The merge checks the outline of the
-// transformation only and copies fields as they are; the model needs its version.
+// Nesting goes where each job reads past it: the DataField's extension
+// (syntax), the Variable (transform: an element the stylesheet refuses), the
+// Header (merge: kept from the model or dropped). The rename and removal codes
+// follow the documents' elements and attributes in order: the syntax job needs
+// names, fields and functions, and reads a constant without data type as a
+// number, which "x" is not; back-syntax answers 11 (no back-transformed target)
+// wherever syntax answers 0. The stylesheet reads the entries below the root's
+// first child whatever the two are named; only a label may go, a lost recode
+// source or field names no known variable (3), a lost function is unknown (2).
+// The merge checks the outline of the transformation only and copies fields as
+// they are; the model needs its version.
 // clang-format off
 const Job kSyntax = {kSyntaxDoc, "PMML", 0, 5, 2, 0,
                      [](const std::string& t) { return syntax(t, false); },

@@ -67,7 +67,7 @@ DOMElement* firstSchema(DOMDocument* document) {
 }
 
 // A transformation that derives up to two active inputs of the model's first
-// mining schema from raw fields, the second through an intermediate field.
+// mining schema from raw fields.
 struct Plan {
   std::string transformation;
   Names derived;  // model inputs now computed
@@ -95,14 +95,8 @@ Plan planFor(DOMDocument* model) {
     }
     const std::string raw = "raw_input_" + std::to_string(plan.raw.size() + 1);
     data += "<DataField name=\"" + raw + "\"" + types + "/>";
-    std::string input = raw;
-    if (!plan.raw.empty()) {
-      input = "mid_" + raw;
-      derived += "<DerivedField name=\"" + input + "\"" + types + "><FieldRef field=\"" + raw +
-                 "\"/></DerivedField>";
-    }
-    derived += "<DerivedField name=\"" + escape(name) + "\"" + types + "><FieldRef field=\"" +
-               input + "\"/></DerivedField>";
+    derived += "<DerivedField name=\"" + escape(name) + "\"" + types + "><FieldRef field=\"" + raw +
+               "\"/></DerivedField>";
     plan.derived.push_back(name);
     plan.raw.push_back(raw);
     if (plan.raw.size() == 2) break;

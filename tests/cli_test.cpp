@@ -1,165 +1,213 @@
-// The pmmlxform tool's syntax and back-syntax jobs, run as a separate process.
+// The pmmlxform tool run as a user runs it, as a separate process: each job's
+// output, the files it writes and its exit codes.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
+#include <filesystem>
 #include <string>
 
 #include "tests/test_util.h"
 
 namespace {
 
-const std::string kTool = PMMLXFORM_TOOL;
-const std::string kSource = PMMLXFORM_SOURCE_DIR;
-const std::string kExample = kSource + "/share/pmmlxform/examples/adp_example.xml";
+using testutil::readFile;
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+const std::string kSource = PMMLXFORM_SOURCE_DIR;
+const std::string kExamples = kSource + "/share/pmmlxform/examples/";
+const std::string kAdp = kExamples + "adp_example.xml";
+const std::string kTransformation = kExamples + "credit-transformation.pmml";
+const std::string kModel = kExamples + "credit-model.pmml";
+const std::string kData = kSource + "/tests/data/transform/";
+const std::string kFirst = kData + "accumulate/first.xml";
+const std::string kSecond = kData + "accumulate/second.xml";
 
 std::string quote(const std::string& s) { return "'" + s + "'"; }
 
-// Runs the tool with `args` (shell words); captures standard output and error.
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// Runs the tool with `args` (shell words) after the environment settings `env`.
 struct ToolRun {
   ToolRun(const testutil::TempDir& dir, const std::string& args, const std::string& env = "") {
-    const std::string err = dir.path() + "/stderr.txt";
-    code = testutil::runCommand(env + " " + quote(kTool) + " " + args + " 2>" + quote(err), out);
-    this->err = readFile(err);
+    const std::string errFile = dir.path() + "/stderr.txt";
+    code = testutil::runCommand(
+        env + " " + quote(PMMLXFORM_TOOL) + " " + args + " 2>" + quote(errFile), out);
+    err = readFile(errFile);
   }
   int code;
-  std::string out;
-  std::string err;
+  std::string out, err;
 };
 
-const std::string kFailingThird =
-    "<PMML><DataDictionary/><TransformationDictionary>"
-    "<DerivedField name='a'><FieldRef field='x'/></DerivedField>"
-    "<DerivedField name='b'><FieldRef field='y'/></DerivedField>"
-    "<DerivedField name='c'><Apply function='+'><FieldRef field='x'/></Apply></DerivedField>"
-    "</TransformationDictionary></PMML>";
-
-TEST(Tool, ConvertsFilesAndStandardInput) {
+TEST(Tool, JobsAndTheirExitCodes) {
   testutil::TempDir dir;
-  const std::string golden = readFile(kSource + "/tests/data/syntax/adp_example.sps");
-  struct Case {
-    const char* name;
-    std::string args;
+  const auto file = [&dir](const char* name, const std::string& text) {
+    return quote(dir.write(name, text));
   };
-  const Case cases[] = {
-      {"file", "syntax " + quote(kExample)},
-      {"standard input", "syntax - < " + quote(kExample)},
-      {"standard input by default", "syntax < " + quote(kExample)},
+  const std::string failing =
+      file("failing.xml",
+           "<PMML><DataDictionary/><TransformationDictionary>"
+           "<DerivedField name='a'><FieldRef field='x'/></DerivedField>"
+           "<DerivedField name='b'><FieldRef field='y'/></DerivedField>"
+           "<DerivedField name='c'><Apply function='+'><FieldRef field='x'/></Apply></DerivedField>"
+           "</TransformationDictionary></PMML>");
+  const auto oneField = [](const std::string& name) {
+    return "<PMML><DataDictionary/><TransformationDictionary><DerivedField name='" + name +
+           "'><FieldRef field='x'/></DerivedField></TransformationDictionary></PMML>";
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    ToolRun r(dir, c.args);
-    EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out, golden);
-    EXPECT_EQ(r.err, "");
-  }
-}
-
-TEST(Tool, WritesOutputAndNoneFieldFiles) {
-  testutil::TempDir dir;
-  const std::string out = dir.path() + "/out.sps";
-  const std::string none = dir.path() + "/none.txt";
-  ToolRun r(dir,
-            "syntax " + quote(kExample) + " -o " + quote(out) + " --none-fields " + quote(none));
-  EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(readFile(out), readFile(kSource + "/tests/data/syntax/adp_example.sps"));
-  EXPECT_EQ(readFile(none), "customer_id\nnotes\n");
-}
-
-TEST(Tool, PassesItsFlagsToTheLibrary) {
-  testutil::TempDir dir;
-  ToolRun skip(dir, "syntax --skip-roles " + quote(kExample));
-  EXPECT_EQ(skip.code, 0);
-  EXPECT_EQ(skip.out.find("VARIABLE ROLE"), std::string::npos);
-  ToolRun comments(dir, "syntax --comments " + quote(kExample));
-  EXPECT_EQ(comments.code, 0);
-  EXPECT_NE(comments.out.find("\n** Target - age_t , Inputs -  age.\nCOMPUTE age_t"),
-            std::string::npos);
-  ToolRun back(dir, "back-syntax --target spend_pred --source spend_t_pred " + quote(kExample));
-  EXPECT_EQ(back.code, 0) << back.err;
-  EXPECT_EQ(back.out, readFile(kSource + "/tests/data/syntax/adp_example_back.sps"));
-  ToolRun keep(dir, "back-syntax --target spend_pred --source '' " + quote(kExample));
-  EXPECT_EQ(keep.out, "\nCOMPUTE spend_pred = (EXP(spend_t)-1).\n");
-}
-
-TEST(Tool, ReportsFailuresAndStillWritesThePartialOutput) {
-  testutil::TempDir dir;
-  const std::string failing = dir.write("failing.xml", kFailingThird);
-  const std::string empty = dir.write("empty.xml", "");
-  const std::string broken = dir.write("broken.xml", "<PMML>");
-  const std::string newline =
-      dir.write("newline.xml",
-                "<PMML><DataDictionary/><TransformationDictionary><DerivedField name='a&#10;b'>"
-                "<FieldRef field='x'/></DerivedField></TransformationDictionary></PMML>");
-  struct Case {
+  const std::string newline = file("newline.xml", oneField("a&#10;b"));
+  const std::string latin = file("latin.xml", oneField("gr\xc3\xb6\xc3\x9f"
+                                                       "e"));
+  const std::string segmented =
+      file("segmented.pmml",
+           "<PMML version=\"4.3\"><Header/><DataDictionary/>"
+           "<MiningModel><MiningSchema/><Segmentation/></MiningModel></PMML>");
+  const std::string never = dir.path() + "/never.pmml";
+  const std::string partial = "\nCOMPUTE a = x.\n\nCOMPUTE b = y.\n\n";
+  const struct {
     const char* name;
     std::string args;
     int code;
-    std::string out;
-    std::string err;
-  };
-  const Case cases[] = {
-      {"third field fails", "syntax " + quote(failing), 9, "\nCOMPUTE a = x.\n\nCOMPUTE b = y.\n\n",
+    std::string out;  // within standard output; all of it when the job fails
+    std::string err;  // within standard error
+    std::string env = "";
+  } cases[] = {
+      {"syntax", "syntax < " + quote(kAdp), 0,
+       readFile(kSource + "/tests/data/syntax/adp_example.sps"), ""},
+      {"syntax with comments", "syntax --comments " + quote(kAdp), 0,
+       "\n** Target - age_t , Inputs -  age.\nCOMPUTE age_t", ""},
+      {"back-syntax", "back-syntax --target spend_pred --source spend_t_pred " + quote(kAdp), 0,
+       readFile(kSource + "/tests/data/syntax/adp_example_back.sps"), ""},
+      {"third field fails", "syntax " + failing, 9, partial,
        "pmmlxform: syntax: ADPTransformation.PMML.TransformationDictionary.DerivedField(c)."
        "Apply(+){Expression must have two arguments.} (code 9)\n"},
-      {"empty input", "syntax " + quote(empty), 2, "",
-       "pmmlxform: syntax: Input file is invalid. (code 2)\n"},
-      {"invalid XML", "back-syntax --target t --source s " + quote(broken), 5, "",
+      {"invalid XML", "back-syntax --target t --source s " + file("broken.xml", "<PMML>"), 5, "",
        "pmmlxform: back-syntax: Input xml file is invalid. (code 5)\n"},
-      {"error path on one line", "syntax " + quote(newline), 7, "",
+      // A name from the document cannot break the message line.
+      {"error path on one line", "syntax " + newline, 7, "",
        "pmmlxform: syntax: ADPTransformation.PMML.TransformationDictionary.DerivedField."
        "DerivedField(a?b){Not a valid variable name.} (code 7)\n"},
       {"missing input", "syntax " + quote(dir.path() + "/none.xml"), 66, "",
        "pmmlxform: syntax: cannot open '" + dir.path() +
            "/none.xml': No such file or directory (code 66)\n"},
+      {"UTF-8 name", "syntax " + latin, 0,
+       "\nCOMPUTE gr\xc3\xb6\xc3\x9f"
+       "e = x.\n\n",
+       "", "LC_ALL=C"},
+      // ASCII cannot hold the name: refused rather than written as "gr??e".
+      {"name beyond the local code page", "syntax --local-codepage " + latin, 7, "", "",
+       "LC_ALL=C"},
+      {"unknown flag", "syntax --no-such-flag < /dev/null", 64, "", ""},
+      {"two inputs", "syntax a.xml b.xml < /dev/null", 64, "", ""},
+
+      {"transform accumulates", "transform " + kFirst + " " + kSecond, 0,
+       "<DerivedField dataType=\"double\" name=\"high_income\"", ""},
+      {"transform --replace converts each alone", "transform --replace " + kFirst + " " + kSecond,
+       3, "",
+       "pmmlxform: transform: " + kSecond +
+           ": entry 3, Compute into \"high_income\": the field \"income_band\" is neither "
+           "declared nor defined by an earlier entry (code 3)\n"},
+      {"unknown function", "transform " + kData + "bad_func_unknown.xml", 2, "",
+       ": entry 3, Compute into \"y\": unknown function \"mean\" (code 2)"},
+      {"entry that cannot be converted", "transform " + kData + "bad_convert_width.xml", 5, "",
+       "an entry cannot be converted"},
+      {"no description", "transform", 64, "", "DESCRIPTION"},
+      {"unwritable output", "transform " + kFirst + " -o " + dir.path() + "/no/such/dir/out.xml",
+       73, "", ""},
+      {"check valid", "check " + kData + "compute.xml", 0, kData + "compute.xml: valid\n", ""},
+      {"check invalid", "check " + kData + "bad_revars_source.xml", 3, "",
+       "pmmlxform: check: " + kData +
+           "bad_revars_source.xml: entry 3, Recode into \"y\": the source \"z\" is neither "
+           "declared nor defined by an earlier entry (code 3)"},
+      {"check malformed", "check - < " + file("malformed.xml", "<Transformations"), 1, "",
+       "not a well-formed transformation description (code 1)"},
+
+      {"merge a model as transformation", "merge " + kModel + " " + kModel + " -o " + never, 6, "",
+       "pmmlxform: merge: the transformation document"},
+      {"merge into a transformation",
+       "merge " + kTransformation + " " + kTransformation + " -o " + never, 7, "",
+       "pmmlxform: merge: the model"},
+      {"merge into a segmented model",
+       "merge " + kTransformation + " " + segmented + " -o " + never, 8, "",
+       "segmented MiningModel, which cannot be merged (code 8)"},
+      {"merge a missing model", "merge " + kTransformation + " " + dir.path() + "/absent.pmml", 66,
+       "", "cannot open"},
+      {"merge two standard inputs", "merge - -", 64, "", "only one input can be standard input"},
+      {"merge without model", "merge " + kTransformation, 64, "", "MODEL"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    ToolRun r(dir, c.args);
-    EXPECT_EQ(r.code, c.code);
-    EXPECT_EQ(r.out, c.out);
-    EXPECT_EQ(r.err, c.err);
+    const ToolRun r(dir, c.args, c.env);
+    EXPECT_EQ(r.code, c.code) << r.err;
+    if (c.code == 0) {
+      EXPECT_TRUE(contains(r.out, c.out)) << r.out;
+    } else {
+      EXPECT_EQ(r.out, c.out);
+    }
+    EXPECT_TRUE(contains(r.err, c.err)) << r.err;
   }
+  EXPECT_FALSE(std::filesystem::exists(never)) << "no output on refusal";
+  EXPECT_FALSE(contains(ToolRun(dir, "syntax --skip-roles " + quote(kAdp)).out, "VARIABLE ROLE"));
   // With -o the partial output goes to the file.
-  const std::string out = dir.path() + "/partial.sps";
-  ToolRun r(dir, "syntax " + quote(failing) + " -o " + quote(out));
-  EXPECT_EQ(r.code, 9);
-  EXPECT_EQ(readFile(out), "\nCOMPUTE a = x.\n\nCOMPUTE b = y.\n\n");
+  EXPECT_EQ(ToolRun(dir, "syntax " + failing + " -o " + quote(dir.path() + "/p.sps")).code, 9);
+  EXPECT_EQ(readFile(dir.path() + "/p.sps"), partial);
 }
 
-TEST(Tool, RefusesBadCommandLines) {
+TEST(Tool, SyntaxAndTransformWriteTheirOutputsToFiles) {
   testutil::TempDir dir;
-  for (const char* args : {"syntax --no-such-flag", "back-syntax --source s",
-                           "back-syntax --target t", "syntax a.xml b.xml"}) {
-    SCOPED_TRACE(args);
-    ToolRun r(dir, std::string(args) + " < /dev/null");
-    EXPECT_EQ(r.code, 64);
-    EXPECT_EQ(r.out, "");
+  const std::string sps = dir.path() + "/out.sps", none = dir.path() + "/none.txt";
+  const ToolRun syntax(
+      dir, "syntax " + quote(kAdp) + " -o " + quote(sps) + " --none-fields " + quote(none));
+  EXPECT_EQ(syntax.code, 0) << syntax.err;
+  EXPECT_EQ(syntax.out, "");
+  EXPECT_EQ(readFile(sps), readFile(kSource + "/tests/data/syntax/adp_example.sps"));
+  EXPECT_EQ(readFile(none), "customer_id\nnotes\n");
+  const std::string pmml = dir.path() + "/out.xml", report = dir.path() + "/vars.json";
+  const ToolRun r(dir,
+                  "transform " + kFirst + " " + kSecond + " -o " + pmml + " --report " + report);
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_TRUE(contains(readFile(pmml), "name=\"income_band\""));
+  EXPECT_EQ(readFile(report),
+            "{\n  \"variables\": [\n"
+            "    {\n      \"name\": \"income_band\",\n      \"displayName\": \"\",\n"
+            "      \"dataType\": \"double\",\n      \"optype\": \"ordinal\"\n    },\n"
+            "    {\n      \"name\": \"high_income\",\n      \"displayName\": \"\",\n"
+            "      \"dataType\": \"double\",\n      \"optype\": \"categorical\"\n    }\n"
+            "  ]\n}\n");
+}
+
+TEST(Tool, MergeWritesTheDocumentAndTheReportAlsoOnAConflict) {
+  testutil::TempDir dir;
+  const std::string out = dir.path() + "/merged.pmml", report = dir.path() + "/report.json";
+  const std::string files = " -o " + out + " --report " + report;
+  ToolRun r(dir, "merge " + kTransformation + " " + kModel + files);
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out + r.err, "");
+  const std::string merged = readFile(out);
+  EXPECT_TRUE(contains(merged, "<Extension extender=\"pmmlxform\" name=\"DerivedFields\">"));
+  EXPECT_TRUE(contains(merged, "\n      <MiningField name=\"debt\"/>")) << merged;
+  const std::string json = readFile(report);
+  for (const char* part : {"\"code\": 0", "\"name\": \"risk\"", "\"name\": \"ratio_band\"",
+                           "\"displayName\": \"Monthly income\"", "\"usageType\": \"predicted\"",
+                           "\"usageType\": \"active\""}) {
+    EXPECT_TRUE(contains(json, part)) << part << "\n" << json;
   }
-}
+  // Standard output by default; the document is the same.
+  EXPECT_EQ(ToolRun(dir, "merge " + kTransformation + " - < " + kModel).out, merged);
 
-TEST(Tool, ConvertsInTheLocalCodePageOnRequest) {
-  testutil::TempDir dir;
-  const std::string doc = dir.write(
-      "latin.xml",
-      "<PMML><DataDictionary/><TransformationDictionary><DerivedField name='gr\xc3\xb6\xc3\x9f"
-      "e'><FieldRef field='x'/></DerivedField></TransformationDictionary></PMML>");
-  ToolRun utf8(dir, "syntax " + quote(doc), "LC_ALL=C");
-  EXPECT_EQ(utf8.code, 0) << utf8.err;
-  EXPECT_EQ(utf8.out,
-            "\nCOMPUTE gr\xc3\xb6\xc3\x9f"
-            "e = x.\n\n");
-  // ASCII cannot hold the name, so the library refuses it rather than write "gr??e".
-  ToolRun local(dir, "syntax --local-codepage " + quote(doc), "LC_ALL=C");
-  EXPECT_EQ(local.code, 7);
+  // The model predicts "income", a raw input behind income_band: a warning.
+  std::string model = readFile(kModel);
+  for (const std::string from : {"name=\"risk\"", "field=\"risk\""}) {
+    for (std::size_t at = model.find(from); at != std::string::npos; at = model.find(from)) {
+      model.replace(at, from.size(), "name=\"income\"");
+    }
+  }
+  r = ToolRun(dir, "merge " + kTransformation + " " + dir.write("model.pmml", model) + files);
+  EXPECT_EQ(r.code, 0);
+  EXPECT_TRUE(contains(r.err, "pmmlxform: merge: warning: field conflict on 'income'")) << r.err;
+  EXPECT_TRUE(contains(readFile(out), "DerivedFields"));
+  EXPECT_TRUE(contains(readFile(report), "\"code\": 4"));
+  EXPECT_TRUE(contains(readFile(report), "\"message\": \"income\""));
 }
 
 }  // namespace

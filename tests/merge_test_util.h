@@ -79,10 +79,8 @@ class Merger : public ConvertTransToPMML {
   using ConvertTransToPMML::compareVars;
   using ConvertTransToPMML::copyValues;
   using ConvertTransToPMML::dealMiningSchema;
-  using ConvertTransToPMML::findVariable;
   using ConvertTransToPMML::formatNumber;
   using ConvertTransToPMML::getOriginalVars;
-  using ConvertTransToPMML::getRelativeVars;
   using ConvertTransToPMML::getValueList;
   using ConvertTransToPMML::importElement;
   bool segmented() const { return segmentedModel; }

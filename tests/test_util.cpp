@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 namespace testutil {
@@ -39,6 +40,13 @@ std::u16string u16(const std::string& utf8) {
     }
   }
   return out;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
 }
 
 ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {

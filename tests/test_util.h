@@ -3,17 +3,20 @@
 
 // Shared helpers of the unit tests.
 
-#include <xercesc/util/XercesDefs.hpp>
-
 #include <cstdlib>
 #include <string>
+#include <xercesc/util/XercesDefs.hpp>
 
 namespace testutil {
 
 // UTF-16 text from a UTF-8 literal (ASCII and \u escapes in tests).
 std::u16string u16(const std::string& utf8);
 
-// Sets an environment variable for the life of the object, then restores it.
+// The whole content of a file; empty when it cannot be read.
+std::string readFile(const std::string& path);
+
+// Sets (or, given null, unsets) an environment variable for the life of the
+// object, then restores it.
 class ScopedEnv {
  public:
   ScopedEnv(const char* name, const char* value);

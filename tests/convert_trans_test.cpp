@@ -1,5 +1,5 @@
 // The conversion facade: text, stream and document forms, copying, error
-// numbering, and the DOM lookup and transcoding helpers.
+// numbering, and the DOM lookup helpers.
 #include "trans/convert_trans.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +11,6 @@
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 
-#include "host/norvel.h"
 #include "tests/test_util.h"
 #include "trans/xml_parser.h"
 
@@ -29,26 +28,12 @@ xercesc::DOMImplementation* core() {
   return xercesc::DOMImplementationRegistry::getDOMImplementation(u"Core");
 }
 
-// UTF-8 form of a node, serialised without XML declaration.
-std::string toText(DOMNode* node) {
-  xercesc::DOMLSSerializer* serializer = core()->createLSSerializer();
-  serializer->getDomConfig()->setParameter(u"xml-declaration", false);
-  XMLCh* text = serializer->writeToString(node);
-  std::string out;
-  norvel::QORVMBU16ToU8(out, text);
-  xercesc::XMLString::release(&text);
-  serializer->release();
-  return out;
-}
-
 // The protected helpers, opened up; the held description is reachable too.
 class Probe : public ConvertTrans {
  public:
   using ConvertTrans::findElement;
   using ConvertTrans::getTheElement;
-  using ConvertTrans::importElement;
   using ConvertTrans::transcode;
-  using ConvertTrans::UTF16To8;
   DOMDocument*& held() { return transDocument; }
 };
 
@@ -61,7 +46,7 @@ void hold(Probe& probe, const std::string& xml) {
 }
 
 std::string rootText(DOMDocument* doc) {
-  return doc != nullptr && doc->getDocumentElement() != nullptr ? toText(doc->getDocumentElement())
+  return doc != nullptr && doc->getDocumentElement() != nullptr ? testutil::xmlText(doc->getDocumentElement())
                                                                 : "";
 }
 
@@ -300,7 +285,7 @@ TEST(ConvertTransCopy, CopiesNeverShareTheHeldDescription) {
     EXPECT_FALSE(p->getNeedMerging());
     ASSERT_NE(p->held(), nullptr);
     EXPECT_NE(p->held(), source.held());
-    EXPECT_EQ(toText(p->held()->getDocumentElement()), description);
+    EXPECT_EQ(testutil::xmlText(p->held()->getDocumentElement()), description);
   }
   Probe& alias = source;
   source = alias;
@@ -437,37 +422,6 @@ TEST_F(ElementLookup, FindElementMatchesTheNameAttributeIgnoringCase) {
     element->release();
   }
   EXPECT_EQ(probe_.findElement(nullptr, dictionary), nullptr);
-}
-
-TEST(ImportElement, CopiesElementsAndMeaningfulTextOnly) {
-  Probe probe;
-  HardenedDOMParser source, target;
-  ASSERT_EQ(source.parseText("<D n='d'>\n  <!-- note -->\n  <A><F/>\n    <C>-</C><C>-1</C><C>.</C>"
-                             "<C> , ; </C><C>\xC3\xA9</C><C>x</C>\n  </A><?pi data?><![CDATA[12]]>"
-                             "\n</D>"),
-            0u);
-  ASSERT_EQ(target.parseText("<PMML/>"), 0u);
-  DOMDocument* doc = target.getDocument();
-  DOMElement* copy = probe.importElement(doc, source.getDocument()->getDocumentElement());
-  ASSERT_NE(copy, nullptr);
-  EXPECT_EQ(copy->getOwnerDocument(), doc);
-  EXPECT_EQ(toText(copy), "<D n=\"d\"><A><F/><C/><C>-1</C><C>.</C><C/><C/><C>x</C></A></D>");
-  // The source is left as it was.
-  EXPECT_NE(toText(source.getDocument()->getDocumentElement()).find("<!-- note -->"),
-            std::string::npos);
-  doc->getDocumentElement()->appendChild(copy);
-}
-
-TEST(Transcoding, LocalCodePageAndUtf8) {
-  Probe probe;
-  testutil::ScopedLocale locale("C");
-  ASSERT_TRUE(locale.ok());
-  const std::u16string text = u16("caf\xC3\xA9 \xF0\x9F\x99\x82");
-  EXPECT_EQ(probe.transcode(text.c_str()), "caf? ?");
-  // A character outside the basic plane survives as four UTF-8 bytes.
-  EXPECT_EQ(probe.UTF16To8(text.c_str()), "caf\xC3\xA9 \xF0\x9F\x99\x82");
-  EXPECT_EQ(probe.transcode(nullptr), "");
-  EXPECT_EQ(probe.UTF16To8(nullptr), "");
 }
 
 }  // namespace

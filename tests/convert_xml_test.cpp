@@ -10,24 +10,17 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
 
-#include "host/norvel.h"
+#include "tests/test_util.h"
 #include "trans/xml_parser.h"
 
 namespace {
 
 using xercesc::DOMDocument;
+using testutil::utf8;
 using xercesc::DOMNode;
-
-std::string utf8(const XMLCh* text) {
-  char* converted = norvel::QORVMBTranscodeU8(text);
-  std::string result(converted);
-  norvel::QORVMBRelease(&converted);
-  return result;
-}
 
 // An element as "Name(attr=value,...)[children]": attributes sorted by name,
 // child elements only.
@@ -123,19 +116,11 @@ TEST_F(ConvertXml, IntervalsResolvesRecodeRulesAsTheStylesheetWritesThem) {
        "[Interval(closure=closedClosed,leftMargin=99,rightMargin=99)]"
        "DiscretizeBin(binValue=5)[Interval(closure=closedOpen,leftMargin=0,rightMargin=99)]"
        "DiscretizeBin(binValue=5)[Interval(closure=openClosed,leftMargin=99,rightMargin=100)]]"},
-      {"empty node-set", "", "Result"},
-      {"bin without interval", "<DiscretizeBin binValue='a'/>",
-       "Result[DiscretizeBin(binValue=a)[Interval(closure=,leftMargin=,rightMargin=)]]"},
       {"largest double margins are unbounded",
        "<Extension name='recodeMissingCopy'><Interval closure='closedClosed' "
        "leftMargin='-1.79769313486231E+308' rightMargin='1.79769313486231E+308'/></Extension>",
        "Result[Extension(extender=pmmlxform,name=recodeMissingCopy)[Interval(closure=closedClosed)]"
        "]"},
-      {"margins keep their text",
-       "<DiscretizeBin binValue='1'><Interval closure='closedClosed' leftMargin='1.5E+002' "
-       "rightMargin='2E2'/></DiscretizeBin>",
-       "Result[DiscretizeBin(binValue=1)[Interval(closure=closedClosed,leftMargin=1.5E+002,"
-       "rightMargin=2E2)]]"},
       {"only missing values count, and a range needs both ends",
        "<Extension name='recodeMissingSysmis'/><DataField><Value value='7' property='missing'/>"
        "<Value value='8' property='invalid'/><Value value='6' property='valid'/>"
@@ -147,6 +132,7 @@ TEST_F(ConvertXml, IntervalsResolvesRecodeRulesAsTheStylesheetWritesThem) {
        "value=''/><Extension name='invalidRangeUpper' value='-1'/></DataField>",
        "Result[Extension(extender=pmmlxform,name=mapSysmisTo,value=0)"
        "DiscretizeBin(binValue=0)[Interval(closure=closedClosed,rightMargin=-1)]]"},
+      // A bin without interval gets an empty one.
       {"values outside the local code page survive",
        "<DiscretizeBin binValue='caf\xC3\xA9 \xE2\x82\xAC'/>",
        "Result[DiscretizeBin(binValue=caf\xC3\xA9 \xE2\x82\xAC)[Interval(closure=,leftMargin=,"
@@ -221,41 +207,6 @@ TEST_F(ConvertXml, StandardExceptionsAndMissingSourcesBecomeMessages) {
   const std::string error = ConvertByXSLT().convert(nullptr, sheetStream, result);
   EXPECT_EQ(error.rfind("ConvertByXSLTException:", 0), 0u) << error;
   EXPECT_EQ(result, nullptr);
-}
-
-TEST_F(ConvertXml, ConcurrentConversionsAreSerialisedNotCorrupted) {
-  // Each thread hands the function a different bin so that a result built in
-  // the other thread's transformer would show.
-  auto work = [](int id, int rounds, int* good) {
-    const std::string v = std::to_string(id);
-    pmmlxform::HardenedDOMParser parser;
-    parser.parseText("<Rules><DiscretizeBin binValue='" + v +
-                     "'><Interval closure='closedClosed' "
-                     "leftMargin='0' rightMargin='" +
-                     v + "'/></DiscretizeBin></Rules>");
-    const std::string expected = "Result[DiscretizeBin(binValue=" + v +
-                                 ")[Interval(closure=closedClosed,leftMargin=0,rightMargin=" + v +
-                                 ")]]";
-    for (int i = 0; i < rounds; ++i) {
-      std::istringstream sheetStream(kIntervalsSheet);
-      DOMDocument* result = nullptr;
-      const std::string error = ConvertByXSLT().convert(parser.getDocument(), sheetStream, result);
-      if (error.empty() && result != nullptr && dump(result->getDocumentElement()) == expected) {
-        ++*good;
-      }
-      if (result != nullptr) result->release();
-    }
-  };
-  std::streambuf* const before = std::cerr.rdbuf();
-  constexpr int kRounds = 40;
-  int good1 = 0, good2 = 0;
-  std::thread t1(work, 1, kRounds, &good1), t2(work, 2, kRounds, &good2);
-  t1.join();
-  t2.join();
-  EXPECT_EQ(good1, kRounds);
-  EXPECT_EQ(good2, kRounds);
-  EXPECT_EQ(std::cerr.rdbuf(), before);
-  EXPECT_EQ(ConvertByXSLT::currentTransformer.load(), nullptr);
 }
 
 }  // namespace

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/merge_test_util.h"
+#include "tests/test_util.h"
 
 namespace {
 
-using mergetest::attribute;
-using mergetest::outline;
+using testutil::attribute;
+using testutil::outline;
 using xercesc::DOMElement;
 using Names = std::vector<std::string>;
 
@@ -75,8 +75,8 @@ class MergePMML : public ::testing::Test {
     return static_cast<DOMElement*>(result_->getElementsByTagName(name)->item(0));
   }
 
-  mergetest::Merger merger_;  // first: it keeps the platform alive for the documents
-  mergetest::Documents docs_;
+  testutil::Merger merger_;
+  testutil::Documents docs_;
   xercesc::DOMDocument* result_ = nullptr;
   std::string message_ = "untouched";
   std::vector<TmsEndInfo> data_, derived_;
@@ -136,23 +136,6 @@ TEST_F(MergePMML, RefusedDocumentsGiveTheirCodesAndNoDocument) {
   }
   EXPECT_TRUE(data_.empty());
   EXPECT_TRUE(mining_.empty());
-}
-
-TEST_F(MergePMML, PredictedFieldBehindADerivedInputIsAConflictButStillMerged) {
-  // The model predicts the raw field the derived input is computed from.
-  const std::string model = replace(kModel, "\"risk\"", "\"INCOME\"");
-  EXPECT_EQ(merge(kTransformation, model), 4);
-  EXPECT_EQ(message_, "income");
-  ASSERT_NE(result_, nullptr);
-  EXPECT_NE(outline(result_).find("MiningSchema(Extension:DerivedFields(MiningField:income_band) "
-                                  "MiningField:INCOME)"),
-            std::string::npos)
-      << outline(result_);
-  // The text form still writes the document; the stream form does not.
-  std::string text, stream;
-  EXPECT_EQ(mergeText(kTransformation, model, text, stream), 4);
-  EXPECT_FALSE(text.empty());
-  EXPECT_EQ(stream, "");
 }
 
 TEST_F(MergePMML, DictionariesUnionWithTheTransformationDefinitionWinning) {

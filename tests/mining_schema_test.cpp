@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/merge_test_util.h"
+#include "tests/test_util.h"
 
 namespace {
 
-using mergetest::outline;
+using testutil::outline;
 using xercesc::DOMElement;
 using Names = std::vector<std::string>;
 
@@ -41,8 +41,8 @@ constexpr char kDictionary[] =
 
 class MiningSchemaTest : public ::testing::Test {
  protected:
-  mergetest::Merger merger_;  // first: it keeps the platform alive for the documents
-  mergetest::Documents docs_;
+  testutil::Merger merger_;
+  testutil::Documents docs_;
   DOMElement* dictionary_ = docs_.element(kDictionary);
 };
 

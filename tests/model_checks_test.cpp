@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "tests/merge_test_util.h"
+#include "tests/test_util.h"
 
 namespace {
 
@@ -22,8 +22,8 @@ struct Case {
 
 class ModelChecks : public ::testing::Test {
  protected:
-  mergetest::Merger merger_;  // first: it keeps the platform alive for the documents
-  mergetest::Documents docs_;
+  testutil::Merger merger_;
+  testutil::Documents docs_;
 };
 
 TEST_F(ModelChecks, TransformationNeedsHeaderThenDataThenTransformationDictionary) {

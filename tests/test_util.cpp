@@ -12,6 +12,10 @@
 #include <sstream>
 #include <stdexcept>
 
+#include <gtest/gtest.h>
+
+#include "host/norvel.h"
+
 namespace testutil {
 
 std::u16string u16(const std::string& utf8) {
@@ -109,6 +113,51 @@ int runCommand(const std::string& command, std::string& output) {
   while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0) output.append(buf.data(), n);
   int status = pclose(pipe);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string utf8(const XMLCh* text) {
+  std::string out;
+  if (text != nullptr) norvel::QORVMBU16ToU8(out, text);
+  return out;
+}
+
+std::string attribute(const xercesc::DOMElement* element, const char* name) {
+  return utf8(element->getAttribute(u16(name).c_str()));
+}
+
+std::string xmlText(const xercesc::DOMNode* node) {
+  xercesc::DOMLSSerializer* serializer =
+      xercesc::DOMImplementationRegistry::getDOMImplementation(u"Core")->createLSSerializer();
+  serializer->getDomConfig()->setParameter(u"xml-declaration", false);
+  XMLCh* text = serializer->writeToString(node);
+  std::string out = utf8(text);
+  xercesc::XMLString::release(&text);
+  serializer->release();
+  return out;
+}
+
+std::string outline(const xercesc::DOMNode* node) {
+  if (node == nullptr) return "(null)";
+  if (node->getNodeType() == xercesc::DOMNode::DOCUMENT_NODE) {
+    return outline(static_cast<const xercesc::DOMDocument*>(node)->getDocumentElement());
+  }
+  const auto* element = static_cast<const xercesc::DOMElement*>(node);
+  std::string result = utf8(element->getNodeName());
+  const std::string name = attribute(element, "name");
+  if (!name.empty()) result += ":" + name;
+  std::string children;
+  for (const xercesc::DOMNode* child = node->getFirstChild(); child != nullptr;
+       child = child->getNextSibling()) {
+    if (child->getNodeType() != xercesc::DOMNode::ELEMENT_NODE) continue;
+    children += (children.empty() ? "" : " ") + outline(child);
+  }
+  return children.empty() ? result : result + "(" + children + ")";
+}
+
+xercesc::DOMDocument* Documents::parse(const std::string& xml) {
+  parsers_.push_back(std::make_unique<pmmlxform::HardenedDOMParser>());
+  EXPECT_EQ(parsers_.back()->parseText(xml), 0u) << xml;
+  return parsers_.back()->getDocument();
 }
 
 }  // namespace testutil

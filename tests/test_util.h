@@ -3,9 +3,15 @@
 
 // Shared helpers of the unit tests.
 
+#include <pmmlxform/convert_trans_to_pmml.h>
+
 #include <cstdlib>
+#include <memory>
 #include <string>
-#include <xercesc/util/XercesDefs.hpp>
+#include <vector>
+#include <xercesc/dom/DOM.hpp>
+
+#include "trans/xml_parser.h"
 
 namespace testutil {
 
@@ -63,6 +69,55 @@ class TempDir {
 
 // Runs a shell command; returns its exit status and stores standard output.
 int runCommand(const std::string& command, std::string& output);
+
+// --- DOM ---------------------------------------------------------------------
+
+// UTF-8 form of a text; empty for null.
+std::string utf8(const XMLCh* text);
+
+std::string attribute(const xercesc::DOMElement* element, const char* name);
+
+// A node written as XML in UTF-8, without declaration.
+std::string xmlText(const xercesc::DOMNode* node);
+
+// The element structure below `node`: each element as its name, ":" and its
+// "name" attribute when it has one, and its element children in parentheses,
+// e.g. "PMML(Header DataDictionary(DataField:x))". Text is left out.
+std::string outline(const xercesc::DOMNode* node);
+
+// Parses fragments into documents that live as long as the object (which keeps
+// the XML platform alive meanwhile).
+class Documents {
+ public:
+  xercesc::DOMDocument* parse(const std::string& xml);
+  xercesc::DOMElement* element(const std::string& xml) { return parse(xml)->getDocumentElement(); }
+
+ private:
+  pmmlxform::XmlPlatformGuard platform_;
+  std::vector<std::unique_ptr<pmmlxform::HardenedDOMParser>> parsers_;
+};
+
+// Opens the protected operations of the merge to the tests.
+class Merger : public ConvertTransToPMML {
+ public:
+  using ConvertTransToPMML::addMiningFields;
+  using ConvertTransToPMML::checkModelPMML;
+  using ConvertTransToPMML::checkTransPMML;
+  using ConvertTransToPMML::clearValues;
+  using ConvertTransToPMML::compareValueList;
+  using ConvertTransToPMML::compareVars;
+  using ConvertTransToPMML::copyValues;
+  using ConvertTransToPMML::dealMiningSchema;
+  using ConvertTransToPMML::formatNumber;
+  using ConvertTransToPMML::getMiningInfo;
+  using ConvertTransToPMML::getOriginalVars;
+  using ConvertTransToPMML::getValueList;
+  using ConvertTransToPMML::getVarsInfo;
+  using ConvertTransToPMML::importElement;
+  bool segmented() const { return segmentedModel; }
+  void setSegmented(bool value) { segmentedModel = value; }
+  const std::string& stylesheet() const { return stylesheetPath; }
+};
 
 }  // namespace testutil
 

@@ -12,7 +12,6 @@
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
 
-#include "host/vendor.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -235,7 +234,7 @@ TEST_F(TransformPmml, AFailedConversionKeepsTheDescriptionsBeforeIt) {
   EXPECT_EQ(schemaErrors(output_), "");
 }
 
-TEST_F(TransformPmml, MissingStylesheetGives9AndKeepsTheAccumulatedDescription) {
+TEST_F(TransformPmml, MissingOrBrokenStylesheetGives9AndKeepsTheAccumulatedDescription) {
   testutil::TempDir dir;
   testutil::ScopedEnv appDir("PMMLXFORM_APP_DIR", (dir.path() + "/").c_str());
   ConvertTransToPMML convert;
@@ -244,6 +243,14 @@ TEST_F(TransformPmml, MissingStylesheetGives9AndKeepsTheAccumulatedDescription) 
   EXPECT_EQ(message_, "ConvertTransToPMMLException: can't open xslt file." + dir.path() +
                           "/transformation.xsl");
   EXPECT_EQ(output_, "");
+  // A stylesheet the engine cannot read is a failed conversion, not a crash; the
+  // empty text converts the held description again.
+  dir.write("transformation.xsl", "<not-a-stylesheet");
+  EXPECT_EQ(convert.transform("", output_, message_, vars_), 9);
+  EXPECT_EQ(output_, "");
+  EXPECT_NE(message_.find("ConvertTransToPMMLException: Output Trans xml empty!"),
+            std::string::npos)
+      << message_;
   dir.write("transformation.xsl", readFile(kShare + "transformation.xsl"));
   ASSERT_EQ(convert.transform(readFile(kData + "accumulate/second.xml"), output_, message_, vars_),
             0)
@@ -272,75 +279,20 @@ TEST_F(TransformPmml, DocumentFormWithoutDescriptionFailsCleanly) {
   EXPECT_EQ(run(computeInto("y")), 0) << message_;  // still converts afterwards
 }
 
-// A stylesheet whose one template writes `body`.
-std::string stylesheet(const std::string& body) {
-  return "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
-         "<xsl:template match=\"/\">" +
-         body + "</xsl:template></xsl:stylesheet>";
-}
-
-// Runs a stylesheet of the test's own over a small description.
-class OwnStylesheet : public ::testing::Test {
- protected:
-  int run(const std::string& xsl) {
-    dir_.write("transformation.xsl", xsl);
-    ConvertTransToPMML convert;
-    return convert.transform(computeInto("y"), output_, message_, vars_);
+TEST(ConvertTransToPMMLConstruct, RunsTheApplicationStylesheetAndCopiesCarryTheFlags) {
+  testutil::ScopedEnv dir("PMMLXFORM_APP_DIR", "/opt/host/");
+  testutil::Merger source;
+  EXPECT_EQ(source.stylesheet(), "/opt/host/transformation.xsl");
+  EXPECT_FALSE(source.segmented());
+  source.setSegmented(true);
+  source.setNeedMerging(false);
+  testutil::Merger copy(source), assigned;
+  assigned = copy;
+  for (testutil::Merger* c : {&copy, &assigned}) {
+    EXPECT_TRUE(c->segmented());
+    EXPECT_FALSE(c->getNeedMerging());
+    EXPECT_EQ(c->stylesheet(), "/opt/host/transformation.xsl");
   }
-  testutil::TempDir dir_;
-  testutil::ScopedEnv appDir_{"PMMLXFORM_APP_DIR", (dir_.path() + "/").c_str()};
-  testutil::ScopedEnv name_{"PMMLXFORM_APP_NAME", "Host"};
-  testutil::ScopedEnv version_{"PMMLXFORM_APP_VERSION", "7.1"};
-  testutil::ScopedEnv copyright_{"PMMLXFORM_COPYRIGHT", ""};
-  std::string output_, message_;
-  std::vector<TmsEndInfo> vars_;
-};
-
-TEST_F(OwnStylesheet, StampsPmmlRootAndHeader) {
-  const std::string stamp =
-      "<PMML version=\"4.3\" xmlns=\"http://www.dmg.org/PMML-4_3\" "
-      "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-      "xsi:schemaLocation=\"http://www.dmg.org/PMML-4_3 pmml-4-3.xsd\"><Header copyright=\"" +
-      std::string(pmmlxform::kVendorCopyright) + "\"";
-  const std::string application = "><Application name=\"Host\" version=\"7.1\"/></Header>";
-  const struct {
-    const char* name;
-    std::string produced, stamped;
-    Names vars;  // appended to the one record held before
-  } cases[] = {
-      {"bare root gets header, version 4.3 and namespaces",
-       "<PMML version=\"4.1\"><DataDictionary/><TransformationDictionary><DefineFunction "
-       "name=\"f\"/><DerivedField name=\"d\" optype=\"continuous\"/></TransformationDictionary>"
-       "</PMML>",
-       stamp + application +
-           "<DataDictionary/><TransformationDictionary><DefineFunction name=\"f\"/>"
-           "<DerivedField name=\"d\" optype=\"continuous\"/></TransformationDictionary></PMML>",
-       {"", "d"}},
-      {"existing header and application kept, their attributes overwritten",
-       "<PMML><Header copyright=\"old\" description=\"kept\"><Application name=\"old\" "
-       "version=\"0\"/></Header><DataDictionary/><TransformationDictionary/></PMML>",
-       stamp + " description=\"kept\"" + application +
-           "<DataDictionary/><TransformationDictionary/></PMML>",
-       {""}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    output_.clear();
-    vars_.assign(1, TmsEndInfo());
-    ASSERT_EQ(run(stylesheet(c.produced)), 0) << message_;
-    // From the root's start tag on.
-    EXPECT_EQ(output_.substr(output_.find(c.stamped.substr(0, 5))), c.stamped);
-    EXPECT_EQ(names(vars_), c.vars);
-  }
-}
-
-// A stylesheet the engine cannot read is a failed conversion, not a crash.
-TEST_F(OwnStylesheet, BrokenStylesheetGives9) {
-  EXPECT_EQ(run("<not-a-stylesheet"), 9);
-  EXPECT_EQ(output_, "");
-  EXPECT_NE(message_.find("ConvertTransToPMMLException: Output Trans xml empty!"),
-            std::string::npos)
-      << message_;
 }
 
 }  // namespace

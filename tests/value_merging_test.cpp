@@ -4,20 +4,20 @@
 #include <string>
 #include <vector>
 
-#include "tests/merge_test_util.h"
+#include "tests/test_util.h"
 #include "trans/convert_trans.h"
 
 namespace {
 
-using mergetest::attribute;
-using mergetest::Documents;
-using mergetest::Merger;
-using mergetest::outline;
+using testutil::attribute;
+using testutil::Documents;
+using testutil::Merger;
+using testutil::outline;
 using xercesc::DOMElement;
 
 class ValueMerging : public ::testing::Test {
  protected:
-  Merger merger_;  // first: it keeps the platform alive for the documents
+  Merger merger_;
   Documents docs_;
 };
 

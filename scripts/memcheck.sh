@@ -20,7 +20,7 @@ case $part in
   all)       filter='*' ;;
   syntax)    filter='Adp*:*Syntax*:HostileSyntax*:Concurrency*:XmlParser*:Norvel*:Havrik*:FuzzRegression*' ;;
   transform) filter='ConvertTrans*:ConvertXml*:IntervalParser*:TransPmml*:HostileTransform*:*Transform*' ;;
-  merge)     filter='Merge*:*Merge*:MiningSchema*:ModelChecks*:ValueMerging*:TmsRecords*:HostileMerge*' ;;
+  merge)     filter='Merge*:*Merge*:MiningSchema*:ModelChecks*:ValueMerging*:HostileMerge*' ;;
   *) echo "memcheck: unknown part '$part' (all, syntax, transform, merge, rotate)" >&2; exit 64 ;;
 esac
 # The tool's own tests run the tool as a child process, which memcheck does not

@@ -23,6 +23,7 @@ using adptest::role;
 using adptest::toBackSyntax;
 using adptest::toSyntax;
 using adptest::var;
+using testutil::readFile;
 using Names = std::vector<std::string>;
 
 std::string dataField(const std::string& name, const std::string& content,
@@ -38,13 +39,6 @@ std::string inverse(const std::string& fields) {
 std::string onlyK(const std::string& content, const std::string& attributes = "dataType='double'") {
   return pmml("", derived("k", content, attributes));
 }
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 const std::string kDataFields = dataField("id", role("disable"), "integer") +
                                 dataField("y", role("enable", "target")) +
                                 dataField("age", role("enable", "predictor"));
@@ -115,7 +109,7 @@ TEST(AdpConvert, WalksEveryResultCodeWithItsMessage) {
        "ADPTransformation.PMML.DataDictionary.DataField(a b){Not a valid variable name.}"},
       {"malformed date", onlyK("<Constant dataType='date'>2020</Constant>"), false, 8,
        td + ".DerivedField(k).Constant(2020)[mm/dd/yyyy]"},
-      {"field fails", onlyK(call("+", var("a"))), false, 9,
+      {"field fails", pmml(kDataFields, derived("k", call("+", var("a")))), false, 9,
        td + ".DerivedField(k).Apply(+){Expression must have two arguments.}"},
       {"empty PMML", "<PMML/>", false, 10, "ADPTransformation.PMML"},
       {"no data dictionary", "<PMML><TransformationDictionary/></PMML>", false, 11,
@@ -134,23 +128,17 @@ TEST(AdpConvert, WalksEveryResultCodeWithItsMessage) {
     const auto r = c.back ? toBackSyntax(c.xml, "t", "s") : toSyntax(c.xml);
     EXPECT_EQ(r.code, c.code);
     EXPECT_EQ(r.message, c.message);
-    if (c.code != 0) {
+    if (c.code != 0) {  // a failure drops the roles
       EXPECT_EQ(r.output.find("VARIABLE ROLE"), std::string::npos);
+      EXPECT_TRUE(r.noneFields.empty());
     }
   }
 }
 
-TEST(AdpConvert, UnreadableOrHostileInputLeavesTheResultsUntouched) {
-  // Empty input is code 2; anything the hardened parser refuses is code 5.
-  std::string deep;
-  for (int i = 0; i < 1100; ++i) deep += "<a>";
-  for (int i = 0; i < 1100; ++i) deep += "</a>";
-  const std::pair<std::string, int> cases[] = {
-      {"", 2},
-      {"not xml", 5},
-      {"<!DOCTYPE PMML [<!ENTITY x SYSTEM 'file:///etc/passwd'>]><PMML>&x;</PMML>", 5},
-      {"<PMML>" + deep + "</PMML>", 5},
-  };
+TEST(AdpConvert, UnreadableInputLeavesTheResultsUntouched) {
+  // Empty input is code 2; anything the hardened parser refuses is code 5 (the
+  // hostile-input tests walk what it refuses).
+  const std::pair<std::string, int> cases[] = {{"", 2}, {"not xml", 5}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.first.substr(0, 60));
     std::istringstream in(c.first);
@@ -163,15 +151,6 @@ TEST(AdpConvert, UnreadableOrHostileInputLeavesTheResultsUntouched) {
     EXPECT_EQ(out.str(), "kept");
     EXPECT_EQ(none, Names{"old"});
   }
-}
-
-TEST(AdpConvert, AFailureKeepsTheEarlierFieldsAndDropsTheRoles) {
-  const std::string transformations = derived("a", var("x")) + derived("b", var("y")) +
-                                      derived("c", call("+", var("x"))) + derived("d", var("z"));
-  const auto r = toSyntax(pmml(dataField("id", role("disable")), transformations));
-  EXPECT_EQ(r.code, 9);
-  EXPECT_EQ(r.output, "\nCOMPUTE a = x.\n\nCOMPUTE b = y.\n\n");
-  EXPECT_TRUE(r.noneFields.empty());
 }
 
 TEST(AdpConvert, CollectsRolesFromBothDictionariesUnlessSkipped) {
@@ -226,18 +205,6 @@ TEST(AdpConvert, ConvertsLongChainsAndDeepNestingQuickly) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(toSyntax(pmml(kDataFields, transformations)).code, 1);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
-
-  // 2000 fields, each needing the one before it; only the last is enabled.
-  const int n = 2000;
-  std::string chain;
-  for (int i = 0; i < n; ++i) {
-    chain += derived("c" + std::to_string(i), role(i == n - 1 ? "enable" : "disable") +
-                                                  var(i == 0 ? "x" : "c" + std::to_string(i - 1)));
-  }
-  const auto c = toSyntax(pmml("", chain), true);
-  ASSERT_EQ(c.code, 0) << c.message;
-  EXPECT_EQ(c.output.substr(0, 39), "\nCOMPUTE #c0 = x.\n\nCOMPUTE #c1 = #c0.\n\n");
-  EXPECT_NE(c.output.find("\nCOMPUTE c1999 = #c1998.\n"), std::string::npos);
 
   std::string expression = var("x");
   std::string tail;
@@ -310,20 +277,15 @@ TEST(AdpConvert, RefusesEveryAttemptToAddACommand) {
       {"number", onlyK(num(host)), 8},
       {"untyped constant", onlyK("<Constant>" + host + "</Constant>"), 8},
       {"date", onlyK("<Constant dataType='date'>1/2/3)." + host + "</Constant>"), 8},
-      {"time", onlyK("<Constant dataType='time'>1:2:3)." + host + "</Constant>"), 8},
       {"string over two lines", onlyK(adptest::str("a&#13;&#10;HOST")), 8},
       {"table key", onlyK(table("", host, "1")), 8},
       {"table output", onlyK(table("", "1", host)), 8},
       {"string key over two lines", onlyK(table("", "x&#10;HOST", "1", "string")), 8},
-      {"string output over two lines", onlyK(table("", "x", "y&#10;HOST"), "dataType='string'"), 8},
       {"mapMissingTo of a table", onlyK(table("mapMissingTo=" + a, "1", "1")), 8},
-      {"defaultValue of a table", onlyK(table("defaultValue=" + a, "1", "1")), 8},
       {"bin value", onlyK(bins("", host, "")), 8},
       {"left margin", onlyK(bins("", "1", "leftMargin=" + a)), 8},
-      {"right margin", onlyK(bins("", "1", "rightMargin=" + a)), 8},
       {"date margin of bins", onlyK(bins("dataType='date'", "1", "leftMargin='1/2/2000'")), 8},
       {"orig of a point", onlyK(norm("a", "", host, "0")), 8},
-      {"norm of a point", onlyK(norm("a", "", "0", host)), 8},
       {"mapMissingTo of a normalisation", onlyK(norm("a", "mapMissingTo=" + a, "0", "0")), 8},
       {"field of a normalisation", onlyK(norm(host, "", "0", "0")), 7},
       {"outlier parameter", onlyK(outlier("<Constant>" + host + "</Constant>")), 8},

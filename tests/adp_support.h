@@ -12,33 +12,18 @@
 #include <xercesc/dom/DOM.hpp>
 
 #include "pmmlxform/adp_convert.h"
-#include "trans/xml_parser.h"
+#include "tests/test_util.h"
 
 namespace adptest {
-
-// A parsed XML text; `root()` is its document element.
-class Xml {
- public:
-  explicit Xml(const std::string& text) {
-    if (parser_.parseText(text) != 0) ADD_FAILURE() << "test XML does not parse: " << text;
-  }
-  xercesc::DOMElement* root() {
-    return parser_.getDocument() == nullptr ? nullptr : parser_.getDocument()->getDocumentElement();
-  }
-
- private:
-  pmmlxform::XmlPlatformGuard platform_;
-  pmmlxform::HardenedDOMParser parser_;
-};
 
 // A node parsed from the document element of `fragment`, the path starting as "X".
 template <typename Node>
 struct Parsed {
-  explicit Parsed(const std::string& fragment) : xml(fragment) {
+  explicit Parsed(const std::string& fragment) {
     node.utf8 = true;
-    code = node.parse(xml.root(), path);
+    code = node.parse(docs.element(fragment), path);
   }
-  Xml xml;
+  testutil::Documents docs;
   Node node;
   std::string path = "X";
   int code = -1;
@@ -48,10 +33,10 @@ struct Parsed {
 // the text `pathOrText`, any other code the error path `pathOrText`.
 template <typename Node>
 void expectParsed(Node& node, const std::string& xml, int code, const std::string& pathOrText) {
-  Xml doc(xml);
+  testutil::Documents docs;
   node.utf8 = true;
   std::string path = "X";
-  ASSERT_EQ(node.parse(doc.root(), path), code) << path;
+  ASSERT_EQ(node.parse(docs.element(xml), path), code) << path;
   if (code == 0) {
     EXPECT_EQ(path, "X");
     EXPECT_EQ(node.toSyntax(), pathOrText);

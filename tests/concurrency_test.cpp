@@ -19,37 +19,45 @@ namespace {
 constexpr int kThreads = 8;
 constexpr int kRounds = 6;
 
-// Code, message and output of thread n's conversion, of a document with the
-// thread's own names and numbers so that a result built from another thread's
-// document would show. By n % 3: 0 converts to syntax in UTF-8, 1 in the local
-// code page with comments, 2 transforms a description (whose recode the
-// stylesheet resolves through the library).
-std::string convert(int n) {
+// A description and a syntax document, each with the thread's number for "@"
+// so that a result built from another thread's document would show.
+const char kDescription[] =
+    "<TransformationDescription><Transformations><Variable name='x' type='numeric' "
+    "level='scale'/><Recode source='x' target='r@' type='numeric' level='ordinal'><Rule>"
+    "<Range low='LOWEST' high='@'/><To value='@'/></Rule></Recode></Transformations>"
+    "</TransformationDescription>";
+const char kSyntaxDoc[] =
+    "<PMML version='4.2'><DataDictionary><DataField name='in@' optype='continuous' "
+    "dataType='double'/></DataDictionary><TransformationDictionary><DerivedField name='f@' "
+    "optype='continuous' dataType='double'><Apply function='*'><FieldRef field='in@'/>"
+    "<Constant dataType='double'>@</Constant></Apply></DerivedField></TransformationDictionary>"
+    "</PMML>";
+
+std::string numbered(std::string text, int n) {
   const std::string s = std::to_string(n);
-  std::string message;
+  for (std::size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at + 1)) {
+    text.replace(at, 1, s);
+  }
+  return text;
+}
+
+// Code, message and output of thread n's conversion. By n % 3: 0 converts to
+// syntax in UTF-8, 1 in the local code page with comments, 2 transforms (the
+// stylesheet resolves the recode through the library).
+std::string convert(int n) {
+  std::string message, output;
+  int code;
   if (n % 3 == 2) {
     ConvertTransToPMML converter;
-    std::string out;
     std::vector<TmsEndInfo> vars;
-    const int code = converter.transform(
-        "<TransformationDescription><Transformations>"
-        "<Variable name='x' type='numeric' level='scale'/>"
-        "<Recode source='x' target='r" + s + "' type='numeric' level='ordinal'><Rule>"
-        "<Range low='LOWEST' high='" + s + "'/><To value='" + s + "'/></Rule></Recode>"
-        "</Transformations></TransformationDescription>",
-        out, message, vars);
-    return std::to_string(code) + "|" + message + "|" + out;
+    code = converter.transform(numbered(kDescription, n), output, message, vars);
+  } else {
+    std::istringstream in(numbered(kSyntaxDoc, n));
+    std::ostringstream out;
+    code = ADP_Convert::convertPMMLtoSyntax(in, out, message, false, n % 3 == 0, n % 3 == 1);
+    output = out.str();
   }
-  std::istringstream in(
-      "<PMML version='4.2'><DataDictionary><DataField name='in" + s +
-      "' optype='continuous' dataType='double'/></DataDictionary><TransformationDictionary>"
-      "<DerivedField name='f" + s + "' optype='continuous' dataType='double'>"
-      "<Apply function='*'><FieldRef field='in" + s + "'/><Constant dataType='double'>" + s +
-      "</Constant></Apply></DerivedField></TransformationDictionary></PMML>");
-  std::ostringstream out;
-  const int code =
-      ADP_Convert::convertPMMLtoSyntax(in, out, message, false, n % 3 == 0, n % 3 == 1);
-  return std::to_string(code) + "|" + message + "|" + out.str();
+  return std::to_string(code) + "|" + message + "|" + output;
 }
 
 TEST(Concurrency, EightThreadsConvertingGiveTheSequentialOutputs) {

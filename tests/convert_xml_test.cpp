@@ -18,8 +18,8 @@
 
 namespace {
 
-using xercesc::DOMDocument;
 using testutil::utf8;
+using xercesc::DOMDocument;
 using xercesc::DOMNode;
 
 // An element as "Name(attr=value,...)[children]": attributes sorted by name,

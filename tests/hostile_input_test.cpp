@@ -239,17 +239,17 @@ TEST(HostileSyntax, HugeInputs) {
   if (skipHuge()) GTEST_SKIP() << "too slow under memcheck";
   EXPECT_EQ(syntax(insert(kSyntaxDoc, "<PMML", " x=" + huge()), false), 0);
   EXPECT_EQ(syntax(insert(kSyntaxDoc, "<DerivedField", " label=" + huge()), false), 0);
-  EXPECT_EQ(syntax(insert(kSyntaxDoc, "<DataDictionary>", repeated("<Extension/>", 1000000)), false),
-            0);
+  EXPECT_EQ(
+      syntax(insert(kSyntaxDoc, "<DataDictionary>", repeated("<Extension/>", 1000000)), false), 0);
   EXPECT_EQ(syntax(insert(kSyntaxDoc, "<DataDictionary>", repeated(kField, 100000)), false), 0);
 }
 
 TEST(HostileTransform, HugeInputs) {
   if (skipHuge()) GTEST_SKIP() << "too slow under memcheck";
   EXPECT_EQ(transform(insert(kDescription, "<Variable", " x=" + huge())), 0);
-  EXPECT_EQ(transform(insert(kDescription, "<TransformationDescription>",
-                             repeated("<Note/>", 1000000))),
-            0);
+  EXPECT_EQ(
+      transform(insert(kDescription, "<TransformationDescription>", repeated("<Note/>", 1000000))),
+      0);
 }
 
 TEST(HostileMerge, HugeInputs) {

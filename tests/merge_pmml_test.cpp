@@ -1,4 +1,5 @@
-// The merge of transformation PMML into model PMML, end to end.
+// The merge of transformation PMML into model PMML, end to end, and the records
+// behind its reports.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -198,6 +199,40 @@ TEST_F(MergePMML, DictionaryChildrenKeepTheOrderOfTheirKinds) {
             "TransformationDictionary(Extension:me DefineFunction:tf DefineFunction:mf "
             "DerivedField:band(FieldRef) DerivedField:own(FieldRef)) "
             "TreeModel(MiningSchema(Extension:DerivedFields(MiningField:band) MiningField:t)))");
+}
+
+// The records behind the reports: every member rewritten for every field
+// element (nothing carries over), appended, never de-duplicated; prefixed or
+// differently spelt elements are no fields; a mining field's usage defaults to
+// active.
+TEST_F(MergePMML, RecordsOfFieldsAndMiningFields) {
+  DOMElement* dictionary = docs_.element(
+      "<TransformationDictionary><DefineFunction name='f' optype='continuous'/>"
+      "<DerivedField name='band' displayName='Income band' dataType='string' optype='categorical'>"
+      "<Discretize field='income'/></DerivedField><!-- a comment --><Extension name='x'/>"
+      "<p:DataField xmlns:p='urn:p' name='prefixed'/><derivedField name='lower case'/>"
+      "<DataField name='age' dataType='double'/></TransformationDictionary>");
+  EXPECT_TRUE(merger_.getVarsInfo(dictionary, data_));
+  EXPECT_TRUE(merger_.getVarsInfo(dictionary, data_));
+  EXPECT_TRUE(merger_.getVarsInfo(nullptr, data_));
+  std::string got;
+  for (const auto& v : data_)
+    got += v.name + "/" + v.displayName + "/" + v.dataType + "/" + v.optype + " ";
+  EXPECT_EQ(got,
+            "band/Income band/string/categorical age//double/ "
+            "band/Income band/string/categorical age//double/ ");
+  DOMElement* schema = docs_.element(
+      "<MiningSchema><MiningField name='a'/><MiningField name='b' usageType=''/>"
+      "<MiningField name='c' usageType='predicted'/><Extension name='d'/>"
+      "<MiningField name='\xC3\xA9t\xC3\xA9' usageType='supplementary'/><MiningField/>"
+      "</MiningSchema>");
+  mining_.push_back({"earlier", "active"});
+  EXPECT_TRUE(merger_.getMiningInfo(schema, mining_));
+  EXPECT_TRUE(merger_.getMiningInfo(nullptr, mining_));
+  got.clear();
+  for (const auto& f : mining_) got += f.name + "/" + f.usageType + " ";
+  EXPECT_EQ(
+      got, "earlier/active a/active b/active c/predicted \xC3\xA9t\xC3\xA9/supplementary /active ");
 }
 
 }  // namespace

@@ -122,8 +122,6 @@ TEST_F(MiningSchemaTest, DerivedInputsMoveIntoTheContainerAndAddTheirRawFields) 
        "<MiningSchema><MiningField name=\"a\"/><MiningField name=\"income\" "
        "usageType=\"target\"/></MiningSchema>",
        false, "MiningSchema(Extension:DerivedFields(MiningField:a) MiningField:income)", "income"},
-      {"no derived input", "<MiningSchema><MiningField name=\"x\"/></MiningSchema>", true,
-       "MiningSchema(MiningField:x)", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -136,23 +134,6 @@ TEST_F(MiningSchemaTest, DerivedInputsMoveIntoTheContainerAndAddTheirRawFields) 
   std::string error;  // a schema or dictionary that is not there is no error
   EXPECT_TRUE(merger_.dealMiningSchema(nullptr, dictionary_, error));
   EXPECT_TRUE(merger_.dealMiningSchema(docs_.element("<MiningSchema/>"), nullptr, error));
-}
-
-// Same-named variables of either kind are accepted, whatever their types; a
-// function is no variable, and a refusal for other names leaves no message.
-TEST_F(MiningSchemaTest, CompareVarsAcceptsSameNamedVariablesOfEitherKind) {
-  std::string message = "before";
-  EXPECT_TRUE(merger_.compareVars(docs_.element("<DataField name=\"x\" dataType=\"double\"/>"),
-                                  docs_.element("<DerivedField name=\"X\" optype=\"ordinal\"/>"),
-                                  message));
-  EXPECT_EQ(message, "x");
-  message = "before";
-  EXPECT_FALSE(merger_.compareVars(docs_.element("<DataField name=\"x\"/>"),
-                                   docs_.element("<DefineFunction name=\"x\"/>"), message));
-  EXPECT_EQ(message, "before");
-  EXPECT_FALSE(merger_.compareVars(docs_.element("<DataField name=\"x\"/>"),
-                                   docs_.element("<DataField name=\"y\"/>"), message));
-  EXPECT_EQ(message, "");
 }
 
 }  // namespace

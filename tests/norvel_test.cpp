@@ -108,7 +108,6 @@ TEST(Norvel, ExtNameStrOpensReadableFilesOnly) {
   } cases[] = {
       {"readable file", file, norvel::ExtNameStr::kRead, true},
       {"missing file", dir.path() + "/missing.xsl", 1, false},
-      {"directory", dir.path(), 1, false},
       {"empty path", "", 1, false},
       {"write mode", file, 2, false},
   };

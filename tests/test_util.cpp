@@ -1,6 +1,7 @@
 // Shared helpers of the unit tests.
 #include "tests/test_util.h"
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,8 +12,6 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-
-#include <gtest/gtest.h>
 
 #include "host/norvel.h"
 

@@ -70,37 +70,31 @@ NameIndex::NameIndex(xercesc::DOMElement* parent, bool ranked) : parent_(parent)
   }
 }
 
-bool NameIndex::before(const Entry& a, const Entry& b) const {
-  if (ranked_ && a.rank != b.rank) return a.rank < b.rank;
-  return a.sequence < b.sequence;
+bool NameIndex::before(std::size_t a, std::size_t b) const {
+  if (ranked_ && all_[a].rank != all_[b].rank) return all_[a].rank < all_[b].rank;
+  return a < b;
 }
 
-void NameIndex::place(std::vector<Entry>& bucket, const Entry& entry, bool ranked) {
+void NameIndex::place(std::vector<std::size_t>& bucket, std::size_t entry) const {
   // Buckets are short and mostly grow at their end.
   auto at = bucket.end();
-  while (at != bucket.begin()) {
-    const Entry& previous = *(at - 1);
-    const bool after = ranked && previous.rank != entry.rank ? previous.rank < entry.rank
-                                                             : previous.sequence < entry.sequence;
-    if (after) break;
-    --at;
-  }
+  while (at != bucket.begin() && !before(*(at - 1), entry)) --at;
   bucket.insert(at, entry);
 }
 
 void NameIndex::add(xercesc::DOMElement* child) {
   const int rank = ranked_ ? rankOf(child->getNodeName()) : 0;
   if (ranked_ && firstOfRank_[rank] == nullptr) firstOfRank_[rank] = child;
-  const Entry entry{child, rank, next_++};
-  all_.push_back(entry);
+  const std::size_t entry = all_.size();
+  all_.push_back({child, rank, true});
   if (ranked_) {
     // A dictionary only grows: a known start moves only to an earlier new child.
     const auto start = starts_.find(child->getNodeName());
-    if (start != starts_.end() && (start->second == kNone || before(entry, all_[start->second]))) {
-      start->second = all_.size() - 1;
+    if (start != starts_.end() && (start->second == kNone || before(entry, start->second))) {
+      start->second = entry;
     }
   }
-  place(byName_[nameKey(child->getAttribute(kName))], entry, ranked_);
+  place(byName_[nameKey(child->getAttribute(kName))], entry);
   if (localBuilt_) {
     const std::string name = localText(child->getAttribute(kName));
     auto& bucket = byLocalName_[nameKey(name)];
@@ -124,13 +118,43 @@ void NameIndex::insert(xercesc::DOMElement* child) {
   add(child);
 }
 
+void NameIndex::remove(xercesc::DOMElement* child) {
+  parent_->removeChild(child);
+  auto mark = [this, child](std::size_t entry) {
+    if (all_[entry].element != child || !all_[entry].present) return false;
+    all_[entry].present = false;
+    xercesc::DOMElement*& first = firstOfRank_[all_[entry].rank];
+    if (first == child) {
+      // The earliest child of that rank still there takes its place.
+      std::size_t next = kNone;
+      for (std::size_t i = 0; i < all_.size(); ++i) {
+        if (all_[i].present && all_[i].rank == all_[entry].rank && (next == kNone || i < next)) {
+          next = i;
+        }
+      }
+      first = next == kNone ? nullptr : all_[next].element;
+    }
+    return true;
+  };
+  // The child is found under its name, unless that changed since it was indexed.
+  const auto bucket = byName_.find(nameKey(child->getAttribute(kName)));
+  if (bucket != byName_.end()) {
+    for (std::size_t entry : bucket->second) {
+      if (mark(entry)) return;
+    }
+  }
+  for (std::size_t entry = 0; entry < all_.size(); ++entry) {
+    if (mark(entry)) return;
+  }
+}
+
 xercesc::DOMElement* NameIndex::find(const XMLCh* name) {
   const auto bucket = byName_.find(nameKey(name));
   if (bucket == byName_.end()) return nullptr;
-  for (const Entry& entry : bucket->second) {
-    if (entry.element->getParentNode() != parent_) continue;  // moved away since
-    if (xercesc::XMLString::compareIString(entry.element->getAttribute(kName), name) == 0) {
-      return entry.element;
+  for (std::size_t entry : bucket->second) {
+    const Entry& e = all_[entry];
+    if (e.present && xercesc::XMLString::compareIString(e.element->getAttribute(kName), name) == 0) {
+      return e.element;
     }
   }
   return nullptr;
@@ -138,8 +162,8 @@ xercesc::DOMElement* NameIndex::find(const XMLCh* name) {
 
 void NameIndex::buildLocal() {
   localBuilt_ = true;
-  for (const Entry& entry : all_) {
-    const std::string name = localText(entry.element->getAttribute(kName));
+  for (std::size_t entry = 0; entry < all_.size(); ++entry) {
+    const std::string name = localText(all_[entry].element->getAttribute(kName));
     byLocalName_[nameKey(name)].emplace_back(entry, name);
   }
   for (auto& bucket : byLocalName_) {
@@ -148,43 +172,41 @@ void NameIndex::buildLocal() {
   }
 }
 
-const NameIndex::Entry* NameIndex::startOf(const XMLCh* kind) {
-  auto present = [this](const Entry& e) { return e.element->getParentNode() == parent_; };
-  auto named = [kind](const Entry& e) {
-    return xercesc::XMLString::equals(e.element->getNodeName(), kind);
+std::size_t NameIndex::startOf(const XMLCh* kind) {
+  auto named = [this, kind](std::size_t entry) {
+    return all_[entry].present && xercesc::XMLString::equals(all_[entry].element->getNodeName(), kind);
   };
   const std::u16string key(kind);
   auto known = starts_.find(key);
   if (ranked_) {
-    if (known == starts_.end() || (known->second != kNone && !present(all_[known->second]))) {
+    if (known == starts_.end() || (known->second != kNone && !all_[known->second].present)) {
       std::size_t best = kNone;
       for (std::size_t i = 0; i < all_.size(); ++i) {
-        if (present(all_[i]) && named(all_[i]) && (best == kNone || before(all_[i], all_[best]))) {
-          best = i;
-        }
+        if (named(i) && (best == kNone || before(i, best))) best = i;
       }
       known = starts_.insert_or_assign(key, best).first;
     }
-  } else {
-    // Children are only removed or appended, so the start only moves on.
-    if (known == starts_.end()) known = starts_.emplace(key, 0).first;
-    std::size_t& at = known->second;
-    if (at == kNone) at = 0;
-    while (at < all_.size() && !(present(all_[at]) && named(all_[at]))) ++at;
-    return at < all_.size() ? &all_[at] : nullptr;
+    return known->second;
   }
-  return known->second == kNone ? nullptr : &all_[known->second];
+  // Children are only removed or appended, so the start only moves on.
+  if (known == starts_.end()) known = starts_.emplace(key, 0).first;
+  std::size_t& at = known->second;
+  if (at == kNone) at = 0;
+  while (at < all_.size() && !named(at)) ++at;
+  return at < all_.size() ? at : kNone;
 }
 
 xercesc::DOMElement* NameIndex::findFrom(const XMLCh* kind, const std::string& name) {
   if (!localBuilt_) buildLocal();
   const auto bucket = byLocalName_.find(nameKey(name));
   if (bucket == byLocalName_.end()) return nullptr;
-  const Entry* start = startOf(kind);
-  if (start == nullptr) return nullptr;
+  const std::size_t start = startOf(kind);
+  if (start == kNone) return nullptr;
   for (const auto& [entry, text] : bucket->second) {
-    if (entry.element->getParentNode() != parent_ || before(entry, *start)) continue;
-    if (xercesc::XMLString::compareIString(text.c_str(), name.c_str()) == 0) return entry.element;
+    if (!all_[entry].present || before(entry, start)) continue;
+    if (xercesc::XMLString::compareIString(text.c_str(), name.c_str()) == 0) {
+      return all_[entry].element;
+    }
   }
   return nullptr;
 }

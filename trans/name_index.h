@@ -36,6 +36,9 @@ class NameIndex {
   // Inserts `child` into a ranked parent after the children of its rank and
   // before those of a later rank, or at the end of an unranked one.
   void insert(xercesc::DOMElement* child);
+  // Removes `child` from the parent. Children leave an indexed parent only
+  // this way, so the index knows its children without asking the document.
+  void remove(xercesc::DOMElement* child);
   // The first element child whose "name" equals `name` ignoring case (the
   // XML library's comparison), or null.
   xercesc::DOMElement* find(const XMLCh* name);
@@ -47,23 +50,24 @@ class NameIndex {
   struct Entry {
     xercesc::DOMElement* element;
     int rank;
-    std::size_t sequence;
+    bool present;  // false once removed
   };
-  bool before(const Entry& a, const Entry& b) const;
+  // Entries are named by their position in all_, which is the order they
+  // were indexed in.
+  bool before(std::size_t a, std::size_t b) const;
   void add(xercesc::DOMElement* child);
-  static void place(std::vector<Entry>& bucket, const Entry& entry, bool ranked);
+  void place(std::vector<std::size_t>& bucket, std::size_t entry) const;
   void buildLocal();
-  // The child the scan for `kind` starts at, or null.
-  const Entry* startOf(const XMLCh* kind);
+  // The position of the child the scan for `kind` starts at, or kNone.
+  std::size_t startOf(const XMLCh* kind);
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
   xercesc::DOMElement* parent_;
   bool ranked_;
-  std::size_t next_ = 0;
-  std::vector<Entry> all_;  // every indexed child, for the local-code-page keys
-  std::unordered_map<std::u16string, std::vector<Entry>> byName_;
+  std::vector<Entry> all_;  // every child ever indexed
+  std::unordered_map<std::u16string, std::vector<std::size_t>> byName_;
   bool localBuilt_ = false;
-  std::unordered_map<std::string, std::vector<std::pair<Entry, std::string>>> byLocalName_;
+  std::unordered_map<std::string, std::vector<std::pair<std::size_t, std::string>>> byLocalName_;
   // Per kind: the position in all_ of the child the scan starts at.
   std::unordered_map<std::u16string, std::size_t> starts_;
   xercesc::DOMElement* firstOfRank_[4] = {nullptr, nullptr, nullptr, nullptr};

@@ -2,11 +2,14 @@
 // forms, the validity check, error numbering, and the DOM helpers.
 #include "trans/convert_trans.h"
 
+#include <pmmlxform/convert_trans_to_pmml.h>
+
 #include <cstring>
 #include <istream>
 #include <memory>
 #include <ostream>
 #include <sstream>
+#include <typeinfo>
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/framework/MemBufFormatTarget.hpp>
@@ -92,6 +95,10 @@ class ParsedText {
   ParsedText& operator=(const ParsedText&) = delete;
 
   bool ok() const { return errors_ == 0; }
+  // Destroys the document; document() is null afterwards.
+  void releaseDocument() {
+    if (DOMDocument* document = parser_.adoptDocument()) document->release();
+  }
   // The parser's document, also after errors (possibly partial, possibly null).
   DOMDocument* document() { return parser_.getDocument(); }
   // The document when the parse succeeded, else null.
@@ -156,7 +163,81 @@ bool hasContent(const std::string& text) {
   return false;
 }
 
+// True for text of XML whitespace only, which has no content in any code page.
+bool isLayout(const XMLCh* text) {
+  if (text == nullptr) return true;
+  for (; *text != 0; ++text) {
+    if (*text != u' ' && *text != u'\n' && *text != u'\t' && *text != u'\r') return false;
+  }
+  return true;
+}
+
+// True when a shallow copy of `element` made of its name and attribute values
+// equals its import: no namespaces, no ID attributes, and attribute values
+// held as text only (entity references stay references when imported).
+bool copiesAsText(const DOMElement* element) {
+  if (element->getLocalName() != nullptr) return false;
+  const xercesc::DOMNamedNodeMap* attributes = element->getAttributes();
+  const XMLSize_t count = attributes == nullptr ? 0 : attributes->getLength();
+  for (XMLSize_t i = 0; i < count; ++i) {
+    const auto* attribute = static_cast<const xercesc::DOMAttr*>(attributes->item(i));
+    if (attribute->getLocalName() != nullptr || attribute->isId()) return false;
+    for (const DOMNode* part = attribute->getFirstChild(); part != nullptr;
+         part = part->getNextSibling()) {
+      if (part->getNodeType() != DOMNode::TEXT_NODE) return false;
+    }
+  }
+  return true;
+}
+
+// A copy of `element` without its children, in `document`: what a shallow
+// importNode makes of it (its name, and every attribute given in the text,
+// defaulted ones left out), built directly where that gives the same nodes,
+// without the import's node per attribute value and its notifications.
+DOMElement* copyElement(DOMDocument* document, const DOMElement* element) {
+  if (!copiesAsText(element)) {
+    return static_cast<DOMElement*>(document->importNode(element, false));
+  }
+  DOMElement* copy = document->createElement(element->getNodeName());
+  const xercesc::DOMNamedNodeMap* attributes = element->getAttributes();
+  const XMLSize_t count = attributes == nullptr ? 0 : attributes->getLength();
+  for (XMLSize_t i = 0; i < count; ++i) {
+    const auto* attribute = static_cast<const xercesc::DOMAttr*>(attributes->item(i));
+    if (attribute->getSpecified()) copy->setAttribute(attribute->getName(), attribute->getValue());
+  }
+  return copy;
+}
+
 }  // namespace
+
+namespace pmmlxform {
+
+namespace {
+thread_local DisposableInputs* currentInputs = nullptr;
+}  // namespace
+
+DisposableInputs::DisposableInputs() : previous_(currentInputs) { currentInputs = this; }
+
+DisposableInputs::~DisposableInputs() { currentInputs = previous_; }
+
+void DisposableInputs::add(const DOMDocument* document, std::function<void()> dispose) {
+  if (document != nullptr) inputs_.emplace_back(document, std::move(dispose));
+}
+
+void DisposableInputs::done(const DOMDocument* document) {
+  if (currentInputs == nullptr || document == nullptr) return;
+  for (auto& [held, dispose] : currentInputs->inputs_) {
+    if (held == document && dispose) {
+      std::function<void()> run = std::move(dispose);
+      dispose = nullptr;
+      held = nullptr;
+      run();
+      return;
+    }
+  }
+}
+
+}  // namespace pmmlxform
 
 XMLText::XMLText(const std::string& text) : text_(norvel::QORVMBTranscodeGeneric(text.c_str())) {}
 
@@ -250,6 +331,13 @@ int ConvertTrans::mergePMML(std::string trans, std::string model, std::string& o
   {
     ParsedText transParsed(trans);
     ParsedText modelParsed(model);
+    // The library's own merge may let the inputs go once read; an override of
+    // the document form might still read them after it, so then they stay.
+    pmmlxform::DisposableInputs inputs;
+    if (typeid(*this) == typeid(ConvertTransToPMML)) {
+      inputs.add(transParsed.document(), [&transParsed] { transParsed.releaseDocument(); });
+      inputs.add(modelParsed.document(), [&modelParsed] { modelParsed.releaseDocument(); });
+    }
     // A text that did not parse (malformed or refused as hostile) would leave
     // a partial document; it counts as a missing one.
     code = mergePMML(transParsed.documentIfOk(), modelParsed.documentIfOk(), result, message,
@@ -400,8 +488,8 @@ DOMElement* ConvertTrans::getTheElement(DOMNode* start, std::string path, int in
 
 DOMElement* ConvertTrans::findElement(DOMElement* parent, DOMElement* element) {
   if (parent == nullptr || element == nullptr) return nullptr;
-  XMLText nameAttribute("name");
-  const XMLCh* name = element->getAttribute(nameAttribute.get());
+  static constexpr XMLCh nameAttribute[] = u"name";
+  const XMLCh* name = element->getAttribute(nameAttribute);
   if (pmmlxform::NameIndex* index = pmmlxform::NameIndexScope::lookup(parent)) {
     return index->find(name);
   }
@@ -409,7 +497,7 @@ DOMElement* ConvertTrans::findElement(DOMElement* parent, DOMElement* element) {
        child = child->getNextSibling()) {
     if (!isElement(child)) continue;
     auto* candidate = static_cast<DOMElement*>(child);
-    if (XMLString::compareIString(candidate->getAttribute(nameAttribute.get()), name) == 0) {
+    if (XMLString::compareIString(candidate->getAttribute(nameAttribute), name) == 0) {
       return candidate;
     }
   }
@@ -418,19 +506,21 @@ DOMElement* ConvertTrans::findElement(DOMElement* parent, DOMElement* element) {
 
 DOMElement* ConvertTrans::importElement(DOMDocument* document, DOMElement* element) {
   if (document == nullptr || element == nullptr) return nullptr;
-  auto* copy = static_cast<DOMElement*>(document->importNode(element, false));
+  DOMElement* copy = copyElement(document, element);
   for (DOMNode* child = element->getFirstChild(); child != nullptr;
        child = child->getNextSibling()) {
     switch (child->getNodeType()) {
       case DOMNode::ELEMENT_NODE:
         copy->appendChild(importElement(document, static_cast<DOMElement*>(child)));
         break;
-      case DOMNode::TEXT_NODE:
+      case DOMNode::TEXT_NODE: {
         // Layout whitespace and stray punctuation between elements go.
-        if (hasContent(transcode(child->getNodeValue()))) {
-          copy->appendChild(document->importNode(child, true));
+        const XMLCh* text = child->getNodeValue();
+        if (!isLayout(text) && hasContent(transcode(text))) {
+          copy->appendChild(document->createTextNode(text));
         }
         break;
+      }
       default:  // comments, CDATA sections, processing instructions
         break;
     }

@@ -9,10 +9,12 @@
 #include <memory>
 #include <ostream>
 #include <sstream>
+#include <string>
 #include <typeinfo>
+#include <utility>
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
-#include <xercesc/framework/MemBufFormatTarget.hpp>
+#include <xercesc/framework/XMLFormatter.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLUni.hpp>
@@ -116,6 +118,20 @@ struct Releaser {
   }
 };
 
+// Collects the serialiser's bytes, every one of them: an encoding with zero
+// bytes (UTF-16) must not be cut.
+class StringTarget : public xercesc::XMLFormatTarget {
+ public:
+  void writeChars(const XMLByte* const bytes, const XMLSize_t count,
+                  xercesc::XMLFormatter* const /*formatter*/) override {
+    text_.append(reinterpret_cast<const char*>(bytes), count);
+  }
+  std::string take() { return std::move(text_); }
+
+ private:
+  std::string text_;
+};
+
 // Serialises a result document to text, in the document's encoding (UTF-8 for
 // documents the library builds). Pretty-printing is for merged documents only.
 std::string serialise(DOMDocument* document, bool prettyPrint) {
@@ -128,7 +144,7 @@ std::string serialise(DOMDocument* document, bool prettyPrint) {
       impl->createLSSerializer(XMLPlatformUtils::fgMemoryManager));
   std::unique_ptr<xercesc::DOMLSOutput, Releaser> output(
       impl->createLSOutput(XMLPlatformUtils::fgMemoryManager));
-  xercesc::MemBufFormatTarget target(1023);
+  StringTarget target;
   output->setByteStream(&target);
   if (prettyPrint) {
     xercesc::DOMConfiguration* config = serializer->getDomConfig();
@@ -137,8 +153,7 @@ std::string serialise(DOMDocument* document, bool prettyPrint) {
     }
   }
   serializer->write(document, output.get());
-  // Take every byte written: an encoding with zero bytes (UTF-16) must not be cut.
-  return std::string(reinterpret_cast<const char*>(target.getRawBuffer()), target.getLen());
+  return target.take();
 }
 
 // Serialises a result document into `text`, then destroys the document.
@@ -329,8 +344,11 @@ int ConvertTrans::mergePMML(std::string trans, std::string model, std::string& o
   DOMDocument* result = nullptr;
   int code;
   {
+    // Each text is this call's own copy, not needed once parsed.
     ParsedText transParsed(trans);
+    std::string().swap(trans);
     ParsedText modelParsed(model);
+    std::string().swap(model);
     // The library's own merge may let the inputs go once read; an override of
     // the document form might still read them after it, so then they stay.
     pmmlxform::DisposableInputs inputs;
@@ -353,11 +371,12 @@ int ConvertTrans::mergePMML(std::istream& trans, std::istream& model, std::strin
                             std::string& message, std::vector<TmsEndInfo>& dataFields,
                             std::vector<TmsEndInfo>& derivedFields,
                             std::vector<TmsMiningFieldInfo>& miningFields) {
-  const std::string transText = readStream(trans);
-  const std::string modelText = readStream(model);
+  std::string transText = readStream(trans);
+  std::string modelText = readStream(model);
   if (transText.empty()) return kNoTransformation;
   if (modelText.empty()) return kNoModel;
-  return mergePMML(transText, modelText, output, message, dataFields, derivedFields, miningFields);
+  return mergePMML(std::move(transText), std::move(modelText), output, message, dataFields,
+                   derivedFields, miningFields);
 }
 
 int ConvertTrans::mergePMML(std::istream& trans, std::istream& model, std::ostream& output,

@@ -108,7 +108,6 @@ DOMElement* ConvertTransToPMML::findVariable(DOMElement* parent, const char* kin
   if (pmmlxform::NameIndex* index = pmmlxform::NameIndexScope::lookup(parent)) {
     return index->findFrom(kindName.get(), name);
   }
-  const XMLCh* nameAttribute = kNameAttribute;
   DOMNode* node = parent->getFirstChild();
   while (node != nullptr &&
          !(isElement(node) && XMLString::equals(node->getNodeName(), kindName.get()))) {
@@ -117,7 +116,7 @@ DOMElement* ConvertTransToPMML::findVariable(DOMElement* parent, const char* kin
   for (; node != nullptr; node = node->getNextSibling()) {
     if (!isElement(node)) continue;
     const std::string candidate =
-        transcode(static_cast<DOMElement*>(node)->getAttribute(nameAttribute));
+        transcode(static_cast<DOMElement*>(node)->getAttribute(kNameAttribute));
     if (XMLString::compareIString(candidate.c_str(), name.c_str()) == 0) {
       return static_cast<DOMElement*>(node);
     }

@@ -183,6 +183,11 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
       }
     }
 
+    // The transformation is read; a caller that parsed it for the merge alone
+    // may let it go now.
+    pmmlxform::DisposableInputs::done(trans);
+    trans = nullptr;
+
     // The model elements and trailing Extensions, each mining schema rewritten
     // to name raw fields.
     DOMElement* lastSchema = nullptr;
@@ -216,6 +221,9 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
       if (!dealMiningSchema(lastSchema, transDictionary, message)) code = kConflict;
       root->appendChild(copy);
     }
+
+    pmmlxform::DisposableInputs::done(model);
+    model = nullptr;
 
     getVarsInfo(getTheElement(work.get(), "PMML/TransformationDictionary", 0), derivedFields);
     getVarsInfo(getTheElement(work.get(), "PMML/DataDictionary", 0), dataFields);

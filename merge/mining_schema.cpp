@@ -3,6 +3,7 @@
 #include <pmmlxform/convert_trans_to_pmml.h>
 
 #include <algorithm>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -23,9 +24,42 @@ namespace {
 // Elements whose "field" attribute names an input field: every PMML expression
 // that reads a field that way, so that a derived field built on any of them (a
 // one-hot NormDiscrete, say) still leads to its raw input.
-constexpr const char* kFieldReferences[] = {"FieldRef",       "Discretize",   "FieldColumnPair",
-                                            "NormContinuous", "NormDiscrete", "Lag",
-                                            "Aggregate"};
+constexpr const XMLCh* kFieldReferences[] = {u"FieldRef",       u"Discretize",   u"FieldColumnPair",
+                                             u"NormContinuous", u"NormDiscrete", u"Lag",
+                                             u"Aggregate"};
+
+constexpr XMLCh kNameAttribute[] = u"name";
+
+// An element name as XML text. ASCII names, which read the same in every code
+// page, skip the code-page conversion.
+class ElementName {
+ public:
+  explicit ElementName(const char* name) {
+    std::size_t i = 0;
+    for (; name[i] != 0; ++i) {
+      const auto c = static_cast<unsigned char>(name[i]);
+      if (c >= 0x80 || i + 1 == kSize) {
+        converted_ = std::make_unique<XMLText>(name);
+        return;
+      }
+      text_[i] = c;
+    }
+    text_[i] = 0;
+  }
+  const XMLCh* get() const { return converted_ != nullptr ? converted_->get() : text_; }
+
+ private:
+  static constexpr std::size_t kSize = 32;
+  XMLCh text_[kSize];
+  std::unique_ptr<XMLText> converted_;
+};
+
+bool isFieldReference(const XMLCh* kind) {
+  for (const XMLCh* reference : kFieldReferences) {
+    if (XMLString::equals(kind, reference)) return true;
+  }
+  return false;
+}
 
 constexpr char kDerivedFields[] = "DerivedFields";
 
@@ -44,17 +78,14 @@ void appendOnce(std::vector<std::string>& names, const std::string& name) {
 
 bool ConvertTransToPMML::getRelativeVars(DOMElement* element, std::vector<std::string>& names) {
   if (element == nullptr) return true;
-  const XMLText field("field");
+  static constexpr XMLCh field[] = u"field";
   // Depth-first, document order; a field reference is not descended into.
   DOMNode* node = element->getFirstChild();
   while (node != nullptr) {
     bool descend = false;
     if (isElement(node)) {
-      const std::string kind = transcode(node->getNodeName());
-      if (std::find(std::begin(kFieldReferences), std::end(kFieldReferences), kind) !=
-          std::end(kFieldReferences)) {
-        const std::string name =
-            transcode(static_cast<DOMElement*>(node)->getAttribute(field.get()));
+      if (isFieldReference(node->getNodeName())) {
+        const std::string name = transcode(static_cast<DOMElement*>(node)->getAttribute(field));
         if (!name.empty()) appendOnce(names, name);
       } else {
         descend = node->hasChildNodes();
@@ -73,11 +104,10 @@ bool ConvertTransToPMML::getRelativeVars(DOMElement* element, std::vector<std::s
 DOMElement* ConvertTransToPMML::findVariable(DOMElement* parent, const char* kind,
                                              const std::string& name) {
   if (parent == nullptr) return nullptr;
-  const XMLText kindName(kind);
+  const ElementName kindName(kind);
   if (pmmlxform::NameIndex* index = pmmlxform::NameIndexScope::lookup(parent)) {
     return index->findFrom(kindName.get(), name);
   }
-  const XMLText nameAttribute("name");
   DOMNode* node = parent->getFirstChild();
   while (node != nullptr &&
          !(isElement(node) && XMLString::equals(node->getNodeName(), kindName.get()))) {
@@ -86,7 +116,7 @@ DOMElement* ConvertTransToPMML::findVariable(DOMElement* parent, const char* kin
   for (; node != nullptr; node = node->getNextSibling()) {
     if (!isElement(node)) continue;
     const std::string candidate =
-        transcode(static_cast<DOMElement*>(node)->getAttribute(nameAttribute.get()));
+        transcode(static_cast<DOMElement*>(node)->getAttribute(kNameAttribute));
     if (XMLString::compareIString(candidate.c_str(), name.c_str()) == 0) {
       return static_cast<DOMElement*>(node);
     }
@@ -116,21 +146,20 @@ bool ConvertTransToPMML::addMiningFields(DOMElement* miningSchema, std::vector<s
                                          std::string& error) {
   if (miningSchema == nullptr) return true;
   DOMDocument* document = miningSchema->getOwnerDocument();
-  const XMLText miningField("MiningField");
-  const XMLText nameAttribute("name");
-  const XMLText usageType("usageType");
+  static constexpr XMLCh miningField[] = u"MiningField";
+  static constexpr XMLCh usageType[] = u"usageType";
   for (const std::string& name : names) {
     DOMElement* existing = findVariable(miningSchema, "MiningField", name);
     if (existing == nullptr) {
       const XMLText value(name);
-      DOMElement* field = document->createElement(miningField.get());
-      field->setAttribute(nameAttribute.get(), value.get());
+      DOMElement* field = document->createElement(miningField);
+      field->setAttribute(kNameAttribute, value.get());
       if (pmmlxform::NameIndex* index = pmmlxform::NameIndexScope::lookup(miningSchema)) {
         index->insert(field);
       } else {
         miningSchema->appendChild(field);
       }
-    } else if (isTargetUsage(transcode(existing->getAttribute(usageType.get())))) {
+    } else if (isTargetUsage(transcode(existing->getAttribute(usageType)))) {
       error = name;
       return false;
     }
@@ -154,7 +183,11 @@ bool ConvertTransToPMML::dealMiningSchema(DOMElement* miningSchema, DOMElement* 
     std::vector<std::string> names;
     getRelativeVars(derived, names);
     getOriginalVars(dictionary, names);
-    miningSchema->removeChild(field);
+    if (pmmlxform::NameIndex* index = pmmlxform::NameIndexScope::lookup(miningSchema)) {
+      index->remove(field);
+    } else {
+      miningSchema->removeChild(field);
+    }
     if (container == nullptr) {
       container =
           pmmlxform::createVendorExtension(miningSchema->getOwnerDocument(), kDerivedFields);

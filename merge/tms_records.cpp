@@ -3,6 +3,7 @@
 #include <pmmlxform/tms_records.h>
 
 #include <xercesc/dom/DOM.hpp>
+#include <xercesc/util/XMLString.hpp>
 
 #include "trans/convert_trans.h"
 
@@ -27,8 +28,11 @@ bool ConvertTransToPMML::getVarsInfo(DOMElement* parent, std::vector<TmsEndInfo>
        child = child->getNextSibling()) {
     if (child->getNodeType() != DOMNode::ELEMENT_NODE) continue;
     // The full node name: a namespace prefix makes it a different element.
-    const std::string kind = transcode(child->getNodeName());
-    if (kind != "DerivedField" && kind != "DataField") continue;
+    const XMLCh* kind = child->getNodeName();
+    if (!xercesc::XMLString::equals(kind, u"DerivedField") &&
+        !xercesc::XMLString::equals(kind, u"DataField")) {
+      continue;
+    }
     auto* element = static_cast<DOMElement*>(child);
     info.name = UTF16To8(element->getAttribute(name.get()));
     info.displayName = UTF16To8(element->getAttribute(displayName.get()));

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
+#include <xercesc/util/XMLString.hpp>
 
 #include "merge/vendor_extension.h"
 #include "trans/convert_trans.h"
@@ -14,6 +15,7 @@ using pmmlxform::createVendorExtension;
 using xercesc::DOMDocument;
 using xercesc::DOMElement;
 using xercesc::DOMNode;
+using xercesc::XMLString;
 
 namespace {
 
@@ -58,15 +60,15 @@ long readExponent(const std::string& text) {
 
 bool ConvertTransToPMML::clearValues(DOMElement* target) {
   if (target == nullptr) return true;
-  const XMLText nameAttribute("name");
   DOMNode* next = nullptr;
   for (DOMNode* child = target->getFirstChild(); child != nullptr; child = next) {
     next = child->getNextSibling();
     if (!isElement(child)) continue;
-    const std::string kind = transcode(child->getNodeName());
-    const bool drop = kind == "Value" || (kind == "Extension" &&
-                                          transcode(static_cast<DOMElement*>(child)->getAttribute(
-                                              nameAttribute.get())) != kStringLength);
+    const XMLCh* kind = child->getNodeName();
+    const bool drop = XMLString::equals(kind, u"Value") ||
+                      (XMLString::equals(kind, u"Extension") &&
+                       transcode(static_cast<DOMElement*>(child)->getAttribute(u"name")) !=
+                           kStringLength);
     if (drop) target->removeChild(child)->release();
   }
   return true;
@@ -75,18 +77,16 @@ bool ConvertTransToPMML::clearValues(DOMElement* target) {
 bool ConvertTransToPMML::copyValues(DOMElement* source, DOMElement* target) {
   if (source == nullptr || target == nullptr) return true;
   DOMDocument* document = target->getOwnerDocument();
-  const XMLText optype("optype");
-  const XMLText property("property");
-  const XMLText nameAttribute("name");
-  const XMLText valueAttribute("value");
-  const XMLText closure("closure");
-  const XMLText leftMargin("leftMargin");
-  const XMLText rightMargin("rightMargin");
-  const XMLText closedClosed("closedClosed");
-  const XMLText intervalName("Interval");
+  static constexpr XMLCh optype[] = u"optype";
+  static constexpr XMLCh valueAttribute[] = u"value";
 
-  DOMElement* missing = createVendorExtension(document, kMissingValues);
-  target->setAttribute(optype.get(), source->getAttribute(optype.get()));
+  // Made when the first missing value comes.
+  DOMElement* missing = nullptr;
+  auto missingValues = [&]() {
+    if (missing == nullptr) missing = createVendorExtension(document, kMissingValues);
+    return missing;
+  };
+  target->setAttribute(optype, source->getAttribute(optype));
 
   // Invalid-range bounds pair up in the order they come, whatever their kind.
   std::basic_string<XMLCh> heldBound;
@@ -95,22 +95,22 @@ bool ConvertTransToPMML::copyValues(DOMElement* source, DOMElement* target) {
        child = child->getNextSibling()) {
     if (!isElement(child)) continue;
     auto* element = static_cast<DOMElement*>(child);
-    const std::string kind = transcode(element->getNodeName());
-    if (kind == "Value") {
+    const XMLCh* kind = element->getNodeName();
+    if (XMLString::equals(kind, u"Value")) {
       DOMNode* copy = document->importNode(element, true);
-      if (transcode(element->getAttribute(property.get())) == "missing") {
-        missing->appendChild(copy);
+      if (transcode(element->getAttribute(u"property")) == "missing") {
+        missingValues()->appendChild(copy);
       } else {
         target->appendChild(copy);
       }
-    } else if (kind == "Interval") {
+    } else if (XMLString::equals(kind, u"Interval")) {
       DOMElement* wrapper = createVendorExtension(document, kVariableInterval);
       wrapper->appendChild(document->importNode(element, true));
       target->insertBefore(wrapper, target->getFirstChild());
-    } else if (kind == "Extension") {
-      const std::string name = transcode(element->getAttribute(nameAttribute.get()));
+    } else if (XMLString::equals(kind, u"Extension")) {
+      const std::string name = transcode(element->getAttribute(u"name"));
       if (name == kInvalidRangeLower || name == kInvalidRangeUpper) {
-        const std::basic_string<XMLCh> bound = element->getAttribute(valueAttribute.get());
+        const std::basic_string<XMLCh> bound = element->getAttribute(valueAttribute);
         if (!holding) {
           heldBound = bound;
           holding = true;
@@ -119,22 +119,18 @@ bool ConvertTransToPMML::copyValues(DOMElement* source, DOMElement* target) {
         const bool completesLower = name == kInvalidRangeLower;
         const std::basic_string<XMLCh>& lower = completesLower ? bound : heldBound;
         const std::basic_string<XMLCh>& upper = completesLower ? heldBound : bound;
-        DOMElement* interval = document->createElement(intervalName.get());
-        interval->setAttribute(closure.get(), closedClosed.get());
-        interval->setAttribute(leftMargin.get(), lower.c_str());
-        interval->setAttribute(rightMargin.get(), upper.c_str());
-        missing->appendChild(interval);
+        DOMElement* interval = document->createElement(u"Interval");
+        interval->setAttribute(u"closure", u"closedClosed");
+        interval->setAttribute(u"leftMargin", lower.c_str());
+        interval->setAttribute(u"rightMargin", upper.c_str());
+        missingValues()->appendChild(interval);
         holding = false;
       } else {
         target->insertBefore(document->importNode(element, true), target->getFirstChild());
       }
     }
   }
-  if (missing->hasChildNodes()) {
-    target->insertBefore(missing, target->getFirstChild());
-  } else {
-    missing->release();
-  }
+  if (missing != nullptr) target->insertBefore(missing, target->getFirstChild());
   return true;
 }
 

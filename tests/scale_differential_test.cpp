@@ -9,6 +9,9 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/parsers/XercesDOMParser.hpp>
 
 #include "syntax/adp_root_node.h"
 #include "tests/test_util.h"
@@ -136,9 +139,11 @@ TEST(ScaleDifferential, SyntaxIndexesWriteWhatTheSearchesWrite) {
 
 std::string expressionPmml(Random& r) {
   const char* kinds[] = {"FieldRef", "NormDiscrete", "Discretize"};
+  const char* between[] = {"", "\n  ", "<!-- c -->", "-", "<Constant> 1 </Constant>"};
   std::string e = "<Apply function='+'>";
   for (int i = 1 + r.below(2); i > 0; --i) {
-    e += std::string("<") + kinds[r.below(3)] + " field='" + r.name() + "'/>";
+    e += std::string("<") + kinds[r.below(3)] + " field='" + r.name() + "'" +
+         (r.chance(10) ? " note='a&amp;b&#x41;'" : "") + "/>" + between[r.below(5)];
   }
   return e + "</Apply>";
 }
@@ -161,8 +166,15 @@ std::string modelPmml(Random& r) {
   std::string doc = "<PMML version='4.3'><Header/><DataDictionary>";
   for (int i = 1 + r.below(8); i > 0; --i) {
     doc += "<DataField name='" + r.name() + "' optype='categorical' dataType='string'>";
-    for (int v = r.below(3); v > 0; --v) doc += "<Value value='" + std::to_string(v) + "'/>";
-    doc += "</DataField>";
+    for (int v = r.below(3); v > 0; --v) {
+      doc += "<Value value='" + std::to_string(v) + "'" +
+             (r.chance(30) ? " property='missing'" : "") + "/>";
+    }
+    if (r.chance(20)) {
+      doc += "<Extension name='invalidRangeLower' value='1'/>"
+             "<Extension name='invalidRangeUpper' value='2E1'/>";
+    }
+    doc += "</DataField>\n";
   }
   doc += "</DataDictionary>";
   if (r.chance(30)) {
@@ -170,7 +182,7 @@ std::string modelPmml(Random& r) {
            "' optype='continuous' dataType='double'>" + expressionPmml(r) +
            "</DerivedField></TransformationDictionary>";
   }
-  doc += "<RegressionModel functionName='regression'><MiningSchema>";
+  doc += "<RegressionModel functionName='regression'>\n <MiningSchema>";
   for (int i = 1 + r.below(8); i > 0; --i) {
     doc += "<MiningField name='" + r.name() + "'" + (r.chance(15) ? " usageType='predicted'" : "") +
            "/>";
@@ -219,6 +231,81 @@ TEST(ScaleDifferential, MergeIndexesWriteWhatTheScansWrite) {
     if (indexed.code == 0 || indexed.code == 4) ++merged;
   }
   EXPECT_GT(merged, 200);
+}
+
+// The merge's element copy against the DOM's own import, over documents
+// with defaulted and ID attributes, character and entity references,
+// namespaces, and text, comments and CDATA between the elements.
+class Copier : public ConvertTransToPMML {
+ public:
+  using ConvertTransToPMML::importElement;
+  using ConvertTransToPMML::transcode;
+};
+
+xercesc::DOMElement* importedCopy(Copier& copier, xercesc::DOMDocument* document,
+                                  const xercesc::DOMElement* element) {
+  auto* copy = static_cast<xercesc::DOMElement*>(document->importNode(element, false));
+  for (auto* child = element->getFirstChild(); child != nullptr; child = child->getNextSibling()) {
+    if (child->getNodeType() == xercesc::DOMNode::ELEMENT_NODE) {
+      copy->appendChild(
+          importedCopy(copier, document, static_cast<const xercesc::DOMElement*>(child)));
+    } else if (child->getNodeType() == xercesc::DOMNode::TEXT_NODE &&
+               copier.transcode(child->getNodeValue()).find_first_of(
+                   "0123456789.abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ") !=
+                   std::string::npos) {
+      copy->appendChild(document->importNode(child, true));
+    }
+  }
+  return copy;
+}
+
+std::u16string written(xercesc::DOMNode* node) {
+  auto* impl = xercesc::DOMImplementationRegistry::getDOMImplementation(u"Core");
+  xercesc::DOMLSSerializer* serializer = impl->createLSSerializer();
+  XMLCh* text = serializer->writeToString(node);
+  std::u16string result(text);
+  xercesc::XMLString::release(&text);
+  serializer->release();
+  return result;
+}
+
+TEST(ScaleDifferential, MergeCopiesWhatTheImportCopies) {
+  Random r(99);
+  Copier copier;
+  const char* values[] = {"v", "a&amp;b", "&#233;", "&ent;", ""};
+  const char* between[] = {"\n ", "-", " 1 ", "<!-- c -->", "<![CDATA[x]]>", "&ent;", "<?p d?>"};
+  for (int i = 0; i < 150; ++i) {
+    const bool namespaces = r.chance(30);
+    std::string doc =
+        "<!DOCTYPE r [<!ATTLIST e d CDATA 'dv'><!ATTLIST e i ID #IMPLIED>"
+        "<!ENTITY ent 'x'>]><r xmlns:p='urn:p'>";
+    for (int e = 1 + r.below(6); e > 0; --e) {
+      const std::string name = r.chance(50) ? "e" : "f";  // e has the declared attributes
+      doc += "<" + name + " a='" + values[r.below(5)] + "'" +
+             (r.chance(30) ? " i='i" + std::to_string(e) + "'" : "") +
+             (r.chance(20) ? " p:q='1'" : "") + ">" + between[r.below(7)] + "<g/></" + name + ">";
+    }
+    doc += "</r>";
+    xercesc::XercesDOMParser parser;  // entity reference nodes kept, as a host's DOM may have
+    parser.setDoNamespaces(namespaces);
+    xercesc::MemBufInputSource input(reinterpret_cast<const XMLByte*>(doc.data()), doc.size(),
+                                     "copy");
+    parser.parse(input);
+    ASSERT_EQ(parser.getErrorCount(), 0u) << doc;
+    xercesc::DOMElement* root = parser.getDocument()->getDocumentElement();
+    if (r.chance(30)) {
+      // An attribute value holding an entity reference, as only a built DOM has.
+      auto* first = static_cast<xercesc::DOMElement*>(root->getFirstChild());
+      first->getAttributeNode(u"a")->appendChild(
+          parser.getDocument()->createEntityReference(u"ent"));
+    }
+    xercesc::DOMDocument* target =
+        xercesc::DOMImplementationRegistry::getDOMImplementation(u"Core")->createDocument();
+    const std::u16string copied = written(copier.importElement(target, root));
+    const std::u16string imported = written(importedCopy(copier, target, root));
+    target->release();
+    ASSERT_TRUE(copied == imported) << doc;
+  }
 }
 
 // Descriptions whose entries read variables declared (more than once, in

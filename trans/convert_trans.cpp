@@ -2,14 +2,19 @@
 // forms, the validity check, error numbering, and the DOM helpers.
 #include "trans/convert_trans.h"
 
+#include <pmmlxform/convert_trans_to_pmml.h>
+
 #include <cstring>
 #include <istream>
 #include <memory>
 #include <ostream>
 #include <sstream>
+#include <string>
+#include <typeinfo>
+#include <utility>
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
-#include <xercesc/framework/MemBufFormatTarget.hpp>
+#include <xercesc/framework/XMLFormatter.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLUni.hpp>
@@ -92,6 +97,10 @@ class ParsedText {
   ParsedText& operator=(const ParsedText&) = delete;
 
   bool ok() const { return errors_ == 0; }
+  // Destroys the document; document() is null afterwards.
+  void releaseDocument() {
+    if (DOMDocument* document = parser_.adoptDocument()) document->release();
+  }
   // The parser's document, also after errors (possibly partial, possibly null).
   DOMDocument* document() { return parser_.getDocument(); }
   // The document when the parse succeeded, else null.
@@ -109,6 +118,20 @@ struct Releaser {
   }
 };
 
+// Collects the serialiser's bytes, every one of them: an encoding with zero
+// bytes (UTF-16) must not be cut.
+class StringTarget : public xercesc::XMLFormatTarget {
+ public:
+  void writeChars(const XMLByte* const bytes, const XMLSize_t count,
+                  xercesc::XMLFormatter* const /*formatter*/) override {
+    text_.append(reinterpret_cast<const char*>(bytes), count);
+  }
+  std::string take() { return std::move(text_); }
+
+ private:
+  std::string text_;
+};
+
 // Serialises a result document to text, in the document's encoding (UTF-8 for
 // documents the library builds). Pretty-printing is for merged documents only.
 std::string serialise(DOMDocument* document, bool prettyPrint) {
@@ -121,7 +144,7 @@ std::string serialise(DOMDocument* document, bool prettyPrint) {
       impl->createLSSerializer(XMLPlatformUtils::fgMemoryManager));
   std::unique_ptr<xercesc::DOMLSOutput, Releaser> output(
       impl->createLSOutput(XMLPlatformUtils::fgMemoryManager));
-  xercesc::MemBufFormatTarget target(1023);
+  StringTarget target;
   output->setByteStream(&target);
   if (prettyPrint) {
     xercesc::DOMConfiguration* config = serializer->getDomConfig();
@@ -130,8 +153,7 @@ std::string serialise(DOMDocument* document, bool prettyPrint) {
     }
   }
   serializer->write(document, output.get());
-  // Take every byte written: an encoding with zero bytes (UTF-16) must not be cut.
-  return std::string(reinterpret_cast<const char*>(target.getRawBuffer()), target.getLen());
+  return target.take();
 }
 
 // Serialises a result document into `text`, then destroys the document.
@@ -156,7 +178,81 @@ bool hasContent(const std::string& text) {
   return false;
 }
 
+// True for text of XML whitespace only, which has no content in any code page.
+bool isLayout(const XMLCh* text) {
+  if (text == nullptr) return true;
+  for (; *text != 0; ++text) {
+    if (*text != u' ' && *text != u'\n' && *text != u'\t' && *text != u'\r') return false;
+  }
+  return true;
+}
+
+// True when a shallow copy of `element` made of its name and attribute values
+// equals its import: no namespaces, no ID attributes, and attribute values
+// held as text only (entity references stay references when imported).
+bool copiesAsText(const DOMElement* element) {
+  if (element->getLocalName() != nullptr) return false;
+  const xercesc::DOMNamedNodeMap* attributes = element->getAttributes();
+  const XMLSize_t count = attributes == nullptr ? 0 : attributes->getLength();
+  for (XMLSize_t i = 0; i < count; ++i) {
+    const auto* attribute = static_cast<const xercesc::DOMAttr*>(attributes->item(i));
+    if (attribute->getLocalName() != nullptr || attribute->isId()) return false;
+    for (const DOMNode* part = attribute->getFirstChild(); part != nullptr;
+         part = part->getNextSibling()) {
+      if (part->getNodeType() != DOMNode::TEXT_NODE) return false;
+    }
+  }
+  return true;
+}
+
+// A copy of `element` without its children, in `document`: what a shallow
+// importNode makes of it (its name, and every attribute given in the text,
+// defaulted ones left out), built directly where that gives the same nodes,
+// without the import's node per attribute value and its notifications.
+DOMElement* copyElement(DOMDocument* document, const DOMElement* element) {
+  if (!copiesAsText(element)) {
+    return static_cast<DOMElement*>(document->importNode(element, false));
+  }
+  DOMElement* copy = document->createElement(element->getNodeName());
+  const xercesc::DOMNamedNodeMap* attributes = element->getAttributes();
+  const XMLSize_t count = attributes == nullptr ? 0 : attributes->getLength();
+  for (XMLSize_t i = 0; i < count; ++i) {
+    const auto* attribute = static_cast<const xercesc::DOMAttr*>(attributes->item(i));
+    if (attribute->getSpecified()) copy->setAttribute(attribute->getName(), attribute->getValue());
+  }
+  return copy;
+}
+
 }  // namespace
+
+namespace pmmlxform {
+
+namespace {
+thread_local DisposableInputs* currentInputs = nullptr;
+}  // namespace
+
+DisposableInputs::DisposableInputs() : previous_(currentInputs) { currentInputs = this; }
+
+DisposableInputs::~DisposableInputs() { currentInputs = previous_; }
+
+void DisposableInputs::add(const DOMDocument* document, std::function<void()> dispose) {
+  if (document != nullptr) inputs_.emplace_back(document, std::move(dispose));
+}
+
+void DisposableInputs::done(const DOMDocument* document) {
+  if (currentInputs == nullptr || document == nullptr) return;
+  for (auto& [held, dispose] : currentInputs->inputs_) {
+    if (held == document && dispose) {
+      std::function<void()> run = std::move(dispose);
+      dispose = nullptr;
+      held = nullptr;
+      run();
+      return;
+    }
+  }
+}
+
+}  // namespace pmmlxform
 
 XMLText::XMLText(const std::string& text) : text_(norvel::QORVMBTranscodeGeneric(text.c_str())) {}
 
@@ -248,8 +344,18 @@ int ConvertTrans::mergePMML(std::string trans, std::string model, std::string& o
   DOMDocument* result = nullptr;
   int code;
   {
+    // Each text is this call's own copy, not needed once parsed.
     ParsedText transParsed(trans);
+    std::string().swap(trans);
     ParsedText modelParsed(model);
+    std::string().swap(model);
+    // The library's own merge may let the inputs go once read; an override of
+    // the document form might still read them after it, so then they stay.
+    pmmlxform::DisposableInputs inputs;
+    if (typeid(*this) == typeid(ConvertTransToPMML)) {
+      inputs.add(transParsed.document(), [&transParsed] { transParsed.releaseDocument(); });
+      inputs.add(modelParsed.document(), [&modelParsed] { modelParsed.releaseDocument(); });
+    }
     // A text that did not parse (malformed or refused as hostile) would leave
     // a partial document; it counts as a missing one.
     code = mergePMML(transParsed.documentIfOk(), modelParsed.documentIfOk(), result, message,
@@ -265,11 +371,12 @@ int ConvertTrans::mergePMML(std::istream& trans, std::istream& model, std::strin
                             std::string& message, std::vector<TmsEndInfo>& dataFields,
                             std::vector<TmsEndInfo>& derivedFields,
                             std::vector<TmsMiningFieldInfo>& miningFields) {
-  const std::string transText = readStream(trans);
-  const std::string modelText = readStream(model);
+  std::string transText = readStream(trans);
+  std::string modelText = readStream(model);
   if (transText.empty()) return kNoTransformation;
   if (modelText.empty()) return kNoModel;
-  return mergePMML(transText, modelText, output, message, dataFields, derivedFields, miningFields);
+  return mergePMML(std::move(transText), std::move(modelText), output, message, dataFields,
+                   derivedFields, miningFields);
 }
 
 int ConvertTrans::mergePMML(std::istream& trans, std::istream& model, std::ostream& output,
@@ -400,8 +507,8 @@ DOMElement* ConvertTrans::getTheElement(DOMNode* start, std::string path, int in
 
 DOMElement* ConvertTrans::findElement(DOMElement* parent, DOMElement* element) {
   if (parent == nullptr || element == nullptr) return nullptr;
-  XMLText nameAttribute("name");
-  const XMLCh* name = element->getAttribute(nameAttribute.get());
+  static constexpr XMLCh nameAttribute[] = u"name";
+  const XMLCh* name = element->getAttribute(nameAttribute);
   if (pmmlxform::NameIndex* index = pmmlxform::NameIndexScope::lookup(parent)) {
     return index->find(name);
   }
@@ -409,7 +516,7 @@ DOMElement* ConvertTrans::findElement(DOMElement* parent, DOMElement* element) {
        child = child->getNextSibling()) {
     if (!isElement(child)) continue;
     auto* candidate = static_cast<DOMElement*>(child);
-    if (XMLString::compareIString(candidate->getAttribute(nameAttribute.get()), name) == 0) {
+    if (XMLString::compareIString(candidate->getAttribute(nameAttribute), name) == 0) {
       return candidate;
     }
   }
@@ -418,19 +525,21 @@ DOMElement* ConvertTrans::findElement(DOMElement* parent, DOMElement* element) {
 
 DOMElement* ConvertTrans::importElement(DOMDocument* document, DOMElement* element) {
   if (document == nullptr || element == nullptr) return nullptr;
-  auto* copy = static_cast<DOMElement*>(document->importNode(element, false));
+  DOMElement* copy = copyElement(document, element);
   for (DOMNode* child = element->getFirstChild(); child != nullptr;
        child = child->getNextSibling()) {
     switch (child->getNodeType()) {
       case DOMNode::ELEMENT_NODE:
         copy->appendChild(importElement(document, static_cast<DOMElement*>(child)));
         break;
-      case DOMNode::TEXT_NODE:
+      case DOMNode::TEXT_NODE: {
         // Layout whitespace and stray punctuation between elements go.
-        if (hasContent(transcode(child->getNodeValue()))) {
-          copy->appendChild(document->importNode(child, true));
+        const XMLCh* text = child->getNodeValue();
+        if (!isLayout(text) && hasContent(transcode(text))) {
+          copy->appendChild(document->createTextNode(text));
         }
         break;
+      }
       default:  // comments, CDATA sections, processing instructions
         break;
     }

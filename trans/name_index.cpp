@@ -43,24 +43,59 @@ std::string localText(const XMLCh* text) {
   return result;
 }
 
+// A hash of the key that all names equal ignoring case share (and some others
+// too, which the lookups' own comparison then tells apart): ASCII letters
+// lower-cased, and "i", "k", "s" and every code unit outside ASCII made one
+// placeholder, since case mappings take some letters outside ASCII to those
+// three. FNV-1a over the key's code units.
+template <typename Char>
+std::uint64_t nameHash(const Char* name) {
+  std::uint64_t hash = 14695981039346656037ULL;
+  if (name == nullptr) return hash;
+  for (; *name != 0; ++name) {
+    hash ^= static_cast<std::uint64_t>(keyChar<Char>(*name)) & 0xFFFF;
+    hash *= 1099511628211ULL;
+  }
+  return hash;
+}
+
 bool isElement(const xercesc::DOMNode* node) {
   return node != nullptr && node->getNodeType() == xercesc::DOMNode::ELEMENT_NODE;
 }
 
 }  // namespace
 
-std::u16string nameKey(const XMLCh* name) {
-  std::u16string key;
-  if (name == nullptr) return key;
-  for (; *name != 0; ++name) key.push_back(keyChar<char16_t>(*name));
-  return key;
+std::size_t& NameIndex::Heads::operator[](std::uint64_t key) {
+  if ((used_ + 1) * 4 > slots_.size() * 3) {
+    // Grow to keep probes short; slots keep their keys, so rehash them.
+    std::vector<std::pair<std::uint64_t, std::size_t>> old(std::max<std::size_t>(16, slots_.size() * 2),
+                                                           {0, kNone});
+    old.swap(slots_);
+    used_ = 0;
+    for (const auto& [oldKey, head] : old) {
+      if (head != kNone) (*this)[oldKey] = head;
+    }
+  }
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t at = static_cast<std::size_t>(key) & mask;; at = (at + 1) & mask) {
+    auto& slot = slots_[at];
+    if (slot.second == kNone) {
+      slot.first = key;
+      ++used_;
+      return slot.second;
+    }
+    if (slot.first == key) return slot.second;
+  }
 }
 
-std::string nameKey(const std::string& name) {
-  std::string key;
-  key.reserve(name.size());
-  for (char c : name) key.push_back(keyChar<char>(c));
-  return key;
+std::size_t NameIndex::Heads::find(std::uint64_t key) const {
+  if (slots_.empty()) return kNone;
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t at = static_cast<std::size_t>(key) & mask;; at = (at + 1) & mask) {
+    const auto& slot = slots_[at];
+    if (slot.second == kNone) return kNone;
+    if (slot.first == key) return slot.second;
+  }
 }
 
 NameIndex::NameIndex(xercesc::DOMElement* parent, bool ranked) : parent_(parent), ranked_(ranked) {
@@ -70,46 +105,45 @@ NameIndex::NameIndex(xercesc::DOMElement* parent, bool ranked) : parent_(parent)
   }
 }
 
-bool NameIndex::before(const Entry& a, const Entry& b) const {
-  if (ranked_ && a.rank != b.rank) return a.rank < b.rank;
-  return a.sequence < b.sequence;
+bool NameIndex::before(std::size_t a, std::size_t b) const {
+  if (ranked_ && all_[a].rank != all_[b].rank) return all_[a].rank < all_[b].rank;
+  return a < b;
 }
 
-void NameIndex::place(std::vector<Entry>& bucket, const Entry& entry, bool ranked) {
-  // Buckets are short and mostly grow at their end.
-  auto at = bucket.end();
-  while (at != bucket.begin()) {
-    const Entry& previous = *(at - 1);
-    const bool after = ranked && previous.rank != entry.rank ? previous.rank < entry.rank
-                                                             : previous.sequence < entry.sequence;
-    if (after) break;
-    --at;
+void NameIndex::link(std::size_t& head, std::size_t entry, std::size_t Entry::*next) {
+  // Chains are short and mostly grow at their end.
+  if (head == kNone || before(entry, head)) {
+    all_[entry].*next = head;
+    head = entry;
+    return;
   }
-  bucket.insert(at, entry);
+  std::size_t at = head;
+  while (all_[at].*next != kNone && before(all_[at].*next, entry)) at = all_[at].*next;
+  all_[entry].*next = all_[at].*next;
+  all_[at].*next = entry;
 }
 
 void NameIndex::add(xercesc::DOMElement* child) {
   const int rank = ranked_ ? rankOf(child->getNodeName()) : 0;
   if (ranked_ && firstOfRank_[rank] == nullptr) firstOfRank_[rank] = child;
-  const Entry entry{child, rank, next_++};
-  all_.push_back(entry);
+  const std::size_t entry = all_.size();
+  all_.push_back({child, rank, true, kNone, kNone});
   if (ranked_) {
     // A dictionary only grows: a known start moves only to an earlier new child.
-    const auto start = starts_.find(child->getNodeName());
-    if (start != starts_.end() && (start->second == kNone || before(entry, all_[start->second]))) {
-      start->second = all_.size() - 1;
+    for (auto& [kind, start] : starts_) {
+      if (xercesc::XMLString::equals(kind.c_str(), child->getNodeName()) &&
+          (start == kNone || before(entry, start))) {
+        start = entry;
+      }
     }
   }
-  place(byName_[nameKey(child->getAttribute(kName))], entry, ranked_);
-  if (localBuilt_) {
-    const std::string name = localText(child->getAttribute(kName));
-    auto& bucket = byLocalName_[nameKey(name)];
-    bucket.emplace_back(entry, name);
-    for (auto at = bucket.end() - 1; at != bucket.begin() && before(at->first, (at - 1)->first);
-         --at) {
-      std::swap(*at, *(at - 1));
-    }
-  }
+  link(byName_[nameHash(child->getAttribute(kName))], entry, &Entry::nextByName);
+  if (localBuilt_) addLocal(entry);
+}
+
+void NameIndex::addLocal(std::size_t entry) {
+  localNames_.push_back(localText(all_[entry].element->getAttribute(kName)));
+  link(byLocalName_[nameHash(localNames_[entry].c_str())], entry, &Entry::nextByLocalName);
 }
 
 void NameIndex::insert(xercesc::DOMElement* child) {
@@ -124,13 +158,38 @@ void NameIndex::insert(xercesc::DOMElement* child) {
   add(child);
 }
 
+void NameIndex::remove(xercesc::DOMElement* child) {
+  parent_->removeChild(child);
+  auto mark = [this, child](std::size_t entry) {
+    if (all_[entry].element != child || !all_[entry].present) return false;
+    all_[entry].present = false;
+    xercesc::DOMElement*& first = firstOfRank_[all_[entry].rank];
+    if (first == child) {
+      // The earliest child of that rank still there takes its place.
+      std::size_t next = kNone;
+      for (std::size_t i = 0; i < all_.size() && next == kNone; ++i) {
+        if (all_[i].present && all_[i].rank == all_[entry].rank) next = i;
+      }
+      first = next == kNone ? nullptr : all_[next].element;
+    }
+    return true;
+  };
+  // The child is found under its name, unless that changed since it was indexed.
+  for (std::size_t entry = byName_.find(nameHash(child->getAttribute(kName))); entry != kNone;
+       entry = all_[entry].nextByName) {
+    if (mark(entry)) return;
+  }
+  for (std::size_t entry = 0; entry < all_.size(); ++entry) {
+    if (mark(entry)) return;
+  }
+}
+
 xercesc::DOMElement* NameIndex::find(const XMLCh* name) {
-  const auto bucket = byName_.find(nameKey(name));
-  if (bucket == byName_.end()) return nullptr;
-  for (const Entry& entry : bucket->second) {
-    if (entry.element->getParentNode() != parent_) continue;  // moved away since
-    if (xercesc::XMLString::compareIString(entry.element->getAttribute(kName), name) == 0) {
-      return entry.element;
+  for (std::size_t entry = byName_.find(nameHash(name)); entry != kNone;
+       entry = all_[entry].nextByName) {
+    const Entry& e = all_[entry];
+    if (e.present && xercesc::XMLString::compareIString(e.element->getAttribute(kName), name) == 0) {
+      return e.element;
     }
   }
   return nullptr;
@@ -138,53 +197,51 @@ xercesc::DOMElement* NameIndex::find(const XMLCh* name) {
 
 void NameIndex::buildLocal() {
   localBuilt_ = true;
-  for (const Entry& entry : all_) {
-    const std::string name = localText(entry.element->getAttribute(kName));
-    byLocalName_[nameKey(name)].emplace_back(entry, name);
-  }
-  for (auto& bucket : byLocalName_) {
-    std::stable_sort(bucket.second.begin(), bucket.second.end(),
-                     [this](const auto& a, const auto& b) { return before(a.first, b.first); });
-  }
+  localNames_.reserve(all_.size());
+  for (std::size_t entry = 0; entry < all_.size(); ++entry) addLocal(entry);
 }
 
-const NameIndex::Entry* NameIndex::startOf(const XMLCh* kind) {
-  auto present = [this](const Entry& e) { return e.element->getParentNode() == parent_; };
-  auto named = [kind](const Entry& e) {
-    return xercesc::XMLString::equals(e.element->getNodeName(), kind);
+std::size_t NameIndex::startOf(const XMLCh* kind) {
+  auto named = [this, kind](std::size_t entry) {
+    return all_[entry].present &&
+           xercesc::XMLString::equals(all_[entry].element->getNodeName(), kind);
   };
-  const std::u16string key(kind);
-  auto known = starts_.find(key);
+  auto known = std::find_if(starts_.begin(), starts_.end(), [kind](const auto& start) {
+    return xercesc::XMLString::equals(start.first.c_str(), kind);
+  });
+  const bool fresh = known == starts_.end();
+  if (fresh) {
+    starts_.emplace_back(kind, ranked_ ? kNone : 0);
+    known = starts_.end() - 1;
+  }
+  std::size_t& at = known->second;
   if (ranked_) {
-    if (known == starts_.end() || (known->second != kNone && !present(all_[known->second]))) {
+    if (fresh || (at != kNone && !all_[at].present)) {
       std::size_t best = kNone;
       for (std::size_t i = 0; i < all_.size(); ++i) {
-        if (present(all_[i]) && named(all_[i]) && (best == kNone || before(all_[i], all_[best]))) {
-          best = i;
-        }
+        if (named(i) && (best == kNone || before(i, best))) best = i;
       }
-      known = starts_.insert_or_assign(key, best).first;
+      at = best;
     }
-  } else {
-    // Children are only removed or appended, so the start only moves on.
-    if (known == starts_.end()) known = starts_.emplace(key, 0).first;
-    std::size_t& at = known->second;
-    if (at == kNone) at = 0;
-    while (at < all_.size() && !(present(all_[at]) && named(all_[at]))) ++at;
-    return at < all_.size() ? &all_[at] : nullptr;
+    return at;
   }
-  return known->second == kNone ? nullptr : &all_[known->second];
+  // Children are only removed or appended, so the start only moves on.
+  if (at == kNone) at = 0;
+  while (at < all_.size() && !named(at)) ++at;
+  return at < all_.size() ? at : kNone;
 }
 
 xercesc::DOMElement* NameIndex::findFrom(const XMLCh* kind, const std::string& name) {
   if (!localBuilt_) buildLocal();
-  const auto bucket = byLocalName_.find(nameKey(name));
-  if (bucket == byLocalName_.end()) return nullptr;
-  const Entry* start = startOf(kind);
-  if (start == nullptr) return nullptr;
-  for (const auto& [entry, text] : bucket->second) {
-    if (entry.element->getParentNode() != parent_ || before(entry, *start)) continue;
-    if (xercesc::XMLString::compareIString(text.c_str(), name.c_str()) == 0) return entry.element;
+  std::size_t entry = byLocalName_.find(nameHash(name.c_str()));
+  if (entry == kNone) return nullptr;
+  const std::size_t start = startOf(kind);
+  if (start == kNone) return nullptr;
+  for (; entry != kNone; entry = all_[entry].nextByLocalName) {
+    if (!all_[entry].present || before(entry, start)) continue;
+    if (xercesc::XMLString::compareIString(localNames_[entry].c_str(), name.c_str()) == 0) {
+      return all_[entry].element;
+    }
   }
   return nullptr;
 }

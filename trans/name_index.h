@@ -10,20 +10,15 @@
 // for the elements they are asked about, and scan every other element.
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 #include <xercesc/dom/DOMElement.hpp>
 
 namespace pmmlxform {
-
-// A key that all names equal ignoring case share (and some others too, which
-// the caller's own comparison then tells apart): ASCII letters lower-cased,
-// and "i", "k", "s" and every code unit outside ASCII made one placeholder,
-// since case mappings take some letters outside ASCII to those three.
-std::u16string nameKey(const XMLCh* name);
-std::string nameKey(const std::string& name);
 
 class NameIndex {
  public:
@@ -36,6 +31,9 @@ class NameIndex {
   // Inserts `child` into a ranked parent after the children of its rank and
   // before those of a later rank, or at the end of an unranked one.
   void insert(xercesc::DOMElement* child);
+  // Removes `child` from the parent. Children leave an indexed parent only
+  // this way, so the index knows its children without asking the document.
+  void remove(xercesc::DOMElement* child);
   // The first element child whose "name" equals `name` ignoring case (the
   // XML library's comparison), or null.
   xercesc::DOMElement* find(const XMLCh* name);
@@ -44,28 +42,46 @@ class NameIndex {
   xercesc::DOMElement* findFrom(const XMLCh* kind, const std::string& name);
 
  private:
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  // Entries are named by their position in all_, which is the order they
+  // were indexed in.
   struct Entry {
     xercesc::DOMElement* element;
     int rank;
-    std::size_t sequence;
+    bool present;  // false once removed
+    // The next entry of the same name key, in child order, or kNone.
+    std::size_t nextByName;
+    std::size_t nextByLocalName;
   };
-  bool before(const Entry& a, const Entry& b) const;
+  // Hash of a name key to the first entry of that key's chain: open
+  // addressing, keys that collide share a chain (lookups compare the names).
+  class Heads {
+   public:
+    std::size_t& operator[](std::uint64_t key);
+    std::size_t find(std::uint64_t key) const;
+
+   private:
+    std::vector<std::pair<std::uint64_t, std::size_t>> slots_;
+    std::size_t used_ = 0;
+  };
+  bool before(std::size_t a, std::size_t b) const;
   void add(xercesc::DOMElement* child);
-  static void place(std::vector<Entry>& bucket, const Entry& entry, bool ranked);
+  // Links `entry` into the chain starting at `head` after every entry before it.
+  void link(std::size_t& head, std::size_t entry, std::size_t Entry::*next);
+  void addLocal(std::size_t entry);
   void buildLocal();
-  // The child the scan for `kind` starts at, or null.
-  const Entry* startOf(const XMLCh* kind);
-  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  // The position of the child the scan for `kind` starts at, or kNone.
+  std::size_t startOf(const XMLCh* kind);
 
   xercesc::DOMElement* parent_;
   bool ranked_;
-  std::size_t next_ = 0;
-  std::vector<Entry> all_;  // every indexed child, for the local-code-page keys
-  std::unordered_map<std::u16string, std::vector<Entry>> byName_;
+  std::vector<Entry> all_;  // every child ever indexed
+  Heads byName_;
   bool localBuilt_ = false;
-  std::unordered_map<std::string, std::vector<std::pair<Entry, std::string>>> byLocalName_;
+  Heads byLocalName_;
+  std::vector<std::string> localNames_;  // per entry, once built
   // Per kind: the position in all_ of the child the scan starts at.
-  std::unordered_map<std::u16string, std::size_t> starts_;
+  std::vector<std::pair<std::u16string, std::size_t>> starts_;
   xercesc::DOMElement* firstOfRank_[4] = {nullptr, nullptr, nullptr, nullptr};
 };
 

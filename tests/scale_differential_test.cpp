@@ -275,20 +275,29 @@ std::string rules(Random& r, bool textSource, bool textTarget, bool copies) {
       } else {
         const std::string a = r.chance(20) ? "LOWEST" : pick(r, kNumbers);
         const std::string b = r.chance(20) ? "HIGHEST" : pick(r, kNumbers);
-        const bool swap = a != "LOWEST" && b != "HIGHEST" && std::stod(a) > std::stod(b);
-        out += "<Range low='" + (swap ? b : a) + "' high='" + (swap ? a : b) + "'/>";
+        // Now and then an empty range or one bound that is no number.
+        const bool swap =
+            a != "LOWEST" && b != "HIGHEST" && std::stod(a) > std::stod(b) && !r.chance(10);
+        const std::string high = r.chance(3) ? "x" : swap ? a : b;
+        out += "<Range low='" + (swap ? b : a) + "' high='" + high + "'/>";
       }
     }
+    if (r.chance(2)) out += "<Bogus/>";
     const int result = r.below(100);
-    if (result < 55 || (result < 80 && !copies && !r.chance(5)) ||
-        (result >= 80 && textTarget && !r.chance(5))) {
-      out += "<To value='" + (textTarget ? pick(r, kTexts) : pick(r, kNumbers)) + "'/>";
+    if (r.chance(2)) {
+      // a rule without result
+    } else if (result < 55 || (result < 80 && !copies && !r.chance(5)) ||
+               (result >= 80 && textTarget && !r.chance(5))) {
+      const std::string value = textTarget    ? pick(r, kTexts)
+                                : r.chance(3) ? "x"
+                                              : pick(r, kNumbers);
+      out += "<To value='" + value + "'/>";
     } else if (result < 80) {
       out += "<ToCopy/>";
     } else {
       out += "<ToSystemMissing/>";
     }
-    out += "</Rule>";
+    out += r.chance(2) ? "</Rule><Note/>" : "</Rule>";
   }
   return out;
 }

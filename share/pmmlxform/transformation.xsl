@@ -123,19 +123,18 @@
        calling a template that writes the answer, which would build a result
        tree fragment per lookup. -->
 
+  <!-- The optype and data type of the context entry. -->
   <xsl:template name="optype">
-    <xsl:param name="level"/>
     <xsl:choose>
-      <xsl:when test="$level = 'scale'">continuous</xsl:when>
-      <xsl:when test="$level = 'ordinal'">ordinal</xsl:when>
+      <xsl:when test="@level = 'scale'">continuous</xsl:when>
+      <xsl:when test="@level = 'ordinal'">ordinal</xsl:when>
       <xsl:otherwise>categorical</xsl:otherwise>
     </xsl:choose>
   </xsl:template>
 
   <xsl:template name="data-type">
-    <xsl:param name="type"/>
     <xsl:choose>
-      <xsl:when test="$type = 'string'">string</xsl:when>
+      <xsl:when test="@type = 'string'">string</xsl:when>
       <xsl:otherwise>double</xsl:otherwise>
     </xsl:choose>
   </xsl:template>
@@ -155,12 +154,11 @@
 
   <!-- type, width and level of a Variable or of a target -->
   <xsl:template name="check-kind">
-    <xsl:variable name="what" select="substring('variabletarget', 1 + 8 * not(self::Variable), 8)"/>
     <xsl:choose>
       <xsl:when test="normalize-space(@name | @target) = ''">
         <xsl:call-template name="fail">
           <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-          <xsl:with-param name="text" select="concat('the ', $what, ' has no name')"/>
+          <xsl:with-param name="text" select="concat('the ', substring('variabletarget', 1 + 8 * not(self::Variable), 8), ' has no name')"/>
         </xsl:call-template>
       </xsl:when>
       <xsl:when test="not(@type = 'numeric' or @type = 'string')">
@@ -172,7 +170,7 @@
       <xsl:when test="@type = 'string' and not(floor(@width) = @width and @width &gt;= 1)">
         <xsl:call-template name="fail">
           <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-          <xsl:with-param name="text" select="concat('a string ', $what, ' needs a width of at least 1')"/>
+          <xsl:with-param name="text" select="concat('a string ', substring('variabletarget', 1 + 8 * not(self::Variable), 8), ' needs a width of at least 1')"/>
         </xsl:call-template>
       </xsl:when>
       <xsl:when test="not(@level = 'scale' or @level = 'ordinal' or @level = 'nominal')">
@@ -244,7 +242,7 @@
       </xsl:when>
     </xsl:choose>
     <xsl:if test="@type = 'numeric'">
-      <xsl:for-each select="Missing">
+      <xsl:for-each select="Missing[not(string(number(@value)) != 'NaN' and normalize-space(@value) = @value)]">
         <xsl:call-template name="check-number">
           <xsl:with-param name="text" select="@value"/>
           <xsl:with-param name="what" select="'missing value'"/>
@@ -272,19 +270,18 @@
        carries its name. -->
   <xsl:template name="check-target">
     <xsl:call-template name="check-kind"/>
-    <xsl:variable name="key" select="translate(@target, $upper, $lower)"/>
-    <xsl:variable name="declared" select="key('variable', $key)[1]"/>
     <!-- An earlier target of the name exists when this entry is not the first
          of it; the nearest one is looked for only to name it in the message. -->
-    <xsl:variable name="redefines" select="generate-id(key('target', $key)[1]) != generate-id(.)"/>
     <xsl:choose>
-      <xsl:when test="$declared">
+      <xsl:when test="key('variable', translate(@target, $upper, $lower))">
+        <xsl:variable name="declared" select="key('variable', translate(@target, $upper, $lower))[1]"/>
         <xsl:call-template name="fail">
           <xsl:with-param name="code" select="'CVT_ReVarsErr:'"/>
           <xsl:with-param name="text" select="concat('the target redefines the variable &quot;', $declared/@name, '&quot; declared in entry ', count($declared/preceding-sibling::*) + 1)"/>
         </xsl:call-template>
       </xsl:when>
-      <xsl:when test="$redefines">
+      <xsl:when test="generate-id(key('target', translate(@target, $upper, $lower))[1]) != generate-id(.)">
+        <xsl:variable name="key" select="translate(@target, $upper, $lower)"/>
         <xsl:variable name="earlier"
           select="preceding-sibling::*[self::Recode or self::Compute][translate(@target, $upper, $lower) = $key][1]"/>
         <xsl:call-template name="fail">
@@ -318,10 +315,8 @@
         <xsl:with-param name="text" select="'the recode has no Rule'"/>
       </xsl:call-template>
     </xsl:if>
+    <!-- Messages name the rule by its position: "rule 2: ". -->
     <xsl:for-each select="*">
-      <xsl:variable name="rule" select="concat('rule ', position(), ': ')"/>
-      <xsl:variable name="inputs" select="Value | Range | SystemMissing | Missing | Else"/>
-      <xsl:variable name="outputs" select="To | ToCopy | ToSystemMissing"/>
       <xsl:choose>
         <xsl:when test="not(self::Rule)">
           <xsl:call-template name="fail">
@@ -333,45 +328,45 @@
                               or self::To or self::ToCopy or self::ToSystemMissing)]">
           <xsl:call-template name="fail">
             <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-            <xsl:with-param name="text" select="concat($rule, 'unexpected &lt;', name(*[not(self::Value or self::Range or self::SystemMissing or self::Missing or self::Else or self::To or self::ToCopy or self::ToSystemMissing)]), '&gt;')"/>
+            <xsl:with-param name="text" select="concat('rule ', position(), ': ', 'unexpected &lt;', name(*[not(self::Value or self::Range or self::SystemMissing or self::Missing or self::Else or self::To or self::ToCopy or self::ToSystemMissing)]), '&gt;')"/>
           </xsl:call-template>
         </xsl:when>
-        <xsl:when test="not($inputs) or count($outputs) != 1">
+        <xsl:when test="not(Value | Range | SystemMissing | Missing | Else) or count(To | ToCopy | ToSystemMissing) != 1">
           <xsl:call-template name="fail">
             <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-            <xsl:with-param name="text" select="concat($rule, 'a rule needs at least one input and exactly one of To, ToCopy, ToSystemMissing')"/>
+            <xsl:with-param name="text" select="concat('rule ', position(), ': ', 'a rule needs at least one input and exactly one of To, ToCopy, ToSystemMissing')"/>
           </xsl:call-template>
         </xsl:when>
         <xsl:when test="$sourceType = 'string' and Range">
           <xsl:call-template name="fail">
             <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-            <xsl:with-param name="text" select="concat($rule, 'a string source takes no Range')"/>
+            <xsl:with-param name="text" select="concat('rule ', position(), ': ', 'a string source takes no Range')"/>
           </xsl:call-template>
         </xsl:when>
         <xsl:when test="$sourceType = 'string' and SystemMissing">
           <xsl:call-template name="fail">
             <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-            <xsl:with-param name="text" select="concat($rule, 'a string source has no system-missing value; use Missing')"/>
+            <xsl:with-param name="text" select="concat('rule ', position(), ': ', 'a string source has no system-missing value; use Missing')"/>
           </xsl:call-template>
         </xsl:when>
         <xsl:when test="ToCopy and $sourceType != $targetType">
           <xsl:call-template name="fail">
             <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-            <xsl:with-param name="text" select="concat($rule, 'ToCopy needs source and target of one type, here ', $sourceType, ' into ', $targetType)"/>
+            <xsl:with-param name="text" select="concat('rule ', position(), ': ', 'ToCopy needs source and target of one type, here ', $sourceType, ' into ', $targetType)"/>
           </xsl:call-template>
         </xsl:when>
         <xsl:when test="ToSystemMissing and $targetType = 'string'">
           <xsl:call-template name="fail">
             <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-            <xsl:with-param name="text" select="concat($rule, 'a string target has no system-missing value')"/>
+            <xsl:with-param name="text" select="concat('rule ', position(), ': ', 'a string target has no system-missing value')"/>
           </xsl:call-template>
         </xsl:when>
       </xsl:choose>
       <xsl:if test="$sourceType = 'numeric'">
-        <xsl:for-each select="Value">
+        <xsl:for-each select="Value[not(string(number(@value)) != 'NaN' and normalize-space(@value) = @value)]">
           <xsl:call-template name="check-number">
             <xsl:with-param name="text" select="@value"/>
-            <xsl:with-param name="what" select="concat($rule, 'value')"/>
+            <xsl:with-param name="what" select="concat('rule ', count(../preceding-sibling::*) + 1, ': value')"/>
           </xsl:call-template>
         </xsl:for-each>
         <xsl:for-each select="Range">
@@ -379,10 +374,10 @@
         </xsl:for-each>
       </xsl:if>
       <xsl:if test="$targetType = 'numeric'">
-        <xsl:for-each select="To">
+        <xsl:for-each select="To[not(string(number(@value)) != 'NaN' and normalize-space(@value) = @value)]">
           <xsl:call-template name="check-number">
             <xsl:with-param name="text" select="@value"/>
-            <xsl:with-param name="what" select="concat($rule, 'result')"/>
+            <xsl:with-param name="what" select="concat('rule ', count(../preceding-sibling::*) + 1, ': result')"/>
           </xsl:call-template>
         </xsl:for-each>
       </xsl:if>
@@ -412,9 +407,6 @@
   <xsl:template match="Apply" mode="check-expression">
     <xsl:param name="at"/>
     <xsl:variable name="arity" select="substring-before(substring-after($functions, concat('|', @function, ',')), '|')"/>
-    <xsl:variable name="least" select="substring-before($arity, ',')"/>
-    <xsl:variable name="most" select="substring-after($arity, ',')"/>
-    <xsl:variable name="count" select="count(*)"/>
     <xsl:choose>
       <xsl:when test="$arity = '' or contains(@function, '|') or contains(@function, ',')">
         <xsl:call-template name="fail">
@@ -422,7 +414,10 @@
           <xsl:with-param name="text" select="concat('unknown function &quot;', @function, '&quot;')"/>
         </xsl:call-template>
       </xsl:when>
-      <xsl:when test="$count &lt; $least or ($most != 'n' and $count &gt; $most)">
+      <xsl:when test="count(*) &lt; substring-before($arity, ',')
+                      or (substring-after($arity, ',') != 'n' and count(*) &gt; substring-after($arity, ','))">
+        <xsl:variable name="least" select="substring-before($arity, ',')"/>
+        <xsl:variable name="most" select="substring-after($arity, ',')"/>
         <xsl:variable name="expected">
           <xsl:choose>
             <xsl:when test="$least = $most"><xsl:value-of select="$least"/></xsl:when>
@@ -432,7 +427,7 @@
         </xsl:variable>
         <xsl:call-template name="fail">
           <xsl:with-param name="code" select="'CVT_FuncErr:'"/>
-          <xsl:with-param name="text" select="concat('function &quot;', @function, '&quot; takes ', $expected, ' arguments, not ', $count)"/>
+          <xsl:with-param name="text" select="concat('function &quot;', @function, '&quot; takes ', $expected, ' arguments, not ', count(*))"/>
         </xsl:call-template>
       </xsl:when>
     </xsl:choose>
@@ -484,34 +479,38 @@
         <xsl:attribute name="displayName"><xsl:value-of select="@label"/></xsl:attribute>
       </xsl:if>
       <xsl:attribute name="optype">
-        <xsl:call-template name="optype"><xsl:with-param name="level" select="@level"/></xsl:call-template>
+        <xsl:call-template name="optype"/>
       </xsl:attribute>
       <xsl:attribute name="dataType">
-        <xsl:call-template name="data-type"><xsl:with-param name="type" select="@type"/></xsl:call-template>
+        <xsl:call-template name="data-type"/>
       </xsl:attribute>
       <xsl:call-template name="string-length-extension"/>
-      <xsl:for-each select="MissingRange">
-        <Extension extender="{$extender}" name="invalidRangeLower">
-          <xsl:attribute name="value">
-            <xsl:choose>
-              <xsl:when test="@low = 'LOWEST'"><xsl:value-of select="$lowestNumber"/></xsl:when>
-              <xsl:otherwise><xsl:value-of select="@low"/></xsl:otherwise>
-            </xsl:choose>
-          </xsl:attribute>
-        </Extension>
-        <Extension extender="{$extender}" name="invalidRangeUpper">
-          <xsl:attribute name="value">
-            <xsl:choose>
-              <xsl:when test="@high = 'HIGHEST'"><xsl:value-of select="$highestNumber"/></xsl:when>
-              <xsl:otherwise><xsl:value-of select="@high"/></xsl:otherwise>
-            </xsl:choose>
-          </xsl:attribute>
-        </Extension>
-      </xsl:for-each>
-      <xsl:for-each select="Missing">
-        <Value value="{@value}" property="missing"/>
-      </xsl:for-each>
+      <xsl:apply-templates select="." mode="missing-values"/>
     </DataField>
+  </xsl:template>
+
+  <xsl:template match="Variable" mode="missing-values">
+    <xsl:for-each select="MissingRange">
+      <Extension extender="{$extender}" name="invalidRangeLower">
+        <xsl:attribute name="value">
+          <xsl:choose>
+            <xsl:when test="@low = 'LOWEST'"><xsl:value-of select="$lowestNumber"/></xsl:when>
+            <xsl:otherwise><xsl:value-of select="@low"/></xsl:otherwise>
+          </xsl:choose>
+        </xsl:attribute>
+      </Extension>
+      <Extension extender="{$extender}" name="invalidRangeUpper">
+        <xsl:attribute name="value">
+          <xsl:choose>
+            <xsl:when test="@high = 'HIGHEST'"><xsl:value-of select="$highestNumber"/></xsl:when>
+            <xsl:otherwise><xsl:value-of select="@high"/></xsl:otherwise>
+          </xsl:choose>
+        </xsl:attribute>
+      </Extension>
+    </xsl:for-each>
+    <xsl:for-each select="Missing">
+      <Value value="{@value}" property="missing"/>
+    </xsl:for-each>
   </xsl:template>
 
   <!-- ================================================================== -->
@@ -524,10 +523,10 @@
       <xsl:attribute name="displayName"><xsl:value-of select="@label"/></xsl:attribute>
     </xsl:if>
     <xsl:attribute name="optype">
-      <xsl:call-template name="optype"><xsl:with-param name="level" select="@level"/></xsl:call-template>
+      <xsl:call-template name="optype"/>
     </xsl:attribute>
     <xsl:attribute name="dataType">
-      <xsl:call-template name="data-type"><xsl:with-param name="type" select="@type"/></xsl:call-template>
+      <xsl:call-template name="data-type"/>
     </xsl:attribute>
     <xsl:call-template name="string-length-extension"/>
   </xsl:template>
@@ -750,7 +749,7 @@
       <xsl:when test="$elseToValue">
         <Constant>
           <xsl:attribute name="dataType">
-            <xsl:call-template name="data-type"><xsl:with-param name="type" select="@type"/></xsl:call-template>
+            <xsl:call-template name="data-type"/>
           </xsl:attribute>
           <xsl:value-of select="$elseValue"/>
         </Constant>
@@ -832,7 +831,7 @@
     <xsl:param name="withDefault"/>
     <xsl:param name="defaultValue"/>
     <xsl:attribute name="dataType">
-      <xsl:call-template name="data-type"><xsl:with-param name="type" select="@type"/></xsl:call-template>
+      <xsl:call-template name="data-type"/>
     </xsl:attribute>
     <xsl:if test="$missingTo">
       <xsl:attribute name="mapMissingTo"><xsl:value-of select="$missingTo/@value"/></xsl:attribute>
@@ -859,15 +858,14 @@
     </xsl:call-template>
   </xsl:template>
 
+  <!-- The interval of the context Value or Range. -->
   <xsl:template name="interval-of">
-    <xsl:param name="low"/>
-    <xsl:param name="high"/>
     <Interval closure="closedClosed">
-      <xsl:if test="$low != 'LOWEST'">
-        <xsl:attribute name="leftMargin"><xsl:value-of select="$low"/></xsl:attribute>
+      <xsl:if test="(@low | @value) != 'LOWEST'">
+        <xsl:attribute name="leftMargin"><xsl:value-of select="@low | @value"/></xsl:attribute>
       </xsl:if>
-      <xsl:if test="$high != 'HIGHEST'">
-        <xsl:attribute name="rightMargin"><xsl:value-of select="$high"/></xsl:attribute>
+      <xsl:if test="(@high | @value) != 'HIGHEST'">
+        <xsl:attribute name="rightMargin"><xsl:value-of select="@high | @value"/></xsl:attribute>
       </xsl:if>
     </Interval>
   </xsl:template>
@@ -883,18 +881,12 @@
     <xsl:choose>
       <xsl:when test="$out/self::To">
         <DiscretizeBin binValue="{$out/@value}">
-          <xsl:call-template name="interval-of">
-            <xsl:with-param name="low" select="@low | @value"/>
-            <xsl:with-param name="high" select="@high | @value"/>
-          </xsl:call-template>
+          <xsl:call-template name="interval-of"/>
         </DiscretizeBin>
       </xsl:when>
       <xsl:when test="$out/self::ToCopy and self::Value">
         <DiscretizeBin binValue="{@value}">
-          <xsl:call-template name="interval-of">
-            <xsl:with-param name="low" select="@low | @value"/>
-            <xsl:with-param name="high" select="@high | @value"/>
-          </xsl:call-template>
+          <xsl:call-template name="interval-of"/>
         </DiscretizeBin>
       </xsl:when>
       <xsl:otherwise>
@@ -905,10 +897,7 @@
               <xsl:otherwise>recodeRangeSysmis</xsl:otherwise>
             </xsl:choose>
           </xsl:attribute>
-          <xsl:call-template name="interval-of">
-            <xsl:with-param name="low" select="@low | @value"/>
-            <xsl:with-param name="high" select="@high | @value"/>
-          </xsl:call-template>
+          <xsl:call-template name="interval-of"/>
         </Extension>
       </xsl:otherwise>
     </xsl:choose>
@@ -942,14 +931,7 @@
     <xsl:variable name="items">
       <xsl:apply-templates select="Rule/Value | Rule/Range | Rule/SystemMissing | Rule/Missing | Rule/Else"
                            mode="recode-item"/>
-      <xsl:choose>
-        <xsl:when test="$declared">
-          <xsl:apply-templates select="$declared" mode="data-field"/>
-        </xsl:when>
-        <xsl:otherwise>
-          <DataField name="{$source}"/>
-        </xsl:otherwise>
-      </xsl:choose>
+      <DataField><xsl:apply-templates select="$declared" mode="missing-values"/></DataField>
     </xsl:variable>
     <xsl:call-template name="resolve-intervals">
       <xsl:with-param name="items" select="$items"/>

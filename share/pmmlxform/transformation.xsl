@@ -315,8 +315,24 @@
         <xsl:with-param name="text" select="'the recode has no Rule'"/>
       </xsl:call-template>
     </xsl:if>
-    <!-- Messages name the rule by its position: "rule 2: ". -->
-    <xsl:for-each select="*">
+    <!-- The children that fail a check below, found in one go; the checks
+         then run on them in order, so the first one names what is wrong.
+         Messages name the rule by its position: "rule 2: ". -->
+    <xsl:for-each select="*[not(self::Rule
+                              and not(*[not(self::Value or self::Range or self::SystemMissing or self::Missing
+                                            or self::Else or self::To or self::ToCopy or self::ToSystemMissing)])
+                              and (Value or Range or SystemMissing or Missing or Else)
+                              and count(To | ToCopy | ToSystemMissing) = 1
+                              and not($sourceType = 'string' and (Range or SystemMissing))
+                              and not(ToCopy and $sourceType != $targetType)
+                              and not(ToSystemMissing and $targetType = 'string')
+                              and not($sourceType = 'numeric'
+                                      and (Value[not(string(number(@value)) != 'NaN' and normalize-space(@value) = @value)]
+                                           or Range[not((@low = 'LOWEST' or string(number(@low)) != 'NaN' and normalize-space(@low) = @low)
+                                                        and (@high = 'HIGHEST' or string(number(@high)) != 'NaN' and normalize-space(@high) = @high)
+                                                        and not(number(@low) &gt; number(@high)))]))
+                              and not($targetType = 'numeric'
+                                      and To[not(string(number(@value)) != 'NaN' and normalize-space(@value) = @value)]))]">
       <xsl:choose>
         <xsl:when test="not(self::Rule)">
           <xsl:call-template name="fail">
@@ -328,37 +344,37 @@
                               or self::To or self::ToCopy or self::ToSystemMissing)]">
           <xsl:call-template name="fail">
             <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-            <xsl:with-param name="text" select="concat('rule ', position(), ': ', 'unexpected &lt;', name(*[not(self::Value or self::Range or self::SystemMissing or self::Missing or self::Else or self::To or self::ToCopy or self::ToSystemMissing)]), '&gt;')"/>
+            <xsl:with-param name="text" select="concat('rule ', count(preceding-sibling::*) + 1, ': ', 'unexpected &lt;', name(*[not(self::Value or self::Range or self::SystemMissing or self::Missing or self::Else or self::To or self::ToCopy or self::ToSystemMissing)]), '&gt;')"/>
           </xsl:call-template>
         </xsl:when>
         <xsl:when test="not(Value | Range | SystemMissing | Missing | Else) or count(To | ToCopy | ToSystemMissing) != 1">
           <xsl:call-template name="fail">
             <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-            <xsl:with-param name="text" select="concat('rule ', position(), ': ', 'a rule needs at least one input and exactly one of To, ToCopy, ToSystemMissing')"/>
+            <xsl:with-param name="text" select="concat('rule ', count(preceding-sibling::*) + 1, ': ', 'a rule needs at least one input and exactly one of To, ToCopy, ToSystemMissing')"/>
           </xsl:call-template>
         </xsl:when>
         <xsl:when test="$sourceType = 'string' and Range">
           <xsl:call-template name="fail">
             <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-            <xsl:with-param name="text" select="concat('rule ', position(), ': ', 'a string source takes no Range')"/>
+            <xsl:with-param name="text" select="concat('rule ', count(preceding-sibling::*) + 1, ': ', 'a string source takes no Range')"/>
           </xsl:call-template>
         </xsl:when>
         <xsl:when test="$sourceType = 'string' and SystemMissing">
           <xsl:call-template name="fail">
             <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-            <xsl:with-param name="text" select="concat('rule ', position(), ': ', 'a string source has no system-missing value; use Missing')"/>
+            <xsl:with-param name="text" select="concat('rule ', count(preceding-sibling::*) + 1, ': ', 'a string source has no system-missing value; use Missing')"/>
           </xsl:call-template>
         </xsl:when>
         <xsl:when test="ToCopy and $sourceType != $targetType">
           <xsl:call-template name="fail">
             <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-            <xsl:with-param name="text" select="concat('rule ', position(), ': ', 'ToCopy needs source and target of one type, here ', $sourceType, ' into ', $targetType)"/>
+            <xsl:with-param name="text" select="concat('rule ', count(preceding-sibling::*) + 1, ': ', 'ToCopy needs source and target of one type, here ', $sourceType, ' into ', $targetType)"/>
           </xsl:call-template>
         </xsl:when>
         <xsl:when test="ToSystemMissing and $targetType = 'string'">
           <xsl:call-template name="fail">
             <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-            <xsl:with-param name="text" select="concat('rule ', position(), ': ', 'a string target has no system-missing value')"/>
+            <xsl:with-param name="text" select="concat('rule ', count(preceding-sibling::*) + 1, ': ', 'a string target has no system-missing value')"/>
           </xsl:call-template>
         </xsl:when>
       </xsl:choose>
@@ -951,40 +967,55 @@
          as missing: it gets the system-missing result, or a remaining
          missing-values result. -->
     <xsl:variable name="sysmisKey" select="$keys[@name = 'mapSysmisTo'][1]"/>
-    <xsl:variable name="elseKey" select="$keys[@name = 'mapElseTo' or @name = 'recodeElseCopy' or @name = 'recodeElseSysmis'][1]"/>
-
-    <!-- The intervals whose values are copied or made system-missing: the
-         ranges recoded so, and the parts of the source's missing range that
-         a Missing rule copies (recodeIntervalCopy) or makes system-missing
-         (recodeTargetSysmis). A consumer does not know a missing range as
-         missing, so its values need the test to come out as the rules say;
-         a discrete missing value is declared missing in the DataDictionary
-         and comes out missing either way, so it needs none. -->
-    <xsl:variable name="missingValues" select="$declared/Missing"/>
-    <xsl:variable name="sysmisTests"
-      select="$keys[@name = 'recodeRangeSysmis' or @name = 'recodeTargetSysmis']/Interval
-                [not(../@name = 'recodeTargetSysmis' and string(@leftMargin) != ''
-                     and number(@leftMargin) = number(@rightMargin)
-                     and number(@leftMargin) = $missingValues/@value)]"/>
-    <xsl:variable name="copyTests"
-      select="$keys[@name = 'recodeRangeCopy' or @name = 'recodeIntervalCopy']/Interval
-                [not(../@name = 'recodeIntervalCopy' and string(@leftMargin) != ''
-                     and number(@leftMargin) = number(@rightMargin)
-                     and number(@leftMargin) = $missingValues/@value)]"/>
-
-    <xsl:call-template name="assemble">
-      <xsl:with-param name="numeric" select="true()"/>
-      <xsl:with-param name="source" select="$source"/>
-      <xsl:with-param name="content" select="$resolved"/>
-      <xsl:with-param name="missingTo" select="$sysmisKey | $keys[@name = 'mapMissingTo'][not($sysmisKey)][1]"/>
-      <xsl:with-param name="elseToValue" select="$elseKey/@name = 'mapElseTo'"/>
-      <xsl:with-param name="elseToCopy" select="$elseKey/@name = 'recodeElseCopy'"/>
-      <xsl:with-param name="elseValue" select="string($elseKey/@value)"/>
-      <xsl:with-param name="sysmisTests" select="$sysmisTests"/>
-      <xsl:with-param name="sysmisCount" select="count($sysmisTests)"/>
-      <xsl:with-param name="copyTests" select="$copyTests"/>
-      <xsl:with-param name="copyCount" select="count($copyTests)"/>
-    </xsl:call-template>
+    <xsl:variable name="missingTo" select="$sysmisKey | $keys[@name = 'mapMissingTo'][not($sysmisKey)][1]"/>
+    <xsl:choose>
+      <!-- No else result and no copies: the Discretize says it all. -->
+      <xsl:when test="not($keys[@name = 'mapElseTo' or @name = 'recodeElseCopy'
+                                or @name = 'recodeRangeCopy' or @name = 'recodeIntervalCopy'])">
+        <xsl:call-template name="recode-core">
+          <xsl:with-param name="numeric" select="true()"/>
+          <xsl:with-param name="source" select="$source"/>
+          <xsl:with-param name="content" select="$resolved"/>
+          <xsl:with-param name="missingTo" select="$missingTo"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:variable name="elseKey"
+          select="$keys[@name = 'mapElseTo' or @name = 'recodeElseCopy' or @name = 'recodeElseSysmis'][1]"/>
+        <!-- The intervals whose values are copied or made system-missing:
+             the ranges recoded so, and the parts of the source's missing
+             range that a Missing rule copies (recodeIntervalCopy) or makes
+             system-missing (recodeTargetSysmis). A consumer does not know a
+             missing range as missing, so its values need the test to come
+             out as the rules say; a discrete missing value is declared
+             missing in the DataDictionary and comes out missing either way,
+             so it needs none. -->
+        <xsl:variable name="missingValues" select="$declared/Missing"/>
+        <xsl:variable name="sysmisTests"
+          select="$keys[@name = 'recodeRangeSysmis' or @name = 'recodeTargetSysmis']/Interval
+                    [not(../@name = 'recodeTargetSysmis' and string(@leftMargin) != ''
+                         and number(@leftMargin) = number(@rightMargin)
+                         and number(@leftMargin) = $missingValues/@value)]"/>
+        <xsl:variable name="copyTests"
+          select="$keys[@name = 'recodeRangeCopy' or @name = 'recodeIntervalCopy']/Interval
+                    [not(../@name = 'recodeIntervalCopy' and string(@leftMargin) != ''
+                         and number(@leftMargin) = number(@rightMargin)
+                         and number(@leftMargin) = $missingValues/@value)]"/>
+        <xsl:call-template name="assemble">
+          <xsl:with-param name="numeric" select="true()"/>
+          <xsl:with-param name="source" select="$source"/>
+          <xsl:with-param name="content" select="$resolved"/>
+          <xsl:with-param name="missingTo" select="$missingTo"/>
+          <xsl:with-param name="elseToValue" select="$elseKey/@name = 'mapElseTo'"/>
+          <xsl:with-param name="elseToCopy" select="$elseKey/@name = 'recodeElseCopy'"/>
+          <xsl:with-param name="elseValue" select="string($elseKey/@value)"/>
+          <xsl:with-param name="sysmisTests" select="$sysmisTests"/>
+          <xsl:with-param name="sysmisCount" select="count($sysmisTests)"/>
+          <xsl:with-param name="copyTests" select="$copyTests"/>
+          <xsl:with-param name="copyCount" select="count($copyTests)"/>
+        </xsl:call-template>
+      </xsl:otherwise>
+    </xsl:choose>
   </xsl:template>
 
   <!-- A condition that holds when $field lies in the Interval. -->

@@ -63,6 +63,34 @@ class CurrentTransformerScope {
   CurrentTransformerScope& operator=(const CurrentTransformerScope&) = delete;
 };
 
+// Reads a text in place as a stream (std::istringstream would copy it). The
+// get area is only ever read.
+class TextReader : public std::streambuf {
+ public:
+  explicit TextReader(const std::string& text) {
+    char* begin = const_cast<char*>(text.data());
+    setg(begin, begin, begin + text.size());
+  }
+};
+
+// Collects what is written in a string that can be moved out
+// (std::ostringstream hands out only a copy).
+class TextWriter : public std::streambuf {
+ public:
+  std::string text;
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (!traits_type::eq_int_type(c, traits_type::eof()))
+      text.push_back(traits_type::to_char_type(c));
+    return traits_type::not_eof(c);
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    text.append(s, static_cast<std::size_t>(n));
+    return n;
+  }
+};
+
 // True when the engine may read the document from its text into its own source
 // tree and see exactly what the DOM holds: no name has a prefix or a namespace
 // (the engine parses with namespaces, the documents are parsed without), and no
@@ -187,36 +215,40 @@ std::string ConvertByXSLT::convert(xercesc::DOMNode* source, std::istream& style
   xalanc::XercesParserLiaison liaison(memory);
   xalanc::XercesDOMSupport support(liaison);
   try {
-    // The engine reads the document fastest from its text into its own source
-    // tree; the wrapped DOM stays for documents whose text would not carry
-    // them unchanged.
-    std::string text;
-    if (readSourceText && hasPlainText(document->getDocumentElement())) {
-      text = elementText(document->getDocumentElement());
-    }
-    std::unique_ptr<const xalanc::XercesDOMWrapperParsedSource> wrapped;
-    if (text.empty()) {
-      wrapped = std::make_unique<const xalanc::XercesDOMWrapperParsedSource>(
-          document, liaison, support, XalanDOMString(memory), memory);
-    }
-    std::ostringstream output;
     int status = 0;
+    std::string outputText;
     {
+      // The engine reads the document fastest from its text into its own
+      // source tree; the wrapped DOM stays for documents whose text would not
+      // carry them unchanged.
+      std::string text;
+      if (readSourceText && hasPlainText(document->getDocumentElement())) {
+        text = elementText(document->getDocumentElement());
+      }
+      std::unique_ptr<const xalanc::XercesDOMWrapperParsedSource> wrapped;
+      if (text.empty()) {
+        wrapped = std::make_unique<const xalanc::XercesDOMWrapperParsedSource>(
+            document, liaison, support, XalanDOMString(memory), memory);
+      }
+      TextWriter written;
+      std::ostream output(&written);
       StandardErrorCapture capture;
       const xalanc::XSLTResultTarget target(output, memory);
       const xalanc::XSLTInputSource stylesheetSource(stylesheet, memory);
       if (wrapped != nullptr) {
         status = transformer.transform(*wrapped, stylesheetSource, target);
       } else {
-        std::istringstream sourceText(text);
+        TextReader reader(text);
+        std::istream sourceText(&reader);
         const xalanc::XSLTInputSource source(sourceText, memory);
         status = transformer.transform(source, stylesheetSource, target);
       }
+      outputText = std::move(written.text);
     }
+    // The source text and the wrapped DOM are gone before the output is parsed.
     if (status != 0) {
       error = transformer.getLastError();
     } else {
-      const std::string outputText = output.str();
       pmmlxform::HardenedDOMParser parser;
       // Output that is not a well-formed document gives no document at all
       // rather than whatever part of it parsed.

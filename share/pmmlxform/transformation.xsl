@@ -467,10 +467,12 @@
   </xsl:template>
 
   <xsl:template match="Number" mode="check-expression">
-    <xsl:call-template name="check-number">
-      <xsl:with-param name="text" select="@value"/>
-      <xsl:with-param name="what" select="'the number'"/>
-    </xsl:call-template>
+    <xsl:if test="not(string(number(@value)) != 'NaN' and normalize-space(@value) = @value)">
+      <xsl:call-template name="check-number">
+        <xsl:with-param name="text" select="@value"/>
+        <xsl:with-param name="what" select="'the number'"/>
+      </xsl:call-template>
+    </xsl:if>
   </xsl:template>
 
   <xsl:template match="String" mode="check-expression"/>
@@ -544,7 +546,9 @@
     <xsl:attribute name="dataType">
       <xsl:call-template name="data-type"/>
     </xsl:attribute>
-    <xsl:call-template name="string-length-extension"/>
+    <xsl:if test="@type = 'string'">
+      <xsl:call-template name="string-length-extension"/>
+    </xsl:if>
   </xsl:template>
 
   <!-- Compute: the expression tree maps one to one onto PMML. -->
@@ -893,14 +897,14 @@
        stylesheet's own; the function keeps their intervals in the
        first-match order like any bin. -->
   <xsl:template match="Value | Range" mode="recode-item">
-    <xsl:variable name="out" select="../To | ../ToCopy | ../ToSystemMissing"/>
+    <!-- A checked rule has exactly one of To, ToCopy and ToSystemMissing. -->
     <xsl:choose>
-      <xsl:when test="$out/self::To">
-        <DiscretizeBin binValue="{$out/@value}">
+      <xsl:when test="../To">
+        <DiscretizeBin binValue="{../To/@value}">
           <xsl:call-template name="interval-of"/>
         </DiscretizeBin>
       </xsl:when>
-      <xsl:when test="$out/self::ToCopy and self::Value">
+      <xsl:when test="../ToCopy and self::Value">
         <DiscretizeBin binValue="{@value}">
           <xsl:call-template name="interval-of"/>
         </DiscretizeBin>
@@ -909,7 +913,7 @@
         <Extension>
           <xsl:attribute name="name">
             <xsl:choose>
-              <xsl:when test="$out/self::ToCopy">recodeRangeCopy</xsl:when>
+              <xsl:when test="../ToCopy">recodeRangeCopy</xsl:when>
               <xsl:otherwise>recodeRangeSysmis</xsl:otherwise>
             </xsl:choose>
           </xsl:attribute>

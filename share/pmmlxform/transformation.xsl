@@ -69,7 +69,10 @@
     <PMML version="4.3">
       <Header description="Variable transformations"/>
       <DataDictionary>
-        <xsl:for-each select="$entries[self::Variable]">
+        <!-- Paths rather than filters of $entries: the engine sorts a
+             filtered node-set into document order node by node, in time
+             that grows with the square of its size. -->
+        <xsl:for-each select="/*/*[1]/Variable">
           <xsl:variable name="key" select="translate(@name, $upper, $lower)"/>
           <xsl:if test="generate-id(key('variable', $key)[1]) = generate-id(.)">
             <xsl:apply-templates select="." mode="data-field"/>
@@ -77,7 +80,7 @@
         </xsl:for-each>
       </DataDictionary>
       <TransformationDictionary>
-        <xsl:apply-templates select="$entries[self::Recode or self::Compute]" mode="derived-field"/>
+        <xsl:apply-templates select="$entries" mode="derived-field"/>
       </TransformationDictionary>
     </PMML>
   </xsl:template>
@@ -550,6 +553,8 @@
       <xsl:call-template name="string-length-extension"/>
     </xsl:if>
   </xsl:template>
+
+  <xsl:template match="Variable" mode="derived-field"/>
 
   <!-- Compute: the expression tree maps one to one onto PMML. -->
   <xsl:template match="Compute" mode="derived-field">

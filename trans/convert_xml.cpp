@@ -63,6 +63,23 @@ class CurrentTransformerScope {
   CurrentTransformerScope& operator=(const CurrentTransformerScope&) = delete;
 };
 
+// The engine for one conversion, with the extension function installed and
+// published for it.
+struct Engine {
+  explicit Engine(xalanc::MemoryManager& memory)
+      : transformer(memory), current(transformer), liaison(memory), support(liaison) {
+    IntervalParser::lastBuilder = nullptr;
+    transformer.installExternalFunction(XalanDOMString(kXalanNamespace, memory),
+                                        XalanDOMString(kFunctionName, memory), function);
+  }
+
+  XalanTransformer transformer;
+  CurrentTransformerScope current;
+  const IntervalParser function;
+  xalanc::XercesParserLiaison liaison;
+  xalanc::XercesDOMSupport support;
+};
+
 // Reads a text in place as a stream (std::istringstream would copy it). The
 // get area is only ever read.
 class TextReader : public std::streambuf {
@@ -206,14 +223,7 @@ std::string ConvertByXSLT::convert(xercesc::DOMNode* source, std::istream& style
 
   std::lock_guard<std::mutex> lock(conversionMutex);
   std::string error;
-  XalanTransformer transformer(memory);
-  CurrentTransformerScope current(transformer);
-  IntervalParser::lastBuilder = nullptr;
-  const IntervalParser function;
-  transformer.installExternalFunction(XalanDOMString(kXalanNamespace, memory),
-                                      XalanDOMString(kFunctionName, memory), function);
-  xalanc::XercesParserLiaison liaison(memory);
-  xalanc::XercesDOMSupport support(liaison);
+  auto engine = std::make_unique<Engine>(memory);
   try {
     int status = 0;
     std::string outputText;
@@ -228,7 +238,7 @@ std::string ConvertByXSLT::convert(xercesc::DOMNode* source, std::istream& style
       std::unique_ptr<const xalanc::XercesDOMWrapperParsedSource> wrapped;
       if (text.empty()) {
         wrapped = std::make_unique<const xalanc::XercesDOMWrapperParsedSource>(
-            document, liaison, support, XalanDOMString(memory), memory);
+            document, engine->liaison, engine->support, XalanDOMString(memory), memory);
       }
       TextWriter written;
       std::ostream output(&written);
@@ -236,19 +246,20 @@ std::string ConvertByXSLT::convert(xercesc::DOMNode* source, std::istream& style
       const xalanc::XSLTResultTarget target(output, memory);
       const xalanc::XSLTInputSource stylesheetSource(stylesheet, memory);
       if (wrapped != nullptr) {
-        status = transformer.transform(*wrapped, stylesheetSource, target);
+        status = engine->transformer.transform(*wrapped, stylesheetSource, target);
       } else {
         TextReader reader(text);
         std::istream sourceText(&reader);
         const xalanc::XSLTInputSource source(sourceText, memory);
-        status = transformer.transform(source, stylesheetSource, target);
+        status = engine->transformer.transform(source, stylesheetSource, target);
       }
       outputText = std::move(written.text);
     }
-    // The source text and the wrapped DOM are gone before the output is parsed.
-    if (status != 0) {
-      error = transformer.getLastError();
-    } else {
+    if (status != 0) error = engine->transformer.getLastError();
+    // The source text, the wrapped DOM and the engine with what it keeps are
+    // gone before the output is parsed.
+    engine.reset();
+    if (status == 0) {
       pmmlxform::HardenedDOMParser parser;
       // Output that is not a well-formed document gives no document at all
       // rather than whatever part of it parsed.

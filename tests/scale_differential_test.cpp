@@ -5,6 +5,7 @@
 #include <pmmlxform/adp_convert.h>
 #include <pmmlxform/convert_trans_to_pmml.h>
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 #include <sstream>

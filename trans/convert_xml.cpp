@@ -63,6 +63,51 @@ class CurrentTransformerScope {
   CurrentTransformerScope& operator=(const CurrentTransformerScope&) = delete;
 };
 
+// The engine for one conversion, with the extension function installed and
+// published for it.
+struct Engine {
+  explicit Engine(xalanc::MemoryManager& memory)
+      : transformer(memory), current(transformer), liaison(memory), support(liaison) {
+    IntervalParser::lastBuilder = nullptr;
+    transformer.installExternalFunction(XalanDOMString(kXalanNamespace, memory),
+                                        XalanDOMString(kFunctionName, memory), function);
+  }
+
+  XalanTransformer transformer;
+  CurrentTransformerScope current;
+  const IntervalParser function;
+  xalanc::XercesParserLiaison liaison;
+  xalanc::XercesDOMSupport support;
+};
+
+// Reads a text in place as a stream (std::istringstream would copy it). The
+// get area is only ever read.
+class TextReader : public std::streambuf {
+ public:
+  explicit TextReader(const std::string& text) {
+    char* begin = const_cast<char*>(text.data());
+    setg(begin, begin, begin + text.size());
+  }
+};
+
+// Collects what is written in a string that can be moved out
+// (std::ostringstream hands out only a copy).
+class TextWriter : public std::streambuf {
+ public:
+  std::string text;
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (!traits_type::eq_int_type(c, traits_type::eof()))
+      text.push_back(traits_type::to_char_type(c));
+    return traits_type::not_eof(c);
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    text.append(s, static_cast<std::size_t>(n));
+    return n;
+  }
+};
+
 // True when the engine may read the document from its text into its own source
 // tree and see exactly what the DOM holds: no name has a prefix or a namespace
 // (the engine parses with namespaces, the documents are parsed without), and no
@@ -178,45 +223,43 @@ std::string ConvertByXSLT::convert(xercesc::DOMNode* source, std::istream& style
 
   std::lock_guard<std::mutex> lock(conversionMutex);
   std::string error;
-  XalanTransformer transformer(memory);
-  CurrentTransformerScope current(transformer);
-  IntervalParser::lastBuilder = nullptr;
-  const IntervalParser function;
-  transformer.installExternalFunction(XalanDOMString(kXalanNamespace, memory),
-                                      XalanDOMString(kFunctionName, memory), function);
-  xalanc::XercesParserLiaison liaison(memory);
-  xalanc::XercesDOMSupport support(liaison);
+  auto engine = std::make_unique<Engine>(memory);
   try {
-    // The engine reads the document fastest from its text into its own source
-    // tree; the wrapped DOM stays for documents whose text would not carry
-    // them unchanged.
-    std::string text;
-    if (readSourceText && hasPlainText(document->getDocumentElement())) {
-      text = elementText(document->getDocumentElement());
-    }
-    std::unique_ptr<const xalanc::XercesDOMWrapperParsedSource> wrapped;
-    if (text.empty()) {
-      wrapped = std::make_unique<const xalanc::XercesDOMWrapperParsedSource>(
-          document, liaison, support, XalanDOMString(memory), memory);
-    }
-    std::ostringstream output;
     int status = 0;
+    std::string outputText;
     {
+      // The engine reads the document fastest from its text into its own
+      // source tree; the wrapped DOM stays for documents whose text would not
+      // carry them unchanged.
+      std::string text;
+      if (readSourceText && hasPlainText(document->getDocumentElement())) {
+        text = elementText(document->getDocumentElement());
+      }
+      std::unique_ptr<const xalanc::XercesDOMWrapperParsedSource> wrapped;
+      if (text.empty()) {
+        wrapped = std::make_unique<const xalanc::XercesDOMWrapperParsedSource>(
+            document, engine->liaison, engine->support, XalanDOMString(memory), memory);
+      }
+      TextWriter written;
+      std::ostream output(&written);
       StandardErrorCapture capture;
       const xalanc::XSLTResultTarget target(output, memory);
       const xalanc::XSLTInputSource stylesheetSource(stylesheet, memory);
       if (wrapped != nullptr) {
-        status = transformer.transform(*wrapped, stylesheetSource, target);
+        status = engine->transformer.transform(*wrapped, stylesheetSource, target);
       } else {
-        std::istringstream sourceText(text);
+        TextReader reader(text);
+        std::istream sourceText(&reader);
         const xalanc::XSLTInputSource source(sourceText, memory);
-        status = transformer.transform(source, stylesheetSource, target);
+        status = engine->transformer.transform(source, stylesheetSource, target);
       }
+      outputText = std::move(written.text);
     }
-    if (status != 0) {
-      error = transformer.getLastError();
-    } else {
-      const std::string outputText = output.str();
+    if (status != 0) error = engine->transformer.getLastError();
+    // The source text, the wrapped DOM and the engine with what it keeps are
+    // gone before the output is parsed.
+    engine.reset();
+    if (status == 0) {
       pmmlxform::HardenedDOMParser parser;
       // Output that is not a well-formed document gives no document at all
       // rather than whatever part of it parsed.

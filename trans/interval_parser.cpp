@@ -8,9 +8,11 @@
 #include <xalanc/PlatformSupport/AttributesImpl.hpp>
 #include <xalanc/XPath/MutableNodeRefList.hpp>
 #include <xalanc/XPath/NodeRefListBase.hpp>
+#include <xalanc/XPath/XObject.hpp>
 #include <xalanc/XPath/XObjectFactory.hpp>
 #include <xalanc/XPath/XPathExecutionContext.hpp>
 #include <xalanc/XalanDOM/XalanDocument.hpp>
+#include <xalanc/XalanDOM/XalanDocumentFragment.hpp>
 #include <xalanc/XalanDOM/XalanElement.hpp>
 #include <xalanc/XalanDOM/XalanNamedNodeMap.hpp>
 #include <xalanc/XalanDOM/XalanNode.hpp>
@@ -670,10 +672,20 @@ xalanc::XObjectPtr IntervalParser::execute(xalanc::XPathExecutionContext& execut
     return executionContext.getXObjectFactory().createNodeSet(result);
   }
 
+  // The items come as a node-set or as the result tree fragment that holds
+  // them: read in place, a fragment needs no conversion into a node-set
+  // (which the engine keeps until the conversion ends).
   IntervalList items;
-  const xalanc::NodeRefListBase& nodes = args[0]->nodeset();
-  for (xalanc::NodeRefListBase::size_type i = 0; i < nodes.getLength(); ++i) {
-    if (nodes.item(i) != nullptr) readNode(nodes.item(i), items);
+  if (args[0]->getType() == xalanc::XObject::eTypeResultTreeFrag) {
+    for (const XalanNode* node = args[0]->rtree().getFirstChild(); node != nullptr;
+         node = node->getNextSibling()) {
+      readNode(node, items);
+    }
+  } else {
+    const xalanc::NodeRefListBase& nodes = args[0]->nodeset();
+    for (xalanc::NodeRefListBase::size_type i = 0; i < nodes.getLength(); ++i) {
+      if (nodes.item(i) != nullptr) readNode(nodes.item(i), items);
+    }
   }
   resolveRecodeKeys(items);
   resolveOverlaps(items);

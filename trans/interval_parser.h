@@ -2,9 +2,9 @@
 #define PMMLXFORM_TRANS_INTERVAL_PARSER_H_
 
 // The XSLT extension function "intervals". The stylesheet hands it one
-// variable's recode rules as a node-set of "Extension" (special keys),
-// "DiscretizeBin" (value ranges) and "DataField" (the variable's own missing
-// values) elements; it returns PMML "Extension" elements for the resolved keys
+// variable's recode rules as "Extension" (special keys), "DiscretizeBin"
+// (value ranges) and "DataField" (the variable's own missing values) elements,
+// in a node-set or in the result tree fragment that holds them; it returns PMML "Extension" elements for the resolved keys
 // followed by "DiscretizeBin" elements for the resolved, non-overlapping bins.
 // The host's recode semantics apply: the first rule that matches a
 // value wins.

@@ -69,7 +69,10 @@
     <PMML version="4.3">
       <Header description="Variable transformations"/>
       <DataDictionary>
-        <xsl:for-each select="$entries[self::Variable]">
+        <!-- Paths rather than filters of $entries: the engine sorts a
+             filtered node-set into document order node by node, in time
+             that grows with the square of its size. -->
+        <xsl:for-each select="/*/*[1]/Variable">
           <xsl:variable name="key" select="translate(@name, $upper, $lower)"/>
           <xsl:if test="generate-id(key('variable', $key)[1]) = generate-id(.)">
             <xsl:apply-templates select="." mode="data-field"/>
@@ -77,7 +80,7 @@
         </xsl:for-each>
       </DataDictionary>
       <TransformationDictionary>
-        <xsl:apply-templates select="$entries[self::Recode or self::Compute]" mode="derived-field"/>
+        <xsl:apply-templates select="$entries" mode="derived-field"/>
       </TransformationDictionary>
     </PMML>
   </xsl:template>
@@ -114,49 +117,27 @@
     </xsl:message>
   </xsl:template>
 
-  <!-- The element that defines a variable seen from entry $at: its first
+  <!-- The element that defines a variable seen from entry $at is its first
        declaration anywhere, or a recode or compute before $at that targets
-       it. Names match ignoring case. Writes the element's name and type as
-       "type:name", or nothing. -->
-  <xsl:template name="lookup">
-    <xsl:param name="name"/>
-    <xsl:param name="at"/>
-    <xsl:variable name="key" select="translate($name, $upper, $lower)"/>
-    <xsl:variable name="declared" select="key('variable', $key)[1]"/>
-    <!-- Targets are checked to be unique up to $at, so the first entry of the
-         name is the only one before it, when it comes before it at all: a
-         union lists its nodes in document order. -->
-    <xsl:variable name="firstTarget" select="key('target', $key)[1]"/>
-    <xsl:variable name="derived"
-      select="$firstTarget[generate-id(.) != generate-id($at)][generate-id(($firstTarget | $at)[1]) = generate-id(.)]"/>
-    <xsl:choose>
-      <xsl:when test="$declared">
-        <xsl:value-of select="concat($declared/@type, ':', $declared/@name)"/>
-      </xsl:when>
-      <xsl:when test="$derived">
-        <xsl:value-of select="concat($derived/@type, ':', $derived/@target)"/>
-      </xsl:when>
-    </xsl:choose>
-  </xsl:template>
+       it; names match ignoring case. Targets are checked to be unique up to
+       $at, so the first entry of the name is the only one before it, when it
+       comes before it at all: a union lists its nodes in document order.
+       The lookups below spell this out as node-set variables rather than
+       calling a template that writes the answer, which would build a result
+       tree fragment per lookup. -->
 
-  <xsl:template name="is-number">
-    <xsl:param name="text"/>
-    <xsl:if test="string(number($text)) != 'NaN' and normalize-space($text) = $text">yes</xsl:if>
-  </xsl:template>
-
+  <!-- The optype and data type of the context entry. -->
   <xsl:template name="optype">
-    <xsl:param name="level"/>
     <xsl:choose>
-      <xsl:when test="$level = 'scale'">continuous</xsl:when>
-      <xsl:when test="$level = 'ordinal'">ordinal</xsl:when>
+      <xsl:when test="@level = 'scale'">continuous</xsl:when>
+      <xsl:when test="@level = 'ordinal'">ordinal</xsl:when>
       <xsl:otherwise>categorical</xsl:otherwise>
     </xsl:choose>
   </xsl:template>
 
   <xsl:template name="data-type">
-    <xsl:param name="type"/>
     <xsl:choose>
-      <xsl:when test="$type = 'string'">string</xsl:when>
+      <xsl:when test="@type = 'string'">string</xsl:when>
       <xsl:otherwise>double</xsl:otherwise>
     </xsl:choose>
   </xsl:template>
@@ -176,17 +157,11 @@
 
   <!-- type, width and level of a Variable or of a target -->
   <xsl:template name="check-kind">
-    <xsl:variable name="what">
-      <xsl:choose>
-        <xsl:when test="self::Variable">variable</xsl:when>
-        <xsl:otherwise>target</xsl:otherwise>
-      </xsl:choose>
-    </xsl:variable>
     <xsl:choose>
       <xsl:when test="normalize-space(@name | @target) = ''">
         <xsl:call-template name="fail">
           <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-          <xsl:with-param name="text" select="concat('the ', $what, ' has no name')"/>
+          <xsl:with-param name="text" select="concat('the ', substring('variabletarget', 1 + 8 * not(self::Variable), 8), ' has no name')"/>
         </xsl:call-template>
       </xsl:when>
       <xsl:when test="not(@type = 'numeric' or @type = 'string')">
@@ -198,7 +173,7 @@
       <xsl:when test="@type = 'string' and not(floor(@width) = @width and @width &gt;= 1)">
         <xsl:call-template name="fail">
           <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-          <xsl:with-param name="text" select="concat('a string ', $what, ' needs a width of at least 1')"/>
+          <xsl:with-param name="text" select="concat('a string ', substring('variabletarget', 1 + 8 * not(self::Variable), 8), ' needs a width of at least 1')"/>
         </xsl:call-template>
       </xsl:when>
       <xsl:when test="not(@level = 'scale' or @level = 'ordinal' or @level = 'nominal')">
@@ -213,26 +188,24 @@
   <!-- A range bound: a plain number or the keyword allowed at that end. -->
   <xsl:template name="check-range">
     <xsl:param name="range" select="."/>
-    <xsl:variable name="lowOk">
-      <xsl:call-template name="is-number"><xsl:with-param name="text" select="$range/@low"/></xsl:call-template>
-    </xsl:variable>
-    <xsl:variable name="highOk">
-      <xsl:call-template name="is-number"><xsl:with-param name="text" select="$range/@high"/></xsl:call-template>
-    </xsl:variable>
+    <xsl:variable name="lowOk"
+      select="string(number($range/@low)) != 'NaN' and normalize-space($range/@low) = $range/@low"/>
+    <xsl:variable name="highOk"
+      select="string(number($range/@high)) != 'NaN' and normalize-space($range/@high) = $range/@high"/>
     <xsl:choose>
-      <xsl:when test="not($lowOk = 'yes' or $range/@low = 'LOWEST')">
+      <xsl:when test="not($lowOk or $range/@low = 'LOWEST')">
         <xsl:call-template name="fail">
           <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
           <xsl:with-param name="text" select="concat('range low &quot;', $range/@low, '&quot; is neither a number nor LOWEST')"/>
         </xsl:call-template>
       </xsl:when>
-      <xsl:when test="not($highOk = 'yes' or $range/@high = 'HIGHEST')">
+      <xsl:when test="not($highOk or $range/@high = 'HIGHEST')">
         <xsl:call-template name="fail">
           <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
           <xsl:with-param name="text" select="concat('range high &quot;', $range/@high, '&quot; is neither a number nor HIGHEST')"/>
         </xsl:call-template>
       </xsl:when>
-      <xsl:when test="$lowOk = 'yes' and $highOk = 'yes' and number($range/@low) &gt; number($range/@high)">
+      <xsl:when test="$lowOk and $highOk and number($range/@low) &gt; number($range/@high)">
         <xsl:call-template name="fail">
           <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
           <xsl:with-param name="text" select="concat('range ', $range/@low, ' thru ', $range/@high, ' is empty')"/>
@@ -272,7 +245,7 @@
       </xsl:when>
     </xsl:choose>
     <xsl:if test="@type = 'numeric'">
-      <xsl:for-each select="Missing">
+      <xsl:for-each select="Missing[not(string(number(@value)) != 'NaN' and normalize-space(@value) = @value)]">
         <xsl:call-template name="check-number">
           <xsl:with-param name="text" select="@value"/>
           <xsl:with-param name="what" select="'missing value'"/>
@@ -287,10 +260,8 @@
   <xsl:template name="check-number">
     <xsl:param name="text"/>
     <xsl:param name="what"/>
-    <xsl:variable name="ok">
-      <xsl:call-template name="is-number"><xsl:with-param name="text" select="$text"/></xsl:call-template>
-    </xsl:variable>
-    <xsl:if test="$ok != 'yes'">
+    <!-- A number: what number() reads, with no blanks around it. -->
+    <xsl:if test="not(string(number($text)) != 'NaN' and normalize-space($text) = $text)">
       <xsl:call-template name="fail">
         <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
         <xsl:with-param name="text" select="concat($what, ' &quot;', $text, '&quot; is not a number')"/>
@@ -302,19 +273,18 @@
        carries its name. -->
   <xsl:template name="check-target">
     <xsl:call-template name="check-kind"/>
-    <xsl:variable name="key" select="translate(@target, $upper, $lower)"/>
-    <xsl:variable name="declared" select="key('variable', $key)[1]"/>
     <!-- An earlier target of the name exists when this entry is not the first
          of it; the nearest one is looked for only to name it in the message. -->
-    <xsl:variable name="redefines" select="generate-id(key('target', $key)[1]) != generate-id(.)"/>
     <xsl:choose>
-      <xsl:when test="$declared">
+      <xsl:when test="key('variable', translate(@target, $upper, $lower))">
+        <xsl:variable name="declared" select="key('variable', translate(@target, $upper, $lower))[1]"/>
         <xsl:call-template name="fail">
           <xsl:with-param name="code" select="'CVT_ReVarsErr:'"/>
           <xsl:with-param name="text" select="concat('the target redefines the variable &quot;', $declared/@name, '&quot; declared in entry ', count($declared/preceding-sibling::*) + 1)"/>
         </xsl:call-template>
       </xsl:when>
-      <xsl:when test="$redefines">
+      <xsl:when test="generate-id(key('target', translate(@target, $upper, $lower))[1]) != generate-id(.)">
+        <xsl:variable name="key" select="translate(@target, $upper, $lower)"/>
         <xsl:variable name="earlier"
           select="preceding-sibling::*[self::Recode or self::Compute][translate(@target, $upper, $lower) = $key][1]"/>
         <xsl:call-template name="fail">
@@ -327,15 +297,16 @@
 
   <xsl:template match="Recode" mode="check">
     <xsl:call-template name="check-target"/>
-    <xsl:variable name="source">
-      <xsl:call-template name="lookup">
-        <xsl:with-param name="name" select="@source"/>
-        <xsl:with-param name="at" select="."/>
-      </xsl:call-template>
-    </xsl:variable>
-    <xsl:variable name="sourceType" select="substring-before($source, ':')"/>
+    <xsl:variable name="key" select="translate(@source, $upper, $lower)"/>
+    <xsl:variable name="firstTarget" select="key('target', $key)[1]"/>
+    <xsl:variable name="definition"
+      select="key('variable', $key)[1]
+              | $firstTarget[not(key('variable', $key))][generate-id(.) != generate-id(current())]
+                            [generate-id(($firstTarget | current())[1]) = generate-id(.)]"/>
+    <!-- The source's type up to any ":": the messages below show it so. -->
+    <xsl:variable name="sourceType" select="substring-before(concat($definition/@type, ':'), ':')"/>
     <xsl:variable name="targetType" select="@type"/>
-    <xsl:if test="$source = ''">
+    <xsl:if test="not($definition)">
       <xsl:call-template name="fail">
         <xsl:with-param name="code" select="'CVT_ReVarsErr:'"/>
         <xsl:with-param name="text" select="concat('the source &quot;', @source, '&quot; is neither declared nor defined by an earlier entry')"/>
@@ -347,10 +318,24 @@
         <xsl:with-param name="text" select="'the recode has no Rule'"/>
       </xsl:call-template>
     </xsl:if>
-    <xsl:for-each select="*">
-      <xsl:variable name="rule" select="concat('rule ', position(), ': ')"/>
-      <xsl:variable name="inputs" select="Value | Range | SystemMissing | Missing | Else"/>
-      <xsl:variable name="outputs" select="To | ToCopy | ToSystemMissing"/>
+    <!-- The children that fail a check below, found in one go; the checks
+         then run on them in order, so the first one names what is wrong.
+         Messages name the rule by its position: "rule 2: ". -->
+    <xsl:for-each select="*[not(self::Rule
+                              and not(*[not(self::Value or self::Range or self::SystemMissing or self::Missing
+                                            or self::Else or self::To or self::ToCopy or self::ToSystemMissing)])
+                              and (Value or Range or SystemMissing or Missing or Else)
+                              and count(To | ToCopy | ToSystemMissing) = 1
+                              and not($sourceType = 'string' and (Range or SystemMissing))
+                              and not(ToCopy and $sourceType != $targetType)
+                              and not(ToSystemMissing and $targetType = 'string')
+                              and not($sourceType = 'numeric'
+                                      and (Value[not(string(number(@value)) != 'NaN' and normalize-space(@value) = @value)]
+                                           or Range[not((@low = 'LOWEST' or string(number(@low)) != 'NaN' and normalize-space(@low) = @low)
+                                                        and (@high = 'HIGHEST' or string(number(@high)) != 'NaN' and normalize-space(@high) = @high)
+                                                        and not(number(@low) &gt; number(@high)))]))
+                              and not($targetType = 'numeric'
+                                      and To[not(string(number(@value)) != 'NaN' and normalize-space(@value) = @value)]))]">
       <xsl:choose>
         <xsl:when test="not(self::Rule)">
           <xsl:call-template name="fail">
@@ -362,45 +347,45 @@
                               or self::To or self::ToCopy or self::ToSystemMissing)]">
           <xsl:call-template name="fail">
             <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-            <xsl:with-param name="text" select="concat($rule, 'unexpected &lt;', name(*[not(self::Value or self::Range or self::SystemMissing or self::Missing or self::Else or self::To or self::ToCopy or self::ToSystemMissing)]), '&gt;')"/>
+            <xsl:with-param name="text" select="concat('rule ', count(preceding-sibling::*) + 1, ': ', 'unexpected &lt;', name(*[not(self::Value or self::Range or self::SystemMissing or self::Missing or self::Else or self::To or self::ToCopy or self::ToSystemMissing)]), '&gt;')"/>
           </xsl:call-template>
         </xsl:when>
-        <xsl:when test="not($inputs) or count($outputs) != 1">
+        <xsl:when test="not(Value | Range | SystemMissing | Missing | Else) or count(To | ToCopy | ToSystemMissing) != 1">
           <xsl:call-template name="fail">
             <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-            <xsl:with-param name="text" select="concat($rule, 'a rule needs at least one input and exactly one of To, ToCopy, ToSystemMissing')"/>
+            <xsl:with-param name="text" select="concat('rule ', count(preceding-sibling::*) + 1, ': ', 'a rule needs at least one input and exactly one of To, ToCopy, ToSystemMissing')"/>
           </xsl:call-template>
         </xsl:when>
         <xsl:when test="$sourceType = 'string' and Range">
           <xsl:call-template name="fail">
             <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-            <xsl:with-param name="text" select="concat($rule, 'a string source takes no Range')"/>
+            <xsl:with-param name="text" select="concat('rule ', count(preceding-sibling::*) + 1, ': ', 'a string source takes no Range')"/>
           </xsl:call-template>
         </xsl:when>
         <xsl:when test="$sourceType = 'string' and SystemMissing">
           <xsl:call-template name="fail">
             <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-            <xsl:with-param name="text" select="concat($rule, 'a string source has no system-missing value; use Missing')"/>
+            <xsl:with-param name="text" select="concat('rule ', count(preceding-sibling::*) + 1, ': ', 'a string source has no system-missing value; use Missing')"/>
           </xsl:call-template>
         </xsl:when>
         <xsl:when test="ToCopy and $sourceType != $targetType">
           <xsl:call-template name="fail">
             <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-            <xsl:with-param name="text" select="concat($rule, 'ToCopy needs source and target of one type, here ', $sourceType, ' into ', $targetType)"/>
+            <xsl:with-param name="text" select="concat('rule ', count(preceding-sibling::*) + 1, ': ', 'ToCopy needs source and target of one type, here ', $sourceType, ' into ', $targetType)"/>
           </xsl:call-template>
         </xsl:when>
         <xsl:when test="ToSystemMissing and $targetType = 'string'">
           <xsl:call-template name="fail">
             <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-            <xsl:with-param name="text" select="concat($rule, 'a string target has no system-missing value')"/>
+            <xsl:with-param name="text" select="concat('rule ', count(preceding-sibling::*) + 1, ': ', 'a string target has no system-missing value')"/>
           </xsl:call-template>
         </xsl:when>
       </xsl:choose>
       <xsl:if test="$sourceType = 'numeric'">
-        <xsl:for-each select="Value">
+        <xsl:for-each select="Value[not(string(number(@value)) != 'NaN' and normalize-space(@value) = @value)]">
           <xsl:call-template name="check-number">
             <xsl:with-param name="text" select="@value"/>
-            <xsl:with-param name="what" select="concat($rule, 'value')"/>
+            <xsl:with-param name="what" select="concat('rule ', count(../preceding-sibling::*) + 1, ': value')"/>
           </xsl:call-template>
         </xsl:for-each>
         <xsl:for-each select="Range">
@@ -408,10 +393,10 @@
         </xsl:for-each>
       </xsl:if>
       <xsl:if test="$targetType = 'numeric'">
-        <xsl:for-each select="To">
+        <xsl:for-each select="To[not(string(number(@value)) != 'NaN' and normalize-space(@value) = @value)]">
           <xsl:call-template name="check-number">
             <xsl:with-param name="text" select="@value"/>
-            <xsl:with-param name="what" select="concat($rule, 'result')"/>
+            <xsl:with-param name="what" select="concat('rule ', count(../preceding-sibling::*) + 1, ': result')"/>
           </xsl:call-template>
         </xsl:for-each>
       </xsl:if>
@@ -441,9 +426,6 @@
   <xsl:template match="Apply" mode="check-expression">
     <xsl:param name="at"/>
     <xsl:variable name="arity" select="substring-before(substring-after($functions, concat('|', @function, ',')), '|')"/>
-    <xsl:variable name="least" select="substring-before($arity, ',')"/>
-    <xsl:variable name="most" select="substring-after($arity, ',')"/>
-    <xsl:variable name="count" select="count(*)"/>
     <xsl:choose>
       <xsl:when test="$arity = '' or contains(@function, '|') or contains(@function, ',')">
         <xsl:call-template name="fail">
@@ -451,7 +433,10 @@
           <xsl:with-param name="text" select="concat('unknown function &quot;', @function, '&quot;')"/>
         </xsl:call-template>
       </xsl:when>
-      <xsl:when test="$count &lt; $least or ($most != 'n' and $count &gt; $most)">
+      <xsl:when test="count(*) &lt; substring-before($arity, ',')
+                      or (substring-after($arity, ',') != 'n' and count(*) &gt; substring-after($arity, ','))">
+        <xsl:variable name="least" select="substring-before($arity, ',')"/>
+        <xsl:variable name="most" select="substring-after($arity, ',')"/>
         <xsl:variable name="expected">
           <xsl:choose>
             <xsl:when test="$least = $most"><xsl:value-of select="$least"/></xsl:when>
@@ -461,7 +446,7 @@
         </xsl:variable>
         <xsl:call-template name="fail">
           <xsl:with-param name="code" select="'CVT_FuncErr:'"/>
-          <xsl:with-param name="text" select="concat('function &quot;', @function, '&quot; takes ', $expected, ' arguments, not ', $count)"/>
+          <xsl:with-param name="text" select="concat('function &quot;', @function, '&quot; takes ', $expected, ' arguments, not ', count(*))"/>
         </xsl:call-template>
       </xsl:when>
     </xsl:choose>
@@ -472,13 +457,11 @@
 
   <xsl:template match="Field" mode="check-expression">
     <xsl:param name="at"/>
-    <xsl:variable name="found">
-      <xsl:call-template name="lookup">
-        <xsl:with-param name="name" select="@name"/>
-        <xsl:with-param name="at" select="$at"/>
-      </xsl:call-template>
-    </xsl:variable>
-    <xsl:if test="$found = ''">
+    <xsl:variable name="key" select="translate(@name, $upper, $lower)"/>
+    <xsl:variable name="firstTarget" select="key('target', $key)[1]"/>
+    <xsl:if test="not(key('variable', $key)
+                      or $firstTarget[generate-id(.) != generate-id($at)]
+                                     [generate-id(($firstTarget | $at)[1]) = generate-id(.)])">
       <xsl:call-template name="fail">
         <xsl:with-param name="code" select="'CVT_ReVarsErr:'"/>
         <xsl:with-param name="text" select="concat('the field &quot;', @name, '&quot; is neither declared nor defined by an earlier entry')"/>
@@ -487,10 +470,12 @@
   </xsl:template>
 
   <xsl:template match="Number" mode="check-expression">
-    <xsl:call-template name="check-number">
-      <xsl:with-param name="text" select="@value"/>
-      <xsl:with-param name="what" select="'the number'"/>
-    </xsl:call-template>
+    <xsl:if test="not(string(number(@value)) != 'NaN' and normalize-space(@value) = @value)">
+      <xsl:call-template name="check-number">
+        <xsl:with-param name="text" select="@value"/>
+        <xsl:with-param name="what" select="'the number'"/>
+      </xsl:call-template>
+    </xsl:if>
   </xsl:template>
 
   <xsl:template match="String" mode="check-expression"/>
@@ -515,34 +500,38 @@
         <xsl:attribute name="displayName"><xsl:value-of select="@label"/></xsl:attribute>
       </xsl:if>
       <xsl:attribute name="optype">
-        <xsl:call-template name="optype"><xsl:with-param name="level" select="@level"/></xsl:call-template>
+        <xsl:call-template name="optype"/>
       </xsl:attribute>
       <xsl:attribute name="dataType">
-        <xsl:call-template name="data-type"><xsl:with-param name="type" select="@type"/></xsl:call-template>
+        <xsl:call-template name="data-type"/>
       </xsl:attribute>
       <xsl:call-template name="string-length-extension"/>
-      <xsl:for-each select="MissingRange">
-        <Extension extender="{$extender}" name="invalidRangeLower">
-          <xsl:attribute name="value">
-            <xsl:choose>
-              <xsl:when test="@low = 'LOWEST'"><xsl:value-of select="$lowestNumber"/></xsl:when>
-              <xsl:otherwise><xsl:value-of select="@low"/></xsl:otherwise>
-            </xsl:choose>
-          </xsl:attribute>
-        </Extension>
-        <Extension extender="{$extender}" name="invalidRangeUpper">
-          <xsl:attribute name="value">
-            <xsl:choose>
-              <xsl:when test="@high = 'HIGHEST'"><xsl:value-of select="$highestNumber"/></xsl:when>
-              <xsl:otherwise><xsl:value-of select="@high"/></xsl:otherwise>
-            </xsl:choose>
-          </xsl:attribute>
-        </Extension>
-      </xsl:for-each>
-      <xsl:for-each select="Missing">
-        <Value value="{@value}" property="missing"/>
-      </xsl:for-each>
+      <xsl:apply-templates select="." mode="missing-values"/>
     </DataField>
+  </xsl:template>
+
+  <xsl:template match="Variable" mode="missing-values">
+    <xsl:for-each select="MissingRange">
+      <Extension extender="{$extender}" name="invalidRangeLower">
+        <xsl:attribute name="value">
+          <xsl:choose>
+            <xsl:when test="@low = 'LOWEST'"><xsl:value-of select="$lowestNumber"/></xsl:when>
+            <xsl:otherwise><xsl:value-of select="@low"/></xsl:otherwise>
+          </xsl:choose>
+        </xsl:attribute>
+      </Extension>
+      <Extension extender="{$extender}" name="invalidRangeUpper">
+        <xsl:attribute name="value">
+          <xsl:choose>
+            <xsl:when test="@high = 'HIGHEST'"><xsl:value-of select="$highestNumber"/></xsl:when>
+            <xsl:otherwise><xsl:value-of select="@high"/></xsl:otherwise>
+          </xsl:choose>
+        </xsl:attribute>
+      </Extension>
+    </xsl:for-each>
+    <xsl:for-each select="Missing">
+      <Value value="{@value}" property="missing"/>
+    </xsl:for-each>
   </xsl:template>
 
   <!-- ================================================================== -->
@@ -555,13 +544,17 @@
       <xsl:attribute name="displayName"><xsl:value-of select="@label"/></xsl:attribute>
     </xsl:if>
     <xsl:attribute name="optype">
-      <xsl:call-template name="optype"><xsl:with-param name="level" select="@level"/></xsl:call-template>
+      <xsl:call-template name="optype"/>
     </xsl:attribute>
     <xsl:attribute name="dataType">
-      <xsl:call-template name="data-type"><xsl:with-param name="type" select="@type"/></xsl:call-template>
+      <xsl:call-template name="data-type"/>
     </xsl:attribute>
-    <xsl:call-template name="string-length-extension"/>
+    <xsl:if test="@type = 'string'">
+      <xsl:call-template name="string-length-extension"/>
+    </xsl:if>
   </xsl:template>
+
+  <xsl:template match="Variable" mode="derived-field"/>
 
   <!-- Compute: the expression tree maps one to one onto PMML. -->
   <xsl:template match="Compute" mode="derived-field">
@@ -584,13 +577,13 @@
 
   <xsl:template match="Field" mode="expression">
     <xsl:param name="at"/>
-    <xsl:variable name="found">
-      <xsl:call-template name="lookup">
-        <xsl:with-param name="name" select="@name"/>
-        <xsl:with-param name="at" select="$at"/>
-      </xsl:call-template>
-    </xsl:variable>
-    <FieldRef field="{substring-after($found, ':')}"/>
+    <xsl:variable name="key" select="translate(@name, $upper, $lower)"/>
+    <xsl:variable name="declared" select="key('variable', $key)[1]"/>
+    <xsl:variable name="firstTarget" select="key('target', $key)[1]"/>
+    <xsl:variable name="derived"
+      select="$firstTarget[not($declared)][generate-id(.) != generate-id($at)]
+                          [generate-id(($firstTarget | $at)[1]) = generate-id(.)]"/>
+    <FieldRef field="{$declared/@name | $derived/@target}"/>
   </xsl:template>
 
   <xsl:template match="Number" mode="expression">
@@ -603,29 +596,274 @@
 
   <!-- Recode: a Discretize for a numeric source, a MapValues for a string
        source, wrapped in an "if" where copies or system-missing results
-       cannot be said with the table alone. -->
+       cannot be said with the table alone. No template below builds a
+       result tree fragment per recode except the numeric items handed to the
+       extension function: the engine keeps every fragment turned into a
+       node-set until the run ends, and its allocator slows down with every
+       fragment alive. -->
   <xsl:template match="Recode" mode="derived-field">
-    <xsl:variable name="found">
-      <xsl:call-template name="lookup">
-        <xsl:with-param name="name" select="@source"/>
-        <xsl:with-param name="at" select="."/>
-      </xsl:call-template>
-    </xsl:variable>
+    <xsl:variable name="key" select="translate(@source, $upper, $lower)"/>
+    <xsl:variable name="declared" select="key('variable', $key)[1]"/>
+    <xsl:variable name="firstTarget" select="key('target', $key)[1]"/>
+    <xsl:variable name="derived"
+      select="$firstTarget[not($declared)][generate-id(.) != generate-id(current())]
+                          [generate-id(($firstTarget | current())[1]) = generate-id(.)]"/>
+    <xsl:variable name="source" select="string($declared/@name | $derived/@target)"/>
     <DerivedField>
       <xsl:call-template name="derived-field-start"/>
       <xsl:choose>
-        <xsl:when test="substring-before($found, ':') = 'numeric'">
+        <xsl:when test="($declared | $derived)/@type = 'numeric'">
           <xsl:call-template name="numeric-recode">
-            <xsl:with-param name="source" select="substring-after($found, ':')"/>
+            <xsl:with-param name="source" select="$source"/>
+            <xsl:with-param name="declared" select="$declared"/>
           </xsl:call-template>
         </xsl:when>
         <xsl:otherwise>
           <xsl:call-template name="string-recode">
-            <xsl:with-param name="source" select="substring-after($found, ':')"/>
+            <xsl:with-param name="source" select="$source"/>
+            <xsl:with-param name="declared" select="$declared"/>
           </xsl:call-template>
         </xsl:otherwise>
       </xsl:choose>
     </DerivedField>
+  </xsl:template>
+
+  <!-- Writes the recode's expression: its core (a Discretize or MapValues),
+       alone when nothing else is to be said, with defaultValue for an else
+       value; otherwise if(isNotMissing(core), core, rest), where rest gives
+       the source for the copy tests, missing for the system-missing tests,
+       and the else result (value, copy or missing) for all other values.
+       The tests are written by the "test" templates for $copyTests and
+       $sysmisTests, which hold $copyCount and $sysmisCount tests. -->
+  <xsl:template name="assemble">
+    <xsl:param name="numeric"/>
+    <xsl:param name="source"/>
+    <xsl:param name="content"/>
+    <xsl:param name="missingTo"/>
+    <xsl:param name="expansions" select="/.."/>
+    <xsl:param name="elseToValue"/>
+    <xsl:param name="elseToCopy"/>
+    <xsl:param name="elseValue"/>
+    <xsl:param name="sysmisTests"/>
+    <xsl:param name="sysmisCount"/>
+    <xsl:param name="copyTests" select="/.."/>
+    <xsl:param name="copyCount" select="0"/>
+    <xsl:variable name="hasElse" select="$elseToValue or $elseToCopy"/>
+    <xsl:choose>
+      <xsl:when test="$copyCount = 0 and not($hasElse)">
+        <xsl:call-template name="recode-core">
+          <xsl:with-param name="numeric" select="$numeric"/>
+          <xsl:with-param name="source" select="$source"/>
+          <xsl:with-param name="content" select="$content"/>
+          <xsl:with-param name="missingTo" select="$missingTo"/>
+          <xsl:with-param name="expansions" select="$expansions"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$elseToValue and $sysmisCount = 0 and $copyCount = 0">
+        <xsl:call-template name="recode-core">
+          <xsl:with-param name="numeric" select="$numeric"/>
+          <xsl:with-param name="source" select="$source"/>
+          <xsl:with-param name="content" select="$content"/>
+          <xsl:with-param name="missingTo" select="$missingTo"/>
+          <xsl:with-param name="expansions" select="$expansions"/>
+          <xsl:with-param name="withDefault" select="true()"/>
+          <xsl:with-param name="defaultValue" select="$elseValue"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:otherwise>
+        <Apply function="if">
+          <Apply function="isNotMissing">
+            <xsl:call-template name="recode-core">
+              <xsl:with-param name="numeric" select="$numeric"/>
+              <xsl:with-param name="source" select="$source"/>
+              <xsl:with-param name="content" select="$content"/>
+              <xsl:with-param name="missingTo" select="$missingTo"/>
+              <xsl:with-param name="expansions" select="$expansions"/>
+            </xsl:call-template>
+          </Apply>
+          <xsl:call-template name="recode-core">
+            <xsl:with-param name="numeric" select="$numeric"/>
+            <xsl:with-param name="source" select="$source"/>
+            <xsl:with-param name="content" select="$content"/>
+            <xsl:with-param name="missingTo" select="$missingTo"/>
+            <xsl:with-param name="expansions" select="$expansions"/>
+          </xsl:call-template>
+          <xsl:choose>
+            <xsl:when test="$sysmisCount &gt; 0 and $hasElse">
+              <!-- Only an else result can reach a system-missing value here:
+                   the resolved copy intervals do not overlap the
+                   system-missing ones. "if" without else gives missing when
+                   its condition fails. -->
+              <Apply function="if">
+                <Apply function="not">
+                  <xsl:call-template name="any-of">
+                    <xsl:with-param name="tests" select="$sysmisTests"/>
+                    <xsl:with-param name="count" select="$sysmisCount"/>
+                    <xsl:with-param name="source" select="$source"/>
+                    <xsl:with-param name="expansions" select="$expansions"/>
+                  </xsl:call-template>
+                </Apply>
+                <xsl:call-template name="after-copy">
+                  <xsl:with-param name="source" select="$source"/>
+                  <xsl:with-param name="elseToValue" select="$elseToValue"/>
+                  <xsl:with-param name="elseToCopy" select="$elseToCopy"/>
+                  <xsl:with-param name="elseValue" select="$elseValue"/>
+                  <xsl:with-param name="copyTests" select="$copyTests"/>
+                  <xsl:with-param name="copyCount" select="$copyCount"/>
+                </xsl:call-template>
+              </Apply>
+            </xsl:when>
+            <xsl:otherwise>
+              <xsl:call-template name="after-copy">
+                <xsl:with-param name="source" select="$source"/>
+                <xsl:with-param name="elseToValue" select="$elseToValue"/>
+                <xsl:with-param name="elseToCopy" select="$elseToCopy"/>
+                <xsl:with-param name="elseValue" select="$elseValue"/>
+                <xsl:with-param name="copyTests" select="$copyTests"/>
+                <xsl:with-param name="copyCount" select="$copyCount"/>
+              </xsl:call-template>
+            </xsl:otherwise>
+          </xsl:choose>
+        </Apply>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- The source where a copy test holds, else the else result. -->
+  <xsl:template name="after-copy">
+    <xsl:param name="source"/>
+    <xsl:param name="elseToValue"/>
+    <xsl:param name="elseToCopy"/>
+    <xsl:param name="elseValue"/>
+    <xsl:param name="copyTests"/>
+    <xsl:param name="copyCount"/>
+    <xsl:choose>
+      <xsl:when test="$copyCount &gt; 0">
+        <Apply function="if">
+          <xsl:call-template name="any-of">
+            <xsl:with-param name="tests" select="$copyTests"/>
+            <xsl:with-param name="count" select="$copyCount"/>
+            <xsl:with-param name="source" select="$source"/>
+          </xsl:call-template>
+          <FieldRef field="{$source}"/>
+          <xsl:call-template name="else-result">
+            <xsl:with-param name="source" select="$source"/>
+            <xsl:with-param name="elseToValue" select="$elseToValue"/>
+            <xsl:with-param name="elseToCopy" select="$elseToCopy"/>
+            <xsl:with-param name="elseValue" select="$elseValue"/>
+          </xsl:call-template>
+        </Apply>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:call-template name="else-result">
+          <xsl:with-param name="source" select="$source"/>
+          <xsl:with-param name="elseToValue" select="$elseToValue"/>
+          <xsl:with-param name="elseToCopy" select="$elseToCopy"/>
+          <xsl:with-param name="elseValue" select="$elseValue"/>
+        </xsl:call-template>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <xsl:template name="else-result">
+    <xsl:param name="source"/>
+    <xsl:param name="elseToValue"/>
+    <xsl:param name="elseToCopy"/>
+    <xsl:param name="elseValue"/>
+    <xsl:choose>
+      <xsl:when test="$elseToValue">
+        <Constant>
+          <xsl:attribute name="dataType">
+            <xsl:call-template name="data-type"/>
+          </xsl:attribute>
+          <xsl:value-of select="$elseValue"/>
+        </Constant>
+      </xsl:when>
+      <xsl:when test="$elseToCopy">
+        <FieldRef field="{$source}"/>
+      </xsl:when>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- The $count tests written for $tests, joined with "or" when more than one. -->
+  <xsl:template name="any-of">
+    <xsl:param name="tests"/>
+    <xsl:param name="count"/>
+    <xsl:param name="source"/>
+    <xsl:param name="expansions" select="/.."/>
+    <xsl:choose>
+      <xsl:when test="$count = 1">
+        <xsl:apply-templates select="$tests" mode="test">
+          <xsl:with-param name="field" select="$source"/>
+          <xsl:with-param name="expansions" select="$expansions"/>
+        </xsl:apply-templates>
+      </xsl:when>
+      <xsl:otherwise>
+        <Apply function="or">
+          <xsl:apply-templates select="$tests" mode="test">
+            <xsl:with-param name="field" select="$source"/>
+            <xsl:with-param name="expansions" select="$expansions"/>
+          </xsl:apply-templates>
+        </Apply>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- The Discretize or MapValues: $content holds the resolved Extension and
+       DiscretizeBin elements of a numeric recode, or the string recode's
+       inputs whose rows go into the table; $missingTo the element whose
+       value is mapMissingTo, if any. -->
+  <xsl:template name="recode-core">
+    <xsl:param name="numeric"/>
+    <xsl:param name="source"/>
+    <xsl:param name="content"/>
+    <xsl:param name="missingTo"/>
+    <xsl:param name="expansions"/>
+    <xsl:param name="withDefault" select="false()"/>
+    <xsl:param name="defaultValue"/>
+    <xsl:choose>
+      <xsl:when test="$numeric">
+        <Discretize field="{$source}">
+          <xsl:call-template name="core-attributes">
+            <xsl:with-param name="missingTo" select="$missingTo"/>
+            <xsl:with-param name="withDefault" select="$withDefault"/>
+            <xsl:with-param name="defaultValue" select="$defaultValue"/>
+          </xsl:call-template>
+          <xsl:copy-of select="$content[self::Extension]"/>
+          <xsl:copy-of select="$content[self::DiscretizeBin]"/>
+        </Discretize>
+      </xsl:when>
+      <xsl:otherwise>
+        <MapValues outputColumn="out">
+          <xsl:call-template name="core-attributes">
+            <xsl:with-param name="missingTo" select="$missingTo"/>
+            <xsl:with-param name="withDefault" select="$withDefault"/>
+            <xsl:with-param name="defaultValue" select="$defaultValue"/>
+          </xsl:call-template>
+          <FieldColumnPair field="{$source}" column="in"/>
+          <InlineTable>
+            <xsl:apply-templates select="$content" mode="row">
+              <xsl:with-param name="expansions" select="$expansions"/>
+            </xsl:apply-templates>
+          </InlineTable>
+        </MapValues>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <xsl:template name="core-attributes">
+    <xsl:param name="missingTo"/>
+    <xsl:param name="withDefault"/>
+    <xsl:param name="defaultValue"/>
+    <xsl:attribute name="dataType">
+      <xsl:call-template name="data-type"/>
+    </xsl:attribute>
+    <xsl:if test="$missingTo">
+      <xsl:attribute name="mapMissingTo"><xsl:value-of select="$missingTo/@value"/></xsl:attribute>
+    </xsl:if>
+    <xsl:if test="$withDefault">
+      <xsl:attribute name="defaultValue"><xsl:value-of select="$defaultValue"/></xsl:attribute>
+    </xsl:if>
   </xsl:template>
 
   <!-- ~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~ -->
@@ -633,21 +871,26 @@
   <!-- ~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~ -->
 
   <!-- The one call of the extension function: resolves the recode items in
-       $items and writes the Extension and DiscretizeBin elements it returns. -->
+       the fragment $items and writes the Discretize over what it returns. -->
   <xsl:template name="resolve-intervals">
     <xsl:param name="items"/>
-    <xsl:copy-of select="xalan:intervals($items)"/>
+    <xsl:param name="source"/>
+    <xsl:param name="declared"/>
+    <xsl:call-template name="discretize">
+      <xsl:with-param name="resolved" select="xalan:intervals($items)"/>
+      <xsl:with-param name="source" select="$source"/>
+      <xsl:with-param name="declared" select="$declared"/>
+    </xsl:call-template>
   </xsl:template>
 
+  <!-- The interval of the context Value or Range. -->
   <xsl:template name="interval-of">
-    <xsl:param name="low"/>
-    <xsl:param name="high"/>
     <Interval closure="closedClosed">
-      <xsl:if test="$low != 'LOWEST'">
-        <xsl:attribute name="leftMargin"><xsl:value-of select="$low"/></xsl:attribute>
+      <xsl:if test="(@low | @value) != 'LOWEST'">
+        <xsl:attribute name="leftMargin"><xsl:value-of select="@low | @value"/></xsl:attribute>
       </xsl:if>
-      <xsl:if test="$high != 'HIGHEST'">
-        <xsl:attribute name="rightMargin"><xsl:value-of select="$high"/></xsl:attribute>
+      <xsl:if test="(@high | @value) != 'HIGHEST'">
+        <xsl:attribute name="rightMargin"><xsl:value-of select="@high | @value"/></xsl:attribute>
       </xsl:if>
     </Interval>
   </xsl:template>
@@ -659,46 +902,47 @@
        stylesheet's own; the function keeps their intervals in the
        first-match order like any bin. -->
   <xsl:template match="Value | Range" mode="recode-item">
-    <xsl:variable name="out" select="../To | ../ToCopy | ../ToSystemMissing"/>
-    <xsl:variable name="low" select="@low | @value"/>
-    <xsl:variable name="high" select="@high | @value"/>
-    <xsl:variable name="interval">
-      <xsl:call-template name="interval-of">
-        <xsl:with-param name="low" select="$low"/>
-        <xsl:with-param name="high" select="$high"/>
-      </xsl:call-template>
-    </xsl:variable>
+    <!-- A checked rule has exactly one of To, ToCopy and ToSystemMissing. -->
     <xsl:choose>
-      <xsl:when test="$out/self::To">
-        <DiscretizeBin binValue="{$out/@value}"><xsl:copy-of select="$interval"/></DiscretizeBin>
+      <xsl:when test="../To">
+        <DiscretizeBin binValue="{../To/@value}">
+          <xsl:call-template name="interval-of"/>
+        </DiscretizeBin>
       </xsl:when>
-      <xsl:when test="$out/self::ToCopy and self::Value">
-        <DiscretizeBin binValue="{@value}"><xsl:copy-of select="$interval"/></DiscretizeBin>
-      </xsl:when>
-      <xsl:when test="$out/self::ToCopy">
-        <Extension name="recodeRangeCopy"><xsl:copy-of select="$interval"/></Extension>
+      <xsl:when test="../ToCopy and self::Value">
+        <DiscretizeBin binValue="{@value}">
+          <xsl:call-template name="interval-of"/>
+        </DiscretizeBin>
       </xsl:when>
       <xsl:otherwise>
-        <Extension name="recodeRangeSysmis"><xsl:copy-of select="$interval"/></Extension>
+        <Extension>
+          <xsl:attribute name="name">
+            <xsl:choose>
+              <xsl:when test="../ToCopy">recodeRangeCopy</xsl:when>
+              <xsl:otherwise>recodeRangeSysmis</xsl:otherwise>
+            </xsl:choose>
+          </xsl:attribute>
+          <xsl:call-template name="interval-of"/>
+        </Extension>
       </xsl:otherwise>
     </xsl:choose>
   </xsl:template>
 
   <xsl:template match="SystemMissing | Missing | Else" mode="recode-item">
     <xsl:variable name="out" select="../To | ../ToCopy | ../ToSystemMissing"/>
-    <xsl:variable name="key">
-      <xsl:choose>
-        <xsl:when test="self::SystemMissing and $out/self::To">mapSysmisTo</xsl:when>
-        <xsl:when test="self::SystemMissing">recodeSysmisCopy</xsl:when>
-        <xsl:when test="self::Missing and $out/self::To">mapMissingTo</xsl:when>
-        <xsl:when test="self::Missing and $out/self::ToCopy">recodeMissingCopy</xsl:when>
-        <xsl:when test="self::Missing">recodeMissingSysmis</xsl:when>
-        <xsl:when test="$out/self::To">mapElseTo</xsl:when>
-        <xsl:when test="$out/self::ToCopy">recodeElseCopy</xsl:when>
-        <xsl:otherwise>recodeElseSysmis</xsl:otherwise>
-      </xsl:choose>
-    </xsl:variable>
-    <Extension name="{$key}">
+    <Extension>
+      <xsl:attribute name="name">
+        <xsl:choose>
+          <xsl:when test="self::SystemMissing and $out/self::To">mapSysmisTo</xsl:when>
+          <xsl:when test="self::SystemMissing">recodeSysmisCopy</xsl:when>
+          <xsl:when test="self::Missing and $out/self::To">mapMissingTo</xsl:when>
+          <xsl:when test="self::Missing and $out/self::ToCopy">recodeMissingCopy</xsl:when>
+          <xsl:when test="self::Missing">recodeMissingSysmis</xsl:when>
+          <xsl:when test="$out/self::To">mapElseTo</xsl:when>
+          <xsl:when test="$out/self::ToCopy">recodeElseCopy</xsl:when>
+          <xsl:otherwise>recodeElseSysmis</xsl:otherwise>
+        </xsl:choose>
+      </xsl:attribute>
       <xsl:if test="$out/self::To">
         <xsl:attribute name="value"><xsl:value-of select="$out/@value"/></xsl:attribute>
       </xsl:if>
@@ -707,136 +951,85 @@
 
   <xsl:template name="numeric-recode">
     <xsl:param name="source"/>
-    <xsl:variable name="key" select="translate($source, $upper, $lower)"/>
+    <xsl:param name="declared"/>
     <!-- The rules' items in order, then the source's missing values. -->
-    <xsl:variable name="recodeItems">
+    <xsl:variable name="items">
       <xsl:apply-templates select="Rule/Value | Rule/Range | Rule/SystemMissing | Rule/Missing | Rule/Else"
                            mode="recode-item"/>
-      <xsl:variable name="declared" select="key('variable', $key)[1]"/>
-      <xsl:choose>
-        <xsl:when test="$declared">
-          <xsl:apply-templates select="$declared" mode="data-field"/>
-        </xsl:when>
-        <xsl:otherwise>
-          <DataField name="{$source}"/>
-        </xsl:otherwise>
-      </xsl:choose>
+      <DataField><xsl:apply-templates select="$declared" mode="missing-values"/></DataField>
     </xsl:variable>
-    <xsl:variable name="resolvedTree">
-      <xsl:call-template name="resolve-intervals">
-        <xsl:with-param name="items" select="xalan:nodeset($recodeItems)/*"/>
-      </xsl:call-template>
-    </xsl:variable>
-    <xsl:variable name="resolved" select="xalan:nodeset($resolvedTree)/*"/>
+    <xsl:call-template name="resolve-intervals">
+      <xsl:with-param name="items" select="$items"/>
+      <xsl:with-param name="source" select="$source"/>
+      <xsl:with-param name="declared" select="$declared"/>
+    </xsl:call-template>
+  </xsl:template>
+
+  <!-- The Discretize over the resolved items, and its tests. -->
+  <xsl:template name="discretize">
+    <xsl:param name="resolved"/>
+    <xsl:param name="source"/>
+    <xsl:param name="declared"/>
     <xsl:variable name="keys" select="$resolved[self::Extension]"/>
-    <xsl:variable name="dataType">
-      <xsl:call-template name="data-type"><xsl:with-param name="type" select="@type"/></xsl:call-template>
-    </xsl:variable>
 
     <!-- A standard consumer sees system-missing and user-missing input alike
          as missing: it gets the system-missing result, or a remaining
          missing-values result. -->
     <xsl:variable name="sysmisKey" select="$keys[@name = 'mapSysmisTo'][1]"/>
     <xsl:variable name="missingTo" select="$sysmisKey | $keys[@name = 'mapMissingTo'][not($sysmisKey)][1]"/>
-    <xsl:variable name="elseKey" select="$keys[@name = 'mapElseTo' or @name = 'recodeElseCopy' or @name = 'recodeElseSysmis'][1]"/>
-
-    <!-- The intervals whose values are copied or made system-missing: the
-         ranges recoded so, and the parts of the source's missing range that
-         a Missing rule copies (recodeIntervalCopy) or makes system-missing
-         (recodeTargetSysmis). A consumer does not know a missing range as
-         missing, so its values need the test to come out as the rules say;
-         a discrete missing value is declared missing in the DataDictionary
-         and comes out missing either way, so it needs none. -->
-    <xsl:variable name="missingValues"
-      select="key('variable', $key)[1]/Missing"/>
-    <xsl:variable name="tests">
-      <Sysmis>
-        <xsl:for-each select="$keys[@name = 'recodeRangeSysmis' or @name = 'recodeTargetSysmis']/Interval">
-          <xsl:call-template name="interval-test-unless-declared">
-            <xsl:with-param name="field" select="$source"/>
-            <xsl:with-param name="missingValues" select="$missingValues"/>
-          </xsl:call-template>
-        </xsl:for-each>
-      </Sysmis>
-      <Copy>
-        <xsl:for-each select="$keys[@name = 'recodeRangeCopy' or @name = 'recodeIntervalCopy']/Interval">
-          <xsl:call-template name="interval-test-unless-declared">
-            <xsl:with-param name="field" select="$source"/>
-            <xsl:with-param name="missingValues" select="$missingValues"/>
-          </xsl:call-template>
-        </xsl:for-each>
-      </Copy>
-    </xsl:variable>
-
-    <xsl:variable name="core">
-      <Discretize field="{$source}" dataType="{$dataType}">
-        <xsl:if test="$missingTo">
-          <xsl:attribute name="mapMissingTo"><xsl:value-of select="$missingTo/@value"/></xsl:attribute>
-        </xsl:if>
-        <xsl:copy-of select="$keys"/>
-        <xsl:copy-of select="$resolved[self::DiscretizeBin]"/>
-      </Discretize>
-    </xsl:variable>
-
-    <xsl:call-template name="assemble">
-      <xsl:with-param name="core" select="xalan:nodeset($core)/*"/>
-      <xsl:with-param name="source" select="$source"/>
-      <xsl:with-param name="dataType" select="$dataType"/>
-      <xsl:with-param name="elseKind">
-        <xsl:choose>
-          <xsl:when test="$elseKey/@name = 'mapElseTo'">value</xsl:when>
-          <xsl:when test="$elseKey/@name = 'recodeElseCopy'">copy</xsl:when>
-        </xsl:choose>
-      </xsl:with-param>
-      <xsl:with-param name="elseValue" select="string($elseKey/@value)"/>
-      <xsl:with-param name="sysmisTests" select="xalan:nodeset($tests)/Sysmis/*"/>
-      <xsl:with-param name="copyTests" select="xalan:nodeset($tests)/Copy/*"/>
-    </xsl:call-template>
+    <xsl:choose>
+      <!-- No else result and no copies: the Discretize says it all. -->
+      <xsl:when test="not($keys[@name = 'mapElseTo' or @name = 'recodeElseCopy'
+                                or @name = 'recodeRangeCopy' or @name = 'recodeIntervalCopy'])">
+        <xsl:call-template name="recode-core">
+          <xsl:with-param name="numeric" select="true()"/>
+          <xsl:with-param name="source" select="$source"/>
+          <xsl:with-param name="content" select="$resolved"/>
+          <xsl:with-param name="missingTo" select="$missingTo"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:variable name="elseKey"
+          select="$keys[@name = 'mapElseTo' or @name = 'recodeElseCopy' or @name = 'recodeElseSysmis'][1]"/>
+        <!-- The intervals whose values are copied or made system-missing:
+             the ranges recoded so, and the parts of the source's missing
+             range that a Missing rule copies (recodeIntervalCopy) or makes
+             system-missing (recodeTargetSysmis). A consumer does not know a
+             missing range as missing, so its values need the test to come
+             out as the rules say; a discrete missing value is declared
+             missing in the DataDictionary and comes out missing either way,
+             so it needs none. -->
+        <xsl:variable name="missingValues" select="$declared/Missing"/>
+        <xsl:variable name="sysmisTests"
+          select="$keys[@name = 'recodeRangeSysmis' or @name = 'recodeTargetSysmis']/Interval
+                    [not(../@name = 'recodeTargetSysmis' and string(@leftMargin) != ''
+                         and number(@leftMargin) = number(@rightMargin)
+                         and number(@leftMargin) = $missingValues/@value)]"/>
+        <xsl:variable name="copyTests"
+          select="$keys[@name = 'recodeRangeCopy' or @name = 'recodeIntervalCopy']/Interval
+                    [not(../@name = 'recodeIntervalCopy' and string(@leftMargin) != ''
+                         and number(@leftMargin) = number(@rightMargin)
+                         and number(@leftMargin) = $missingValues/@value)]"/>
+        <xsl:call-template name="assemble">
+          <xsl:with-param name="numeric" select="true()"/>
+          <xsl:with-param name="source" select="$source"/>
+          <xsl:with-param name="content" select="$resolved"/>
+          <xsl:with-param name="missingTo" select="$missingTo"/>
+          <xsl:with-param name="elseToValue" select="$elseKey/@name = 'mapElseTo'"/>
+          <xsl:with-param name="elseToCopy" select="$elseKey/@name = 'recodeElseCopy'"/>
+          <xsl:with-param name="elseValue" select="string($elseKey/@value)"/>
+          <xsl:with-param name="sysmisTests" select="$sysmisTests"/>
+          <xsl:with-param name="sysmisCount" select="count($sysmisTests)"/>
+          <xsl:with-param name="copyTests" select="$copyTests"/>
+          <xsl:with-param name="copyCount" select="count($copyTests)"/>
+        </xsl:call-template>
+      </xsl:otherwise>
+    </xsl:choose>
   </xsl:template>
 
-  <!-- interval-test, except for the Interval of a missing-values key that
-       is just one of the source's discrete missing values. -->
-  <xsl:template name="interval-test-unless-declared">
+  <!-- A condition that holds when $field lies in the Interval. -->
+  <xsl:template match="Interval" mode="test">
     <xsl:param name="field"/>
-    <xsl:param name="missingValues"/>
-    <xsl:variable name="point" select="string(@leftMargin) != '' and number(@leftMargin) = number(@rightMargin)"/>
-    <xsl:if test="not((../@name = 'recodeIntervalCopy' or ../@name = 'recodeTargetSysmis') and $point
-                      and $missingValues[number(@value) = number(current()/@leftMargin)])">
-      <xsl:call-template name="interval-test"><xsl:with-param name="field" select="$field"/></xsl:call-template>
-    </xsl:if>
-  </xsl:template>
-
-  <!-- A condition that holds when $field lies in the context Interval. -->
-  <xsl:template name="interval-test">
-    <xsl:param name="field"/>
-    <xsl:variable name="left">
-      <xsl:if test="string(@leftMargin) != ''">
-        <Apply>
-          <xsl:attribute name="function">
-            <xsl:choose>
-              <xsl:when test="starts-with(@closure, 'closed')">greaterOrEqual</xsl:when>
-              <xsl:otherwise>greaterThan</xsl:otherwise>
-            </xsl:choose>
-          </xsl:attribute>
-          <FieldRef field="{$field}"/>
-          <Constant dataType="double"><xsl:value-of select="@leftMargin"/></Constant>
-        </Apply>
-      </xsl:if>
-    </xsl:variable>
-    <xsl:variable name="right">
-      <xsl:if test="string(@rightMargin) != ''">
-        <Apply>
-          <xsl:attribute name="function">
-            <xsl:choose>
-              <xsl:when test="substring(@closure, string-length(@closure) - 5) = 'Closed'">lessOrEqual</xsl:when>
-              <xsl:otherwise>lessThan</xsl:otherwise>
-            </xsl:choose>
-          </xsl:attribute>
-          <FieldRef field="{$field}"/>
-          <Constant dataType="double"><xsl:value-of select="@rightMargin"/></Constant>
-        </Apply>
-      </xsl:if>
-    </xsl:variable>
     <xsl:choose>
       <xsl:when test="@closure = 'closedClosed' and string(@leftMargin) != '' and @leftMargin = @rightMargin">
         <Apply function="equal">
@@ -845,190 +1038,136 @@
         </Apply>
       </xsl:when>
       <xsl:when test="string(@leftMargin) != '' and string(@rightMargin) != ''">
-        <Apply function="and"><xsl:copy-of select="$left"/><xsl:copy-of select="$right"/></Apply>
+        <Apply function="and">
+          <xsl:call-template name="left-test"><xsl:with-param name="field" select="$field"/></xsl:call-template>
+          <xsl:call-template name="right-test"><xsl:with-param name="field" select="$field"/></xsl:call-template>
+        </Apply>
       </xsl:when>
-      <xsl:when test="string(@leftMargin) != ''"><xsl:copy-of select="$left"/></xsl:when>
-      <xsl:when test="string(@rightMargin) != ''"><xsl:copy-of select="$right"/></xsl:when>
+      <xsl:when test="string(@leftMargin) != ''">
+        <xsl:call-template name="left-test"><xsl:with-param name="field" select="$field"/></xsl:call-template>
+      </xsl:when>
+      <xsl:when test="string(@rightMargin) != ''">
+        <xsl:call-template name="right-test"><xsl:with-param name="field" select="$field"/></xsl:call-template>
+      </xsl:when>
       <xsl:otherwise>
         <Apply function="isNotMissing"><FieldRef field="{$field}"/></Apply>
       </xsl:otherwise>
     </xsl:choose>
   </xsl:template>
 
-  <!-- Writes the recode's expression around $core (a Discretize or
-       MapValues without defaultValue).
-       - Nothing else to say: $core alone, with defaultValue for an else
-         value.
-       - Otherwise: if(isNotMissing(core), core, rest), where rest gives
-         the source for the copy conditions, missing for the system-missing
-         conditions, and the else result (value, copy or missing) for all
-         other values. -->
-  <xsl:template name="assemble">
-    <xsl:param name="core"/>
-    <xsl:param name="source"/>
-    <xsl:param name="dataType"/>
-    <xsl:param name="elseKind"/>
-    <xsl:param name="elseValue"/>
-    <xsl:param name="sysmisTests"/>
-    <xsl:param name="copyTests"/>
-    <xsl:variable name="elseExpr">
-      <xsl:choose>
-        <xsl:when test="$elseKind = 'value'">
-          <Constant dataType="{$dataType}"><xsl:value-of select="$elseValue"/></Constant>
-        </xsl:when>
-        <xsl:when test="$elseKind = 'copy'">
-          <FieldRef field="{$source}"/>
-        </xsl:when>
-      </xsl:choose>
-    </xsl:variable>
-    <xsl:variable name="afterCopy">
-      <xsl:choose>
-        <xsl:when test="$copyTests">
-          <Apply function="if">
-            <xsl:call-template name="any-of"><xsl:with-param name="tests" select="$copyTests"/></xsl:call-template>
-            <FieldRef field="{$source}"/>
-            <xsl:copy-of select="$elseExpr"/>
-          </Apply>
-        </xsl:when>
-        <xsl:otherwise><xsl:copy-of select="$elseExpr"/></xsl:otherwise>
-      </xsl:choose>
-    </xsl:variable>
-    <xsl:variable name="rest">
-      <xsl:choose>
-        <xsl:when test="$sysmisTests and xalan:nodeset($elseExpr)/*">
-          <!-- Only an else result can reach a system-missing value here: the
-               resolved copy intervals do not overlap the system-missing ones.
-               "if" without else gives missing when its condition fails. -->
-          <Apply function="if">
-            <Apply function="not">
-              <xsl:call-template name="any-of"><xsl:with-param name="tests" select="$sysmisTests"/></xsl:call-template>
-            </Apply>
-            <xsl:copy-of select="$afterCopy"/>
-          </Apply>
-        </xsl:when>
-        <xsl:otherwise><xsl:copy-of select="$afterCopy"/></xsl:otherwise>
-      </xsl:choose>
-    </xsl:variable>
-    <xsl:choose>
-      <xsl:when test="not(xalan:nodeset($rest)/*)">
-        <xsl:copy-of select="$core"/>
-      </xsl:when>
-      <xsl:when test="$elseKind = 'value' and not($sysmisTests) and not($copyTests)">
-        <xsl:for-each select="$core">
-          <xsl:copy>
-            <xsl:copy-of select="@*"/>
-            <xsl:attribute name="defaultValue"><xsl:value-of select="$elseValue"/></xsl:attribute>
-            <xsl:copy-of select="node()"/>
-          </xsl:copy>
-        </xsl:for-each>
-      </xsl:when>
-      <xsl:otherwise>
-        <Apply function="if">
-          <Apply function="isNotMissing"><xsl:copy-of select="$core"/></Apply>
-          <xsl:copy-of select="$core"/>
-          <xsl:copy-of select="$rest"/>
-        </Apply>
-      </xsl:otherwise>
-    </xsl:choose>
+  <xsl:template name="left-test">
+    <xsl:param name="field"/>
+    <Apply>
+      <xsl:attribute name="function">
+        <xsl:choose>
+          <xsl:when test="starts-with(@closure, 'closed')">greaterOrEqual</xsl:when>
+          <xsl:otherwise>greaterThan</xsl:otherwise>
+        </xsl:choose>
+      </xsl:attribute>
+      <FieldRef field="{$field}"/>
+      <Constant dataType="double"><xsl:value-of select="@leftMargin"/></Constant>
+    </Apply>
   </xsl:template>
 
-  <xsl:template name="any-of">
-    <xsl:param name="tests"/>
-    <xsl:choose>
-      <xsl:when test="count($tests) = 1"><xsl:copy-of select="$tests"/></xsl:when>
-      <xsl:otherwise><Apply function="or"><xsl:copy-of select="$tests"/></Apply></xsl:otherwise>
-    </xsl:choose>
+  <xsl:template name="right-test">
+    <xsl:param name="field"/>
+    <Apply>
+      <xsl:attribute name="function">
+        <xsl:choose>
+          <xsl:when test="substring(@closure, string-length(@closure) - 5) = 'Closed'">lessOrEqual</xsl:when>
+          <xsl:otherwise>lessThan</xsl:otherwise>
+        </xsl:choose>
+      </xsl:attribute>
+      <FieldRef field="{$field}"/>
+      <Constant dataType="double"><xsl:value-of select="@rightMargin"/></Constant>
+    </Apply>
   </xsl:template>
 
   <!-- ~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~ -->
   <!-- String recode                                                       -->
   <!-- ~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~ -->
 
-  <!-- The rules flattened into items in order: one per listed value, one per
-       user-missing value of the source where a Missing input stands (so
-       that the first match decides for them too), a marker for Missing and
-       one for Else. -->
-  <xsl:template match="Value" mode="string-item">
-    <xsl:variable name="out" select="../To | ../ToCopy | ../ToSystemMissing"/>
-    <Item kind="value" value="{@value}" out="{local-name($out)}" result="{$out/@value}"/>
-  </xsl:template>
-
-  <xsl:template match="Missing" mode="string-item">
-    <xsl:param name="declared"/>
-    <xsl:variable name="out" select="../To | ../ToCopy | ../ToSystemMissing"/>
-    <xsl:for-each select="$declared/Missing">
-      <Item kind="value" value="{@value}" out="{local-name($out)}" result="{$out/@value}"/>
-    </xsl:for-each>
-    <Item kind="missing" out="{local-name($out)}" result="{$out/@value}"/>
-  </xsl:template>
-
-  <xsl:template match="Else" mode="string-item">
-    <xsl:variable name="out" select="../To | ../ToCopy | ../ToSystemMissing"/>
-    <Item kind="else" out="{local-name($out)}" result="{$out/@value}"/>
-  </xsl:template>
-
+  <!-- The inputs, in order, list values: a Value its own, the first Missing
+       input the source's user-missing values (so that the first match
+       decides for them too; a later Missing lists them again). A value
+       counts where it is listed first and no Else comes before it; the
+       selections below say so of the inputs themselves. An absent value
+       reads as the empty text. -->
   <xsl:template name="string-recode">
     <xsl:param name="source"/>
-    <xsl:variable name="key" select="translate($source, $upper, $lower)"/>
-    <xsl:variable name="declared" select="key('variable', $key)[1]"/>
-    <xsl:variable name="itemTree">
-      <xsl:apply-templates select="Rule/Value | Rule/Missing | Rule/Else" mode="string-item">
-        <xsl:with-param name="declared" select="$declared"/>
-      </xsl:apply-templates>
-    </xsl:variable>
-    <xsl:variable name="items" select="xalan:nodeset($itemTree)/*"/>
-    <!-- Values that match first: not listed before, and not after an Else. -->
-    <xsl:variable name="firsts"
-      select="$items[@kind = 'value'][not(preceding-sibling::Item[@kind = 'else'])]
-                    [not(@value = preceding-sibling::Item[@kind = 'value']/@value)]"/>
-    <xsl:variable name="missingItem" select="$items[@kind = 'missing' or @kind = 'else'][1]"/>
-    <xsl:variable name="elseItem" select="$items[@kind = 'else'][1]"/>
-    <xsl:variable name="dataType">
-      <xsl:call-template name="data-type"><xsl:with-param name="type" select="@type"/></xsl:call-template>
-    </xsl:variable>
-    <xsl:variable name="tests">
-      <xsl:for-each select="$firsts[@out = 'ToSystemMissing']">
-        <Apply function="equal">
-          <FieldRef field="{$source}"/>
-          <Constant dataType="string"><xsl:value-of select="@value"/></Constant>
-        </Apply>
-      </xsl:for-each>
-    </xsl:variable>
-    <xsl:variable name="core">
-      <MapValues outputColumn="out" dataType="{$dataType}">
-        <xsl:if test="$missingItem/@out = 'To'">
-          <xsl:attribute name="mapMissingTo"><xsl:value-of select="$missingItem/@result"/></xsl:attribute>
-        </xsl:if>
-        <FieldColumnPair field="{$source}" column="in"/>
-        <InlineTable>
-          <xsl:for-each select="$firsts[@out = 'To' or @out = 'ToCopy']">
-            <row>
-              <in><xsl:value-of select="@value"/></in>
-              <out>
-                <xsl:choose>
-                  <xsl:when test="@out = 'To'"><xsl:value-of select="@result"/></xsl:when>
-                  <xsl:otherwise><xsl:value-of select="@value"/></xsl:otherwise>
-                </xsl:choose>
-              </out>
-            </row>
-          </xsl:for-each>
-        </InlineTable>
-      </MapValues>
-    </xsl:variable>
+    <xsl:param name="declared"/>
+    <xsl:variable name="firstMissing" select="(Rule/Missing)[1]"/>
+    <xsl:variable name="firstValues"
+      select="Rule/Value[not(preceding-sibling::Else or ../preceding-sibling::Rule/Else)]
+                [not(string(@value) = (preceding-sibling::Value | ../preceding-sibling::Rule/Value)/@value
+                     or (string(@value) = '' and (preceding-sibling::Value | ../preceding-sibling::Rule/Value)[not(@value)]))]
+                [not((preceding-sibling::Missing or ../preceding-sibling::Rule/Missing)
+                     and (string(@value) = $declared/Missing/@value
+                          or (string(@value) = '' and $declared/Missing[not(@value)])))]"/>
+    <xsl:variable name="valuesBeforeMissing"
+      select="$firstMissing/preceding-sibling::Value | $firstMissing/../preceding-sibling::Rule/Value"/>
+    <xsl:variable name="expansions"
+      select="$declared/Missing[$firstMissing]
+                [not($firstMissing/preceding-sibling::Else or $firstMissing/../preceding-sibling::Rule/Else)]
+                [not(string(@value) = preceding-sibling::Missing/@value
+                     or (string(@value) = '' and preceding-sibling::Missing[not(@value)]))]
+                [not(string(@value) = $valuesBeforeMissing/@value
+                     or (string(@value) = '' and $valuesBeforeMissing[not(@value)]))]"/>
+    <xsl:variable name="listing" select="$firstValues | $firstMissing[$expansions]"/>
+    <xsl:variable name="sysmisTests" select="$listing[../ToSystemMissing]"/>
+    <xsl:variable name="elseOut" select="(Rule/Else)[1]/.."/>
     <xsl:call-template name="assemble">
-      <xsl:with-param name="core" select="xalan:nodeset($core)/*"/>
+      <xsl:with-param name="numeric" select="false()"/>
       <xsl:with-param name="source" select="$source"/>
-      <xsl:with-param name="dataType" select="$dataType"/>
-      <xsl:with-param name="elseKind">
-        <xsl:choose>
-          <xsl:when test="$elseItem/@out = 'To'">value</xsl:when>
-          <xsl:when test="$elseItem/@out = 'ToCopy'">copy</xsl:when>
-        </xsl:choose>
-      </xsl:with-param>
-      <xsl:with-param name="elseValue" select="string($elseItem/@result)"/>
-      <xsl:with-param name="sysmisTests" select="xalan:nodeset($tests)/*"/>
-      <xsl:with-param name="copyTests" select="/.."/>
+      <xsl:with-param name="content" select="$listing[../To or ../ToCopy]"/>
+      <xsl:with-param name="missingTo" select="(Rule/Missing | Rule/Else)[1]/../To"/>
+      <xsl:with-param name="expansions" select="$expansions"/>
+      <xsl:with-param name="elseToValue" select="boolean($elseOut/To)"/>
+      <xsl:with-param name="elseToCopy" select="boolean($elseOut/ToCopy)"/>
+      <xsl:with-param name="elseValue" select="string($elseOut/To/@value)"/>
+      <xsl:with-param name="sysmisTests" select="$sysmisTests"/>
+      <xsl:with-param name="sysmisCount"
+        select="count($sysmisTests[self::Value]) + count($sysmisTests[self::Missing]) * count($expansions)"/>
     </xsl:call-template>
+  </xsl:template>
+
+  <!-- A row of the table and a system-missing test for each value an input
+       lists first; the first Missing input stands for the source's missing
+       values in $expansions. -->
+  <xsl:template match="Value | Variable/Missing" mode="row">
+    <xsl:param name="rule" select=".."/>
+    <row>
+      <in><xsl:value-of select="@value"/></in>
+      <out>
+        <xsl:choose>
+          <xsl:when test="$rule/To"><xsl:value-of select="$rule/To/@value"/></xsl:when>
+          <xsl:otherwise><xsl:value-of select="@value"/></xsl:otherwise>
+        </xsl:choose>
+      </out>
+    </row>
+  </xsl:template>
+
+  <xsl:template match="Rule/Missing" mode="row">
+    <xsl:param name="expansions"/>
+    <xsl:apply-templates select="$expansions" mode="row">
+      <xsl:with-param name="rule" select=".."/>
+    </xsl:apply-templates>
+  </xsl:template>
+
+  <xsl:template match="Value | Variable/Missing" mode="test">
+    <xsl:param name="field"/>
+    <Apply function="equal">
+      <FieldRef field="{$field}"/>
+      <Constant dataType="string"><xsl:value-of select="@value"/></Constant>
+    </Apply>
+  </xsl:template>
+
+  <xsl:template match="Rule/Missing" mode="test">
+    <xsl:param name="field"/>
+    <xsl:param name="expansions"/>
+    <xsl:apply-templates select="$expansions" mode="test">
+      <xsl:with-param name="field" select="$field"/>
+    </xsl:apply-templates>
   </xsl:template>
 
 </xsl:stylesheet>

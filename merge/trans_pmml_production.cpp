@@ -143,7 +143,9 @@ bool ConvertTransToPMML::mergeTransXML(DOMDocument* input) {
   if (inputRoot == nullptr && transDocument != nullptr) return true;
 
   if (!needMerging || transDocument == nullptr) {
-    DOMDocument* copy = deepCopy(input);
+    // A description the text form parsed for this call alone becomes the held
+    // one as it is; any other stays the caller's and is copied.
+    DOMDocument* copy = pmmlxform::DisposableInputs::take(input) ? input : deepCopy(input);
     if (transDocument != nullptr) transDocument->release();
     transDocument = copy;
     return true;

@@ -498,3 +498,51 @@ TEST(ScaleDifferential, TransformWithKeysAndSourceTextWritesWhatTheScansWrite) {
 }
 
 }  // namespace
+
+// The text form keeps the description it parsed as the held one; a subclass
+// gets copies. Declarations, document types with defaults and entities,
+// comments and instructions before the root must not change what either
+// writes, then or in later calls that accumulate, convert again, restore after
+// a refusal or run on a copy.
+struct CopyingConvert : ConvertTransToPMML {};
+
+TEST(ScaleDifferential, TransformKeepsWhatItWouldCopy) {
+  const std::vector<std::string> prologs = {
+      "",
+      "<?xml version='1.0' encoding='ISO-8859-1' standalone='yes'?>",
+      "<?xml version='1.0'?><!DOCTYPE TransformationDescription [<!ENTITY e 'v'>"
+      "<!ATTLIST Recode label CDATA 'dl'><!ATTLIST Compute level CDATA 'scale'>]>",
+      "<!--c--><?pi data?><!DOCTYPE TransformationDescription SYSTEM 'none.dtd'>",
+  };
+  Random r(4242);
+  for (int i = 0; i < 24; ++i) {
+    ConvertByXSLT::readSourceText = i % 2 == 0;
+    ConvertTransToPMML adopting;
+    CopyingConvert copying;
+    for (int step = 0; step < 6; ++step) {
+      const bool merging = r.chance(60);
+      std::string text;
+      if (step == 0 || r.chance(70)) text = pick(r, prologs) + description(r);
+      if (r.chance(8)) text = "<?xml version='1.0'?><!--c--><TransformationDescription/>";
+      std::string out[2], message[2];
+      int code[2];
+      std::vector<TmsEndInfo> vars[2];
+      adopting.setNeedMerging(merging);
+      copying.setNeedMerging(merging);
+      code[0] = adopting.transform(text, out[0], message[0], vars[0]);
+      code[1] = copying.transform(text, out[1], message[1], vars[1]);
+      ASSERT_EQ(code[0], code[1]) << text;
+      ASSERT_EQ(message[0], message[1]) << text;
+      ASSERT_EQ(out[0], out[1]) << text;
+      ASSERT_EQ(vars[0].size(), vars[1].size()) << text;
+      if (r.chance(30)) {
+        ConvertTransToPMML copy(adopting);
+        code[0] = copy.transform("", out[0], message[0], vars[0]);
+        code[1] = adopting.transform("", out[1], message[1], vars[1]);
+        ASSERT_EQ(code[0], code[1]);
+        ASSERT_EQ(out[0], out[1]);
+      }
+    }
+  }
+  ConvertByXSLT::readSourceText = true;
+}

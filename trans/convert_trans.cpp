@@ -84,23 +84,18 @@ std::string readStream(std::istream& in) {
   return text;
 }
 
-// A text parsed into a DOM document; the document lives as long as this object.
+// A text parsed into a DOM document; the document lives as long as this object
+// unless handed over.
 class ParsedText {
  public:
-  explicit ParsedText(const std::string& text) {
-    // The parser reads from a zero-terminated private copy of the text.
-    std::vector<char> buffer(text.size() + 1, '\0');
-    std::memcpy(buffer.data(), text.data(), text.size());
-    errors_ = parser_.parseBytes(buffer.data(), text.size());
-  }
+  explicit ParsedText(const std::string& text) : errors_(parser_.parseText(text)) {}
   ParsedText(const ParsedText&) = delete;
   ParsedText& operator=(const ParsedText&) = delete;
 
   bool ok() const { return errors_ == 0; }
-  // Destroys the document; document() is null afterwards.
-  void releaseDocument() {
-    if (DOMDocument* document = parser_.adoptDocument()) document->release();
-  }
+  // Hands the document over to the caller, who releases it; document() is
+  // null afterwards.
+  DOMDocument* adoptDocument() { return parser_.adoptDocument(); }
   // The parser's document, also after errors (possibly partial, possibly null).
   DOMDocument* document() { return parser_.getDocument(); }
   // The document when the parse succeeded, else null.
@@ -235,21 +230,30 @@ DisposableInputs::DisposableInputs() : previous_(currentInputs) { currentInputs 
 
 DisposableInputs::~DisposableInputs() { currentInputs = previous_; }
 
-void DisposableInputs::add(const DOMDocument* document, std::function<void()> dispose) {
-  if (document != nullptr) inputs_.emplace_back(document, std::move(dispose));
+void DisposableInputs::add(const DOMDocument* document,
+                           std::function<DOMDocument*()> handOver) {
+  if (document != nullptr) inputs_.emplace_back(document, std::move(handOver));
+}
+
+DOMDocument* DisposableInputs::handOver(const DOMDocument* document) {
+  if (currentInputs == nullptr || document == nullptr) return nullptr;
+  for (auto& [held, give] : currentInputs->inputs_) {
+    if (held == document && give) {
+      std::function<DOMDocument*()> run = std::move(give);
+      give = nullptr;
+      held = nullptr;
+      return run();
+    }
+  }
+  return nullptr;
 }
 
 void DisposableInputs::done(const DOMDocument* document) {
-  if (currentInputs == nullptr || document == nullptr) return;
-  for (auto& [held, dispose] : currentInputs->inputs_) {
-    if (held == document && dispose) {
-      std::function<void()> run = std::move(dispose);
-      dispose = nullptr;
-      held = nullptr;
-      run();
-      return;
-    }
-  }
+  if (DOMDocument* owned = handOver(document)) owned->release();
+}
+
+bool DisposableInputs::take(const DOMDocument* document) {
+  return handOver(document) != nullptr;
 }
 
 }  // namespace pmmlxform
@@ -311,6 +315,14 @@ int ConvertTrans::transform(std::string input, std::string& output, std::string&
     // An empty text (possible only while a description is held) converts the
     // held description again.
     if (!input.empty() && !parsed.ok()) return kBadInput;
+    std::string().swap(input);
+    // The library's own transform may keep the parsed description as the held
+    // one instead of copying it; an override of the document form might still
+    // read it after the call, so then it stays this call's.
+    pmmlxform::DisposableInputs inputs;
+    if (typeid(*this) == typeid(ConvertTransToPMML)) {
+      inputs.add(parsed.document(), [&parsed] { return parsed.adoptDocument(); });
+    }
     code = transform(parsed.document(), result, message, vars);
   }
   if (result != nullptr) serialiseAndRelease(result, false, output);
@@ -353,8 +365,8 @@ int ConvertTrans::mergePMML(std::string trans, std::string model, std::string& o
     // the document form might still read them after it, so then they stay.
     pmmlxform::DisposableInputs inputs;
     if (typeid(*this) == typeid(ConvertTransToPMML)) {
-      inputs.add(transParsed.document(), [&transParsed] { transParsed.releaseDocument(); });
-      inputs.add(modelParsed.document(), [&modelParsed] { modelParsed.releaseDocument(); });
+      inputs.add(transParsed.document(), [&transParsed] { return transParsed.adoptDocument(); });
+      inputs.add(modelParsed.document(), [&modelParsed] { return modelParsed.adoptDocument(); });
     }
     // A text that did not parse (malformed or refused as hostile) would leave
     // a partial document; it counts as a missing one.

@@ -29,9 +29,10 @@ class XMLText {
 
 namespace pmmlxform {
 
-// The input documents the text forms of the merge parse for it alone. While
+// The input documents the text forms parse for the document forms alone. While
 // a scope is alive on a thread, the merge lets each one go as soon as it has
-// read it, so that the merged document does not grow beside both inputs.
+// read it, so that the merged document does not grow beside both inputs, and
+// the transform keeps the description it would otherwise copy.
 class DisposableInputs {
  public:
   DisposableInputs();
@@ -39,15 +40,22 @@ class DisposableInputs {
   DisposableInputs(const DisposableInputs&) = delete;
   DisposableInputs& operator=(const DisposableInputs&) = delete;
 
-  // `dispose` destroys `document`; it runs at most once.
-  void add(const xercesc::DOMDocument* document, std::function<void()> dispose);
+  // `handOver` makes the one who parsed `document` give up owning it and
+  // returns it (null when it no longer has it); it runs at most once.
+  void add(const xercesc::DOMDocument* document, std::function<xercesc::DOMDocument*()> handOver);
   // Destroys `document` when the thread's scope holds it; the caller must not
   // use it afterwards either way.
   static void done(const xercesc::DOMDocument* document);
+  // True when the thread's scope holds `document`: the caller owns it from
+  // then on and must release it. False leaves it with whoever supplied it.
+  static bool take(const xercesc::DOMDocument* document);
 
  private:
+  static xercesc::DOMDocument* handOver(const xercesc::DOMDocument* document);
+
   DisposableInputs* previous_;
-  std::vector<std::pair<const xercesc::DOMDocument*, std::function<void()>>> inputs_;
+  std::vector<std::pair<const xercesc::DOMDocument*, std::function<xercesc::DOMDocument*()>>>
+      inputs_;
 };
 
 }  // namespace pmmlxform

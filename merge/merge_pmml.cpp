@@ -11,6 +11,7 @@
 
 #include "trans/convert_trans.h"
 #include "trans/name_index.h"
+#include "trans/xml_parser.h"
 
 using xercesc::DOMDocument;
 using xercesc::DOMElement;
@@ -34,10 +35,7 @@ constexpr int kMergeFailed = 9;
 constexpr char kNoDom[] = "Error in mergePMML: Can't use xml dom.";
 constexpr char kExceptionPrefix[] = "exception in mergePMML:";
 
-struct DocumentReleaser {
-  void operator()(DOMDocument* document) const { document->release(); }
-};
-using OwnedDocument = std::unique_ptr<DOMDocument, DocumentReleaser>;
+using pmmlxform::OwnedDocument;
 
 bool isElement(const DOMNode* node) {
   return node != nullptr && node->getNodeType() == DOMNode::ELEMENT_NODE;
@@ -123,19 +121,25 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
     indexes.index(dictionary, true);
     indexes.index(transDictionary, true);
 
+    // Copies the fields of `from` into `into`; a name already there keeps the
+    // field it has, which is compared with the newcomer.
+    auto mergeFields = [&](DOMElement* from, DOMElement* into) {
+      for (DOMNode* child = from->getFirstChild(); child != nullptr;
+           child = child->getNextSibling()) {
+        if (!isElement(child)) continue;
+        auto* element = static_cast<DOMElement*>(child);
+        if (DOMElement* found = findElement(into, element)) {
+          compare(found, element);
+        } else {
+          addToDictionary(into, importElement(work.get(), element));
+        }
+      }
+    };
+
     // The transformation's derived fields; a repeated name keeps the first.
     DOMElement* source = getTheElement(trans, "PMML/TransformationDictionary", 0);
     if (source == nullptr) return kBadTransformation;
-    for (DOMNode* child = source->getFirstChild(); child != nullptr;
-         child = child->getNextSibling()) {
-      if (!isElement(child)) continue;
-      auto* element = static_cast<DOMElement*>(child);
-      if (DOMElement* found = findElement(transDictionary, element)) {
-        compare(found, element);
-      } else {
-        addToDictionary(transDictionary, importElement(work.get(), element));
-      }
-    }
+    mergeFields(source, transDictionary);
 
     // The model's own derived fields, unless the transformation defines them.
     if (DOMElement* modelDerived = getTheElement(model, "PMML/TransformationDictionary", 0)) {
@@ -172,16 +176,7 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
     // The transformation's data fields.
     DOMElement* transData = getTheElement(trans, "PMML/DataDictionary", 0);
     if (transData == nullptr) return kBadTransformation;
-    for (DOMNode* child = transData->getFirstChild(); child != nullptr;
-         child = child->getNextSibling()) {
-      if (!isElement(child)) continue;
-      auto* element = static_cast<DOMElement*>(child);
-      if (DOMElement* found = findElement(dictionary, element)) {
-        compare(found, element);
-      } else {
-        addToDictionary(dictionary, importElement(work.get(), element));
-      }
-    }
+    mergeFields(transData, dictionary);
 
     // The transformation is read; a caller that parsed it for the merge alone
     // may let it go now.

@@ -13,6 +13,7 @@
 #include "host/vendor.h"
 #include "trans/convert_trans.h"
 #include "trans/convert_xml.h"
+#include "trans/xml_parser.h"
 
 using xercesc::DOMDocument;
 using xercesc::DOMElement;
@@ -52,10 +53,7 @@ DOMDocument* deepCopy(const DOMDocument* document) {
   return document == nullptr ? nullptr : static_cast<DOMDocument*>(document->cloneNode(true));
 }
 
-struct DocumentReleaser {
-  void operator()(DOMDocument* document) const { document->release(); }
-};
-using OwnedDocument = std::unique_ptr<DOMDocument, DocumentReleaser>;
+using pmmlxform::OwnedDocument;
 
 void setAttribute(DOMElement* element, const char* name, const std::string& value) {
   const XMLText xmlName(name);

@@ -106,13 +106,6 @@ class ParsedText {
   std::size_t errors_ = 0;
 };
 
-struct Releaser {
-  template <typename T>
-  void operator()(T* object) const {
-    object->release();
-  }
-};
-
 // Collects the serialiser's bytes, every one of them: an encoding with zero
 // bytes (UTF-16) must not be cut.
 class StringTarget : public xercesc::XMLFormatTarget {
@@ -135,9 +128,9 @@ std::string serialise(DOMDocument* document, bool prettyPrint) {
     XMLText feature("Core");
     impl = xercesc::DOMImplementationRegistry::getDOMImplementation(feature.get());
   }
-  std::unique_ptr<xercesc::DOMLSSerializer, Releaser> serializer(
+  std::unique_ptr<xercesc::DOMLSSerializer, pmmlxform::Releaser> serializer(
       impl->createLSSerializer(XMLPlatformUtils::fgMemoryManager));
-  std::unique_ptr<xercesc::DOMLSOutput, Releaser> output(
+  std::unique_ptr<xercesc::DOMLSOutput, pmmlxform::Releaser> output(
       impl->createLSOutput(XMLPlatformUtils::fgMemoryManager));
   StringTarget target;
   output->setByteStream(&target);
@@ -153,7 +146,7 @@ std::string serialise(DOMDocument* document, bool prettyPrint) {
 
 // Serialises a result document into `text`, then destroys the document.
 void serialiseAndRelease(DOMDocument*& document, bool prettyPrint, std::string& text) {
-  std::unique_ptr<DOMDocument, Releaser> owned(document);
+  pmmlxform::OwnedDocument owned(document);
   document = nullptr;
   text = serialise(owned.get(), prettyPrint);
 }

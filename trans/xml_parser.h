@@ -17,6 +17,7 @@
 // Internal entities within the cap and character references keep working;
 // entity references are expanded into plain text (no EntityReference nodes).
 
+#include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/util/SecurityManager.hpp>
 
@@ -97,6 +98,16 @@ class XmlPlatformGuard {
   XmlPlatformGuard(const XmlPlatformGuard&) = delete;
   XmlPlatformGuard& operator=(const XmlPlatformGuard&) = delete;
 };
+
+// Destroys an object of the XML library (document, serialiser, output) through
+// its release(), for std::unique_ptr.
+struct Releaser {
+  template <typename T>
+  void operator()(T* object) const {
+    object->release();
+  }
+};
+using OwnedDocument = std::unique_ptr<xercesc::DOMDocument, Releaser>;
 
 }  // namespace pmmlxform
 

@@ -6,6 +6,8 @@ set -euo pipefail
 build=$1
 scratch=$2
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=consumers.sh
+source "$here/consumers.sh"
 rm -rf "$scratch"
 prefix=$scratch/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
@@ -36,15 +38,7 @@ prefix=$scratch/moved
 libdir=${libdir/$scratch\/prefix/$prefix}
 
 export PKG_CONFIG_PATH=$libdir/pkgconfig
-mkdir -p "$scratch/pc"
-# shellcheck disable=SC2046
-g++ -std=c++17 -Wall -Wextra -Werror "$here/consumer.cpp" -o "$scratch/pc/consumer" \
-    $(pkg-config --cflags --libs pmmlxform)
-LD_LIBRARY_PATH=$libdir "$scratch/pc/consumer"
-
-cmake -S "$here" -B "$scratch/cm" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
-cmake --build "$scratch/cm" >/dev/null
-LD_LIBRARY_PATH=$libdir "$scratch/cm/consumer"
+build_consumers "$prefix" "$libdir" "$scratch"
 
 # The installed tool runs from the moved tree without any variable set.
 env -u PMMLXFORM_APP_DIR "$prefix/bin/pmmlxform" --version

@@ -9,6 +9,8 @@ set -euo pipefail
 build=$1
 scratch=$2
 here=$(cd "$(dirname "$0")/../install" && pwd)
+# shellcheck source=../install/consumers.sh
+source "$here/consumers.sh"
 for t in dpkg-deb pkg-config cpack; do
   command -v "$t" >/dev/null || { echo "skipped: $t is not installed"; exit 77; }
 done
@@ -72,15 +74,7 @@ libdir=$(pkg-config --variable=libdir pmmlxform)
   fail "pmmlxform.pc names libdir $libdir, not the directory above it"
 [[ -f $(pkg-config --variable=includedir pmmlxform)/pmmlxform/pmmlxform.h ]] ||
   fail "pmmlxform.pc names no includedir holding pmmlxform/pmmlxform.h"
-mkdir -p "$scratch/pc"
-# shellcheck disable=SC2046
-g++ -std=c++17 -Wall -Wextra -Werror "$here/consumer.cpp" -o "$scratch/pc/consumer" \
-    $(pkg-config --cflags --libs pmmlxform)
-LD_LIBRARY_PATH=$libdir "$scratch/pc/consumer"
-
-cmake -S "$here" -B "$scratch/cm" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
-cmake --build "$scratch/cm" >/dev/null
-LD_LIBRARY_PATH=$libdir "$scratch/cm/consumer"
+build_consumers "$prefix" "$libdir" "$scratch"
 
 # The packaged tool finds the packaged stylesheet beside its library, with no
 # variable set, and converts the packaged example.

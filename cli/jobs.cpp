@@ -224,16 +224,6 @@ std::string readAll(std::istream& in) {
   return text.str();
 }
 
-nlohmann::ordered_json variablesJson(const std::vector<TmsEndInfo>& vars) {
-  nlohmann::ordered_json list = nlohmann::ordered_json::array();
-  for (const TmsEndInfo& info : vars) {
-    list.push_back({{"name", info.name},
-                    {"displayName", info.displayName},
-                    {"dataType", info.dataType},
-                    {"optype", info.optype}});
-  }
-  return nlohmann::ordered_json{{"variables", list}};
-}
 
 }  // namespace
 
@@ -264,7 +254,7 @@ int runTransform(const TransformOptions& opts) {
     std::unique_ptr<std::ostream> report = openOutput(job, Output{opts.report}, code);
     if (!report) return code;
     // Names arrive as UTF-8; anything malformed is replaced, not refused.
-    *report << variablesJson(vars).dump(2, ' ', false,
+    *report << nlohmann::ordered_json{{"variables", varsJson(vars)}}.dump(2, ' ', false,
                                         nlohmann::ordered_json::error_handler_t::replace)
             << '\n';
     report->flush();

@@ -11,23 +11,10 @@
 
 namespace {
 
-// Reads the stream to its end, in pieces; end of stream and errors alike stop it.
-std::string readAll(std::istream& input) {
-  std::string text;
-  char buffer[1023];
-  for (;;) {
-    input.read(buffer, sizeof buffer);
-    const std::streamsize n = input.gcount();
-    if (n <= 0) break;
-    text.append(buffer, static_cast<std::size_t>(n));
-  }
-  return text;
-}
-
 int convertDocument(std::istream& input, std::ostream& output, std::string& errorMessage,
                     std::vector<std::string>* noneFields, const std::string& targetName,
                     const std::string& sourceName, bool skipRoles, bool utf8, bool withComments) {
-  const std::string text = readAll(input);
+  const std::string text = pmmlxform::readAll(input);
   if (text.empty()) {
     errorMessage = pmmlxform::kAdpEmptyInputMessage;
     return pmmlxform::kAdpEmptyInput;

@@ -68,22 +68,6 @@ constexpr StylesheetError kStylesheetErrors[] = {
     {"CVT_ConvertErr:", kConvertError, false},
 };
 
-// Reads the whole stream in chunks of at most 1023 characters. Every byte
-// read is kept, NUL bytes included: dropping the rest of a chunk at a NUL
-// would splice the pieces around it into a different document, while keeping
-// it lets the parser refuse the text as the invalid XML it is.
-std::string readStream(std::istream& in) {
-  std::string text;
-  char buffer[1023];
-  for (;;) {
-    in.read(buffer, sizeof(buffer));
-    const std::streamsize got = in.gcount();
-    if (got <= 0) break;
-    text.append(buffer, static_cast<std::size_t>(got));
-  }
-  return text;
-}
-
 // A text parsed into a DOM document; the document lives as long as this object
 // unless handed over.
 class ParsedText {
@@ -325,7 +309,7 @@ int ConvertTrans::transform(std::string input, std::string& output, std::string&
 int ConvertTrans::transform(std::istream& input, std::ostream& output, std::string& message,
                             std::vector<TmsEndInfo>& vars) {
   std::string text;
-  const int code = transform(readStream(input), text, message, vars);
+  const int code = transform(pmmlxform::readAll(input), text, message, vars);
   if (code == kOk) output << text;
   return code;
 }
@@ -376,8 +360,8 @@ int ConvertTrans::mergePMML(std::istream& trans, std::istream& model, std::strin
                             std::string& message, std::vector<TmsEndInfo>& dataFields,
                             std::vector<TmsEndInfo>& derivedFields,
                             std::vector<TmsMiningFieldInfo>& miningFields) {
-  std::string transText = readStream(trans);
-  std::string modelText = readStream(model);
+  std::string transText = pmmlxform::readAll(trans);
+  std::string modelText = pmmlxform::readAll(model);
   if (transText.empty()) return kNoTransformation;
   if (modelText.empty()) return kNoModel;
   return mergePMML(std::move(transText), std::move(modelText), output, message, dataFields,

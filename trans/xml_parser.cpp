@@ -106,6 +106,18 @@ void HardenedDOMParser::endElement(const xercesc::XMLElementDecl& elemDecl,
   XercesDOMParser::endElement(elemDecl, urlId, isRoot, elemPrefix);
 }
 
+std::string readAll(std::istream& input) {
+  std::string text;
+  char buffer[1023];
+  for (;;) {
+    input.read(buffer, sizeof buffer);
+    const std::streamsize n = input.gcount();
+    if (n <= 0) break;
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+  return text;
+}
+
 std::mutex& xmlPlatformMutex() {
   // Never destroyed: objects of other translation units may still terminate
   // the platform while static destructors run.

@@ -22,6 +22,7 @@
 #include <xercesc/util/SecurityManager.hpp>
 
 #include <cstddef>
+#include <istream>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -88,6 +89,12 @@ void terminateXmlPlatform();
 // The lock itself, for one-time set-up that must happen under it too (the XSLT
 // engine's). Not held while documents are parsed or converted.
 std::mutex& xmlPlatformMutex();
+
+// Reads a stream to its end, every byte of it. A zero byte is kept, so the
+// parser refuses the text as the invalid XML it is, where dropping the rest of
+// a piece at it would splice the pieces around it into another document. End
+// of stream and errors alike stop it.
+std::string readAll(std::istream& input);
 
 // Initialises the XML platform for the lifetime of the object; the platform
 // counts initialisations, so guards nest with any other user in the process.

@@ -89,32 +89,20 @@ TEST(DerivedNode, WritesEachKindOfField) {
   const std::string dateStep =
       "<Extension><Action stepKey='DateAndTimeFeatures' parameter='1/1/2000'/></Extension>";
   const std::string today = var("d") + "<Constant dataType='date'>today</Constant>";
-  const std::string colours =
-      "<MapValues outputColumn='to'><FieldColumnPair field='region' column='from' "
-      "dataType='string'/><InlineTable><row><from>N</from><to>North</to></row>"
-      "<row><from>S</from><to>South</to></row></InlineTable></MapValues>";
-  const std::string recode = "\nRECODE region ('N' = 'North') ('S' = 'South') (ELSE='') ";
   const std::string outlier =
       call("outlierHandle", var("age") + str("asExtremeValues") + num("40") + num("12") + num("3"));
   const std::string block =
       "\nCOMPUTE age_o = $SYSMIS.\nDO IF (age < 40-12*3).\nCOMPUTE age_o = 40-12*3.\n"
       "ELSE IF (age > 40+12*3).\nCOMPUTE age_o = 40+12*3.\nELSE.\nCOMPUTE age_o = age.\nEND IF.";
   checkDerived({
-      {"comment", field("income_t", kScale, call("*", var("income") + num("2"))), 0,
-       "\n** Target - income_t , Inputs -  income.\nCOMPUTE income_t = (income*2).", "c"},
-      {"same input twice", field("d", kScale, call("+", var("a") + var("a"))), 0,
+      {"comment names each input once", field("d", kScale, call("+", var("a") + var("a"))), 0,
        "\n** Target - d , Inputs -  a.\nCOMPUTE d = (a+a).", "c"},
-      {"helper gets no level", field("#r", kScale, call("recast_to_scale", var("x"))), 0,
-       "\nCOMPUTE #r = x."},
       {"date parameter for a function",
        field("days", kScale, dateStep + call("date_days_difference", today)), 0,
        "\nCOMPUTE days = (d-DATE.MDY(1,1,2000))/time.days(1)."},
       {"none for an operator", field("o", kScale, dateStep + call("-", today)), 8,
        "X.DerivedField(o).Apply(-).Constant(today)[mm/dd/yyyy]"},
-      // INTO moves to a line of its own once the text before it, declaration
-      // included, is over 50 characters long.
-      {"mapping widens to its outputs", field("t", "optype='categorical' " + s + "'1'", colours), 0,
-       "\nSTRING t(A5)." + recode + "\n  INTO t.\nVARIABLE LEVEL t (NOMINAL). \n"},
+      // INTO stays on the RECODE line while the text before it is 50 characters or less.
       {"short mapping", field("k", kScale, "<MapValues><FieldColumnPair field='a'/></MapValues>"),
        0, "\nRECODE a (ELSE=SYSMIS) INTO k."},
       {"the missing value counts, the key does not",
@@ -137,8 +125,6 @@ TEST(DerivedNode, WritesEachKindOfField) {
       // literal and 1.
       {"length", field("s", s + "'9'", str("N")), 0, "\nSTRING s(A9).\nCOMPUTE s = 'N'."},
       {"at least 1", field("s", s + "'0'", var("t")), 0, "\nSTRING s(A1).\nCOMPUTE s = t.\n"},
-      {"literal in a function", field("s", s + "'2'", call("concat", var("t") + str("abcd"))), 0,
-       "\nSTRING s(A4).\nCOMPUTE s = CONCAT(t,'abcd')."},
       {"doubled apostrophe counts once", field("s", s + "'0'", str("a'b")), 0,
        "\nSTRING s(A3).\nCOMPUTE s = 'a''b'."},
   });
@@ -177,17 +163,14 @@ TEST(ExpressionNode, WritesOperatorsAndOperands) {
   const std::string a = var("a"), b = var("b");
   check<ADPExpressionNode>({
       {"negative operands", call("-", num("-3") + num("-3")), 0, "(-3-(-3))"},
-      {"nested", call("+", call("*", a + b) + var("c")), 0, "((a*b)+c)"},
       {"if is its first element", call("+", call("if", call("-", a + b) + var("z")) + b), 0,
        "((a-b)+b)"},
       {"function operand", call("+", call("round", a) + b), 0, "(RND(a)+b)"},
       // A recast over an expression is its bare expression, kept together.
       {"recast over an expression", call("*", call("recast_to_scale", call("+", a + b)) + num("2")),
        0, "((a+b)*2)"},
-      {"recast over a field", call("*", call("recast_to_scale", a) + num("2")), 0, "(a*2)"},
       {"not an operator", call("round", a), 3, "X.Apply(round)"},
       {"one operand", call("+", a), 9, "X.Apply(+){Expression must have two arguments.}"},
-      {"nested unsupported", call("+", call("median", a) + b), 3, "X.Apply(+).Apply(median)"},
       {"nested reorder", call("+", call("reorder", a) + b), 3, "X.Apply(+).Apply(reorder)"},
   });
 }
@@ -200,7 +183,6 @@ TEST(FunctionNode, WritesCallsAndDifferences) {
       {"bare reorder", call("reorder", var("a") + var("b")), 0, "a,b"},
       {"years", call("date_years_difference", d12), 0, "(d1-d2)/(365.25 * time.days(1))"},
       {"months", call("date_months_difference", d12), 0, "(d1-d2)/(30.4375 * time.days(1))"},
-      {"days", call("date_days_difference", d12), 0, "(d1-d2)/time.days(1)"},
       {"hours", call("time_hours_difference", t12), 0, "(t1-t2)/TIME.HMS(1)"},
       {"minutes", call("time_minutes_difference", t12), 0, "(t1-t2)/TIME.HMS(0,1)"},
       {"seconds", call("time_seconds_difference", t12), 0, "(t1-t2)"},
@@ -253,28 +235,6 @@ TEST(MappingNode, WritesTablesAndBins) {
   });
 }
 
-TEST(MappingNode, BreaksLinesOnlyPastEachLimit) {
-  std::vector<Case> cases;
-  // A clause of a 71-character key is 80 characters, of a 72-character key 81.
-  for (std::size_t key : {71u, 72u}) {
-    const std::string pair = "<FieldColumnPair field='k' dataType='string'/>";
-    cases.push_back({"buffer limit", mapValues(pair + rows(row(std::string(key, 'a'), "1"))), 0,
-                     "k " + std::string(key == 71 ? "" : "\n      ") + "('" +
-                         std::string(key, 'a') + "' = 1) \n      (ELSE=SYSMIS) "});
-  }
-  // Name, blank and "(1 THRU 1 = 2) " are 60 characters for a 44-character name.
-  for (std::size_t length : {44u, 45u}) {
-    const std::string name(length, 'v');
-    cases.push_back(
-        {"result limit",
-         "<Discretize field='" + name +
-             "'><DiscretizeBin binValue='2'><Interval leftMargin='1' rightMargin='1'/>"
-             "</DiscretizeBin></Discretize>",
-         0, name + " (1 THRU 1 = 2) " + (length == 44 ? "" : "\n      ") + "(ELSE=SYSMIS) "});
-  }
-  checkMapping(cases);
-}
-
 std::string norm(const std::string& attributes, const std::string& points) {
   return "<NormContinuous " + attributes + ">" + points + "</NormContinuous>";
 }
@@ -286,10 +246,6 @@ TEST(NormNode, ClipsToTheBreakPointsOrRejects) {
   const std::string age = point("18", "18") + point("90", "90");
   const std::string missing = "field='age' outliers='asMissingValues'";
   check<ADPNormNode>({
-      {"extreme values", norm("field='age' outliers='asExtremeValues'", age), 0,
-       "age (18 THRU 90 = Copy) (LOWEST THRU 18 = 18) (90 THRU HIGHEST = 90)"},
-      {"missing values", norm(missing + " mapMissingTo='45'", age), 0,
-       "age ( MISSING = 45 ) (18 THRU 90 = Copy)(ELSE = SYSMIS)"},
       {"only elements count", norm(missing, "<!--a-->" + point("1", "0") + " t " + point("2", "1")),
        0, "age (1 THRU 2 = Copy)(ELSE = SYSMIS)"},
       {"neither", norm("field='age'", age), 7, "X.NormContinuous"},
@@ -318,12 +274,9 @@ TEST(OutlierNode, WritesTheCutOffBlockOrRejects) {
   const std::string missing = var("age") + str("asMissingValues");
   check<ADPOutlierNode>(
       {
-          {"extreme values", outlier(extreme + params), 0, block("40-12*3", "40+12*3", true)},
           {"an untyped treatment is not read",
            outlier(var("age") + "<Constant>asExtremeValues</Constant>" + params), 0,
            block("40-12*3", "40+12*3", false)},
-          {"field as fourth parameter", outlier(extreme + params + var("n")), 0,
-           block("40-12*3/SQRT(n)", "40+12*3/SQRT(n)", true)},
           {"fourth parameter 1 adds nothing", outlier(extreme + params + num("1")), 0,
            block("40-12*3", "40+12*3", true)},
           {"fourth parameter 1.0 is written", outlier(missing + params + num("1.0")), 0,
@@ -351,8 +304,6 @@ TEST(TwoValuesNode, WritesClausesAndRefusesDatesAndTimes) {
       {
           {"row, column names not read", "<row><a>blue</a><b>2</b></row>", 0, "'blue' = 2",
            "string/integer"},
-          {"apostrophes doubled", row("Men's", "Women's"), 0, "'Men''s' = 'Women''s'",
-           "string/string"},
           {"zero is a margin", "<Interval leftMargin='0' rightMargin='0'/>", 0, "0 THRU 0"},
           {"string bin", bin("young", "<Interval rightMargin='18'/>"), 0,
            "LOWEST THRU 18 = 'young'", "/string"},
@@ -365,8 +316,6 @@ TEST(TwoValuesNode, WritesClausesAndRefusesDatesAndTimes) {
            "date/integer"},
           {"date bin value", bin("1/2/2000", "<Interval/>"), 8,
            "X.DiscretizeBin(1/2/2000)" + noRecode, "/date"},
-          {"time margin", "<Interval leftMargin='10:30:00'/>", 8,
-           "X.Interval(leftMargin=10:30:00)" + noRecode, "time/"},
       },
       [](ADPTwoValuesNode& n, const std::string& types) {
         const auto slash = types.find('/');
@@ -405,9 +354,6 @@ TEST(ValueNode, WritesLiteralsAndRefusesMalformedText) {
 TEST(VariableNode, ReadsNamesAndDeclarations) {
   check<ADPVariableNode>({
       {"reference", var("age"), 0, "age"},
-      {"discretize", "<Discretize field='income'/>", 0, "income"},
-      {"column pair", "<FieldColumnPair field='#tmp' column='c'/>", 0, "#tmp"},
-      {"string", "<DerivedField name='s' dataType='string' length='12'/>", 0, "\nSTRING s(A12)."},
       {"empty name", "<Discretize field=''/>", 7, "X.FieldRef"},
       {"other element", "<Constant/>", 6, "X[FieldRef,Discretize,DerivedField,FieldColumnPair]"},
       {"unsafe", "<FieldColumnPair field=\"a'b\"/>", 7,

@@ -168,8 +168,9 @@ std::string elementText(const xercesc::DOMElement* element) {
   static const XMLCh kUtf8[] = u"UTF-8";
   xercesc::DOMImplementation* impl =
       xercesc::DOMImplementationRegistry::getDOMImplementation(kCore);
-  xercesc::DOMLSSerializer* serializer = impl->createLSSerializer();
-  xercesc::DOMLSOutput* output = impl->createLSOutput();
+  std::unique_ptr<xercesc::DOMLSSerializer, pmmlxform::Releaser> serializer(
+      impl->createLSSerializer());
+  std::unique_ptr<xercesc::DOMLSOutput, pmmlxform::Releaser> output(impl->createLSOutput());
   xercesc::MemBufFormatTarget target(64 * 1024);
   output->setByteStream(&target);
   output->setEncoding(kUtf8);
@@ -177,10 +178,7 @@ std::string elementText(const xercesc::DOMElement* element) {
   if (config->canSetParameter(xercesc::XMLUni::fgDOMXMLDeclaration, false)) {
     config->setParameter(xercesc::XMLUni::fgDOMXMLDeclaration, false);
   }
-  const bool written = serializer->write(element, output);
-  output->release();
-  serializer->release();
-  if (!written) return std::string();
+  if (!serializer->write(element, output.get())) return std::string();
   return std::string(reinterpret_cast<const char*>(target.getRawBuffer()), target.getLen());
 }
 

@@ -103,7 +103,6 @@ TEST(Tool, JobsAndTheirExitCodes) {
            "declared nor defined by an earlier entry (code 3)\n"},
       {"entry that cannot be converted", "transform " + kData + "bad_convert_width.xml", 5, "",
        "an entry cannot be converted"},
-      {"no description", "transform", 64, "", "DESCRIPTION"},
       {"unwritable output", "transform " + kFirst + " -o " + dir.path() + "/no/such/dir/out.xml",
        73, "", ""},
       {"check valid", "check " + kData + "compute.xml", 0, kData + "compute.xml: valid\n", ""},
@@ -123,7 +122,6 @@ TEST(Tool, JobsAndTheirExitCodes) {
        "merge " + kTransformation + " " + segmented + " -o " + never, 8, "",
        "segmented MiningModel, which cannot be merged (code 8)"},
       {"merge two standard inputs", "merge - -", 64, "", "only one input can be standard input"},
-      {"merge without model", "merge " + kTransformation, 64, "", "MODEL"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

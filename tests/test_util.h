@@ -104,8 +104,6 @@ class Merger : public ConvertTransToPMML {
   using ConvertTransToPMML::checkModelPMML;
   using ConvertTransToPMML::checkTransPMML;
   using ConvertTransToPMML::clearValues;
-  using ConvertTransToPMML::compareValueList;
-  using ConvertTransToPMML::compareVars;
   using ConvertTransToPMML::copyValues;
   using ConvertTransToPMML::dealMiningSchema;
   using ConvertTransToPMML::formatNumber;

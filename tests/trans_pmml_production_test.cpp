@@ -117,7 +117,6 @@ std::string computeInto(const std::string& target, const std::string& source = "
          "</TransformationDescription>";
 }
 
-// Every test runs the source tree's stylesheet unless it says otherwise.
 class TransformPmml : public ::testing::Test {
  protected:
   testutil::ScopedEnv appDir_{"PMMLXFORM_APP_DIR", kShare.c_str()};

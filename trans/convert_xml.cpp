@@ -178,6 +178,12 @@ std::string elementText(const xercesc::DOMElement* element) {
   if (config->canSetParameter(xercesc::XMLUni::fgDOMXMLDeclaration, false)) {
     config->setParameter(xercesc::XMLUni::fgDOMXMLDeclaration, false);
   }
+  // Attribute values the document type supplies are written out as well: the
+  // text carries no document type, and a parsed document marks them as not
+  // specified, which the serialiser would otherwise leave out.
+  if (config->canSetParameter(xercesc::XMLUni::fgDOMWRTDiscardDefaultContent, false)) {
+    config->setParameter(xercesc::XMLUni::fgDOMWRTDiscardDefaultContent, false);
+  }
   if (!serializer->write(element, output.get())) return std::string();
   return std::string(reinterpret_cast<const char*>(target.getRawBuffer()), target.getLen());
 }

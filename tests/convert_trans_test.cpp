@@ -1,4 +1,4 @@
-// The conversion facade: text, stream and document forms, copying, error
+// The conversion facade: stream reading, merge inputs, copying, error
 // numbering, and the DOM lookup helpers.
 #include "trans/convert_trans.h"
 
@@ -43,30 +43,17 @@ void hold(Probe& probe, const std::string& xml) {
   probe.held() = static_cast<DOMDocument*>(parser.getDocument()->cloneNode(true));
 }
 
-std::string rootText(DOMDocument* doc) {
-  return doc != nullptr && doc->getDocumentElement() != nullptr
-             ? testutil::xmlText(doc->getDocumentElement())
-             : "";
-}
-
-// A conversion whose document form returns `code` and remembers what it
-// received; the result, unless `produce` is off, is a copy of the input.
+// A conversion whose document form counts its calls and returns a copy of its input.
 class Scripted : public Probe {
  public:
-  int code = 0;
-  bool produce = true;
   int calls = 0;
-  bool gotDocument = false;
-  std::string received;  // the input's document element
 
   int transform(DOMDocument* input, DOMDocument*& output, std::string& message,
                 std::vector<TmsEndInfo>&) override {
     ++calls;
-    gotDocument = input != nullptr;
-    received = rootText(input);
-    if (produce && input != nullptr) output = static_cast<DOMDocument*>(input->cloneNode(true));
+    if (input != nullptr) output = static_cast<DOMDocument*>(input->cloneNode(true));
     message = "converted";
-    return code;
+    return 0;
   }
   using ConvertTrans::transform;
 };
@@ -85,7 +72,7 @@ TEST(ConvertTrans, BaseClassAnswersInternalAndRunErrors) {
   EXPECT_EQ(message, "internal error");
   EXPECT_EQ(output, "untouched");
 
-  // Documents without document element (null ones come from the text table below).
+  // Documents without document element.
   HardenedDOMParser parser;
   ASSERT_EQ(parser.parseText("<PMML/>"), 0u);
   DOMDocument* doc = parser.getDocument();
@@ -105,74 +92,22 @@ TEST(ConvertTrans, BaseClassAnswersInternalAndRunErrors) {
   }
 }
 
-TEST(ConvertTransText, ShortOrMalformedTextStopsBeforeTheConversion) {
-  const struct {
-    const char* text;
-    bool held;  // a description is held already
-    bool converted;
-  } cases[] = {
-      {"", false, false},
-      {"<ab/>", false, false},
-      {"<abc/>", false, true},
-      {"<a><b></a>", false, false},
-      // A held description lets short texts through, and an empty one (not
-      // well-formed) converts the held description again.
-      {"<a/>", true, true},
-      {"", true, true},
-      {"<a>", true, false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.text) + (c.held ? " (held)" : ""));
-    Scripted convert;
-    if (c.held) hold(convert, "<held/>");
-    convert.produce = false;
-    std::vector<TmsEndInfo> vars;
-    std::string output = "out", message = "msg";
-    EXPECT_EQ(convert.transform(c.text, output, message, vars), c.converted ? 0 : 1);
-    EXPECT_EQ(convert.calls, c.converted ? 1 : 0);
-    EXPECT_EQ(message, c.converted ? "converted" : "msg");
-    EXPECT_EQ(output, "out");
-    // The empty text arrives as a document without document element.
-    EXPECT_EQ(convert.gotDocument, c.converted);
-    EXPECT_EQ(convert.received, c.converted ? c.text : "");
-  }
-}
-
-TEST(ConvertTransText, ResultGoesToTextWhateverTheCodeToStreamOnlyOnSuccess) {
-  // Several 1023-character chunks, and a tail.
+// The stream is read in chunks: every chunk must arrive whole, and a NUL byte
+// must not cut its chunk short (that once turned "<a/>\0<b>junk</b>" into "<a/>").
+TEST(ConvertTransStream, ReadsEveryChunkAndRefusesNulBytes) {
   std::string xml = "<PMML>";
   while (xml.size() < 5000) xml += "<DataField name=\"field" + std::to_string(xml.size()) + "\"/>";
   xml += "</PMML>";
-  for (int code : {0, 3}) {
-    SCOPED_TRACE(code);
-    Scripted convert;
-    convert.code = code;
-    std::vector<TmsEndInfo> vars;
-    std::string output, message;
-    EXPECT_EQ(convert.transform(xml, output, message, vars), code);
-    EXPECT_EQ(output, kDeclaration + xml);  // not pretty-printed
-    std::istringstream in(xml);
-    std::ostringstream out;
-    EXPECT_EQ(convert.transform(in, out, message, vars), code);
-    EXPECT_EQ(out.str(), code == 0 ? kDeclaration + xml : "");
-    // No result document: the output text stays as it was.
-    convert.produce = false;
-    output = "kept";
-    EXPECT_EQ(convert.transform(xml, output, message, vars), code);
-    EXPECT_EQ(output, "kept");
-  }
-}
-
-TEST(ConvertTransStream, NulBytesMakeTheInputInvalidInsteadOfSplicingIt) {
-  // Dropping what follows a NUL within its chunk would turn this into "<a/>".
   Scripted convert;
   std::vector<TmsEndInfo> vars;
   std::string message;
-  std::istringstream in(std::string("<a/>\0<b>junk</b>", 16));
-  std::ostringstream out;
-  EXPECT_EQ(convert.transform(in, out, message, vars), 1);
-  EXPECT_EQ(convert.calls, 0);
-  EXPECT_EQ(out.str(), "");
+  std::istringstream in(xml), nul(std::string("<a/>\0<b>junk</b>", 16));
+  std::ostringstream out, none;
+  EXPECT_EQ(convert.transform(in, out, message, vars), 0);
+  EXPECT_EQ(out.str(), kDeclaration + xml);  // not pretty-printed
+  EXPECT_EQ(convert.transform(nul, none, message, vars), 1);
+  EXPECT_EQ(convert.calls, 1);
+  EXPECT_EQ(none.str(), "");
 }
 
 TEST(ConvertTransMerge, EmptyOrUnparsedTextCountsAsAMissingDocument) {

@@ -17,12 +17,12 @@
 #include "syntax/adp_value_node.h"
 #include "syntax/adp_variable_node.h"
 #include "tests/adp_support.h"
+#include "tests/test_util.h"
 
 namespace {
 
 using adptest::call;
 using adptest::num;
-using adptest::Parsed;
 using adptest::str;
 using adptest::var;
 
@@ -36,13 +36,37 @@ struct Case {
   std::string option = "";
 };
 
+// A node parsed from the document element of `fragment`, the path starting as "X".
+template <typename Node>
+struct Parsed {
+  explicit Parsed(const std::string& fragment) {
+    node.utf8 = true;
+    code = node.parse(docs.element(fragment), path);
+  }
+  testutil::Documents docs;
+  Node node;
+  std::string path = "X";
+  int code = -1;
+};
+
 template <typename Node, typename Prepare>
 void check(const std::vector<Case>& cases, Prepare prepare) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
+    testutil::Documents docs;
     Node node;
     prepare(node, c.option);
-    adptest::expectParsed(node, c.xml, c.code, c.pathOrText);
+    node.utf8 = true;
+    std::string path = "X";
+    const int code = node.parse(docs.element(c.xml), path);
+    EXPECT_EQ(code, c.code) << path;
+    if (code != c.code) continue;
+    if (code == 0) {
+      EXPECT_EQ(path, "X");
+      EXPECT_EQ(node.toSyntax(), c.pathOrText);
+    } else {
+      EXPECT_EQ(path, c.pathOrText);
+    }
   }
 }
 template <typename Node>

@@ -1,49 +1,16 @@
 #ifndef PMMLXFORM_TESTS_ADP_SUPPORT_H_
 #define PMMLXFORM_TESTS_ADP_SUPPORT_H_
 
-// Helpers of the syntax job's tests: PMML fragments, a node parsed from one,
-// and a whole document converted through ADP_Convert.
-
-#include <gtest/gtest.h>
+// Helpers of the syntax job's tests: PMML fragments and a whole document
+// converted through ADP_Convert.
 
 #include <sstream>
 #include <string>
 #include <vector>
-#include <xercesc/dom/DOM.hpp>
 
 #include "pmmlxform/adp_convert.h"
-#include "tests/test_util.h"
 
 namespace adptest {
-
-// A node parsed from the document element of `fragment`, the path starting as "X".
-template <typename Node>
-struct Parsed {
-  explicit Parsed(const std::string& fragment) {
-    node.utf8 = true;
-    code = node.parse(docs.element(fragment), path);
-  }
-  testutil::Documents docs;
-  Node node;
-  std::string path = "X";
-  int code = -1;
-};
-
-// Parses a prepared node from `xml`: code 0 expects the path back at "X" and
-// the text `pathOrText`, any other code the error path `pathOrText`.
-template <typename Node>
-void expectParsed(Node& node, const std::string& xml, int code, const std::string& pathOrText) {
-  testutil::Documents docs;
-  node.utf8 = true;
-  std::string path = "X";
-  ASSERT_EQ(node.parse(docs.element(xml), path), code) << path;
-  if (code == 0) {
-    EXPECT_EQ(path, "X");
-    EXPECT_EQ(node.toSyntax(), pathOrText);
-  } else {
-    EXPECT_EQ(path, pathOrText);
-  }
-}
 
 // A whole conversion through the public entry points.
 struct Converted {

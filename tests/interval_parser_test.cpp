@@ -168,55 +168,42 @@ TEST(IntervalArithmetic, TrimsLaterIntervalAgainstEarlierOne) {
   }
 }
 
-struct ListCase {
-  const char* name;
-  const char* in;
-  const char* out;
-};
-
-TEST(RecodeKeys, ResolvesSpecialKeysAgainstMissingValues) {
-  const ListCase cases[] = {
-      {"missing to sysmis, every missing interval after the key",
-       "recodeMissingSysmis; MissingValues: [1,1]; MissingValues: [LOWEST,-5]",
-       "recodeTargetSysmis: [1,1]; recodeTargetSysmis: [LOWEST,-5]"},
-      {"mapMissingTo last becomes mapSysmisTo", "1 [0,1]; mapMissingTo=7",
-       "1 [0,1]; mapSysmisTo=7"},
-      {"mapMissingTo last after a mapSysmisTo goes", "mapSysmisTo=3; mapMissingTo=7",
-       "mapSysmisTo=3"},
-      {"mapElseTo last gains mapSysmisTo", "mapElseTo=9", "mapSysmisTo=9; mapElseTo=9"},
-      {"else copy cuts everything after it", "recodeElseCopy; 1 [0,1]; MissingValues: [5,5]",
-       "recodeElseCopy"},
-      {"missing key removes a later sysmis key and stays", "recodeMissingSysmis; mapSysmisTo=4",
-       "recodeMissingSysmis"},
-      {"missing key followed by others only goes", "recodeMissingCopy; 1 [0,1]", "1 [0,1]"},
-      {"missing values before every missing key are dropped",
-       "MissingValues: [5,5]; recodeMissingSysmis; 1 [0,1]", "1 [0,1]"},
-      {"no keys", "1 [0,1]; 2 [0,1]", "1 [0,1]; 2 [0,1]"},
-      {"empty", "", ""},
+TEST(RecodeKeys, ResolvesSpecialKeysThenOverlapsFirstItemWins) {
+  const struct {
+    char pass;  // 'k': resolveRecodeKeys, 'o': resolveOverlaps
+    const char* in;
+    const char* out;
+  } cases[] = {
+      // clang-format off
+      // Missing to sysmis takes every missing interval after the key.
+      {'k', "recodeMissingSysmis; MissingValues: [1,1]; MissingValues: [LOWEST,-5]",
+            "recodeTargetSysmis: [1,1]; recodeTargetSysmis: [LOWEST,-5]"},
+      {'k', "1 [0,1]; mapMissingTo=7", "1 [0,1]; mapSysmisTo=7"},
+      {'k', "mapSysmisTo=3; mapMissingTo=7", "mapSysmisTo=3"},
+      {'k', "mapElseTo=9", "mapSysmisTo=9; mapElseTo=9"},
+      {'k', "recodeElseCopy; 1 [0,1]; MissingValues: [5,5]", "recodeElseCopy"},
+      {'k', "recodeMissingSysmis; mapSysmisTo=4", "recodeMissingSysmis"},
+      {'k', "recodeMissingCopy; 1 [0,1]", "1 [0,1]"},
+      {'k', "MissingValues: [5,5]; recodeMissingSysmis; 1 [0,1]", "1 [0,1]"},
+      {'k', "1 [0,1]; 2 [0,1]", "1 [0,1]; 2 [0,1]"},
+      {'k', "", ""},
+      {'o', "1 [0,5]; 2 [0,5]", "1 [0,5]"},
+      {'o', "recodeElseSysmis; 1 [0,5]; mapSysmisTo=1", "recodeElseSysmis"},
+      {'o', "recodeMissingCopy; recodeSysmisCopy; 1 [0,5]", "recodeMissingCopy; 1 [0,5]"},
+      // Split pieces are trimmed by the other earlier items too.
+      {'o', "a [2,3]; b [6,7]; c [0,10]", "a [2,3]; b [6,7]; c [0,2); c (3,6); c (7,10]"},
+      // Backwards intervals end the pass.
+      {'o', "a [20,1]; b [10,5]", "a [20,1]; b [10,5]"},
+      // clang-format on
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.in);
     IntervalList list = items(c.in);
-    IntervalParser::resolveRecodeKeys(list);
-    EXPECT_EQ(list, items(c.out));
-  }
-}
-
-TEST(RecodeKeys, ResolvesOverlapsFirstItemWins) {
-  const ListCase cases[] = {
-      {"identical bins", "1 [0,5]; 2 [0,5]", "1 [0,5]"},
-      {"else key removes what follows", "recodeElseSysmis; 1 [0,5]; mapSysmisTo=1",
-       "recodeElseSysmis"},
-      {"missing key removes later sysmis keys", "recodeMissingCopy; recodeSysmisCopy; 1 [0,5]",
-       "recodeMissingCopy; 1 [0,5]"},
-      {"split pieces are trimmed by the other earlier items too", "a [2,3]; b [6,7]; c [0,10]",
-       "a [2,3]; b [6,7]; c [0,2); c (3,6); c (7,10]"},
-      {"backwards intervals end the pass", "a [20,1]; b [10,5]", "a [20,1]; b [10,5]"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    IntervalList list = items(c.in);
-    IntervalParser::resolveOverlaps(list);
+    if (c.pass == 'o') {
+      IntervalParser::resolveOverlaps(list);
+    } else {
+      IntervalParser::resolveRecodeKeys(list);
+    }
     EXPECT_EQ(list, items(c.out));
   }
 }

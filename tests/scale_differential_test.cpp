@@ -418,10 +418,13 @@ std::string description(Random& r) {
   return doc + "</Transformations></TransformationDescription>";
 }
 
-Outcome transformed(ConvertTransToPMML& convert, const std::string& text) {
+// `convert`'s outcome for `text`, read with or without the description's source text.
+Outcome transformed(ConvertTransToPMML& convert, const std::string& text, bool sourceText) {
+  ConvertByXSLT::readSourceText = sourceText;
   Outcome o;
   std::vector<TmsEndInfo> vars;
   o.code = convert.transform(text, o.output, o.message, vars);
+  ConvertByXSLT::readSourceText = true;
   for (const TmsEndInfo& v : vars) o.records.push_back(v.name);
   return o;
 }
@@ -450,13 +453,11 @@ TEST(ScaleDifferential, TransformWithKeysAndSourceTextWritesWhatTheScansWrite) {
   for (int i = 0; i < 150; ++i) {
     const std::string doc = description(r);
     Outcome got[2];
-    for (int variant = 0; variant < 2; ++variant) {
-      // Variant 1 is the reference: the stylesheet's scans, over the wrapped DOM.
-      testutil::ScopedEnv dir("PMMLXFORM_APP_DIR", variant == 0 ? nullptr : reference.c_str());
-      ConvertByXSLT::readSourceText = variant == 0;
+    for (const bool keys : {true, false}) {
+      // Without keys is the reference: the stylesheet's scans, over the wrapped DOM.
+      testutil::ScopedEnv dir("PMMLXFORM_APP_DIR", keys ? nullptr : reference.c_str());
       ConvertTransToPMML convert;
-      got[variant] = transformed(convert, doc);
-      ConvertByXSLT::readSourceText = true;
+      got[keys ? 0 : 1] = transformed(convert, doc, keys);
     }
     ASSERT_EQ(got[0], got[1]) << doc;
     if (got[0].code == kConversionRefused) {
@@ -487,7 +488,7 @@ TEST(ScaleDifferential, TransformKeepsWhatItWouldCopy) {
   };
   Random r(4242);
   for (int i = 0; i < 24; ++i) {
-    ConvertByXSLT::readSourceText = i % 2 == 0;
+    const bool sourceText = i % 2 == 0;
     ConvertTransToPMML adopting;
     CopyingConvert copying;
     for (int step = 0; step < 6; ++step) {
@@ -497,14 +498,13 @@ TEST(ScaleDifferential, TransformKeepsWhatItWouldCopy) {
       if (r.chance(8)) text = "<?xml version='1.0'?><!--c--><TransformationDescription/>";
       adopting.setNeedMerging(merging);
       copying.setNeedMerging(merging);
-      const Outcome adopted = transformed(adopting, text);
-      ASSERT_EQ(adopted, transformed(copying, text)) << text;
+      const Outcome adopted = transformed(adopting, text, sourceText);
+      ASSERT_EQ(adopted, transformed(copying, text, sourceText)) << text;
       if (r.chance(30)) {
         ConvertTransToPMML copy(adopting);
-        const Outcome again = transformed(copy, "");
-        ASSERT_EQ(again, transformed(adopting, ""));
+        const Outcome again = transformed(copy, "", sourceText);
+        ASSERT_EQ(again, transformed(adopting, "", sourceText));
       }
     }
   }
-  ConvertByXSLT::readSourceText = true;
 }

@@ -12,6 +12,7 @@ namespace {
 
 using testutil::attribute;
 using testutil::outline;
+using testutil::replaced;
 using xercesc::DOMElement;
 using Names = std::vector<std::string>;
 
@@ -42,15 +43,6 @@ constexpr char kExampleOutline[] =
     "DiscretizeBin(Interval)) Value Value Value)) "
     "TreeModel(MiningSchema(Extension:DerivedFields(MiningField:income_band) MiningField:risk "
     "MiningField:income) Node(True)))";
-
-// `text` with every `from` replaced by `to`.
-std::string replace(std::string text, const std::string& from, const std::string& to) {
-  for (std::size_t at = text.find(from); at != std::string::npos;
-       at = text.find(from, at + to.size())) {
-    text.replace(at, from.size(), to);
-  }
-  return text;
-}
 
 class MergePMML : public ::testing::Test {
  protected:
@@ -121,12 +113,12 @@ TEST_F(MergePMML, RefusedDocumentsGiveTheirCodesAndNoDocument) {
     int code;
   } cases[] = {
       {"transformation without its dictionary",
-       replace(kTransformation, "TransformationDictionary>", "Extension>"), kModel, 6},
-      {"model without version", kTransformation, replace(kModel, "version=\"4.1\"", ""), 7},
+       replaced(kTransformation, "TransformationDictionary>", "Extension>"), kModel, 6},
+      {"model without version", kTransformation, replaced(kModel, "version=\"4.1\"", ""), 7},
       {"segmented model", kTransformation,
-       replace(replace(kModel, "<TreeModel functionName=\"classification\">",
-                       "<MiningModel><MiningSchema/><Segmentation/>"),
-               "</TreeModel>", "</MiningModel>"),
+       replaced(replaced(kModel, "<TreeModel functionName=\"classification\">",
+                         "<MiningModel><MiningSchema/><Segmentation/>"),
+                "</TreeModel>", "</MiningModel>"),
        8},
   };
   for (const auto& c : cases) {
@@ -139,19 +131,25 @@ TEST_F(MergePMML, RefusedDocumentsGiveTheirCodesAndNoDocument) {
   EXPECT_TRUE(mining_.empty());
 }
 
-TEST_F(MergePMML, DictionariesUnionWithTheTransformationDefinitionWinning) {
+// Same-named fields are compared, not repeated, and no conflict is counted;
+// the first same-named derived field wins, case ignored. The model's functions
+// and taxonomies must not land behind the other document's fields, or the
+// result breaks the PMML schema.
+TEST_F(MergePMML, DictionariesUnionInTheOrderOfTheirKindsWithTheTransformationWinning) {
   const std::string trans =
-      "<PMML><Header/><DataDictionary><DataField name=\"RISK\" optype=\"continuous\"/>"
-      "<DataField name=\"age\"/><DataField name=\"income\"/></DataDictionary>"
-      "<TransformationDictionary><DerivedField name=\"a\"><FieldRef field=\"age\"/></DerivedField>"
+      "<PMML><Header/><DataDictionary><Extension name=\"te\"/><DataField name=\"RISK\" "
+      "optype=\"continuous\"/><DataField name=\"age\"/><DataField name=\"income\"/>"
+      "</DataDictionary><TransformationDictionary><DefineFunction name=\"tf\"/>"
+      "<DerivedField name=\"a\"><FieldRef field=\"age\"/></DerivedField>"
       "<DerivedField name=\"A\"><FieldRef field=\"other\"/></DerivedField>"
       "<DerivedField name=\"shared\"><FieldRef field=\"income\"/></DerivedField>"
       "</TransformationDictionary></PMML>";
   const std::string model =
       "<PMML version=\"4.2\"><Header/><MiningBuildTask/><DataDictionary><DataField name=\"risk\">"
       "<Value value=\"1\"/></DataField><DataField name=\"A\" optype=\"categorical\"/>"
-      "<DataField name=\"zip\"/><DataField name=\"risk\"/></DataDictionary>"
-      "<TransformationDictionary><DerivedField name=\"SHARED\"><FieldRef field=\"zip\"/>"
+      "<DataField name=\"zip\"/><DataField name=\"risk\"/><Taxonomy name=\"tax\"/>"
+      "</DataDictionary><TransformationDictionary><Extension name=\"me\"/>"
+      "<DefineFunction name=\"mf\"/><DerivedField name=\"SHARED\"><FieldRef field=\"zip\"/>"
       "</DerivedField><DerivedField name=\"own\"><FieldRef field=\"zip\"/></DerivedField>"
       "</TransformationDictionary>"
       "<RegressionModel><MiningSchema><MiningField name=\"a\"/><MiningField name=\"own\"/>"
@@ -161,14 +159,12 @@ TEST_F(MergePMML, DictionariesUnionWithTheTransformationDefinitionWinning) {
       "<MiningSchema><MiningField name=\"shared\"/></MiningSchema></NearestNeighborModel>"
       "</NearestNeighborModels></Extension></PMML>";
   EXPECT_EQ(merge(trans, model), 0);
-  // Same-named fields are compared, not repeated, and no conflict is counted;
-  // the first same-named derived field wins, case ignored.
   EXPECT_EQ(message_, "untouched");
   EXPECT_EQ(outline(result_),
-            "PMML(Header MiningBuildTask "
-            "DataDictionary(DataField:risk(Value) DataField:zip DataField:age DataField:income) "
-            "TransformationDictionary(DerivedField:a(FieldRef) DerivedField:shared(FieldRef) "
-            "DerivedField:own(FieldRef)) "
+            "PMML(Header MiningBuildTask DataDictionary(Extension:te DataField:risk(Value) "
+            "DataField:zip DataField:age DataField:income Taxonomy:tax) "
+            "TransformationDictionary(Extension:me DefineFunction:tf DefineFunction:mf "
+            "DerivedField:a(FieldRef) DerivedField:shared(FieldRef) DerivedField:own(FieldRef)) "
             "RegressionModel(MiningSchema(Extension:DerivedFields(MiningField:a MiningField:own) "
             "MiningField:risk MiningField:age MiningField:zip)) "
             "Extension:trailing(X) "
@@ -176,29 +172,6 @@ TEST_F(MergePMML, DictionariesUnionWithTheTransformationDefinitionWinning) {
             "Extension:DerivedFields(MiningField:shared) MiningField:income)))))");
   // The model's field "A" became the value list of the derived field "a".
   EXPECT_EQ(attribute(first(u"DerivedField"), "optype"), "categorical");
-}
-
-// The model's functions and taxonomies must not land behind the other
-// document's fields, or the result breaks the PMML schema.
-TEST_F(MergePMML, DictionaryChildrenKeepTheOrderOfTheirKinds) {
-  const std::string trans =
-      "<PMML><Header/><DataDictionary><Extension name=\"te\"/><DataField name=\"t\"/>"
-      "</DataDictionary><TransformationDictionary><DefineFunction name=\"tf\"/>"
-      "<DerivedField name=\"band\"><FieldRef field=\"t\"/></DerivedField>"
-      "</TransformationDictionary></PMML>";
-  const std::string model =
-      "<PMML version=\"4.3\"><Header/><DataDictionary><DataField name=\"m\"/>"
-      "<Taxonomy name=\"tax\"/></DataDictionary>"
-      "<TransformationDictionary><Extension name=\"me\"/><DefineFunction name=\"mf\"/>"
-      "<DerivedField name=\"own\"><FieldRef field=\"m\"/></DerivedField>"
-      "</TransformationDictionary>"
-      "<TreeModel><MiningSchema><MiningField name=\"band\"/></MiningSchema></TreeModel></PMML>";
-  EXPECT_EQ(merge(trans, model), 0);
-  EXPECT_EQ(outline(result_),
-            "PMML(Header DataDictionary(Extension:te DataField:m DataField:t Taxonomy:tax) "
-            "TransformationDictionary(Extension:me DefineFunction:tf DefineFunction:mf "
-            "DerivedField:band(FieldRef) DerivedField:own(FieldRef)) "
-            "TreeModel(MiningSchema(Extension:DerivedFields(MiningField:band) MiningField:t)))");
 }
 
 // The records behind the reports: every member rewritten for every field

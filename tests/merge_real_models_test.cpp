@@ -52,36 +52,31 @@ DOMElement* firstSchema(DOMDocument* document) {
 }
 
 // A transformation that derives up to two active inputs of the model's first
-// mining schema from raw fields.
+// mining schema (`derived`) from raw fields (`raw`). An input that is no data
+// field (one producer names inputs by identifiers) is taken as a number. No
+// model names a field with a character that would need escaping here.
 struct Plan {
   std::string transformation;
-  Names derived;  // model inputs now computed
-  Names raw;      // the raw fields behind them
+  Names derived, raw;
 };
 
 Plan planFor(DOMDocument* model) {
   Plan plan;
-  std::map<std::string, DOMElement*> dataFields;
+  std::map<std::string, std::string> types;
   DOMElement* dictionary = childElements(model->getDocumentElement(), "DataDictionary").at(0);
   for (DOMElement* field : childElements(dictionary, "DataField")) {
-    dataFields[attribute(field, "name")] = field;
+    types[attribute(field, "name")] = " optype=\"" + attribute(field, "optype") + "\" dataType=\"" +
+                                      attribute(field, "dataType") + "\"";
   }
   std::string data, derived;
   for (DOMElement* field : childElements(firstSchema(model), "MiningField")) {
-    const std::string name = attribute(field, "name");
-    const std::string usage = attribute(field, "usageType");
+    const std::string name = attribute(field, "name"), usage = attribute(field, "usageType");
     if (usage != "" && usage != "active") continue;
-    // An input that is no data field (one producer names inputs by
-    // identifiers) is taken as a number. No model names a field with a
-    // character that would need escaping here.
-    std::string types = " optype=\"continuous\" dataType=\"double\"";
-    if (dataFields.count(name) != 0) {
-      types = " optype=\"" + attribute(dataFields[name], "optype") + "\" dataType=\"" +
-              attribute(dataFields[name], "dataType") + "\"";
-    }
+    const std::string type =
+        types.count(name) != 0 ? types[name] : " optype=\"continuous\" dataType=\"double\"";
     const std::string raw = "raw_input_" + std::to_string(plan.raw.size() + 1);
-    data += "<DataField name=\"" + raw + "\"" + types + "/>";
-    derived += "<DerivedField name=\"" + name + "\"" + types + "><FieldRef field=\"" + raw +
+    data += "<DataField name=\"" + raw + "\"" + type + "/>";
+    derived += "<DerivedField name=\"" + name + "\"" + type + "><FieldRef field=\"" + raw +
                "\"/></DerivedField>";
     plan.derived.push_back(name);
     plan.raw.push_back(raw);
@@ -93,21 +88,23 @@ Plan planFor(DOMDocument* model) {
   return plan;
 }
 
-// The elements the merge carries over from the model: everything after the
-// dictionaries (of the input: DataDictionary; of the result:
-// TransformationDictionary).
-std::vector<DOMElement*> modelElements(DOMDocument* document, const std::string& after) {
-  std::vector<DOMElement*> result;
-  bool seen = false;
+// Copies into `scratch` of the elements the merge carries over from the model
+// (those after the data dictionary but the transformations), without their
+// mining schemas.
+std::vector<DOMElement*> modelPart(DOMDocument* document, DOMDocument* scratch,
+                                   testutil::Merger& merger) {
+  std::vector<DOMElement*> part;
+  bool after = false;
   for (DOMElement* element : childElements(document->getDocumentElement())) {
     const std::string name = testutil::utf8(element->getNodeName());
-    if (name == after) {
-      seen = true;
-    } else if (seen && name != "TransformationDictionary" && name != "MiningBuildTask") {
-      result.push_back(element);
+    if (after && name != "TransformationDictionary" && name != "MiningBuildTask") {
+      DOMElement* copy = merger.importElement(scratch, element);
+      for (DOMElement* schema : childElements(copy, "MiningSchema")) copy->removeChild(schema);
+      part.push_back(copy);
     }
+    after = after || name == "DataDictionary";
   }
-  return result;
+  return part;
 }
 
 bool valid(const fs::path& file) {
@@ -145,17 +142,12 @@ void checkModel(const fs::path& file) {
             attribute(model->getDocumentElement(), "version"));
 
   // Every model element intact, the mining schemas aside.
-  const std::vector<DOMElement*> before = modelElements(model, "DataDictionary");
-  const std::vector<DOMElement*> after = modelElements(merged, "TransformationDictionary");
-  ASSERT_EQ(before.size(), after.size());
   DOMDocument* scratch = docs.parse("<scratch/>");
+  const std::vector<DOMElement*> before = modelPart(model, scratch, merger);
+  const std::vector<DOMElement*> after = modelPart(merged, scratch, merger);
+  ASSERT_EQ(before.size(), after.size());
   for (std::size_t i = 0; i < before.size(); ++i) {
-    DOMElement* a = merger.importElement(scratch, before[i]);
-    DOMElement* b = merger.importElement(scratch, after[i]);
-    for (DOMElement* copy : {a, b}) {
-      for (DOMElement* schema : childElements(copy, "MiningSchema")) copy->removeChild(schema);
-    }
-    EXPECT_TRUE(a->isEqualNode(b)) << "model element " << i << " changed";
+    EXPECT_TRUE(before[i]->isEqualNode(after[i])) << "model element " << i << " changed";
   }
 
   // The first mining schema holds the derived inputs in its container and
@@ -165,9 +157,10 @@ void checkModel(const fs::path& file) {
     direct.push_back(attribute(field, "name"));
   }
   for (DOMElement* container : childElements(firstSchema(merged), "Extension")) {
-    if (attribute(container, "name") != "DerivedFields") continue;
     for (DOMElement* field : childElements(container, "MiningField")) {
-      contained.push_back(attribute(field, "name"));
+      if (attribute(container, "name") == "DerivedFields") {
+        contained.push_back(attribute(field, "name"));
+      }
     }
   }
   EXPECT_EQ(contained, plan.derived);

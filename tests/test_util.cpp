@@ -8,6 +8,7 @@
 #include <array>
 #include <clocale>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -17,32 +18,12 @@
 
 namespace testutil {
 
-std::u16string u16(const std::string& utf8) {
-  std::u16string out;
-  for (size_t i = 0; i < utf8.size();) {
-    auto b = static_cast<unsigned char>(utf8[i]);
-    char32_t cp;
-    int n;
-    if (b < 0x80) {
-      cp = b, n = 1;
-    } else if (b < 0xE0) {
-      cp = b & 0x1F, n = 2;
-    } else if (b < 0xF0) {
-      cp = b & 0x0F, n = 3;
-    } else {
-      cp = b & 0x07, n = 4;
-    }
-    for (int k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-    i += n;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos;
+       at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
   }
-  return out;
+  return text;
 }
 
 std::string readFile(const std::string& path) {
@@ -121,7 +102,8 @@ std::string utf8(const XMLCh* text) {
 }
 
 std::string attribute(const xercesc::DOMElement* element, const char* name) {
-  return utf8(element->getAttribute(u16(name).c_str()));
+  const std::u16string name16(name, name + std::strlen(name));  // names are ASCII
+  return utf8(element->getAttribute(name16.c_str()));
 }
 
 std::string xmlText(const xercesc::DOMNode* node) {

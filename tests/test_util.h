@@ -15,8 +15,8 @@
 
 namespace testutil {
 
-// UTF-16 text from a UTF-8 literal (ASCII and \u escapes in tests).
-std::u16string u16(const std::string& utf8);
+// `text` with every `from` replaced by `to`.
+std::string replaced(std::string text, const std::string& from, const std::string& to);
 
 // The whole content of a file; empty when it cannot be read.
 std::string readFile(const std::string& path);
@@ -75,6 +75,7 @@ int runCommand(const std::string& command, std::string& output);
 // UTF-8 form of a text; empty for null.
 std::string utf8(const XMLCh* text);
 
+// The value of the attribute with the ASCII name `name`; empty when missing.
 std::string attribute(const xercesc::DOMElement* element, const char* name);
 
 // A node written as XML in UTF-8, without declaration.
@@ -114,7 +115,6 @@ class Merger : public ConvertTransToPMML {
   using ConvertTransToPMML::importElement;
   bool segmented() const { return segmentedModel; }
   void setSegmented(bool value) { segmentedModel = value; }
-  const std::string& stylesheet() const { return stylesheetPath; }
 };
 
 }  // namespace testutil

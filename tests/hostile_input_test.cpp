@@ -250,6 +250,64 @@ TEST(HostileTransform, HugeInputs) {
       0);
 }
 
+// The XSLT engine overflows a stack buffer when it formats a number of
+// magnitude 1e100 or more, so the stylesheet must never turn a number into
+// text. Such numbers are valid: each converts, and gives the same document as
+// a small number in its place, with the text of the number copied as it
+// stands. 400 digits read as infinity, which must not crash either.
+TEST(HostileTransform, NumbersTooLargeForTheEngineToFormat) {
+  const std::string digits(150, '9');
+  const std::string big[] = {digits, "-" + digits, digits + ".5", std::string(400, '7')};
+  // Each position holds @ for the number; small stands in where a change of
+  // magnitude would not change which rules apply.
+  struct Place {
+    const char* name;
+    std::string description;
+  } const places[] = {
+      {"missing value",
+       R"(<Variable name="a" type="numeric" level="scale"><Missing value="@"/></Variable>)"
+       R"(<Recode source="a" target="b" type="numeric" level="ordinal">)"
+       R"(<Rule><Missing/><To value="1"/></Rule><Rule><Range low="@" high="@"/><ToCopy/></Rule>)"
+       R"(</Recode>)"},
+      {"missing range",
+       R"(<Variable name="a" type="numeric" level="scale"><MissingRange low="@" high="HIGHEST"/>)"
+       R"(</Variable><Recode source="a" target="b" type="numeric" level="ordinal">)"
+       R"(<Rule><Missing/><ToSystemMissing/></Rule><Rule><Else/><ToCopy/></Rule></Recode>)"},
+      {"range, value and result",
+       R"(<Variable name="a" type="numeric" level="scale"/>)"
+       R"(<Recode source="a" target="b" type="numeric" level="ordinal">)"
+       R"(<Rule><Range low="LOWEST" high="@"/><To value="@"/></Rule>)"
+       R"(<Rule><Value value="@"/><To value="2"/></Rule></Recode>)"},
+      {"computed constant",
+       R"(<Variable name="a" type="numeric" level="scale"/>)"
+       R"(<Compute target="c" type="numeric" level="scale">)"
+       R"(<Apply function="+"><Field name="a"/><Number value="@"/></Apply></Compute>)"},
+  };
+  const auto fill = [](std::string text, const std::string& number) {
+    for (std::size_t at; (at = text.find('@')) != std::string::npos;) text.replace(at, 1, number);
+    return "<TransformationDescription><Transformations>" + text +
+           "</Transformations></TransformationDescription>";
+  };
+  const auto run = [](const std::string& text, std::string& out) {
+    ConvertTransToPMML converter;
+    std::string message;
+    std::vector<TmsEndInfo> vars;
+    return converter.transform(text, out, message, vars);
+  };
+  for (const Place& place : places) {
+    for (const std::string& number : big) {
+      SCOPED_TRACE(std::string(place.name) + ", " + number.substr(0, 12) + "...");
+      const std::string small = number[0] == '-' ? "-8" : "8";
+      std::string expected, actual;
+      ASSERT_EQ(run(fill(place.description, small), expected), 0);
+      ASSERT_EQ(run(fill(place.description, number), actual), 0);
+      for (std::size_t at; (at = actual.find(number)) != std::string::npos;)
+        actual.replace(at, number.size(), small);
+      EXPECT_EQ(actual, expected);
+    }
+  }
+}
+
 TEST(HostileMerge, HugeInputs) {
   if (skipHuge()) GTEST_SKIP() << "too slow under memcheck";
   EXPECT_EQ(merge(insert(kTransPmml, "<DataField", " displayName=" + huge()), kModelPmml), 0);

@@ -189,9 +189,9 @@
   <xsl:template name="check-range">
     <xsl:param name="range" select="."/>
     <xsl:variable name="lowOk"
-      select="string(number($range/@low)) != 'NaN' and normalize-space($range/@low) = $range/@low"/>
+      select="number($range/@low) = number($range/@low) and normalize-space($range/@low) = $range/@low"/>
     <xsl:variable name="highOk"
-      select="string(number($range/@high)) != 'NaN' and normalize-space($range/@high) = $range/@high"/>
+      select="number($range/@high) = number($range/@high) and normalize-space($range/@high) = $range/@high"/>
     <xsl:choose>
       <xsl:when test="not($lowOk or $range/@low = 'LOWEST')">
         <xsl:call-template name="fail">
@@ -245,7 +245,7 @@
       </xsl:when>
     </xsl:choose>
     <xsl:if test="@type = 'numeric'">
-      <xsl:for-each select="Missing[not(string(number(@value)) != 'NaN' and normalize-space(@value) = @value)]">
+      <xsl:for-each select="Missing[not(number(@value) = number(@value) and normalize-space(@value) = @value)]">
         <xsl:call-template name="check-number">
           <xsl:with-param name="text" select="@value"/>
           <xsl:with-param name="what" select="'missing value'"/>
@@ -260,8 +260,11 @@
   <xsl:template name="check-number">
     <xsl:param name="text"/>
     <xsl:param name="what"/>
-    <!-- A number: what number() reads, with no blanks around it. -->
-    <xsl:if test="not(string(number($text)) != 'NaN' and normalize-space($text) = $text)">
+    <!-- A number: what number() reads, with no blanks around it. NaN is the
+         one value unequal to itself; comparing numbers, not their text, keeps
+         the engine from formatting a number, which it cannot do for a
+         magnitude of 1e100 or more. -->
+    <xsl:if test="not(number($text) = number($text) and normalize-space($text) = $text)">
       <xsl:call-template name="fail">
         <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
         <xsl:with-param name="text" select="concat($what, ' &quot;', $text, '&quot; is not a number')"/>
@@ -330,12 +333,12 @@
                               and not(ToCopy and $sourceType != $targetType)
                               and not(ToSystemMissing and $targetType = 'string')
                               and not($sourceType = 'numeric'
-                                      and (Value[not(string(number(@value)) != 'NaN' and normalize-space(@value) = @value)]
-                                           or Range[not((@low = 'LOWEST' or string(number(@low)) != 'NaN' and normalize-space(@low) = @low)
-                                                        and (@high = 'HIGHEST' or string(number(@high)) != 'NaN' and normalize-space(@high) = @high)
+                                      and (Value[not(number(@value) = number(@value) and normalize-space(@value) = @value)]
+                                           or Range[not((@low = 'LOWEST' or number(@low) = number(@low) and normalize-space(@low) = @low)
+                                                        and (@high = 'HIGHEST' or number(@high) = number(@high) and normalize-space(@high) = @high)
                                                         and not(number(@low) &gt; number(@high)))]))
                               and not($targetType = 'numeric'
-                                      and To[not(string(number(@value)) != 'NaN' and normalize-space(@value) = @value)]))]">
+                                      and To[not(number(@value) = number(@value) and normalize-space(@value) = @value)]))]">
       <xsl:choose>
         <xsl:when test="not(self::Rule)">
           <xsl:call-template name="fail">
@@ -382,7 +385,7 @@
         </xsl:when>
       </xsl:choose>
       <xsl:if test="$sourceType = 'numeric'">
-        <xsl:for-each select="Value[not(string(number(@value)) != 'NaN' and normalize-space(@value) = @value)]">
+        <xsl:for-each select="Value[not(number(@value) = number(@value) and normalize-space(@value) = @value)]">
           <xsl:call-template name="check-number">
             <xsl:with-param name="text" select="@value"/>
             <xsl:with-param name="what" select="concat('rule ', count(../preceding-sibling::*) + 1, ': value')"/>
@@ -393,7 +396,7 @@
         </xsl:for-each>
       </xsl:if>
       <xsl:if test="$targetType = 'numeric'">
-        <xsl:for-each select="To[not(string(number(@value)) != 'NaN' and normalize-space(@value) = @value)]">
+        <xsl:for-each select="To[not(number(@value) = number(@value) and normalize-space(@value) = @value)]">
           <xsl:call-template name="check-number">
             <xsl:with-param name="text" select="@value"/>
             <xsl:with-param name="what" select="concat('rule ', count(../preceding-sibling::*) + 1, ': result')"/>
@@ -470,7 +473,7 @@
   </xsl:template>
 
   <xsl:template match="Number" mode="check-expression">
-    <xsl:if test="not(string(number(@value)) != 'NaN' and normalize-space(@value) = @value)">
+    <xsl:if test="not(number(@value) = number(@value) and normalize-space(@value) = @value)">
       <xsl:call-template name="check-number">
         <xsl:with-param name="text" select="@value"/>
         <xsl:with-param name="what" select="'the number'"/>

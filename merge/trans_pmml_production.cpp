@@ -6,6 +6,9 @@
 #include <exception>
 #include <fstream>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 #include <xercesc/dom/DOM.hpp>
 
 #include "host/havrik.h"
@@ -13,6 +16,7 @@
 #include "host/vendor.h"
 #include "trans/convert_trans.h"
 #include "trans/convert_xml.h"
+#include "trans/result_text.h"
 #include "trans/xml_parser.h"
 
 using xercesc::DOMDocument;
@@ -54,6 +58,41 @@ DOMDocument* deepCopy(const DOMDocument* document) {
 }
 
 using pmmlxform::OwnedDocument;
+
+// The attributes stamped on produced PMML, in the order they are set: on the
+// PMML element, on its Header, and on the Header's Application.
+struct Stamp {
+  using Attributes = std::vector<std::pair<const char*, std::string>>;
+  Attributes pmml, header, application;
+};
+
+Stamp stamp() {
+  const havrik::AppParams params = havrik::GetAppParams();
+  const std::string copyright =
+      params.copyright.empty() ? std::string(pmmlxform::kVendorCopyright) : params.copyright;
+  return {{{"version", kPmmlVersion},
+           {"xmlns", kPmmlNamespace},
+           {"xmlns:xsi", kSchemaInstanceNamespace},
+           {"xsi:schemaLocation", std::string(kPmmlNamespace) + " " + kSchemaFile}},
+          {{"copyright", copyright}},
+          {{"name", params.name}, {"version", params.version}}};
+}
+
+// The stamp as the result writer takes it, each text made XML text as
+// setAttribute makes it.
+pmmlxform::ResultStamp resultStamp() {
+  const auto convert = [](const Stamp::Attributes& attributes) {
+    pmmlxform::ResultStamp::Attributes converted;
+    for (const auto& [name, value] : attributes) {
+      const XMLText xmlName(name);
+      const XMLText xmlValue(value);
+      converted.emplace_back(xmlName.get(), xmlValue.get());
+    }
+    return converted;
+  };
+  const Stamp values = stamp();
+  return {convert(values.pmml), convert(values.header), convert(values.application)};
+}
 
 void setAttribute(DOMElement* element, const char* name, const std::string& value) {
   const XMLText xmlName(name);
@@ -113,6 +152,36 @@ int ConvertTransToPMML::transform(DOMDocument* input, DOMDocument*& output, std:
     // in place converts it.
     message = std::string(kNoStylesheetText) + stylesheetPath;
     return kNoStylesheet;
+  }
+
+  // The text form may take the result as text, written as the output is made
+  // when it has the shape the writer knows; any other output is converted
+  // again below, through a document.
+  if (pmmlxform::TextRequest* request = pmmlxform::TextRequest::claim()) {
+    const pmmlxform::ResultStamp values = resultStamp();
+    std::string text;
+    pmmlxform::ResultTextWriter writer(values, text);
+    message = converter.convertInto(transDocument, stylesheet, writer);
+    if (!message.empty()) {
+      restore();
+      message += kNoOutputText;
+      return getErrorNo(message);
+    }
+    if (writer.complete()) {
+      for (const pmmlxform::FieldAttributes& field : writer.fields()) {
+        TmsEndInfo info;
+        info.name = UTF16To8(field.name.c_str());
+        info.displayName = UTF16To8(field.displayName.c_str());
+        info.dataType = transcode(field.dataType.c_str());
+        info.optype = transcode(field.optype.c_str());
+        vars.push_back(info);
+      }
+      request->text = std::move(text);
+      request->written = true;
+      return getErrorNo(message);
+    }
+    stylesheet.clear();
+    stylesheet.seekg(0);
   }
 
   // Whether this run produced a document decides, whatever the caller's
@@ -190,18 +259,11 @@ bool ConvertTransToPMML::setPmmlAndHeaderInfo(DOMDocument* document, std::string
     }
   }
 
-  const havrik::AppParams params = havrik::GetAppParams();
-  const std::string copyright =
-      params.copyright.empty() ? std::string(pmmlxform::kVendorCopyright) : params.copyright;
-
+  const Stamp values = stamp();
   try {
-    setAttribute(pmml, "version", kPmmlVersion);
-    setAttribute(pmml, "xmlns", kPmmlNamespace);
-    setAttribute(pmml, "xmlns:xsi", kSchemaInstanceNamespace);
-    setAttribute(pmml, "xsi:schemaLocation", std::string(kPmmlNamespace) + " " + kSchemaFile);
-    setAttribute(header, "copyright", copyright);
-    setAttribute(application, "name", params.name);
-    setAttribute(application, "version", params.version);
+    for (const auto& [name, value] : values.pmml) setAttribute(pmml, name, value);
+    for (const auto& [name, value] : values.header) setAttribute(header, name, value);
+    for (const auto& [name, value] : values.application) setAttribute(application, name, value);
   } catch (const std::exception& e) {
     message += std::string(kAttributeException) + e.what();
     return false;

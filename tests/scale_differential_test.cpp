@@ -20,6 +20,7 @@
 
 #include "syntax/adp_root_node.h"
 #include "tests/test_util.h"
+#include "trans/convert_trans.h"
 #include "trans/convert_xml.h"
 #include "trans/name_index.h"
 #include "trans/xml_parser.h"
@@ -419,7 +420,19 @@ Outcome transformed(ConvertTransToPMML& convert, const std::string& text, bool s
   std::vector<TmsEndInfo> vars;
   o.code = convert.transform(text, o.output, o.message, vars);
   ConvertByXSLT::readSourceText = true;
-  for (const TmsEndInfo& v : vars) o.records.push_back(v.name);
+  for (const TmsEndInfo& v : vars) {
+    o.records.push_back(v.name + "|" + v.displayName + "|" + v.dataType + "|" + v.optype);
+  }
+  return o;
+}
+
+// `transformed` with the result's text written as it is made, or always
+// through the result document (the reference).
+Outcome written(const std::string& text, bool direct) {
+  pmmlxform::TextRequest::enabled = direct;
+  ConvertTransToPMML convert;
+  Outcome o = transformed(convert, text, true);
+  pmmlxform::TextRequest::enabled = true;
   return o;
 }
 
@@ -461,6 +474,67 @@ TEST(ScaleDifferential, TransformWithKeysAndSourceTextWritesWhatTheScansWrite) {
     if (got[0].code == 0) ++converted;
   }
   EXPECT_GT(converted, 40);
+}
+
+// Every character that is escaped, or written as it is, differently in text
+// and in attribute values, and characters beyond ASCII, in labels, names,
+// string constants and recoded values.
+TEST(ScaleDifferential, TransformWritesTheTextItsDocumentWouldGive) {
+  const Texts pieces = {"&amp;", "&lt;", "&gt;", "&quot;", "'",       "&#9;",     "&#10;",
+                        "&#13;", "\r\n", "]]&gt;", "\xC3\xA9", "&#x7F;", "&#x85;",
+                        "&#x9F;", "&#x2028;", "&#xFFFD;", "&#x1F600;", " ", "x"};
+  Random r(99);
+  const auto text = [&] {
+    return r.times(1 + r.below(5), [&] { return r.pick(pieces); });
+  };
+  for (int i = 0; i < 40; ++i) {
+    const std::string s = text(), t = text();
+    const std::string doc =
+        "<TransformationDescription><Transformations>"
+        "<Variable name='a" + s + "' type='numeric' level='scale' label='" + t + "'/>"
+        "<Variable name='s' type='string' width='9' level='nominal' label='" + s + "'>"
+        "<Missing value='" + t + "'/></Variable>"
+        "<Compute target='c' type='string' width='9' level='nominal' label='" + t + "'>"
+        "<Apply function='concat'><Field name='s'/><String value='" + s + "'/></Apply></Compute>"
+        "<Recode source='s' target='r" + t + "' type='string' width='9' level='nominal'>"
+        "<Rule><Value value='" + s + "'/><To value='" + t + "'/></Rule>"
+        "<Rule><Missing/><To value='" + s + "'/></Rule></Recode>"
+        "<Recode source='a" + s + "' target='n' type='numeric' level='ordinal' label='" + s + "'>"
+        "<Rule><Range low='1' high='2'/><To value='3'/></Rule></Recode>"
+        "</Transformations></TransformationDescription>";
+    ASSERT_EQ(written(doc, true), written(doc, false)) << doc;
+  }
+}
+
+// Output of other shapes, from a stylesheet put in place of the shipped one,
+// is converted through the document as before.
+TEST(ScaleDifferential, TransformWritesOtherOutputAsItsDocumentWould) {
+  const std::string doc = testutil::readFile(PMMLXFORM_SOURCE_DIR
+                                             "/share/pmmlxform/examples/survey_description.xml");
+  const Texts outputs = {
+      "<PMML version='1'><Header x='1'/><DataDictionary/><TransformationDictionary>"
+      "<DerivedField name='d' optype='o'/><Other name='o'/></TransformationDictionary>"
+      "<TransformationDictionary><DataField name='late'/></TransformationDictionary></PMML>",
+      "<Other><Header/></Other>",
+      "<PMML/>",
+      "<PMML><DataDictionary/></PMML>",
+      "<PMML><Header><Application name='own'/></Header></PMML>",
+      "<PMML><Header/><xsl:comment>c</xsl:comment></PMML>",
+      "<PMML><Header/><xsl:processing-instruction name='p'>d</xsl:processing-instruction></PMML>",
+      "<PMML><Header/><t><xsl:text disable-output-escaping='yes'>&amp;amp;</xsl:text></t></PMML>",
+      "<PMML><xsl:text>x</xsl:text><Header/></PMML>",
+      "<PMML><Header/></PMML><xsl:text>x</xsl:text>",
+      "<xsl:text>no element</xsl:text>",
+      "<PMML><Header/><t><xsl:value-of select=\"substring('&#x1F600;', 1, 1)\"/></t></PMML>",
+  };
+  for (const std::string& output : outputs) {
+    testutil::TempDir dir;
+    dir.write("transformation.xsl",
+              "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+              "<xsl:template match='/'>" + output + "</xsl:template></xsl:stylesheet>");
+    testutil::ScopedEnv app("PMMLXFORM_APP_DIR", dir.path().c_str());
+    ASSERT_EQ(written(doc, true), written(doc, false)) << output;
+  }
 }
 
 }  // namespace

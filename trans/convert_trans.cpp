@@ -7,6 +7,7 @@
 #include <cstring>
 #include <istream>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -233,6 +234,24 @@ bool DisposableInputs::take(const DOMDocument* document) {
   return handOver(document) != nullptr;
 }
 
+namespace {
+thread_local TextRequest* currentRequest = nullptr;
+}  // namespace
+
+bool TextRequest::enabled = true;
+
+TextRequest::TextRequest() : previous_(currentRequest) { currentRequest = this; }
+
+TextRequest::~TextRequest() {
+  if (currentRequest == this) currentRequest = previous_;
+}
+
+TextRequest* TextRequest::claim() {
+  TextRequest* request = currentRequest;
+  currentRequest = nullptr;
+  return request;
+}
+
 }  // namespace pmmlxform
 
 XMLText::XMLText(const std::string& text) : text_(norvel::QORVMBTranscodeGeneric(text.c_str())) {}
@@ -296,11 +315,18 @@ int ConvertTrans::transform(std::string input, std::string& output, std::string&
     // The library's own transform may keep the parsed description as the held
     // one instead of copying it; an override of the document form might still
     // read it after the call, so then it stays this call's.
+    // It may also write the result's text directly, with no document.
     pmmlxform::DisposableInputs inputs;
+    std::optional<pmmlxform::TextRequest> request;
     if (typeid(*this) == typeid(ConvertTransToPMML)) {
       inputs.add(parsed.document(), [&parsed] { return parsed.adoptDocument(); });
+      if (pmmlxform::TextRequest::enabled) request.emplace();
     }
     code = transform(parsed.document(), result, message, vars);
+    if (request && request->written) {
+      output = std::move(request->text);
+      return code;
+    }
   }
   if (result != nullptr) serialiseAndRelease(result, false, output);
   return code;

@@ -58,6 +58,31 @@ class DisposableInputs {
       inputs_;
 };
 
+// A request, alive on a thread while the text form of a transform runs the
+// library's own document form, to write the result's text into `text` rather
+// than hand back a document. The document form claims it; `written` tells the
+// text form that `text` holds the result and no document comes.
+class TextRequest {
+ public:
+  TextRequest();
+  ~TextRequest();
+  TextRequest(const TextRequest&) = delete;
+  TextRequest& operator=(const TextRequest&) = delete;
+
+  // The thread's request, taken so that no call nested in it sees it; null
+  // when there is none.
+  static TextRequest* claim();
+  // Off, no request is made: the text form always converts through a document
+  // (the same text, slower; for comparisons).
+  static bool enabled;
+
+  std::string text;
+  bool written = false;
+
+ private:
+  TextRequest* previous_;
+};
+
 }  // namespace pmmlxform
 
 #endif  // PMMLXFORM_TRANS_CONVERT_TRANS_H_

@@ -188,6 +188,44 @@ std::string elementText(const xercesc::DOMElement* element) {
   return std::string(reinterpret_cast<const char*>(target.getRawBuffer()), target.getLen());
 }
 
+// The document to convert, or an error text in `error`.
+const xercesc::DOMDocument* sourceDocument(xercesc::DOMNode* source, std::string& error) {
+  if (source == nullptr || source->getNodeType() != xercesc::DOMNode::DOCUMENT_NODE) {
+    error = std::string(kExceptionPrefix) + "the source is not a document";
+    return nullptr;
+  }
+  const auto* document = static_cast<const xercesc::DOMDocument*>(source);
+  // The engine crashes on a document without a document element.
+  if (document->getDocumentElement() == nullptr) {
+    error = std::string(kExceptionPrefix) + "the source document is empty";
+    return nullptr;
+  }
+  return document;
+}
+
+// Runs the stylesheet over `document` into `target`; the engine's status.
+int run(Engine& engine, const xercesc::DOMDocument* document, std::istream& stylesheet,
+        const xalanc::XSLTResultTarget& target, xalanc::MemoryManager& memory) {
+  // The engine reads the document fastest from its text into its own source
+  // tree; the wrapped DOM stays for documents whose text would not carry them
+  // unchanged.
+  std::string text;
+  if (ConvertByXSLT::readSourceText && hasPlainText(document->getDocumentElement())) {
+    text = elementText(document->getDocumentElement());
+  }
+  StandardErrorCapture capture;
+  const xalanc::XSLTInputSource stylesheetSource(stylesheet, memory);
+  if (text.empty()) {
+    const xalanc::XercesDOMWrapperParsedSource wrapped(document, engine.liaison, engine.support,
+                                                       XalanDOMString(memory), memory);
+    return engine.transformer.transform(wrapped, stylesheetSource, target);
+  }
+  TextReader reader(text);
+  std::istream sourceText(&reader);
+  const xalanc::XSLTInputSource source(sourceText, memory);
+  return engine.transformer.transform(source, stylesheetSource, target);
+}
+
 }  // namespace
 
 ConvertXML::ConvertXML() { pmmlxform::initializeXmlPlatform(); }
@@ -215,48 +253,21 @@ ConvertByXSLT::~ConvertByXSLT() = default;
 
 std::string ConvertByXSLT::convert(xercesc::DOMNode* source, std::istream& stylesheet,
                                    xercesc::DOMDocument*& result) {
-  if (source == nullptr || source->getNodeType() != xercesc::DOMNode::DOCUMENT_NODE) {
-    return std::string(kExceptionPrefix) + "the source is not a document";
-  }
-  const xercesc::DOMDocument* document = static_cast<const xercesc::DOMDocument*>(source);
-  // The engine crashes on a document without a document element.
-  if (document->getDocumentElement() == nullptr) {
-    return std::string(kExceptionPrefix) + "the source document is empty";
-  }
+  std::string error;
+  const xercesc::DOMDocument* document = sourceDocument(source, error);
+  if (document == nullptr) return error;
   xalanc::MemoryManager& memory = xalanc::XalanMemMgrs::getDefaultXercesMemMgr();
 
   std::lock_guard<std::mutex> lock(conversionMutex);
-  std::string error;
   auto engine = std::make_unique<Engine>(memory);
   try {
     int status = 0;
     std::string outputText;
     {
-      // The engine reads the document fastest from its text into its own
-      // source tree; the wrapped DOM stays for documents whose text would not
-      // carry them unchanged.
-      std::string text;
-      if (readSourceText && hasPlainText(document->getDocumentElement())) {
-        text = elementText(document->getDocumentElement());
-      }
-      std::unique_ptr<const xalanc::XercesDOMWrapperParsedSource> wrapped;
-      if (text.empty()) {
-        wrapped = std::make_unique<const xalanc::XercesDOMWrapperParsedSource>(
-            document, engine->liaison, engine->support, XalanDOMString(memory), memory);
-      }
       TextWriter written;
       std::ostream output(&written);
-      StandardErrorCapture capture;
       const xalanc::XSLTResultTarget target(output, memory);
-      const xalanc::XSLTInputSource stylesheetSource(stylesheet, memory);
-      if (wrapped != nullptr) {
-        status = engine->transformer.transform(*wrapped, stylesheetSource, target);
-      } else {
-        TextReader reader(text);
-        std::istream sourceText(&reader);
-        const xalanc::XSLTInputSource source(sourceText, memory);
-        status = engine->transformer.transform(source, stylesheetSource, target);
-      }
+      status = run(*engine, document, stylesheet, target, memory);
       outputText = std::move(written.text);
     }
     if (status != 0) error = engine->transformer.getLastError();
@@ -272,6 +283,26 @@ std::string ConvertByXSLT::convert(xercesc::DOMNode* source, std::istream& style
       } else {
         result = nullptr;
       }
+    }
+  } catch (const std::exception& e) {
+    error = std::string(kExceptionPrefix) + e.what();
+  }
+  return error;
+}
+
+std::string ConvertByXSLT::convertInto(xercesc::DOMNode* source, std::istream& stylesheet,
+                                       xalanc::FormatterListener& listener) {
+  std::string error;
+  const xercesc::DOMDocument* document = sourceDocument(source, error);
+  if (document == nullptr) return error;
+  xalanc::MemoryManager& memory = xalanc::XalanMemMgrs::getDefaultXercesMemMgr();
+
+  std::lock_guard<std::mutex> lock(conversionMutex);
+  Engine engine(memory);
+  try {
+    const xalanc::XSLTResultTarget target(listener, memory);
+    if (run(engine, document, stylesheet, target, memory) != 0) {
+      error = engine.transformer.getLastError();
     }
   } catch (const std::exception& e) {
     error = std::string(kExceptionPrefix) + e.what();

@@ -20,6 +20,7 @@
 #include <xercesc/dom/DOMNode.hpp>
 
 namespace XALAN_CPP_NAMESPACE {
+class FormatterListener;
 class XalanTransformer;
 }
 
@@ -47,6 +48,11 @@ class ConvertByXSLT : public ConvertXML {
   // by the text of a standard exception met on the way.
   std::string convert(xercesc::DOMNode* source, std::istream& stylesheet,
                       xercesc::DOMDocument*& result) override;
+  // Converts the same way but hands the output to `listener` as it is made,
+  // with no document built. Returns the empty text on success, else an error
+  // text as convert does.
+  std::string convertInto(xercesc::DOMNode* source, std::istream& stylesheet,
+                          xalanc::FormatterListener& listener);
 
   // Set once the XSLT engine has been initialised (by the first converter);
   // the engine then stays initialised until the process ends.

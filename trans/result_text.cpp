@@ -1,0 +1,240 @@
+// The transform's output written straight as the text of its stamped document.
+#include "trans/result_text.h"
+
+#include <algorithm>
+#include <xercesc/sax/AttributeList.hpp>
+#include <xercesc/util/XMLString.hpp>
+
+namespace pmmlxform {
+
+namespace {
+
+using xercesc::XMLString;
+
+// The declaration the serialiser writes for a parsed XML 1.0 document that
+// does not say it stands alone.
+constexpr char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\" ?>";
+
+void appendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+// Sets each stamped attribute: a new value in place, or a new attribute.
+void stamp(ResultStamp::Attributes& attributes, const ResultStamp::Attributes& values) {
+  for (const auto& [name, value] : values) {
+    auto at = std::find_if(attributes.begin(), attributes.end(),
+                           [&name = name](const auto& a) { return a.first == name; });
+    if (at == attributes.end()) {
+      attributes.emplace_back(name, value);
+    } else {
+      at->second = value;
+    }
+  }
+}
+
+ResultStamp::Attributes read(xercesc::AttributeList& list) {
+  ResultStamp::Attributes attributes;
+  const XMLSize_t count = list.getLength();
+  attributes.reserve(count);
+  for (XMLSize_t i = 0; i < count; ++i) attributes.emplace_back(list.getName(i), list.getValue(i));
+  return attributes;
+}
+
+std::u16string valueOf(const ResultStamp::Attributes& attributes, const char16_t* name) {
+  for (const auto& [key, value] : attributes) {
+    if (key == name) return value;
+  }
+  return std::u16string();
+}
+
+}  // namespace
+
+ResultTextWriter::ResultTextWriter(const ResultStamp& stamp, std::string& text)
+    : xalanc::FormatterListener(OUTPUT_METHOD_XML), stamp_(stamp), text_(text) {}
+
+void ResultTextWriter::startDocument() { text_.append(kDeclaration); }
+
+void ResultTextWriter::endDocument() { complete_ = place_ == Place::kAfterRoot; }
+
+void ResultTextWriter::startElement(const XMLCh* const name, xercesc::AttributeList& list) {
+  if (unsure_) return;
+  ResultStamp::Attributes attributes = read(list);
+  switch (place_) {
+    case Place::kBeforeRoot:
+      if (!XMLString::equals(name, u"PMML")) break;
+      stamp(attributes, stamp_.root);
+      startTag(name, std::move(attributes));
+      depth_ = 1;
+      place_ = Place::kHeaderNext;
+      return;
+    case Place::kHeaderNext:
+      // The Header stays where it is and gets its Application as last child.
+      if (!XMLString::equals(name, u"Header")) break;
+      closeStartTag();
+      stamp(attributes, stamp_.header);
+      startTag(name, std::move(attributes));
+      closeStartTag();
+      startTag(u"Application", stamp_.application);
+      text_.append("/>");
+      tagOpen_ = false;
+      place_ = Place::kInHeader;
+      return;
+    case Place::kInRoot:
+      closeStartTag();
+      if (depth_ == 1 && !dictionarySeen_ &&
+          XMLString::equals(name, u"TransformationDictionary")) {
+        dictionarySeen_ = true;
+        inDictionary_ = true;
+      } else if (depth_ == 2 && inDictionary_ &&
+                 (XMLString::equals(name, u"DerivedField") ||
+                  XMLString::equals(name, u"DataField"))) {
+        fields_.push_back({valueOf(attributes, u"name"), valueOf(attributes, u"displayName"),
+                           valueOf(attributes, u"dataType"), valueOf(attributes, u"optype")});
+      }
+      startTag(name, std::move(attributes));
+      ++depth_;
+      return;
+    case Place::kInHeader:
+    case Place::kAfterRoot:
+      break;
+  }
+  unsure_ = true;
+}
+
+void ResultTextWriter::endElement(const XMLCh* const name) {
+  if (unsure_) return;
+  switch (place_) {
+    case Place::kInHeader:
+      text_.append("</Header>");
+      place_ = Place::kInRoot;
+      return;
+    case Place::kInRoot:
+      if (tagOpen_) {
+        text_.append("/>");
+        tagOpen_ = false;
+      } else {
+        text_.append("</");
+        escaped(name, XMLString::stringLen(name), false);
+        text_.push_back('>');
+      }
+      if (depth_ == 2 && inDictionary_) inDictionary_ = false;
+      if (--depth_ == 0) place_ = Place::kAfterRoot;
+      return;
+    default:
+      unsure_ = true;
+  }
+}
+
+void ResultTextWriter::characters(const XMLCh* const chars, const size_type length) {
+  if (unsure_ || length == 0) return;
+  // Text outside the document element, or in the Header, is not the shape
+  // this writer knows.
+  if (place_ != Place::kInRoot) {
+    unsure_ = true;
+    return;
+  }
+  closeStartTag();
+  escaped(chars, length, false);
+}
+
+void ResultTextWriter::ignorableWhitespace(const XMLCh* const chars, const size_type length) {
+  characters(chars, length);
+}
+
+void ResultTextWriter::startTag(const XMLCh* name, ResultStamp::Attributes attributes) {
+  // The document keeps attributes ordered by name, and writes them so.
+  std::sort(attributes.begin(), attributes.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  text_.push_back('<');
+  escaped(name, XMLString::stringLen(name), false);
+  for (const auto& [key, value] : attributes) {
+    text_.push_back(' ');
+    escaped(key.data(), key.size(), false);
+    text_.append("=\"");
+    escaped(value.data(), value.size(), true);
+    text_.push_back('"');
+  }
+  tagOpen_ = true;
+}
+
+void ResultTextWriter::closeStartTag() {
+  if (!tagOpen_) return;
+  text_.push_back('>');
+  tagOpen_ = false;
+}
+
+// Escapes as the serialiser does: "&" and "<" everywhere, ">" in text, and in
+// attribute values the quote and the white space that parsing would otherwise
+// fold into blanks; carriage returns everywhere as references, since parsing
+// turns a written one into a line feed.
+void ResultTextWriter::escaped(const XMLCh* chars, std::size_t length, bool attribute) {
+  for (std::size_t i = 0; i < length; ++i) {
+    char32_t c = chars[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && chars[i + 1] >= 0xDC00 &&
+        chars[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (chars[++i] - 0xDC00);
+    } else if ((c >= 0xD800 && c <= 0xDFFF) || c == 0xFFFE || c == 0xFFFF ||
+               (c < 0x20 && c != '\t' && c != '\n' && c != '\r')) {
+      // Not a character of XML 1.0: the output would not parse back.
+      unsure_ = true;
+      return;
+    }
+    switch (c) {
+      case '&':
+        text_.append("&amp;");
+        break;
+      case '<':
+        text_.append("&lt;");
+        break;
+      case '>':
+        if (attribute) {
+          text_.push_back('>');
+        } else {
+          text_.append("&gt;");
+        }
+        break;
+      case '"':
+        if (attribute) {
+          text_.append("&quot;");
+        } else {
+          text_.push_back('"');
+        }
+        break;
+      case '\t':
+        if (attribute) {
+          text_.append("&#x9;");
+        } else {
+          text_.push_back('\t');
+        }
+        break;
+      case '\n':
+        if (attribute) {
+          text_.append("&#xA;");
+        } else {
+          text_.push_back('\n');
+        }
+        break;
+      case '\r':
+        text_.append("&#xD;");
+        break;
+      default:
+        appendUtf8(text_, c);
+    }
+  }
+}
+
+}  // namespace pmmlxform

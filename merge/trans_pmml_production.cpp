@@ -161,7 +161,10 @@ int ConvertTransToPMML::transform(DOMDocument* input, DOMDocument*& output, std:
     const pmmlxform::ResultStamp values = resultStamp();
     std::string text;
     pmmlxform::ResultTextWriter writer(values, text);
-    message = converter.convertInto(transDocument, stylesheet, writer);
+    // The engine may read the text the description came from when the held
+    // description is the one this call parsed.
+    const std::string* sourceText = transDocument == input ? request->source : nullptr;
+    message = converter.convertInto(transDocument, stylesheet, writer, sourceText);
     if (!message.empty()) {
       restore();
       message += kNoOutputText;

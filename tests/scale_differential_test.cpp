@@ -553,6 +553,7 @@ TEST(ScaleDifferential, TransformKeepsWhatItWouldCopy) {
       "<?xml version='1.0'?><!DOCTYPE TransformationDescription [<!ENTITY e 'v'>"
       "<!ATTLIST Recode label CDATA 'dl'><!ATTLIST Compute level CDATA 'scale'>]>",
       "<!--c--><?pi data?><!DOCTYPE TransformationDescription SYSTEM 'none.dtd'>",
+      "<!--c--><?pi data?>\r\n",
   };
   Random r(4242);
   for (int i = 0; i < 24; ++i) {

@@ -311,17 +311,20 @@ int ConvertTrans::transform(std::string input, std::string& output, std::string&
     // An empty text (possible only while a description is held) converts the
     // held description again.
     if (!input.empty() && !parsed.ok()) return kBadInput;
-    std::string().swap(input);
     // The library's own transform may keep the parsed description as the held
     // one instead of copying it; an override of the document form might still
-    // read it after the call, so then it stays this call's.
-    // It may also write the result's text directly, with no document.
+    // read it after the call, so then it stays this call's. It may also read
+    // the text itself, and write the result's text directly, with no document.
     pmmlxform::DisposableInputs inputs;
     std::optional<pmmlxform::TextRequest> request;
     if (typeid(*this) == typeid(ConvertTransToPMML)) {
       inputs.add(parsed.document(), [&parsed] { return parsed.adoptDocument(); });
-      if (pmmlxform::TextRequest::enabled) request.emplace();
+      if (pmmlxform::TextRequest::enabled) {
+        request.emplace();
+        request->source = &input;
+      }
     }
+    if (!request) std::string().swap(input);
     code = transform(parsed.document(), result, message, vars);
     if (request && request->written) {
       output = std::move(request->text);

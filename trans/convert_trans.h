@@ -76,6 +76,9 @@ class TextRequest {
   // (the same text, slower; for comparisons).
   static bool enabled;
 
+  // The text the call's description was parsed from; the engine may read it
+  // in place of writing the parsed document out again.
+  const std::string* source = nullptr;
   std::string text;
   bool written = false;
 

@@ -204,25 +204,36 @@ const xercesc::DOMDocument* sourceDocument(xercesc::DOMNode* source, std::string
 }
 
 // Runs the stylesheet over `document` into `target`; the engine's status.
+// `sourceText` is null or the text the document was parsed from.
 int run(Engine& engine, const xercesc::DOMDocument* document, std::istream& stylesheet,
-        const xalanc::XSLTResultTarget& target, xalanc::MemoryManager& memory) {
+        const xalanc::XSLTResultTarget& target, xalanc::MemoryManager& memory,
+        const std::string* sourceText = nullptr) {
   // The engine reads the document fastest from its text into its own source
   // tree; the wrapped DOM stays for documents whose text would not carry them
-  // unchanged.
-  std::string text;
+  // unchanged. The text the document came from says the same as the
+  // document's own when it has no document type (no defaults, entities or
+  // external subset the engine's parser would read differently) and is XML
+  // 1.0, as the document's own text is read.
+  std::string written;
+  const std::string* text = &written;
   if (ConvertByXSLT::readSourceText && hasPlainText(document->getDocumentElement())) {
-    text = elementText(document->getDocumentElement());
+    if (sourceText != nullptr && document->getDoctype() == nullptr &&
+        xercesc::XMLString::equals(document->getXmlVersion(), u"1.0")) {
+      text = sourceText;
+    } else {
+      written = elementText(document->getDocumentElement());
+    }
   }
   StandardErrorCapture capture;
   const xalanc::XSLTInputSource stylesheetSource(stylesheet, memory);
-  if (text.empty()) {
+  if (text->empty()) {
     const xalanc::XercesDOMWrapperParsedSource wrapped(document, engine.liaison, engine.support,
                                                        XalanDOMString(memory), memory);
     return engine.transformer.transform(wrapped, stylesheetSource, target);
   }
-  TextReader reader(text);
-  std::istream sourceText(&reader);
-  const xalanc::XSLTInputSource source(sourceText, memory);
+  TextReader reader(*text);
+  std::istream input(&reader);
+  const xalanc::XSLTInputSource source(input, memory);
   return engine.transformer.transform(source, stylesheetSource, target);
 }
 
@@ -291,7 +302,8 @@ std::string ConvertByXSLT::convert(xercesc::DOMNode* source, std::istream& style
 }
 
 std::string ConvertByXSLT::convertInto(xercesc::DOMNode* source, std::istream& stylesheet,
-                                       xalanc::FormatterListener& listener) {
+                                       xalanc::FormatterListener& listener,
+                                       const std::string* sourceText) {
   std::string error;
   const xercesc::DOMDocument* document = sourceDocument(source, error);
   if (document == nullptr) return error;
@@ -301,7 +313,7 @@ std::string ConvertByXSLT::convertInto(xercesc::DOMNode* source, std::istream& s
   Engine engine(memory);
   try {
     const xalanc::XSLTResultTarget target(listener, memory);
-    if (run(engine, document, stylesheet, target, memory) != 0) {
+    if (run(engine, document, stylesheet, target, memory, sourceText) != 0) {
       error = engine.transformer.getLastError();
     }
   } catch (const std::exception& e) {

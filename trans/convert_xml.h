@@ -49,10 +49,13 @@ class ConvertByXSLT : public ConvertXML {
   std::string convert(xercesc::DOMNode* source, std::istream& stylesheet,
                       xercesc::DOMDocument*& result) override;
   // Converts the same way but hands the output to `listener` as it is made,
-  // with no document built. Returns the empty text on success, else an error
+  // with no document built. `sourceText`, when given, is the text `source`
+  // was parsed from; the engine reads it instead of the document's text where
+  // the two say the same. Returns the empty text on success, else an error
   // text as convert does.
   std::string convertInto(xercesc::DOMNode* source, std::istream& stylesheet,
-                          xalanc::FormatterListener& listener);
+                          xalanc::FormatterListener& listener,
+                          const std::string* sourceText = nullptr);
 
   // Set once the XSLT engine has been initialised (by the first converter);
   // the engine then stays initialised until the process ends.

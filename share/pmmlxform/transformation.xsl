@@ -63,9 +63,10 @@
   <!-- ================================================================== -->
 
   <xsl:template match="/">
-    <!-- Check everything first, so a faulty entry stops the run before any
-         output is built. -->
-    <xsl:apply-templates select="$entries" mode="check"/>
+    <!-- Each entry is checked just before its derived field is written, in
+         entry order, so the first faulty entry stops the run with its message;
+         whatever was written by then is dropped with the run. Writing the
+         data fields first stops nothing. -->
     <PMML version="4.3">
       <Header description="Variable transformations"/>
       <DataDictionary>
@@ -146,7 +147,7 @@
   <!-- Checks                                                              -->
   <!-- ================================================================== -->
 
-  <xsl:template match="*" mode="check">
+  <xsl:template match="*" mode="derived-field">
     <xsl:call-template name="fail">
       <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
       <xsl:with-param name="text">
@@ -214,7 +215,7 @@
     </xsl:choose>
   </xsl:template>
 
-  <xsl:template match="Variable" mode="check">
+  <xsl:template match="Variable" mode="derived-field">
     <xsl:call-template name="check-kind"/>
     <xsl:variable name="key" select="translate(@name, $upper, $lower)"/>
     <xsl:variable name="first" select="key('variable', $key)[1]"/>
@@ -278,16 +279,16 @@
     <xsl:call-template name="check-kind"/>
     <!-- An earlier target of the name exists when this entry is not the first
          of it; the nearest one is looked for only to name it in the message. -->
+    <xsl:variable name="key" select="translate(@target, $upper, $lower)"/>
     <xsl:choose>
-      <xsl:when test="key('variable', translate(@target, $upper, $lower))">
-        <xsl:variable name="declared" select="key('variable', translate(@target, $upper, $lower))[1]"/>
+      <xsl:when test="key('variable', $key)">
+        <xsl:variable name="declared" select="key('variable', $key)[1]"/>
         <xsl:call-template name="fail">
           <xsl:with-param name="code" select="'CVT_ReVarsErr:'"/>
           <xsl:with-param name="text" select="concat('the target redefines the variable &quot;', $declared/@name, '&quot; declared in entry ', count($declared/preceding-sibling::*) + 1)"/>
         </xsl:call-template>
       </xsl:when>
-      <xsl:when test="generate-id(key('target', translate(@target, $upper, $lower))[1]) != generate-id(.)">
-        <xsl:variable name="key" select="translate(@target, $upper, $lower)"/>
+      <xsl:when test="generate-id(key('target', $key)[1]) != generate-id(.)">
         <xsl:variable name="earlier"
           select="preceding-sibling::*[self::Recode or self::Compute][translate(@target, $upper, $lower) = $key][1]"/>
         <xsl:call-template name="fail">
@@ -298,14 +299,11 @@
     </xsl:choose>
   </xsl:template>
 
-  <xsl:template match="Recode" mode="check">
+  <!-- The context recode; $definition is the element that defines its source,
+       if any. -->
+  <xsl:template name="check-recode">
+    <xsl:param name="definition"/>
     <xsl:call-template name="check-target"/>
-    <xsl:variable name="key" select="translate(@source, $upper, $lower)"/>
-    <xsl:variable name="firstTarget" select="key('target', $key)[1]"/>
-    <xsl:variable name="definition"
-      select="key('variable', $key)[1]
-              | $firstTarget[not(key('variable', $key))][generate-id(.) != generate-id(current())]
-                            [generate-id(($firstTarget | current())[1]) = generate-id(.)]"/>
     <!-- The source's type up to any ":": the messages below show it so. -->
     <xsl:variable name="sourceType" select="substring-before(concat($definition/@type, ':'), ':')"/>
     <xsl:variable name="targetType" select="@type"/>
@@ -406,83 +404,6 @@
     </xsl:for-each>
   </xsl:template>
 
-  <xsl:template match="Compute" mode="check">
-    <xsl:call-template name="check-target"/>
-    <xsl:if test="count(*) != 1">
-      <xsl:call-template name="fail">
-        <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-        <xsl:with-param name="text" select="'a compute holds exactly one expression'"/>
-      </xsl:call-template>
-    </xsl:if>
-    <xsl:apply-templates select="*" mode="check-expression">
-      <xsl:with-param name="at" select="."/>
-    </xsl:apply-templates>
-  </xsl:template>
-
-  <xsl:template match="*" mode="check-expression">
-    <xsl:call-template name="fail">
-      <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-      <xsl:with-param name="text" select="concat('unexpected &lt;', name(), '&gt; in the expression; expected Apply, Field, Number or String')"/>
-    </xsl:call-template>
-  </xsl:template>
-
-  <xsl:template match="Apply" mode="check-expression">
-    <xsl:param name="at"/>
-    <xsl:variable name="arity" select="substring-before(substring-after($functions, concat('|', @function, ',')), '|')"/>
-    <xsl:choose>
-      <xsl:when test="$arity = '' or contains(@function, '|') or contains(@function, ',')">
-        <xsl:call-template name="fail">
-          <xsl:with-param name="code" select="'CVT_FuncErr:'"/>
-          <xsl:with-param name="text" select="concat('unknown function &quot;', @function, '&quot;')"/>
-        </xsl:call-template>
-      </xsl:when>
-      <xsl:when test="count(*) &lt; substring-before($arity, ',')
-                      or (substring-after($arity, ',') != 'n' and count(*) &gt; substring-after($arity, ','))">
-        <xsl:variable name="least" select="substring-before($arity, ',')"/>
-        <xsl:variable name="most" select="substring-after($arity, ',')"/>
-        <xsl:variable name="expected">
-          <xsl:choose>
-            <xsl:when test="$least = $most"><xsl:value-of select="$least"/></xsl:when>
-            <xsl:when test="$most = 'n'"><xsl:value-of select="concat($least, ' or more')"/></xsl:when>
-            <xsl:otherwise><xsl:value-of select="concat($least, ' to ', $most)"/></xsl:otherwise>
-          </xsl:choose>
-        </xsl:variable>
-        <xsl:call-template name="fail">
-          <xsl:with-param name="code" select="'CVT_FuncErr:'"/>
-          <xsl:with-param name="text" select="concat('function &quot;', @function, '&quot; takes ', $expected, ' arguments, not ', count(*))"/>
-        </xsl:call-template>
-      </xsl:when>
-    </xsl:choose>
-    <xsl:apply-templates select="*" mode="check-expression">
-      <xsl:with-param name="at" select="$at"/>
-    </xsl:apply-templates>
-  </xsl:template>
-
-  <xsl:template match="Field" mode="check-expression">
-    <xsl:param name="at"/>
-    <xsl:variable name="key" select="translate(@name, $upper, $lower)"/>
-    <xsl:variable name="firstTarget" select="key('target', $key)[1]"/>
-    <xsl:if test="not(key('variable', $key)
-                      or $firstTarget[generate-id(.) != generate-id($at)]
-                                     [generate-id(($firstTarget | $at)[1]) = generate-id(.)])">
-      <xsl:call-template name="fail">
-        <xsl:with-param name="code" select="'CVT_ReVarsErr:'"/>
-        <xsl:with-param name="text" select="concat('the field &quot;', @name, '&quot; is neither declared nor defined by an earlier entry')"/>
-      </xsl:call-template>
-    </xsl:if>
-  </xsl:template>
-
-  <xsl:template match="Number" mode="check-expression">
-    <xsl:if test="not(number(@value) = number(@value) and normalize-space(@value) = @value)">
-      <xsl:call-template name="check-number">
-        <xsl:with-param name="text" select="@value"/>
-        <xsl:with-param name="what" select="'the number'"/>
-      </xsl:call-template>
-    </xsl:if>
-  </xsl:template>
-
-  <xsl:template match="String" mode="check-expression"/>
-
   <!-- ================================================================== -->
   <!-- DataDictionary                                                      -->
   <!-- ================================================================== -->
@@ -557,10 +478,16 @@
     </xsl:if>
   </xsl:template>
 
-  <xsl:template match="Variable" mode="derived-field"/>
-
-  <!-- Compute: the expression tree maps one to one onto PMML. -->
+  <!-- Compute: the expression tree maps one to one onto PMML; each node is
+       checked before it is written. -->
   <xsl:template match="Compute" mode="derived-field">
+    <xsl:call-template name="check-target"/>
+    <xsl:if test="count(*) != 1">
+      <xsl:call-template name="fail">
+        <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
+        <xsl:with-param name="text" select="'a compute holds exactly one expression'"/>
+      </xsl:call-template>
+    </xsl:if>
     <DerivedField>
       <xsl:call-template name="derived-field-start"/>
       <xsl:apply-templates select="*" mode="expression">
@@ -569,8 +496,40 @@
     </DerivedField>
   </xsl:template>
 
+  <xsl:template match="*" mode="expression">
+    <xsl:call-template name="fail">
+      <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
+      <xsl:with-param name="text" select="concat('unexpected &lt;', name(), '&gt; in the expression; expected Apply, Field, Number or String')"/>
+    </xsl:call-template>
+  </xsl:template>
+
   <xsl:template match="Apply" mode="expression">
     <xsl:param name="at"/>
+    <xsl:variable name="arity" select="substring-before(substring-after($functions, concat('|', @function, ',')), '|')"/>
+    <xsl:choose>
+      <xsl:when test="$arity = '' or contains(@function, '|') or contains(@function, ',')">
+        <xsl:call-template name="fail">
+          <xsl:with-param name="code" select="'CVT_FuncErr:'"/>
+          <xsl:with-param name="text" select="concat('unknown function &quot;', @function, '&quot;')"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:when test="count(*) &lt; substring-before($arity, ',')
+                      or (substring-after($arity, ',') != 'n' and count(*) &gt; substring-after($arity, ','))">
+        <xsl:variable name="least" select="substring-before($arity, ',')"/>
+        <xsl:variable name="most" select="substring-after($arity, ',')"/>
+        <xsl:variable name="expected">
+          <xsl:choose>
+            <xsl:when test="$least = $most"><xsl:value-of select="$least"/></xsl:when>
+            <xsl:when test="$most = 'n'"><xsl:value-of select="concat($least, ' or more')"/></xsl:when>
+            <xsl:otherwise><xsl:value-of select="concat($least, ' to ', $most)"/></xsl:otherwise>
+          </xsl:choose>
+        </xsl:variable>
+        <xsl:call-template name="fail">
+          <xsl:with-param name="code" select="'CVT_FuncErr:'"/>
+          <xsl:with-param name="text" select="concat('function &quot;', @function, '&quot; takes ', $expected, ' arguments, not ', count(*))"/>
+        </xsl:call-template>
+      </xsl:when>
+    </xsl:choose>
     <Apply function="{@function}">
       <xsl:apply-templates select="*" mode="expression">
         <xsl:with-param name="at" select="$at"/>
@@ -586,12 +545,26 @@
     <xsl:variable name="derived"
       select="$firstTarget[not($declared)][generate-id(.) != generate-id($at)]
                           [generate-id(($firstTarget | $at)[1]) = generate-id(.)]"/>
+    <xsl:if test="not($declared or $derived)">
+      <xsl:call-template name="fail">
+        <xsl:with-param name="code" select="'CVT_ReVarsErr:'"/>
+        <xsl:with-param name="text" select="concat('the field &quot;', @name, '&quot; is neither declared nor defined by an earlier entry')"/>
+      </xsl:call-template>
+    </xsl:if>
     <FieldRef field="{$declared/@name | $derived/@target}"/>
   </xsl:template>
 
   <xsl:template match="Number" mode="expression">
+    <xsl:if test="not(number(@value) = number(@value) and normalize-space(@value) = @value)">
+      <xsl:call-template name="check-number">
+        <xsl:with-param name="text" select="@value"/>
+        <xsl:with-param name="what" select="'the number'"/>
+      </xsl:call-template>
+    </xsl:if>
     <Constant dataType="double"><xsl:value-of select="@value"/></Constant>
   </xsl:template>
+
+  <xsl:template match="String" mode="expression"/>
 
   <xsl:template match="String" mode="expression">
     <Constant dataType="string"><xsl:value-of select="@value"/></Constant>
@@ -611,6 +584,9 @@
     <xsl:variable name="derived"
       select="$firstTarget[not($declared)][generate-id(.) != generate-id(current())]
                           [generate-id(($firstTarget | current())[1]) = generate-id(.)]"/>
+    <xsl:call-template name="check-recode">
+      <xsl:with-param name="definition" select="$declared | $derived"/>
+    </xsl:call-template>
     <xsl:variable name="source" select="string($declared/@name | $derived/@target)"/>
     <DerivedField>
       <xsl:call-template name="derived-field-start"/>

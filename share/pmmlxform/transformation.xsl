@@ -11,8 +11,11 @@
   a Discretize. String recodes become MapValues over an InlineTable.
 
   The output carries no namespace: the library stamps the PMML namespace,
-  version and Header/Application on the re-parsed document, and the elements
-  returned by xalan:intervals are in no namespace either.
+  version and Header/Application on the output, and the elements returned by
+  xalan:intervals are in no namespace either. The text form of the library
+  writes the output's text as it is made when the output is a PMML element
+  whose first child is an empty Header, as written here; any other output
+  is parsed back into a document first, which gives the same text, slower.
 
   A description that cannot be converted stops the run with a message that
   starts with CVT_FuncErr:, CVT_ReVarsErr: or CVT_ConvertErr:, followed

@@ -242,9 +242,7 @@ bool TextRequest::enabled = true;
 
 TextRequest::TextRequest() : previous_(currentRequest) { currentRequest = this; }
 
-TextRequest::~TextRequest() {
-  if (currentRequest == this) currentRequest = previous_;
-}
+TextRequest::~TextRequest() { currentRequest = previous_; }
 
 TextRequest* TextRequest::claim() {
   TextRequest* request = currentRequest;

@@ -31,6 +31,7 @@ xercesc::DOMImplementation* core() {
 class Probe : public ConvertTrans {
  public:
   using ConvertTrans::getTheElement;
+  using ConvertTrans::importElement;
   using ConvertTrans::transcode;
   DOMDocument*& held() { return transDocument; }
 };
@@ -277,6 +278,37 @@ TEST_F(ElementLookup, FollowsPathsFromTheDocumentNodeOrAnElement) {
   ASSERT_EQ(text->getNodeType(), DOMNode::TEXT_NODE);
   EXPECT_EQ(probe_.getTheElement(text, "Header", 0), nullptr);
   EXPECT_EQ(probe_.getTheElement(text, "", 0), nullptr);
+}
+
+// Text with content survives the copy in any script and any locale, so that a
+// model's string arrays and annotations keep their values; layout, lone
+// signs, comments and instructions go.
+TEST_F(ElementLookup, ImportKeepsTextWithContentInAnyScript) {
+  const struct {
+    const char* children;
+    const char* copied;
+  } cases[] = {
+      {"\n  <b/>\n", "<a k=\"v\"><b/></a>"},
+      {"-", "<a k=\"v\"/>"},
+      {"-1", "<a k=\"v\">-1</a>"},
+      {"\xE7\x94\xB7 \xE5\xA5\xB3", "<a k=\"v\">\xE7\x94\xB7 \xE5\xA5\xB3</a>"},
+      {"\xC3\xA9", "<a k=\"v\">\xC3\xA9</a>"},
+      {"<![CDATA[x<y]]>", "<a k=\"v\"><![CDATA[x<y]]></a>"},
+      {"<![CDATA[ - ]]><!--c--><?p d?>", "<a k=\"v\"/>"},
+  };
+  for (const char* locale : {"C", "C.UTF-8"}) {
+    testutil::ScopedLocale scoped(locale);
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(locale) + ": " + c.children);
+      HardenedDOMParser parser;
+      ASSERT_EQ(parser.parseText(std::string("<a k='v'>") + c.children + "</a>"), 0u);
+      DOMDocument* target = core()->createDocument();
+      EXPECT_EQ(testutil::xmlText(
+                    probe_.importElement(target, parser.getDocument()->getDocumentElement())),
+                c.copied);
+      target->release();
+    }
+  }
 }
 
 TEST_F(ElementLookup, MatchesAttributeValuesOutsideAsciiInAUtf8Locale) {

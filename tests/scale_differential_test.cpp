@@ -232,17 +232,19 @@ TEST(ScaleDifferential, MergeIndexesWriteWhatTheScansWrite) {
 // Over documents with defaulted and ID attributes, character and entity
 // references, namespaces, and text, comments and CDATA between the elements.
 
-// The DOM's import, keeping text only where it holds more than spacing and signs.
+// The DOM's import, keeping text and CDATA only where they hold more than
+// spacing and ASCII signs.
 xercesc::DOMElement* importedCopy(xercesc::DOMDocument* document,
                                   const xercesc::DOMElement* element) {
   auto* copy = static_cast<xercesc::DOMElement*>(document->importNode(element, false));
   for (auto* child = element->getFirstChild(); child != nullptr; child = child->getNextSibling()) {
-    if (child->getNodeType() == xercesc::DOMNode::ELEMENT_NODE) {
+    const auto type = child->getNodeType();
+    if (type == xercesc::DOMNode::ELEMENT_NODE) {
       copy->appendChild(importedCopy(document, static_cast<const xercesc::DOMElement*>(child)));
-    } else if (child->getNodeType() == xercesc::DOMNode::TEXT_NODE &&
+    } else if ((type == xercesc::DOMNode::TEXT_NODE ||
+                type == xercesc::DOMNode::CDATA_SECTION_NODE) &&
                testutil::utf8(child->getNodeValue())
-                       .find_first_of(
-                           "0123456789.abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ") !=
+                       .find_first_not_of(" \t\n\r!\"#$%&'()*+,-/:;<=>?@[\\]^_`{|}~") !=
                    std::string::npos) {
       copy->appendChild(document->importNode(child, true));
     }
@@ -264,8 +266,8 @@ TEST(ScaleDifferential, MergeCopiesWhatTheImportCopies) {
                   return "<" + name + " a='" + r.pick({"v", "a&amp;b", "&#233;", "&ent;", ""}) +
                          "'" + (r.chance(30) ? " i='i" + std::to_string(++id) + "'" : "") +
                          (r.chance(20) ? " p:q='1'" : "") + ">" +
-                         r.pick({"\n ", "-", " 1 ", "<!-- c -->", "<![CDATA[x]]>", "&ent;",
-                                 "<?p d?>"}) +
+                         r.pick({"\n ", "-", " 1 ", "<!-- c -->", "<![CDATA[x]]>", "<![CDATA[-]]>",
+                                 "&ent;", "<?p d?>", "&#233;"}) +
                          "<g/></" + name + ">";
                 }) +
         "</r>";

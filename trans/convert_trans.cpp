@@ -140,24 +140,19 @@ bool isElement(const DOMNode* node) {
   return node != nullptr && node->getNodeType() == DOMNode::ELEMENT_NODE;
 }
 
-// True when the text holds an ASCII letter, digit or ".": text worth keeping
-// when an element is copied.
-bool hasContent(const std::string& text) {
-  for (char c : text) {
-    if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.') {
+// True when the text holds an ASCII letter or digit, a ".", or any character
+// beyond ASCII (text in any script): text worth keeping when an element is
+// copied. Layout and ASCII punctuation alone are not.
+bool hasContent(const XMLCh* text) {
+  if (text == nullptr) return false;
+  for (; *text != 0; ++text) {
+    const XMLCh c = *text;
+    if ((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
+        c == u'.' || c >= 0x80) {
       return true;
     }
   }
   return false;
-}
-
-// True for text of XML whitespace only, which has no content in any code page.
-bool isLayout(const XMLCh* text) {
-  if (text == nullptr) return true;
-  for (; *text != 0; ++text) {
-    if (*text != u' ' && *text != u'\n' && *text != u'\t' && *text != u'\r') return false;
-  }
-  return true;
 }
 
 // True when a shallow copy of `element` made of its name and attribute values
@@ -548,15 +543,22 @@ DOMElement* ConvertTrans::importElement(DOMDocument* document, DOMElement* eleme
       case DOMNode::ELEMENT_NODE:
         copy->appendChild(importElement(document, static_cast<DOMElement*>(child)));
         break;
-      case DOMNode::TEXT_NODE: {
-        // Layout whitespace and stray punctuation between elements go.
+      case DOMNode::TEXT_NODE:
+      case DOMNode::CDATA_SECTION_NODE: {
+        // Layout whitespace and stray punctuation between elements go; text
+        // in any script stays (an Array of category names, an annotation),
+        // and a CDATA section stays one.
         const XMLCh* text = child->getNodeValue();
-        if (!isLayout(text) && hasContent(transcode(text))) {
-          copy->appendChild(document->createTextNode(text));
+        if (hasContent(text)) {
+          if (child->getNodeType() == DOMNode::TEXT_NODE) {
+            copy->appendChild(document->createTextNode(text));
+          } else {
+            copy->appendChild(document->createCDATASection(text));
+          }
         }
         break;
       }
-      default:  // comments, CDATA sections, processing instructions
+      default:  // comments, processing instructions
         break;
     }
   }

@@ -237,8 +237,9 @@ class PMMLXFORM_API ConvertTrans {
   xercesc::DOMElement* findElement(xercesc::DOMElement* parent, xercesc::DOMElement* element);
   /// @brief A copy of `element` owned by `document`, not attached anywhere.
   ///
-  /// Keeps element children and text children holding a letter, digit or
-  /// "."; drops everything else.
+  /// Keeps element children, and text and CDATA children holding an ASCII
+  /// letter or digit, a "." or any character beyond ASCII; drops layout,
+  /// text of ASCII punctuation alone, comments and processing instructions.
   /// @param document the document that owns the copy.
   /// @param element the element copied.
   /// @return the copy.

@@ -34,6 +34,9 @@ XMLCh* QORVMBTranscodeU8(const char* text);
 char* QORVMBTranscodeU8(const XMLCh* text);
 // Appends the UTF-8 form of `text` to `dest`; returns the number of bytes appended.
 int QORVMBU16ToU8(std::string& dest, const std::basic_string<XMLCh>& text);
+// Appends the UTF-8 form of one code point to `out` (the library's own helper,
+// shared with writers that build UTF-8 text themselves).
+void appendUtf8(std::string& out, char32_t codePoint);
 
 // Release a buffer returned above and set the pointer to null; null is allowed.
 void QORVMBRelease(char** text);

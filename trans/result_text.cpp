@@ -5,6 +5,8 @@
 #include <xercesc/sax/AttributeList.hpp>
 #include <xercesc/util/XMLString.hpp>
 
+#include "host/norvel.h"
+
 namespace pmmlxform {
 
 namespace {
@@ -15,21 +17,29 @@ using xercesc::XMLString;
 // does not say it stands alone.
 constexpr char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\" ?>";
 
-void appendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+// What the serialiser writes for a character it escapes, in text or in an
+// attribute value; null for a character written as it is. "&" and "<" are
+// escaped everywhere, ">" in text, and in attribute values the quote and the
+// white space that parsing would otherwise fold into blanks; carriage returns
+// everywhere, since parsing turns a written one into a line feed.
+const char* escapeOf(char32_t c, bool attribute) {
+  switch (c) {
+    case '&':
+      return "&amp;";
+    case '<':
+      return "&lt;";
+    case '>':
+      return attribute ? nullptr : "&gt;";
+    case '"':
+      return attribute ? "&quot;" : nullptr;
+    case '\t':
+      return attribute ? "&#x9;" : nullptr;
+    case '\n':
+      return attribute ? "&#xA;" : nullptr;
+    case '\r':
+      return "&#xD;";
+    default:
+      return nullptr;
   }
 }
 
@@ -177,10 +187,7 @@ void ResultTextWriter::closeStartTag() {
   tagOpen_ = false;
 }
 
-// Escapes as the serialiser does: "&" and "<" everywhere, ">" in text, and in
-// attribute values the quote and the white space that parsing would otherwise
-// fold into blanks; carriage returns everywhere as references, since parsing
-// turns a written one into a line feed.
+// Writes UTF-8 with the serialiser's escapes (escapeOf).
 void ResultTextWriter::escaped(const XMLCh* chars, std::size_t length, bool attribute) {
   for (std::size_t i = 0; i < length; ++i) {
     char32_t c = chars[i];
@@ -193,46 +200,10 @@ void ResultTextWriter::escaped(const XMLCh* chars, std::size_t length, bool attr
       unsure_ = true;
       return;
     }
-    switch (c) {
-      case '&':
-        text_.append("&amp;");
-        break;
-      case '<':
-        text_.append("&lt;");
-        break;
-      case '>':
-        if (attribute) {
-          text_.push_back('>');
-        } else {
-          text_.append("&gt;");
-        }
-        break;
-      case '"':
-        if (attribute) {
-          text_.append("&quot;");
-        } else {
-          text_.push_back('"');
-        }
-        break;
-      case '\t':
-        if (attribute) {
-          text_.append("&#x9;");
-        } else {
-          text_.push_back('\t');
-        }
-        break;
-      case '\n':
-        if (attribute) {
-          text_.append("&#xA;");
-        } else {
-          text_.push_back('\n');
-        }
-        break;
-      case '\r':
-        text_.append("&#xD;");
-        break;
-      default:
-        appendUtf8(text_, c);
+    if (const char* escape = escapeOf(c, attribute)) {
+      text_.append(escape);
+    } else {
+      norvel::appendUtf8(text_, c);
     }
   }
 }

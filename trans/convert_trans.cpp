@@ -153,7 +153,8 @@ std::string serialiseAndRelease(DOMDocument*& document, bool prettyPrint, std::s
 // Runs `body`, the work of an entry point. An exception met on the way (one of
 // the XML library, of the XSLT engine or a standard one) becomes code 9 with
 // its text after `prefix` in `message`, taken while the object, and with it
-// the XML platform, is still alive; out-of-memory passes.
+// the XML platform, is still alive; the XML library's out-of-memory exception
+// passes.
 template <typename Body>
 int guarded(std::string& message, const char* prefix, Body&& body) {
   try {

@@ -406,6 +406,7 @@ def evaluate(description_text, row):
             if var.kind == "numeric":
                 var.value = None if value is None else float(value)
             else:
+                # As the variable holds it: padded to its width, a longer value cut.
                 var.value = host.fit_string("" if value is None else str(value), var.width)
             ctx.vars[var.name.lower()] = var
             continue

@@ -610,14 +610,11 @@ def _if(args, env, map_missing):
         truth = _as_bool(cond)
     except ValueError:
         return INVALID
-    if truth:
-        value = _eval(args[1], env)
-    elif len(args) == 3:
-        value = _eval(args[2], env)
-    else:
-        value = None  # false and no else-value: missing
+    if not truth and len(args) == 2:
+        return None  # false and no else-value: a missing result (not a missing input)
+    value = _eval(args[1] if truth else args[2], env)
     if value is None and map_missing is not None:
-        return _infer(map_missing)
+        return _infer(map_missing)  # the value chosen is a missing input
     return value
 
 

@@ -392,8 +392,12 @@ def _derived_value(el, env):
     value = _convert(_eval(expr, env), el.get("dataType"))
     if value is None or value is INVALID:
         return value
-    # The Value list of a DerivedField describes its values as a DataField's list does, so a
-    # Value property="missing" marks a computed value as missing.
+    # A computed value is missing when its expression gives missing. The data dictionary's missing
+    # values apply to the values a DataField receives: a model document that declares a field it gets
+    # from another document's transformation as a DataField treats those codes as missing in its
+    # input, but a DerivedField of the same document is not a DataField and they do not reach it.
+    # The DerivedField's own Value list describes its values as a DataField's list does, so a
+    # Value property="missing" there marks a computed value as missing.
     missing = [v.get("value") for v in _kids(el, "Value") if v.get("property") == "missing"]
     ranges = []
     if env.doc.follow_application:
@@ -466,7 +470,7 @@ def _constant(el, env):
 def _field_ref(el, env):
     v = env.get(el.get("field"))
     if v is None and el.get("mapMissingTo") is not None:
-        return _convert(el.get("mapMissingTo"), env.data_type(el.get("field")) or "string")
+        return _replacement(el.get("mapMissingTo"), env.data_type(el.get("field")))
     return v
 
 

@@ -418,8 +418,8 @@ def _mining_treatment(mf, data_field, value, data_type):
     replacement = mf.get("missingValueReplacement")
     # missingValueTreatment (asIs, asMean, ...) only says how the replacement was chosen; the
     # replacement itself applies whenever it is given.
-    invalid = value is not None and data_field is not None and data_field.is_invalid(value)
-    if value is INVALID or invalid:
+    if value is INVALID or (value is not None and data_field is not None
+                            and data_field.is_invalid(value)):
         treatment = mf.get("invalidValueTreatment", "returnInvalid")
     else:
         treatment = None
@@ -735,11 +735,19 @@ def _median(xs):
     return xs[n // 2] if n % 2 else (xs[n // 2 - 1] + xs[n // 2]) / 2.0
 
 
-def _product(xs):
-    p = 1.0
+def _sum(xs):
+    # Left to right in double precision, as a scorer adds up its inputs.
+    total = 0.0
     for x in xs:
-        p *= x
-    return p
+        total += x
+    return total
+
+
+def _product(xs):
+    total = 1.0
+    for x in xs:
+        total *= x
+    return total
 
 
 def _logical(fn):
@@ -799,8 +807,8 @@ _BUILTINS = {
     "/": _numeric(2, _divide),
     "min": _aggregate(min),
     "max": _aggregate(max),
-    "sum": _aggregate(math.fsum),
-    "avg": _aggregate(lambda xs: math.fsum(xs) / len(xs)),
+    "sum": _aggregate(_sum),
+    "avg": _aggregate(lambda xs: _sum(xs) / len(xs)),
     "median": _aggregate(_median),
     "product": _aggregate(_product),
     "log10": _numeric(1, _log(math.log10)),

@@ -567,7 +567,9 @@ def _norm_discrete(el, env):
     return 1.0 if _same(v, el.get("value"), env.data_type(field)) else 0.0
 
 
-# Functions that take missing arguments as data rather than passing them on.
+# Functions that take missing arguments as data rather than passing them on. mapMissingTo stands in
+# for a function that a missing input keeps from being evaluated; these functions are evaluated with
+# missing inputs, so for them only defaultValue (a missing result) applies.
 _MISSING_AWARE = ("isMissing", "isNotMissing", "min", "max", "sum", "avg", "median", "product")
 
 
@@ -788,8 +790,8 @@ def _format_number(x, pattern):
         raise Unsupported("formatNumber pattern %r" % pattern)
     conv = m.group(5)
     arg = int(x) if conv in "diouxX" else x
-    spec = "%" + m.group(2) + m.group(3) + ("." + m.group(4) if m.group(4) is not None else "") + conv
-    return m.group(1) + spec % arg + m.group(6)
+    conversion = "%" + m.group(2) + m.group(3) + ("." + m.group(4) if m.group(4) is not None else "") + conv
+    return m.group(1) + conversion % arg + m.group(6)
 
 
 def _in_set(values):
@@ -838,7 +840,7 @@ _BUILTINS = {
     "uppercase": _strict(1, lambda s: _as_text(s).upper()),
     "lowercase": _strict(1, lambda s: _as_text(s).lower()),
     "substring": _strict(3, _substring),
-    "trimBlanks": _strict(1, lambda s: _as_text(s).strip(" ")),
+    "trimBlanks": _strict(1, lambda s: _as_text(s).strip(" ")),  # blanks: spaces, not tabs or newlines
     "concat": _strict(None, lambda *vs: "".join(_as_text(v) for v in vs)),
     "replace": _strict(3, _replace),
     "matches": _strict(2, lambda s, p: _regex(p).search(_as_text(s)) is not None),
@@ -1058,6 +1060,8 @@ def _tree(model, env, target_type):
                         raise ValueError("defaultChild %r is not a child" % wanted)
                     break
                 # "none": a comparison with a missing value is false; go on with the next child.
+                # Inside a compound predicate it stays unknown, so that a surrogate passes on to
+                # its next part, which "false" would not let it do.
         if chosen is None:
             if no_true_child == "returnLastPrediction":
                 return _node_score(node, target_type)

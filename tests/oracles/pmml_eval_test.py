@@ -4,6 +4,7 @@ Run: cd tests/oracles && /usr/bin/python3 -m unittest pmml_eval_test
 """
 
 import os
+import subprocess
 import unittest
 
 import pmml_eval as pe
@@ -431,6 +432,26 @@ class BundledExamplesTest(Case):
                 derived = transformation.derived_values(row)
                 self.assertEqual((derived["income_band"], derived["ratio_band"]), bands)
                 self.assertEqual(model.score(derived), expected)
+
+    @unittest.skipUnless(os.environ.get("PMMLXFORM"), "set PMMLXFORM to the pmmlxform tool")
+    def test_survey_description_as_transformed(self):
+        pmml = subprocess.run([os.environ["PMMLXFORM"], "transform",
+                               os.path.join(EXAMPLES, "survey_description.xml")],
+                              check=True, capture_output=True).stdout
+        doc = pe.load(pmml)
+        cases = [
+            ({"age": 17.0, "income": 20.0, "hhsize": 2.0, "region": "NE", "satisfaction": 3.0},
+             {"age_group": 1.0, "income_band": 1.0, "region4": "North", "satisfied": "neutral",
+              "income_pp": 10.0}),
+            ({"age": 55.0, "income": 99.0, "hhsize": 0.0, "region": "XX", "satisfaction": 9.0},
+             {"age_group": 4.0, "income_band": 9.0, "region4": "?", "satisfied": "none", "income_pp": None}),
+            ({"age": 34.5, "income": 50.0, "hhsize": -1.0, "region": "ZZ"},
+             {"age_group": None, "income_band": 2.0, "region4": "Other", "satisfied": "none",
+              "income_pp": 50.0}),
+        ]
+        for row, expected in cases:
+            with self.subTest(row=row):
+                self.assertEqual(doc.derived_values(row), expected)
 
 
 if __name__ == "__main__":

@@ -671,42 +671,95 @@
             <xsl:with-param name="expansions" select="$expansions"/>
           </xsl:call-template>
           <xsl:choose>
-            <xsl:when test="$sysmisCount &gt; 0 and $hasElse">
-              <!-- Only an else result can reach a system-missing value here:
-                   the resolved copy intervals do not overlap the
-                   system-missing ones. "if" without else gives missing when
-                   its condition fails. -->
+            <!-- A missing input that the core leaves missing (no mapMissingTo)
+                 must stay missing. Every test of the rest is missing for it,
+                 so the rest is too, except a test over a whole interval
+                 (isNotMissing), which lets it through to an else value. -->
+            <xsl:when test="not($missingTo) and $elseToValue
+                            and ($sysmisTests | $copyTests)[self::Interval]
+                                 [string(@leftMargin) = '' and string(@rightMargin) = '']">
               <Apply function="if">
-                <Apply function="not">
-                  <xsl:call-template name="any-of">
-                    <xsl:with-param name="tests" select="$sysmisTests"/>
-                    <xsl:with-param name="count" select="$sysmisCount"/>
-                    <xsl:with-param name="source" select="$source"/>
-                    <xsl:with-param name="expansions" select="$expansions"/>
-                  </xsl:call-template>
-                </Apply>
-                <xsl:call-template name="after-copy">
+                <Apply function="isNotMissing"><FieldRef field="{$source}"/></Apply>
+                <xsl:call-template name="rest">
                   <xsl:with-param name="source" select="$source"/>
+                  <xsl:with-param name="expansions" select="$expansions"/>
                   <xsl:with-param name="elseToValue" select="$elseToValue"/>
                   <xsl:with-param name="elseToCopy" select="$elseToCopy"/>
                   <xsl:with-param name="elseValue" select="$elseValue"/>
+                  <xsl:with-param name="sysmisTests" select="$sysmisTests"/>
+                  <xsl:with-param name="sysmisCount" select="$sysmisCount"/>
                   <xsl:with-param name="copyTests" select="$copyTests"/>
                   <xsl:with-param name="copyCount" select="$copyCount"/>
                 </xsl:call-template>
               </Apply>
             </xsl:when>
             <xsl:otherwise>
-              <xsl:call-template name="after-copy">
+              <xsl:call-template name="rest">
                 <xsl:with-param name="source" select="$source"/>
+                <xsl:with-param name="expansions" select="$expansions"/>
                 <xsl:with-param name="elseToValue" select="$elseToValue"/>
                 <xsl:with-param name="elseToCopy" select="$elseToCopy"/>
                 <xsl:with-param name="elseValue" select="$elseValue"/>
+                <xsl:with-param name="sysmisTests" select="$sysmisTests"/>
+                <xsl:with-param name="sysmisCount" select="$sysmisCount"/>
                 <xsl:with-param name="copyTests" select="$copyTests"/>
                 <xsl:with-param name="copyCount" select="$copyCount"/>
               </xsl:call-template>
             </xsl:otherwise>
           </xsl:choose>
         </Apply>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- What the recode gives where its core is missing: the source for the
+       copy tests, missing for the system-missing tests, the else result for
+       all other values. -->
+  <xsl:template name="rest">
+    <xsl:param name="source"/>
+    <xsl:param name="expansions"/>
+    <xsl:param name="elseToValue"/>
+    <xsl:param name="elseToCopy"/>
+    <xsl:param name="elseValue"/>
+    <xsl:param name="sysmisTests"/>
+    <xsl:param name="sysmisCount"/>
+    <xsl:param name="copyTests"/>
+    <xsl:param name="copyCount"/>
+    <xsl:variable name="hasElse" select="$elseToValue or $elseToCopy"/>
+    <xsl:choose>
+      <xsl:when test="$sysmisCount &gt; 0 and $hasElse">
+        <!-- Only an else result can reach a system-missing value here:
+             the resolved copy intervals do not overlap the
+             system-missing ones. "if" without else gives missing when
+             its condition fails. -->
+        <Apply function="if">
+          <Apply function="not">
+            <xsl:call-template name="any-of">
+              <xsl:with-param name="tests" select="$sysmisTests"/>
+              <xsl:with-param name="count" select="$sysmisCount"/>
+              <xsl:with-param name="source" select="$source"/>
+              <xsl:with-param name="expansions" select="$expansions"/>
+            </xsl:call-template>
+          </Apply>
+          <xsl:call-template name="after-copy">
+            <xsl:with-param name="source" select="$source"/>
+            <xsl:with-param name="elseToValue" select="$elseToValue"/>
+            <xsl:with-param name="elseToCopy" select="$elseToCopy"/>
+            <xsl:with-param name="elseValue" select="$elseValue"/>
+            <xsl:with-param name="copyTests" select="$copyTests"/>
+            <xsl:with-param name="copyCount" select="$copyCount"/>
+          </xsl:call-template>
+        </Apply>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:call-template name="after-copy">
+          <xsl:with-param name="source" select="$source"/>
+          <xsl:with-param name="elseToValue" select="$elseToValue"/>
+          <xsl:with-param name="elseToCopy" select="$elseToCopy"/>
+          <xsl:with-param name="elseValue" select="$elseValue"/>
+          <xsl:with-param name="copyTests" select="$copyTests"/>
+          <xsl:with-param name="copyCount" select="$copyCount"/>
+        </xsl:call-template>
       </xsl:otherwise>
     </xsl:choose>
   </xsl:template>
@@ -955,10 +1008,14 @@
     <xsl:variable name="keys" select="$resolved[self::Extension]"/>
 
     <!-- A standard consumer sees system-missing and user-missing input alike
-         as missing: it gets the system-missing result, or a remaining
-         missing-values result. -->
-    <xsl:variable name="sysmisKey" select="$keys[@name = 'mapSysmisTo'][1]"/>
-    <xsl:variable name="missingTo" select="$sysmisKey | $keys[@name = 'mapMissingTo'][not($sysmisKey)][1]"/>
+         as missing: it gets the system-missing result. The first key that
+         matches system-missing decides it; only a key that gives a value
+         makes a mapMissingTo. (Once resolved, an else value that reaches
+         system-missing has a mapSysmisTo of its own before it.) -->
+    <xsl:variable name="missingTo"
+      select="$keys[@name = 'mapSysmisTo' or @name = 'recodeSysmisCopy' or @name = 'mapMissingTo'
+                    or @name = 'recodeMissingCopy' or @name = 'recodeMissingSysmis'][1]
+                   [@name = 'mapSysmisTo' or @name = 'mapMissingTo']"/>
     <xsl:choose>
       <!-- No else result and no copies: the Discretize says it all. -->
       <xsl:when test="not($keys[@name = 'mapElseTo' or @name = 'recodeElseCopy'

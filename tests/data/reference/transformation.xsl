@@ -721,8 +721,10 @@
     <!-- A standard consumer sees system-missing and user-missing input alike
          as missing: it gets the system-missing result, or a remaining
          missing-values result. -->
-    <xsl:variable name="sysmisKey" select="$keys[@name = 'mapSysmisTo'][1]"/>
-    <xsl:variable name="missingTo" select="$sysmisKey | $keys[@name = 'mapMissingTo'][not($sysmisKey)][1]"/>
+    <xsl:variable name="decider"
+      select="$keys[@name = 'mapSysmisTo' or @name = 'recodeSysmisCopy' or @name = 'mapMissingTo'
+                    or @name = 'recodeMissingCopy' or @name = 'recodeMissingSysmis'][1]"/>
+    <xsl:variable name="missingTo" select="$decider[@name = 'mapSysmisTo' or @name = 'mapMissingTo']"/>
     <xsl:variable name="elseKey" select="$keys[@name = 'mapElseTo' or @name = 'recodeElseCopy' or @name = 'recodeElseSysmis'][1]"/>
 
     <!-- The intervals whose values are copied or made system-missing: the
@@ -878,7 +880,7 @@
         <xsl:otherwise><xsl:copy-of select="$elseExpr"/></xsl:otherwise>
       </xsl:choose>
     </xsl:variable>
-    <xsl:variable name="rest">
+    <xsl:variable name="unguarded">
       <xsl:choose>
         <xsl:when test="$sysmisTests and xalan:nodeset($elseExpr)/*">
           <!-- Only an else result can reach a system-missing value here: the
@@ -892,6 +894,20 @@
           </Apply>
         </xsl:when>
         <xsl:otherwise><xsl:copy-of select="$afterCopy"/></xsl:otherwise>
+      </xsl:choose>
+    </xsl:variable>
+    <!-- A missing input the core leaves missing stays missing: a whole-range
+         test (isNotMissing) would let it through to an else value. -->
+    <xsl:variable name="rest">
+      <xsl:choose>
+        <xsl:when test="not($core/@mapMissingTo) and $elseKind = 'value'
+                        and ($sysmisTests | $copyTests)[self::Apply][@function = 'isNotMissing']">
+          <Apply function="if">
+            <Apply function="isNotMissing"><FieldRef field="{$source}"/></Apply>
+            <xsl:copy-of select="$unguarded"/>
+          </Apply>
+        </xsl:when>
+        <xsl:otherwise><xsl:copy-of select="$unguarded"/></xsl:otherwise>
       </xsl:choose>
     </xsl:variable>
     <xsl:choose>

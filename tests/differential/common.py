@@ -157,7 +157,19 @@ def values_equal(a, b, approx=False):
 
 
 def show(v):
-    return json.dumps(normalise(v)) if not isinstance(v, float) else repr(v)
+    v = normalise(v)
+    if v is None or isinstance(v, str):
+        return json.dumps(v, ensure_ascii=False)
+    return repr(v)
+
+
+def jsonable(v):
+    """A value as JSON can hold it: a value of another kind (such as the PMML evaluator's
+    invalid value, or a number that is not finite) as its repr text."""
+    v = normalise(v)
+    if v is None or isinstance(v, str) or (isinstance(v, float) and math.isfinite(v)):
+        return v
+    return repr(v)
 
 
 def rows_to_json(rows):

@@ -45,8 +45,9 @@ LABELS = ("Age in years", "Income & benefits", "A <grouped> value", 'The "main" 
           "Antwort, gruppiert", "it's a label")
 
 # The functions a Compute may call, by the kinds of their arguments and result
-# (n number, s string, b logical, * any): name -> (argument kinds, minimum count
-# for a repeated last kind or None, result kind).
+# (n number, s string, b logical, * any field, == two of one kind, = two or more
+# of one kind): name -> (argument kinds, minimum count when the one kind repeats,
+# or None; result kinds).
 FUNCTIONS = {
     "log10": ("n", None, "n"), "ln": ("n", None, "n"), "sqrt": ("n", None, "n"),
     "abs": ("n", None, "n"), "exp": ("n", None, "n"), "floor": ("n", None, "n"),
@@ -63,6 +64,7 @@ FUNCTIONS = {
     "uppercase": ("s", None, "s"), "lowercase": ("s", None, "s"), "trimBlanks": ("s", None, "s"),
     "substring": ("snn", None, "s"), "concat": ("s", 2, "s"),
     "replace": ("sss", None, "s"), "matches": ("ss", None, "b"), "formatNumber": ("ns", None, "s"),
+    "if": ("b", None, "ns"),
 }
 # Results that go through floating-point functions, compared with FLOAT_TOLERANCE.
 FLOAT_FUNCTIONS = {"/", "ln", "log10", "sqrt", "exp", "pow", "avg", "median"}
@@ -222,12 +224,19 @@ class Generator:
             if kind == "n":
                 return ("Number", spell(rng, rng.choice(RESULT_POOL + NUMBER_POOL[:12])))
             return ("String", rng.choice(STRING_POOL + ["", " x "]))
-        names = [f for f, spec in FUNCTIONS.items() if spec[2] == kind]
+        names = [f for f, spec in FUNCTIONS.items() if kind in spec[2]]
         if depth == 0:
             names = [f for f in names if FUNCTIONS[f][0] == "*"] or names
         fn = rng.choice(names)
         args_spec, repeat, _ = FUNCTIONS[fn]
         d = depth - 1
+        if fn == "if":
+            # The host's DO IF over a new variable: a missing condition or no else leaves it
+            # system-missing (blank for a string).
+            args = [self.expr("b", d), self.expr(kind, d)]
+            if rng.random() < 0.7:
+                args.append(self.expr(kind, d))
+            return ("Apply", "if", args)
         if args_spec == "*":
             if not self.fields:
                 return ("Apply", fn, [self.expr("n", 0)])
@@ -402,7 +411,8 @@ KNOWN_LIMITS = (
 class Context:
     """What a known-limit test or a label needs about one disagreement."""
 
-    def __init__(self, entries, decl, row, entry, expected, actual, doc, known_targets):
+    def __init__(self, entries, decl, row, entry, expected, actual, doc, known_targets,
+                 differing, expected_row):
         self.entries = entries
         self.decl = decl
         self.row = row
@@ -411,6 +421,8 @@ class Context:
         self.actual = actual
         self.doc = doc
         self.known_targets = known_targets
+        self.differing = differing
+        self.expected_row = expected_row
 
     def source_value(self, recode):
         var = self.decl.get(recode.source.lower())
@@ -433,60 +445,92 @@ def _entry_by_target(entries, name):
     return None
 
 
+def _is_invalid(v):
+    return v is not None and not isinstance(v, (bool, int, float, str))
+
+
+def _common_label(ctx):
+    """Labels that hold whatever the entry's kind."""
+    en = ctx.entry
+    inputs = [en.source] if isinstance(en, Recode) else fields_of(en.expr)
+    if any(n.lower() in ctx.differing for n in inputs):
+        return "over-differing-target"
+    if _is_invalid(ctx.actual):
+        return "invalid-result"
+    if en.type == "string" and ctx.expected == "" and ctx.actual is None:
+        return "string-blank-vs-missing"
+    if en.type == "string" and isinstance(ctx.actual, str) and _has_blank(ctx.actual) \
+            and ctx.actual.rstrip(" ") == ctx.expected:
+        return "trailing-blank-result"
+    if en.type == "string" and en.width is not None and isinstance(ctx.actual, str) \
+            and len(ctx.actual) > en.width \
+            and ctx.actual[:en.width].rstrip(" ") == (ctx.expected or ""):
+        return "string-width"
+    return None
+
+
 def label_recode(ctx):
+    """A short name for the rule pattern behind a recode's disagreement."""
     en = ctx.entry
     var = ctx.decl.get(en.source.lower())
-    src = _entry_by_target(ctx.entries, en.source) if var is None else None
-    stype = var.type if var is not None else (src.type if src else "numeric")
-    numeric = stype == "numeric"
-    value = ctx.source_value(en) if var is not None else None
     if var is None:
-        return f"{stype[:3]}-recode-of-target"
-    kinds = "missing" if value is None else (
-        "user-missing" if is_discrete_missing(var, value) else
-        "missing-range" if in_missing_range(var, value) else "value")
+        return "recode-of-target"
+    stype = var.type[:3]
+    numeric = var.type == "numeric"
+    value = ctx.source_value(en)
     hits = matching_rules(en, value, var, numeric)
-    if en.type == "string" and isinstance(ctx.actual, str) and en.width is not None:
-        if len(ctx.actual) > en.width or (ctx.expected is not None and
-                                           len(ctx.expected) > en.width):
-            return "string-width"
-    blanks = (any(_has_blank(m) for m in var.missing) or
-              any(_has_blank(a) for r in en.rules for k, a, _ in r.inputs if k == "Value") or
-              any(_has_blank(r.result[1]) for r in en.rules))
-    if blanks and stype == "string" or (en.type == "string" and blanks):
-        if isinstance(ctx.actual, str) and ctx.actual.rstrip(" ") == (ctx.expected or ""):
-            return "trailing-blank-result"
-        return "trailing-blank"
+    first = en.rules[hits[0]] if hits else None
+    if not numeric and value is not None:
+        # A rule or missing value spelled with trailing blanks that the value matches.
+        blank_inputs = [a for r in en.rules[:hits[0] + 1 if hits else None]
+                        for k, a, _ in r.inputs if k == "Value" and _has_blank(a)
+                        and a.rstrip(" ") == value.rstrip(" ")]
+        blank_missing = [m for m in var.missing if _has_blank(m) and m.rstrip(" ") == value]
+        if blank_inputs or blank_missing:
+            return "trailing-blank-input"
+    if first is not None and first.result[0] == "To" and en.type == "string" \
+            and _has_blank(first.result[1]):
+        return "trailing-blank-result"
     if value is None and len({repr(en.rules[i].result) for i in hits}) > 1:
         return "sysmis-first-match"
-    if kinds == "user-missing" and len({repr(en.rules[i].result) for i in hits}) > 1:
+    kind = ("sysmis" if value is None else
+            "user-missing" if is_discrete_missing(var, value) else
+            "missing-range" if in_missing_range(var, value) else "value")
+    if kind == "missing-range" and common.values_equal(
+            ctx.actual, ctx.pmml_with(var.name, None).get(en.target)):
+        return "missing-range-read-as-missing"
+    if kind == "user-missing" and len({repr(en.rules[i].result) for i in hits}) > 1:
         return "user-missing-first-match"
-    if not hits:
-        return f"{stype[:3]}-recode:{kinds}:unmatched"
-    first = en.rules[hits[0]]
+    if first is None:
+        return f"{stype}-recode:{kind}:unmatched"
     inp = next(k for k, a, b in first.inputs if input_matches((k, a, b), value, var, numeric))
-    return f"{stype[:3]}-recode:{kinds}:{inp}->{first.result[0]}"
+    return f"{stype}-recode:{kind}:{inp}->{first.result[0]}"
 
 
 def label_compute(ctx):
+    """A short name for what a compute's disagreement involves."""
     en = ctx.entry
-    names = [n.lower() for n in fields_of(en.expr)]
     fns = functions_of(en.expr)
-    for n in names:
-        var = ctx.decl.get(n)
-        value = ctx.row.get(var.name) if var is not None else None
-        if var is not None and var.type == "numeric" and in_missing_range(var, value):
+    for n in fields_of(en.expr):
+        var = ctx.decl.get(n.lower())
+        if var is None:
+            # An earlier target: its value as the description gives it.
+            if lookup(ctx.expected_row, n)[1] is None:
+                return "compute-missing:" + (fns[0] if fns else en.expr[0])
+            continue
+        value = ctx.row.get(var.name)
+        if in_missing_range(var, value):
             return "compute-missing-range"
-        if var is not None and var.type == "string" and is_user_missing(var, value):
+        if var.type == "string" and is_discrete_missing(var, value):
             return "compute-string-user-missing"
-        if var is not None and value is None:
-            return "compute-missing"
-    if en.type == "string" and isinstance(ctx.actual, str) and en.width is not None \
-            and len(ctx.actual) > en.width:
-        return "compute-string-width"
-    if ctx.expected is None or ctx.actual is None:
-        return "compute-missing-result:" + (fns[0] if fns else en.expr[0])
+        if value is None or is_discrete_missing(var, value):
+            return "compute-missing:" + (fns[0] if fns else en.expr[0])
     return "compute:" + (fns[0] if fns else en.expr[0])
+
+
+def label(ctx):
+    return _common_label(ctx) or (label_recode(ctx) if isinstance(ctx.entry, Recode)
+                                  else label_compute(ctx))
 
 
 # Running a case -------------------------------------------------------------------
@@ -556,7 +600,7 @@ def run_case(args, oracles, text, rows, entries=None):
             break
         expected_rows.append(expected)
         actual_rows.append(actual)
-        known_targets = set()
+        known_targets, differing = set(), set()
         for en in targets:
             found_e, e = lookup(expected, en.target)
             found_a, a = lookup(actual, en.target)
@@ -571,24 +615,23 @@ def run_case(args, oracles, text, rows, entries=None):
             approx = approximate(entries, en, cache)
             if common.values_equal(e, a, approx):
                 continue
-            ctx = Context(entries, decl, row, en, e, a, doc, known_targets)
+            ctx = Context(entries, decl, row, en, e, a, doc, known_targets, differing, expected)
             limit = next((k for k in KNOWN_LIMITS if k.applies(ctx)), None)
             if limit is not None:
                 known_targets.add(en.target.lower())
                 result.known.append((common.Disagreement(i, en.target, e, a, limit.name),
                                      limit.name))
                 continue
-            label = label_recode(ctx) if isinstance(en, Recode) else label_compute(ctx)
+            differing.add(en.target.lower())
             note = "compared within %g relative" % common.FLOAT_TOLERANCE if approx else ""
-            result.disagreements.append(common.Disagreement(i, en.target, e, a, label, note))
+            result.disagreements.append(common.Disagreement(i, en.target, e, a, label(ctx), note))
     files["desc_eval.json"] = common.rows_to_json(_jsonable(expected_rows))
     files["pmml_eval.json"] = common.rows_to_json(_jsonable(actual_rows))
     return result, files
 
 
 def _jsonable(rows):
-    return [{k: (common.normalise(v) if not isinstance(v, float) or math.isfinite(v) else repr(v))
-             for k, v in r.items()} for r in rows]
+    return [{k: common.jsonable(v) for k, v in r.items()} for r in rows]
 
 
 def report_lines(result):

@@ -162,7 +162,7 @@ def _matches(item, value, source):
     return (low is None or value >= low) and (high is None or value <= high)
 
 
-def _recode(rules, source, target):
+def _recode(rules, source):
     value = source.value
     for inputs, result in rules:
         if any(_matches(item, value, source) for item in inputs):
@@ -406,6 +406,7 @@ def evaluate(description_text, row):
             if var.kind == "numeric":
                 var.value = None if value is None else float(value)
             else:
+                # As the variable holds it: padded to its width, a longer value cut.
                 var.value = host.fit_string("" if value is None else str(value), var.width)
             ctx.vars[var.name.lower()] = var
             continue
@@ -420,7 +421,7 @@ def evaluate(description_text, row):
             rules = [_read_rule(r, source, target) for r in entry if _local(r) == "Rule"]
             if not rules or len(rules) != len(entry):
                 raise Refused("recode into %s needs rules and nothing else" % name)
-            value = _recode(rules, source, target)
+            value = _recode(rules, source)
         else:
             if len(entry) != 1:
                 raise Refused("compute into %s needs exactly one expression" % name)

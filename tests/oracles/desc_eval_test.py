@@ -231,6 +231,7 @@ class Computes(unittest.TestCase):
                            (apply("sqrt", num(1), num(2)), "numeric"),
                            (apply("if", num(1), num(1), text("a")), "numeric"),
                            (field("nosuch"), "numeric"),
+                           (apply("equal", field("s"), field("x")), "numeric"),
                            (text("a"), "numeric"),
                            (num(1), "string")]:
             with self.subTest(expr=expr):

@@ -135,7 +135,7 @@ def _power(a, b):
 def apply_operator(op, a, b):
     """A two-operand operator: + - * / ** = <> < <= > >= AND OR."""
     if op in _COMPARISONS:
-        if isinstance(a, str) != isinstance(b, str) and a is not None and b is not None:
+        if isinstance(a, str) != isinstance(b, str):  # None is a number: system-missing
             raise SyntaxError_("operator %s compares a string with a number" % op)
         if isinstance(a, str):
             return _logical(_COMPARISONS[op](_compare_strings(a, b)))
@@ -936,7 +936,7 @@ def _parse_recode_items(cur):
             items.append(("value", cur.next().value))
         else:
             low = _recode_bound(cur, ("LO", "LOWEST"))
-            if cur.is_word("THRU"):
+            if cur.is_word("THRU", "THROUGH"):
                 cur.next()
                 high = _recode_bound(cur, ("HI", "HIGHEST"))
                 items.append(("range", low, high))
@@ -1003,6 +1003,8 @@ def _parse_declaration(cur, cls, letter):
         cur.expect_op(")")
         if cur.is_op("/"):
             cur.next()
+        if not 1 <= int(m.group(1)) <= 32767:
+            raise SyntaxError_("width %s is out of range" % m.group(1))
         decls.append(cls(names, int(m.group(1))))
     return decls
 

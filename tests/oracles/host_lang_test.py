@@ -188,6 +188,7 @@ class Recode(unittest.TestCase):
             ("(ELSE=3)", [(None, 3.0), (99, 3.0)]),
             ("(SYSMIS=SYSMIS)(ELSE=42)", [(None, None), (1, 42.0)]),
             ("(1,2 3=10)(ELSE=COPY)", [(2, 10.0), (3, 10.0), (4, 4.0)]),
+            ("(1 THROUGH 2=10)", [(1.5, 10.0)]),
             ("(5 THRU 1=1)", [(3, None)]),
             ("( MISSING = 41 ) (18 THRU 90 = Copy)(ELSE = COPY)", [(None, 41.0), (17, 17.0)]),
         ]
@@ -278,6 +279,7 @@ class Parsing(unittest.TestCase):
             "RECODE s ('a' = 1) (ELSE=COPY) INTO y.",
             "RECODE x (1=2) INTO p q.",
             "STRING x (A2).",
+            "STRING t (A0).",
             "DO IF (1).\nCOMPUTE y = 1.",
             "ELSE.",
             "END IF.",

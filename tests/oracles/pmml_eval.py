@@ -56,13 +56,14 @@ APPLICATION_DEPARTURES = {
 }
 
 MODEL_ELEMENTS = (
-    "AssociationModel", "BayesianNetworkModel", "BaselineModel", "ClusteringModel", "GaussianProcessModel",
+    "AssociationModel", "BayesianNetworkModel", "BaselineModel", "ClusteringModel",
+    "GaussianProcessModel",
     "GeneralRegressionModel", "MiningModel", "NaiveBayesModel", "NearestNeighborModel", "NeuralNetwork",
     "RegressionModel", "RuleSetModel", "SequenceModel", "Scorecard", "SupportVectorMachineModel",
     "TextModel", "TimeSeriesModel", "TreeModel")
 
 _NUMERIC_TYPES = ("double", "float", "integer")
-_MAX_DOUBLE = 1.79769313486231e308
+_OPEN_END = 1.79e308
 
 
 # ----------------------------------------------------------------------------------------------
@@ -216,7 +217,8 @@ class _DataField:
         self.missing, self.valid, self.invalid = [], [], []
         for v in _kids(el, "Value"):
             prop = v.get("property", "valid")
-            {"missing": self.missing, "valid": self.valid, "invalid": self.invalid}[prop].append(v.get("value"))
+            lists = {"missing": self.missing, "valid": self.valid, "invalid": self.invalid}
+            lists[prop].append(v.get("value"))
         self.intervals = _kids(el, "Interval")
         self.missing_ranges = []
         if follow_application:
@@ -251,25 +253,27 @@ class _DataField:
                 return False
             if any(_same(v, m, self.data_type) for m in self.valid):
                 return False
-            return not any(_in_interval(v, i) for i in self.intervals)
+            try:
+                x = _parse_number(v)
+            except ValueError:
+                return True
+            return not any(_in_interval(x, i) for i in self.intervals)
         # Categorical and ordinal fields: the valid Values, when any are listed, are all there is.
         return bool(self.valid) and not any(_same(v, m, self.data_type) for m in self.valid)
 
 
 def _missing_ranges(el):
-    """(low, high) pairs from invalidRangeLower/invalidRangeUpper extensions, in document order."""
-    lows = [e for e in _extensions(el, "invalidRangeLower")]
-    highs = [e for e in _extensions(el, "invalidRangeUpper")]
-    for ext in _extensions(el, "MissingValues"):
-        lows += [e for e in ext if _local(e.tag) == "Extension" and e.get("name") == "invalidRangeLower"]
-        highs += [e for e in ext if _local(e.tag) == "Extension" and e.get("name") == "invalidRangeUpper"]
-    pairs = []
-    for lo, hi in zip(lows, highs):
-        a, b = _parse_number(lo.get("value")), _parse_number(hi.get("value"))
-        # An open end is written as the largest double rounded to 15 digits, which reads as a
-        # slightly smaller number: take it as unbounded.
-        pairs.append((-math.inf if a <= -_MAX_DOUBLE * 0.999 else a, math.inf if b >= _MAX_DOUBLE * 0.999 else b))
-    return pairs
+    """(low, high) pairs from invalidRangeLower/invalidRangeUpper extensions of el or of its
+    MissingValues extensions, in document order."""
+    ends = {"invalidRangeLower": [], "invalidRangeUpper": []}
+    for holder in [el] + _extensions(el, "MissingValues"):
+        for e in holder:
+            if _local(e.tag) == "Extension" and e.get("name") in ends:
+                ends[e.get("name")].append(_parse_number(e.get("value")))
+    # An open end is written as the largest double rounded to 15 digits, which reads as a slightly
+    # smaller number: take anything that large as unbounded.
+    return [(-math.inf if a <= -_OPEN_END else a, math.inf if b >= _OPEN_END else b)
+            for a, b in zip(ends["invalidRangeLower"], ends["invalidRangeUpper"])]
 
 
 def _in_interval(x, interval):
@@ -388,8 +392,12 @@ def _derived_value(el, env):
     value = _convert(_eval(expr, env), el.get("dataType"))
     if value is None or value is INVALID:
         return value
-    # The Value list of a DerivedField describes its values as a DataField's list does, so a
-    # Value property="missing" marks a computed value as missing.
+    # A computed value is missing when its expression gives missing. The data dictionary's missing
+    # values apply to the values a DataField receives: a model document that declares a field it gets
+    # from another document's transformation as a DataField treats those codes as missing in its
+    # input, but a DerivedField of the same document is not a DataField and they do not reach it.
+    # The DerivedField's own Value list describes its values as a DataField's list does, so a
+    # Value property="missing" there marks a computed value as missing.
     missing = [v.get("value") for v in _kids(el, "Value") if v.get("property") == "missing"]
     ranges = []
     if env.doc.follow_application:
@@ -410,7 +418,8 @@ def _mining_treatment(mf, data_field, value, data_type):
     replacement = mf.get("missingValueReplacement")
     # missingValueTreatment (asIs, asMean, ...) only says how the replacement was chosen; the
     # replacement itself applies whenever it is given.
-    if value is INVALID or (value is not None and data_field is not None and data_field.is_invalid(value)):
+    if value is INVALID or (value is not None and data_field is not None
+                            and data_field.is_invalid(value)):
         treatment = mf.get("invalidValueTreatment", "returnInvalid")
     else:
         treatment = None
@@ -461,7 +470,7 @@ def _constant(el, env):
 def _field_ref(el, env):
     v = env.get(el.get("field"))
     if v is None and el.get("mapMissingTo") is not None:
-        return _convert(el.get("mapMissingTo"), env.data_type(el.get("field")) or "string")
+        return _replacement(el.get("mapMissingTo"), env.data_type(el.get("field")))
     return v
 
 
@@ -524,7 +533,8 @@ def _norm_continuous(el, env):
         x = _parse_number(v)
     except ValueError:
         return INVALID
-    points = [(_parse_number(p.get("orig")), _parse_number(p.get("norm"))) for p in _kids(el, "LinearNorm")]
+    points = [(_parse_number(p.get("orig")), _parse_number(p.get("norm")))
+              for p in _kids(el, "LinearNorm")]
     if len(points) < 2:
         raise ValueError("NormContinuous needs two LinearNorm points")
     outliers = el.get("outliers", "asIs")
@@ -557,7 +567,9 @@ def _norm_discrete(el, env):
     return 1.0 if _same(v, el.get("value"), env.data_type(field)) else 0.0
 
 
-# Functions that take missing arguments as data rather than passing them on.
+# Functions that take missing arguments as data rather than passing them on. mapMissingTo stands in
+# for a function that a missing input keeps from being evaluated; these functions are evaluated with
+# missing inputs, so for them only defaultValue (a missing result) applies.
 _MISSING_AWARE = ("isMissing", "isNotMissing", "min", "max", "sum", "avg", "median", "product")
 
 
@@ -621,7 +633,8 @@ def _if(args, env, map_missing):
 def _call_defined(fn, values, env):
     params = _kids(fn, "ParameterField")
     if len(params) != len(values):
-        raise ValueError("function %s takes %d arguments, not %d" % (fn.get("name"), len(params), len(values)))
+        raise ValueError("function %s takes %d arguments, not %d"
+                         % (fn.get("name"), len(params), len(values)))
     bound = {p.get("name"): _convert(v, p.get("dataType")) for p, v in zip(params, values)}
     body = next((c for c in _kids(fn) if _local(c.tag) != "ParameterField"), None)
     if body is None:
@@ -668,7 +681,9 @@ def _numeric(arity, fn):
 def _divide(a, b):
     if b == 0:
         # No real result: the IEEE value, which the Apply then treats as invalid.
-        return math.nan if a == 0 or math.isnan(a) else math.copysign(math.inf, a) * math.copysign(1.0, b)
+        if a == 0 or math.isnan(a):
+            return math.nan
+        return math.copysign(math.inf, a) * math.copysign(1.0, b)
     return a / b
 
 
@@ -722,11 +737,19 @@ def _median(xs):
     return xs[n // 2] if n % 2 else (xs[n // 2 - 1] + xs[n // 2]) / 2.0
 
 
-def _product(xs):
-    p = 1.0
+def _sum(xs):
+    # Left to right in double precision, as a scorer adds up its inputs.
+    total = 0.0
     for x in xs:
-        p *= x
-    return p
+        total += x
+    return total
+
+
+def _product(xs):
+    total = 1.0
+    for x in xs:
+        total *= x
+    return total
 
 
 def _logical(fn):
@@ -767,8 +790,8 @@ def _format_number(x, pattern):
         raise Unsupported("formatNumber pattern %r" % pattern)
     conv = m.group(5)
     arg = int(x) if conv in "diouxX" else x
-    spec = "%" + m.group(2) + m.group(3) + ("." + m.group(4) if m.group(4) is not None else "") + conv
-    return m.group(1) + spec % arg + m.group(6)
+    conversion = "%" + m.group(2) + m.group(3) + ("." + m.group(4) if m.group(4) is not None else "") + conv
+    return m.group(1) + conversion % arg + m.group(6)
 
 
 def _in_set(values):
@@ -786,8 +809,8 @@ _BUILTINS = {
     "/": _numeric(2, _divide),
     "min": _aggregate(min),
     "max": _aggregate(max),
-    "sum": _aggregate(math.fsum),
-    "avg": _aggregate(lambda xs: math.fsum(xs) / len(xs)),
+    "sum": _aggregate(_sum),
+    "avg": _aggregate(lambda xs: _sum(xs) / len(xs)),
     "median": _aggregate(_median),
     "product": _aggregate(_product),
     "log10": _numeric(1, _log(math.log10)),
@@ -817,7 +840,7 @@ _BUILTINS = {
     "uppercase": _strict(1, lambda s: _as_text(s).upper()),
     "lowercase": _strict(1, lambda s: _as_text(s).lower()),
     "substring": _strict(3, _substring),
-    "trimBlanks": _strict(1, lambda s: _as_text(s).strip(" ")),
+    "trimBlanks": _strict(1, lambda s: _as_text(s).strip(" ")),  # blanks: spaces, not tabs or newlines
     "concat": _strict(None, lambda *vs: "".join(_as_text(v) for v in vs)),
     "replace": _strict(3, _replace),
     "matches": _strict(2, lambda s, p: _regex(p).search(_as_text(s)) is not None),
@@ -858,7 +881,10 @@ def _regression_table(table, env):
         x = _input(env, p.get("name"))
         if x is None:
             return None  # a missing numeric input leaves no prediction
-        y += _parse_number(p.get("coefficient")) * _parse_number(x) ** int(p.get("exponent", "1"))
+        try:
+            y += _parse_number(p.get("coefficient")) * _parse_number(x) ** int(p.get("exponent", "1"))
+        except (ValueError, ZeroDivisionError):
+            raise _InvalidInput(p.get("name"))  # not a number, or zero to a negative power
     for p in _kids(table, "CategoricalPredictor"):
         v = _input(env, p.get("name"))
         if v is None:
@@ -1034,6 +1060,8 @@ def _tree(model, env, target_type):
                         raise ValueError("defaultChild %r is not a child" % wanted)
                     break
                 # "none": a comparison with a missing value is false; go on with the next child.
+                # Inside a compound predicate it stays unknown, so that a surrogate passes on to
+                # its next part, which "false" would not let it do.
         if chosen is None:
             if no_true_child == "returnLastPrediction":
                 return _node_score(node, target_type)
@@ -1041,9 +1069,12 @@ def _tree(model, env, target_type):
         node = chosen
 
 
+_PREDICATES = ("SimplePredicate", "CompoundPredicate", "SimpleSetPredicate", "True", "False")
+
+
 def _predicate_of(node):
     for child in _kids(node):
-        if _local(child.tag) in ("SimplePredicate", "CompoundPredicate", "SimpleSetPredicate", "True", "False"):
+        if _local(child.tag) in _PREDICATES:
             return child
     raise ValueError("Node without predicate")
 
@@ -1055,7 +1086,8 @@ def _apply_targets(model, value, target_name):
     for t in _kids(targets, "Target"):
         if t.get("field") not in (None, target_name):
             continue
-        value = value * _parse_number(t.get("rescaleFactor", "1")) + _parse_number(t.get("rescaleConstant", "0"))
+        value = (value * _parse_number(t.get("rescaleFactor", "1"))
+                 + _parse_number(t.get("rescaleConstant", "0")))
         if t.get("min") is not None:
             value = max(value, _parse_number(t.get("min")))
         if t.get("max") is not None:

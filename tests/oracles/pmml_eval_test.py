@@ -3,6 +3,8 @@
 Run: cd tests/oracles && /usr/bin/python3 -m unittest pmml_eval_test
 """
 
+import os
+import subprocess
 import unittest
 
 import pmml_eval as pe
@@ -404,6 +406,52 @@ class TreeTest(Case):
                              '<Node score="1.5"><SimplePredicate field="w" operator="greaterThan" value="5"/></Node>'
                              '<Node score="-1"><True/></Node></Node></TreeModel>')
         self.assertEqual([doc.score({"y": 2.0}), doc.score({"y": 2.6}), doc.score({})], [-1.0, 1.5, 1.5])
+
+
+EXAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "share", "pmmlxform", "examples")
+
+
+class BundledExamplesTest(Case):
+    def test_credit_transformation_and_model(self):
+        with open(os.path.join(EXAMPLES, "credit-transformation.pmml"), "rb") as f:
+            transformation = pe.load(f.read())
+        with open(os.path.join(EXAMPLES, "credit-model.pmml"), "rb") as f:
+            model = pe.load(f.read())
+        cases = [
+            ({"income": 1500.0, "debt": 100.0}, ("low", "low"), "bad"),
+            ({"income": 2000.0, "debt": 7000.0}, ("low", "high"), "bad"),
+            ({"income": 5000.0, "debt": 15000.0}, ("mid", "low"), "good"),
+            ({"income": 5000.5, "debt": 0.0}, ("high", "low"), "good"),
+            # The model declares "unknown" missing for income_band but not for ratio_band, whose listed
+            # values make it invalid there.
+            ({"debt": 1.0}, ("unknown", "unknown"), INVALID),
+            ({"income": 0.0, "debt": 1.0}, ("low", INVALID), INVALID),
+        ]
+        for row, bands, expected in cases:
+            with self.subTest(row=row):
+                derived = transformation.derived_values(row)
+                self.assertEqual((derived["income_band"], derived["ratio_band"]), bands)
+                self.assertEqual(model.score(derived), expected)
+
+    @unittest.skipUnless(os.environ.get("PMMLXFORM"), "set PMMLXFORM to the pmmlxform tool")
+    def test_survey_description_as_transformed(self):
+        pmml = subprocess.run([os.environ["PMMLXFORM"], "transform",
+                               os.path.join(EXAMPLES, "survey_description.xml")],
+                              check=True, capture_output=True).stdout
+        doc = pe.load(pmml)
+        cases = [
+            ({"age": 17.0, "income": 20.0, "hhsize": 2.0, "region": "NE", "satisfaction": 3.0},
+             {"age_group": 1.0, "income_band": 1.0, "region4": "North", "satisfied": "neutral",
+              "income_pp": 10.0}),
+            ({"age": 55.0, "income": 99.0, "hhsize": 0.0, "region": "XX", "satisfaction": 9.0},
+             {"age_group": 4.0, "income_band": 9.0, "region4": "?", "satisfied": "none", "income_pp": None}),
+            ({"age": 34.5, "income": 50.0, "hhsize": -1.0, "region": "ZZ"},
+             {"age_group": None, "income_band": 2.0, "region4": "Other", "satisfied": "none",
+              "income_pp": 50.0}),
+        ]
+        for row, expected in cases:
+            with self.subTest(row=row):
+                self.assertEqual(doc.derived_values(row), expected)
 
 
 if __name__ == "__main__":

@@ -241,8 +241,11 @@ class Tally:
         self.examples = {}                        # label -> first case id
         self.known = collections.Counter()        # known limit -> rows
         self.known_cases = collections.Counter()  # known limit -> cases
+        self.groups = collections.defaultdict(lambda: [0, 0])  # group -> [passed, failed]
 
-    def add(self, case_id, result, saved_dir=None):
+    def add(self, case_id, result, saved_dir=None, group=None):
+        if group is not None:
+            self.groups[group][result.failed] += 1
         for name in {k for _, k in result.known}:
             self.known_cases[name] += 1
         for _, name in result.known:
@@ -265,6 +268,9 @@ class Tally:
             print("failures by class (cases):")
             for label, n in self.classes.most_common():
                 print(f"  {label}: {n}  e.g. {self.examples[label]}")
+        for group in sorted(self.groups):
+            passed, failed = self.groups[group]
+            print(f"  {group} cases: {passed} passed, {failed} failed")
         print(f"{self.passed} passed, {self.failed} failed", flush=True)
         if self.failed and not self.args.report_only:
             return 1

@@ -187,6 +187,13 @@ def rows_from_json(text):
              for k, v in row.items()} for row in rows]
 
 
+def file_name(label):
+    """A class label as a file name: compute-missing:/ becomes compute-missing_div."""
+    for sign, word in (("*", "times"), ("/", "div"), ("+", "plus"), ("->", "_to_")):
+        label = label.replace(sign, word)
+    return "".join(c if c.isalnum() or c in "._-" else "_" for c in label)
+
+
 def read_text(path):
     with open(path, encoding="utf-8") as f:
         return f.read()

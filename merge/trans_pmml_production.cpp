@@ -26,12 +26,19 @@ using xercesc::DOMNode;
 namespace {
 
 // Result codes of transform besides those getErrorNo gives.
-constexpr int kCannotMerge = 1;   // the held description cannot take the new one
-constexpr int kNoStylesheet = 9;  // the stylesheet file cannot be opened
+constexpr int kCannotMerge = 1;     // the held description cannot take the new one
+constexpr int kNotDescription = 1;  // the document given is not a description
+constexpr int kNoStylesheet = 9;    // the stylesheet file cannot be opened
 
 constexpr char kCannotMergeText[] = "ConvertTransToPMMLException: can't merge input trans file.";
 constexpr char kNoStylesheetText[] = "ConvertTransToPMMLException: can't open xslt file.";
 constexpr char kNoOutputText[] = "ConvertTransToPMMLException: Output Trans xml empty!";
+constexpr char kNotDescriptionText[] =
+    "ConvertTransToPMMLException: not a transformation description: the document element must "
+    "be TransformationDescription, holding Transformations.";
+
+// The document element of every transformation description.
+constexpr XMLCh kDescriptionRoot[] = u"TransformationDescription";
 
 // The stamp of produced PMML.
 constexpr char kPmmlVersion[] = "4.3";
@@ -109,6 +116,13 @@ int ConvertTransToPMML::transform(DOMDocument* input, DOMDocument*& output, std:
   // ones with it): the replaced document itself, or the last entry before
   // those this call appends. Cheaper than copying the whole description.
   DOMElement* inputRoot = input == nullptr ? nullptr : input->getDocumentElement();
+  // Any other document would convert to an empty PMML, or add nothing to the
+  // held description, and pass for a valid description.
+  if (inputRoot != nullptr &&
+      !xercesc::XMLString::equals(inputRoot->getNodeName(), kDescriptionRoot)) {
+    message = kNotDescriptionText;
+    return kNotDescription;
+  }
   const bool replaces = (inputRoot != nullptr || transDocument == nullptr) &&
                         (!needMerging || transDocument == nullptr);
   OwnedDocument before;

@@ -64,7 +64,10 @@ class PMMLXFORM_API ConvertTransToPMML : public ConvertTrans {
   ///   child of the result's TransformationDictionary, in document order.
   /// @return 0 success; 1 "ConvertTransToPMMLException: can't merge input
   ///   trans file." (merging is on and the held description's root has no
-  ///   element child to accumulate under); 2, 3, 4, 5 numbered from the
+  ///   element child to accumulate under); 1 "ConvertTransToPMMLException: not
+  ///   a transformation description: the document element must be
+  ///   TransformationDescription, holding Transformations." (the held
+  ///   description is left as it was); 2, 3, 4, 5 numbered from the
   ///   stylesheet's message by getErrorNo(); 9 "ConvertTransToPMMLException:
   ///   can't open xslt file." followed by the path (the description is kept
   ///   for the next call), or the engine's text followed by

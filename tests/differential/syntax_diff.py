@@ -677,7 +677,9 @@ def main():
         result, files = run_case(args, oracles, text, rows)
         saved = None
         if result.failed:
-            saved = common.save_case(args, case_id, files, rows, report_lines(result))
+            # A replayed case is saved already.
+            saved = args.replay or common.save_case(args, case_id, files, rows,
+                                                    report_lines(result))
             print(f"FAIL {case_id}: {', '.join(sorted(result.labels()))} -> {saved}", flush=True)
             if args.verbose or args.replay:
                 for line in report_lines(result):

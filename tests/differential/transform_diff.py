@@ -467,7 +467,7 @@ def _common_label(ctx):
     if en.type == "string" and en.width is not None and isinstance(ctx.actual, str) \
             and len(ctx.actual) > en.width \
             and ctx.actual[:en.width].rstrip(" ") == (ctx.expected or ""):
-        return "string-width"
+        return "string-width" if isinstance(en, Recode) else "compute-string-width"
     return None
 
 
@@ -485,6 +485,9 @@ def label_recode(ctx):
         value = ctx.source_value(en)
     stype = var.type[:3]
     numeric = var.type == "numeric"
+    if in_missing_range(var, value) and common.values_equal(
+            ctx.actual, ctx.pmml_with(var.name, None).get(en.target)):
+        return "missing-range-read-as-missing"
     hits = matching_rules(en, value, var, numeric)
     first = en.rules[hits[0]] if hits else None
     if not numeric and value is not None:
@@ -495,17 +498,11 @@ def label_recode(ctx):
         blank_missing = [m for m in var.missing if _has_blank(m) and m.rstrip(" ") == value]
         if blank_inputs or blank_missing:
             return "trailing-blank-input"
-    if first is not None and first.result[0] == "To" and en.type == "string" \
-            and _has_blank(first.result[1]):
-        return "trailing-blank-result"
     if value is None and len({repr(en.rules[i].result) for i in hits}) > 1:
         return "sysmis-first-match"
     kind = ("sysmis" if value is None else
             "user-missing" if is_discrete_missing(var, value) else
             "missing-range" if in_missing_range(var, value) else "value")
-    if kind == "missing-range" and common.values_equal(
-            ctx.actual, ctx.pmml_with(var.name, None).get(en.target)):
-        return "missing-range-read-as-missing"
     if kind == "user-missing" and len({repr(en.rules[i].result) for i in hits}) > 1:
         return "user-missing-first-match"
     if first is None:
@@ -743,7 +740,9 @@ def main():
         result, files = run_case(args, oracles, text, rows, entries)
         saved = None
         if result.failed:
-            saved = common.save_case(args, case_id, files, rows, report_lines(result))
+            # A replayed case is saved already.
+            saved = args.replay or common.save_case(args, case_id, files, rows,
+                                                    report_lines(result))
             print(f"FAIL {case_id}: {', '.join(sorted(result.labels()))} -> {saved}", flush=True)
             if args.verbose or args.replay:
                 for line in report_lines(result):

@@ -752,7 +752,7 @@ def main():
                 for d in result.disagreements:
                     first.setdefault(d.label, d)
                 for d in first.values():
-                    if minimized.get(d.label, 0) >= 3:
+                    if minimized.get(d.label, 0) >= 1:
                         continue
                     minimized[d.label] = minimized.get(d.label, 0) + 1
                     small, small_rows = minimize(args, oracles, entries or from_xml(text),

@@ -249,6 +249,7 @@ class Tally:
         self.known = collections.Counter()        # known limit -> rows
         self.known_cases = collections.Counter()  # known limit -> cases
         self.groups = collections.defaultdict(lambda: [0, 0])  # group -> [passed, failed]
+        self.known_reasons = {}                   # known limit -> why, and where it is stated
 
     def add(self, case_id, result, saved_dir=None, group=None):
         if group is not None:
@@ -271,6 +272,8 @@ class Tally:
             print("known limits (counted apart, not failures):")
             for name in sorted(self.known):
                 print(f"  {name}: {self.known[name]} rows in {self.known_cases[name]} cases")
+                if name in self.known_reasons:
+                    print(f"    {self.known_reasons[name]}")
         if self.classes:
             print("failures by class (cases):")
             for label, n in self.classes.most_common():

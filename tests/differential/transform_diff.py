@@ -383,7 +383,7 @@ def _user_missing_read_as_missing(ctx):
     if var is None or not is_discrete_missing(var, value):
         return False
     # What a standard consumer gives for this recode when the source is missing.
-    as_missing = ctx.pmml_with(var.name, None).get(en.target)
+    as_missing = lookup(ctx.pmml_with(var.name, None), en.target)[1]
     return common.values_equal(ctx.actual, as_missing)
 
 
@@ -397,7 +397,7 @@ def _follows_from_known_limit(ctx):
 # where one of these explains the difference exactly are counted apart.
 KNOWN_LIMITS = (
     KnownLimit(
-        "user-missing-code-read-as-missing", 'README "The PMML written" and "Known limits"',
+        "user-missing-code-read-as-missing", 'README "The PMML written", its closing paragraph',
         "A discrete user-missing value of a source is written as Value property=\"missing\", so a "
         "standard consumer treats it as missing and gives the recode's result for missing input "
         "(mapMissingTo), even where the description sends that value to another rule or copies it. "
@@ -486,7 +486,7 @@ def label_recode(ctx):
     stype = var.type[:3]
     numeric = var.type == "numeric"
     if in_missing_range(var, value) and common.values_equal(
-            ctx.actual, ctx.pmml_with(var.name, None).get(en.target)):
+            ctx.actual, lookup(ctx.pmml_with(var.name, None), en.target)[1]):
         return "missing-range-read-as-missing"
     hits = matching_rules(en, value, var, numeric)
     first = en.rules[hits[0]] if hits else None
@@ -734,6 +734,7 @@ def main():
     args = common.parse_args(JOB, __doc__.split("\n\n")[0])
     oracles = Oracles()
     tally = common.Tally(args)
+    tally.known_reasons = {k.name: f"{k.reason} [{k.section}]" for k in KNOWN_LIMITS}
     minimized = {}
 
     def judge(case_id, text, rows, entries=None):

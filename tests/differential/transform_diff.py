@@ -405,7 +405,8 @@ KNOWN_LIMITS = (
         _user_missing_read_as_missing),
     KnownLimit(
         "follows-from-user-missing-code", 'README "The PMML written"',
-        "An entry over a target that differed on this row for the reason above.",
+        "An entry over a target that differed on this row as user-missing-code-read-as-missing "
+        "allows.",
         _follows_from_known_limit),
 )
 

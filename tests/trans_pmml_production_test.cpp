@@ -201,9 +201,10 @@ TEST_F(TransformPmml, ADocumentThatIsNotADescriptionIsRefused) {
   const std::string expected =
       "ConvertTransToPMMLException: not a transformation description: the document element must "
       "be TransformationDescription, holding Transformations.";
-  const Names others = {"<Foo><Bar/></Foo>", "<PMML><Header/><DataDictionary/></PMML>",
-                        "<Transformations>" + computeInto("y") + "</Transformations>",
-                        "<transformationdescription><Transformations/></transformationdescription>"};
+  const Names others = {
+      "<Foo><Bar/></Foo>", "<PMML><Header/><DataDictionary/></PMML>",
+      "<Transformations>" + computeInto("y") + "</Transformations>",
+      "<transformationdescription><Transformations/></transformationdescription>"};
   for (const bool merging : {true, false}) {
     for (const std::string& other : others) {
       SCOPED_TRACE(other);

@@ -456,10 +456,7 @@ void IntervalParser::resolveOverlaps(IntervalList& items) {
       if (isMissingValues(items[i]) || isMissingValues(items[j])) continue;
       TrimOutcome outcome = TrimOutcome::keep;
       IntervalItem added;
-      // A system-missing key after an else, missing or system-missing key
-      // never matches: the earlier key took system-missing values already.
-      if (isElseKey(items[i]) ||
-          ((isMissingKey(items[i]) || isSysmisKey(items[i])) && isSysmisKey(items[j]))) {
+      if (isElseKey(items[i]) || (isMissingKey(items[i]) && isSysmisKey(items[j]))) {
         outcome = TrimOutcome::drop;
       } else {
         outcome = trimInterval(items[i], items[j], added);

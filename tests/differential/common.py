@@ -74,6 +74,12 @@ def parse_args(job, description):
     return args
 
 
+def clear_out(args):
+    """Removes the failing cases an earlier run saved under --out, so that what is there is
+    this run's."""
+    shutil.rmtree(args.out, ignore_errors=True)
+
+
 def case_seeds(args):
     """(case id, random generator) for every generated case of the run."""
     run_seed = args.seed if args.seed is not None else random.SystemRandom().randrange(1, 10**9)

@@ -712,6 +712,7 @@ def main():
         for d in common.replay_cases(args.replay):
             judge("replay-" + os.path.basename(d), *load(d))
         return tally.finish()
+    common.clear_out(args)
     for d in common.regression_cases(JOB):
         judge("regression-" + os.path.basename(d), *load(d))
     text = common.read_text(EXAMPLE)

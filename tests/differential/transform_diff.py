@@ -770,6 +770,7 @@ def main():
             judge("replay-" + os.path.basename(d), text, rows)
         return tally.finish()
 
+    common.clear_out(args)
     for d in common.regression_cases(JOB):
         text = common.read_text(os.path.join(d, "description.xml"))
         rows = common.rows_from_json(common.read_text(os.path.join(d, common.ROWS_FILE)))

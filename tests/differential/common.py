@@ -84,7 +84,7 @@ def case_seeds(args):
     """(case id, random generator) for every generated case of the run."""
     run_seed = args.seed if args.seed is not None else random.SystemRandom().randrange(1, 10**9)
     print(f"run seed {run_seed} (repeat with --seed {run_seed})", flush=True)
-    seeds = list(FIXED_SEEDS) + [run_seed]
+    seeds = list(dict.fromkeys(FIXED_SEEDS + (run_seed,)))
     per_seed, extra = divmod(max(args.cases, 0), len(seeds))
     for k, seed in enumerate(seeds):
         # The run's own seed takes the cases that do not divide evenly.

@@ -64,7 +64,8 @@ def parse_args(job, description):
     p.add_argument("--report-only", action="store_true",
                    help="print the failures by class but exit 0")
     p.add_argument("--minimize", action="store_true",
-                   help="also save, for the first failing case of each class, the case shrunk to what still fails the same way")
+                   help="also save, for the first failing case of each class, the case shrunk "
+                        "to what still fails the same way")
     p.add_argument("--verbose", action="store_true", help="print every disagreement")
     args = p.parse_args()
     args.job = job

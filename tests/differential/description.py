@@ -23,7 +23,8 @@ class Var:
 
 class Rule:
     def __init__(self, inputs, result):
-        self.inputs = list(inputs)     # (kind, a, b): Value v / Range lo hi / SystemMissing / Missing / Else
+        # (kind, a, b): Value v / Range lo hi / SystemMissing / Missing / Else
+        self.inputs = list(inputs)
         self.result = result           # (kind, value): To v / ToCopy / ToSystemMissing
 
 
@@ -46,7 +47,8 @@ class Recode(Target):
 class Compute(Target):
     def __init__(self, target, type, level, expr, width=None, label=None):
         super().__init__(target, type, level, width, label)
-        self.expr = expr               # ("Field", n) / ("Number", v) / ("String", v) / ("Apply", f, [args])
+        # ("Field", n) / ("Number", v) / ("String", v) / ("Apply", f, [args])
+        self.expr = expr
 
 
 # XML ------------------------------------------------------------------------

@@ -86,7 +86,8 @@ class Comparison(unittest.TestCase):
             ("a", "a ", False, False), ("a", "a", False, True), (1.0, "1", False, False),
             (1.0, 1.0 + 1e-12, False, False), (1.0, 1.0 + 1e-12, True, True),
             (1.0, 1.0 + 1e-6, True, False), (0.0, 5e-324, True, False),
-            (invalid, None, True, False), (math.nan, math.nan, True, False), (-0.0, 0.0, False, True),
+            (invalid, None, True, False), (math.nan, math.nan, True, False),
+            (-0.0, 0.0, False, True),
         ]
         for a, b, approx, equal in cases:
             with self.subTest(a=a, b=b, approx=approx):
@@ -117,7 +118,8 @@ def _context(rules, x, actual, by_source, missing=("9",), mrange=None):
 
 
 class KnownLimits(unittest.TestCase):
-    RULES = [Rule([("Range", "1", "10")], ("To", "1")), Rule([("Missing", None, None)], ("To", "7"))]
+    RULES = [Rule([("Range", "1", "10")], ("To", "1")),
+             Rule([("Missing", None, None)], ("To", "7"))]
 
     def applies(self, ctx):
         return [k.name for k in td.KNOWN_LIMITS if k.applies(ctx)]
@@ -161,7 +163,8 @@ class Labels(unittest.TestCase):
     def test_string_patterns(self):
         var = Var("s", "string", "nominal", width=4, missing=["dk "])
         rec = Recode("s", "t", "string", "nominal", width=2, rules=[
-            Rule([("Value", "ab  ", None)], ("To", "x")), Rule([("Else", None, None)], ("ToCopy", None))])
+            Rule([("Value", "ab  ", None)], ("To", "x")),
+            Rule([("Else", None, None)], ("ToCopy", None))])
         entries = [var, rec]
         cases = [  # (source value, description, PMML, label)
             ("ab", "x", "ab", "trailing-blank-input"),
@@ -210,8 +213,10 @@ class SyntaxDocuments(unittest.TestCase):
       <DataField name="a" dataType="double"><Value value="99" property="missing"/></DataField>
       <DataField name="s" dataType="string"><Value value="North"/></DataField>
       </DataDictionary><TransformationDictionary>
-      <DerivedField name="off"><Extension><UsageType value="disable"/></Extension><FieldRef field="a"/></DerivedField>
-      <DerivedField name="helper"><Extension><UsageType value="disable"/></Extension><FieldRef field="a"/></DerivedField>
+      <DerivedField name="off"><Extension><UsageType value="disable"/></Extension>
+        <FieldRef field="a"/></DerivedField>
+      <DerivedField name="helper"><Extension><UsageType value="disable"/></Extension>
+        <FieldRef field="a"/></DerivedField>
       <DerivedField name="plain"><FieldRef field="helper"/></DerivedField>
       </TransformationDictionary></PMML>"""
 

@@ -671,7 +671,8 @@ def run_case(args, oracles, text, rows):
             note = f"compared within {common.FLOAT_TOLERANCE:g} relative" if approx else ""
             lab = label(doc, df, row, p, h, differing - {name, syntax_name}, values)
             if lab in README_KNOWN_LIMITS:
-                note = (note + "; " if note else "") + "README known limit: " + README_KNOWN_LIMITS[lab]
+                note = ((note + "; " if note else "") + "README known limit: "
+                        + README_KNOWN_LIMITS[lab])
             result.disagreements.append(common.Disagreement(i, name, p, h, lab, note))
     files["host_lang.json"] = common.rows_to_json(
         [{k: common.jsonable(v) for k, v in r.items()} for r in host_rows])

@@ -25,7 +25,7 @@ import sys
 import common
 from description import (Compute, Recode, Rule, Var, declared, fields_of, from_xml,
                          functions_of, in_missing_range, input_matches, is_discrete_missing,
-                         is_user_missing, matching_rules, number, to_xml)
+                         matching_rules, number, to_xml)
 
 JOB = "transform"
 D = decimal.Decimal
@@ -37,7 +37,7 @@ NUMBER_POOL = [D(s) for s in (
     "0.1 1000000 123456.75").split()]
 MISSING_CODES = [D(s) for s in ("-9 -1 0 9 97 98 99 999").split()]
 RESULT_POOL = [D(s) for s in "-1 0 0.5 1 2 3 4 5 9 10 42 99 1.5 -2.25".split()]
-STRING_POOL = ("a b A B ab ba aB AB x xy no yes dk na NA Q zz abc abcd " 
+STRING_POOL = ("a b A B ab ba aB AB x xy no yes dk na NA Q zz abc abcd "
                "hello other North a_b 9 10").split() + ["a b", " a", " ab"]
 NAME_STEMS = ("age income hh score region grp q code answer v x band sat cat lvl pts").split()
 LEVELS = ("scale", "ordinal", "nominal")
@@ -260,7 +260,8 @@ class Generator:
                 args.append(("String", rng.choice(["", "Z", "zz"])))
             return ("Apply", fn, args)
         if fn == "formatNumber":
-            return ("Apply", fn, [self.expr("n", d), ("String", rng.choice(["%d", "%.2f", "%5.1f"]))])
+            number_arg = self.expr("n", d)
+            return ("Apply", fn, [number_arg, ("String", rng.choice(["%d", "%.2f", "%5.1f"]))])
         return ("Apply", fn, [self.expr(k, d) for k in args_spec])
 
     def compute(self):

@@ -680,6 +680,7 @@
           <xsl:with-param name="content" select="$content"/>
           <xsl:with-param name="missingTo" select="$missingTo"/>
           <xsl:with-param name="expansions" select="$expansions"/>
+          <xsl:with-param name="alone" select="true()"/>
           <xsl:with-param name="cut" select="$cut"/>
         </xsl:call-template>
       </xsl:when>
@@ -868,11 +869,16 @@
           <xsl:value-of select="$elseValue"/>
         </Constant>
       </xsl:when>
+      <!-- The cut can end in blanks, which the host drops. -->
       <xsl:when test="$elseToCopy and $cut &gt; 0">
-        <Apply function="substring">
-          <FieldRef field="{$source}"/>
-          <Constant dataType="integer">1</Constant>
-          <Constant dataType="integer"><xsl:value-of select="$cut"/></Constant>
+        <Apply function="replace">
+          <Apply function="substring">
+            <FieldRef field="{$source}"/>
+            <Constant dataType="integer">1</Constant>
+            <Constant dataType="integer"><xsl:value-of select="$cut"/></Constant>
+          </Apply>
+          <Constant dataType="string"> +$</Constant>
+          <Constant dataType="string"></Constant>
         </Apply>
       </xsl:when>
       <xsl:when test="$elseToCopy">
@@ -917,6 +923,7 @@
     <xsl:param name="expansions"/>
     <xsl:param name="withDefault" select="false()"/>
     <xsl:param name="defaultValue"/>
+    <xsl:param name="alone" select="false()"/>
     <xsl:param name="cut" select="0"/>
     <xsl:choose>
       <xsl:when test="$numeric">
@@ -925,6 +932,7 @@
             <xsl:with-param name="missingTo" select="$missingTo"/>
             <xsl:with-param name="withDefault" select="$withDefault"/>
             <xsl:with-param name="defaultValue" select="$defaultValue"/>
+            <xsl:with-param name="alone" select="$alone"/>
           </xsl:call-template>
           <xsl:copy-of select="$content[self::Extension]"/>
           <xsl:copy-of select="$content[self::DiscretizeBin]"/>
@@ -936,6 +944,7 @@
             <xsl:with-param name="missingTo" select="$missingTo"/>
             <xsl:with-param name="withDefault" select="$withDefault"/>
             <xsl:with-param name="defaultValue" select="$defaultValue"/>
+            <xsl:with-param name="alone" select="$alone"/>
           </xsl:call-template>
           <FieldColumnPair field="{$source}" column="in"/>
           <InlineTable>
@@ -949,19 +958,34 @@
     </xsl:choose>
   </xsl:template>
 
+  <!-- A new string target that no rule gives a value holds blanks, never
+       missing (strings have no system-missing value): the empty text stands
+       in for missing input no rule gives a value, and, where the core is the
+       whole expression ($alone), for values no rule matches. -->
   <xsl:template name="core-attributes">
     <xsl:param name="missingTo"/>
     <xsl:param name="withDefault"/>
     <xsl:param name="defaultValue"/>
+    <xsl:param name="alone"/>
     <xsl:attribute name="dataType">
       <xsl:call-template name="data-type"/>
     </xsl:attribute>
-    <xsl:if test="$missingTo">
-      <xsl:attribute name="mapMissingTo"><xsl:value-of select="$missingTo/@value"/></xsl:attribute>
-    </xsl:if>
-    <xsl:if test="$withDefault">
-      <xsl:attribute name="defaultValue"><xsl:value-of select="$defaultValue"/></xsl:attribute>
-    </xsl:if>
+    <xsl:choose>
+      <xsl:when test="$missingTo">
+        <xsl:attribute name="mapMissingTo"><xsl:value-of select="$missingTo/@value"/></xsl:attribute>
+      </xsl:when>
+      <xsl:when test="@type = 'string'">
+        <xsl:attribute name="mapMissingTo"/>
+      </xsl:when>
+    </xsl:choose>
+    <xsl:choose>
+      <xsl:when test="$withDefault">
+        <xsl:attribute name="defaultValue"><xsl:value-of select="$defaultValue"/></xsl:attribute>
+      </xsl:when>
+      <xsl:when test="$alone and @type = 'string'">
+        <xsl:attribute name="defaultValue"/>
+      </xsl:when>
+    </xsl:choose>
   </xsl:template>
 
   <!-- ~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~ -->
@@ -1093,6 +1117,7 @@
           <xsl:with-param name="source" select="$source"/>
           <xsl:with-param name="content" select="$resolved"/>
           <xsl:with-param name="missingTo" select="$missingTo"/>
+          <xsl:with-param name="alone" select="true()"/>
         </xsl:call-template>
       </xsl:when>
       <xsl:otherwise>
@@ -1308,7 +1333,9 @@
       <out>
         <xsl:choose>
           <xsl:when test="$rule/To"><xsl:value-of select="$rule/To/@value"/></xsl:when>
-          <xsl:when test="$cut &gt; 0"><xsl:value-of select="substring(@value, 1, $cut)"/></xsl:when>
+          <xsl:when test="$cut &gt; 0">
+            <xsl:call-template name="trimmed"><xsl:with-param name="text" select="substring(@value, 1, $cut)"/></xsl:call-template>
+          </xsl:when>
           <xsl:otherwise><xsl:value-of select="@value"/></xsl:otherwise>
         </xsl:choose>
       </out>

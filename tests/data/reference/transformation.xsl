@@ -792,6 +792,9 @@
         <xsl:if test="$missingTo">
           <xsl:attribute name="mapMissingTo"><xsl:value-of select="$missingTo/@value"/></xsl:attribute>
         </xsl:if>
+        <xsl:if test="not($missingTo) and $dataType = 'string'">
+          <xsl:attribute name="mapMissingTo"/>
+        </xsl:if>
         <xsl:copy-of select="$keys"/>
         <xsl:copy-of select="$resolved[self::DiscretizeBin]"/>
       </Discretize>
@@ -897,10 +900,14 @@
           <Constant dataType="{$dataType}"><xsl:value-of select="$elseValue"/></Constant>
         </xsl:when>
         <xsl:when test="$elseKind = 'copy' and $cut != ''">
-          <Apply function="substring">
-            <FieldRef field="{$source}"/>
-            <Constant dataType="integer">1</Constant>
-            <Constant dataType="integer"><xsl:value-of select="$cut"/></Constant>
+          <Apply function="replace">
+            <Apply function="substring">
+              <FieldRef field="{$source}"/>
+              <Constant dataType="integer">1</Constant>
+              <Constant dataType="integer"><xsl:value-of select="$cut"/></Constant>
+            </Apply>
+            <Constant dataType="string"> +$</Constant>
+            <Constant dataType="string"></Constant>
           </Apply>
         </xsl:when>
         <xsl:when test="$elseKind = 'copy'">
@@ -951,6 +958,16 @@
       </xsl:choose>
     </xsl:variable>
     <xsl:choose>
+      <xsl:when test="not(xalan:nodeset($rest)/*) and $dataType = 'string'">
+        <!-- Values no rule matches leave a string target blank. -->
+        <xsl:for-each select="$core">
+          <xsl:copy>
+            <xsl:copy-of select="@*"/>
+            <xsl:attribute name="defaultValue"/>
+            <xsl:copy-of select="node()"/>
+          </xsl:copy>
+        </xsl:for-each>
+      </xsl:when>
       <xsl:when test="not(xalan:nodeset($rest)/*)">
         <xsl:copy-of select="$core"/>
       </xsl:when>
@@ -1074,6 +1091,9 @@
         <xsl:if test="$missingItem/@out = 'To'">
           <xsl:attribute name="mapMissingTo"><xsl:value-of select="$missingItem/@result"/></xsl:attribute>
         </xsl:if>
+        <xsl:if test="not($missingItem/@out = 'To') and $dataType = 'string'">
+          <xsl:attribute name="mapMissingTo"/>
+        </xsl:if>
         <FieldColumnPair field="{$source}" column="in"/>
         <InlineTable>
           <xsl:for-each select="$firsts[@out = 'To' or @out = 'ToCopy']">
@@ -1082,7 +1102,9 @@
               <out>
                 <xsl:choose>
                   <xsl:when test="@out = 'To'"><xsl:value-of select="@result"/></xsl:when>
-                  <xsl:when test="$cut != ''"><xsl:value-of select="substring(@value, 1, $cut)"/></xsl:when>
+                  <xsl:when test="$cut != ''">
+                    <xsl:call-template name="trimmed"><xsl:with-param name="text" select="substring(@value, 1, $cut)"/></xsl:call-template>
+                  </xsl:when>
                   <xsl:otherwise><xsl:value-of select="@value"/></xsl:otherwise>
                 </xsl:choose>
               </out>

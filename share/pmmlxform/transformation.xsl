@@ -681,7 +681,16 @@
       <xsl:if test="contains($invalidFunctions, concat('|', @function, '|'))">
         <xsl:attribute name="invalidValueTreatment">asMissing</xsl:attribute>
       </xsl:if>
-      <xsl:if test="$blankDefault">
+      <xsl:variable name="stringIf">
+        <xsl:if test="@function = 'if'">
+          <xsl:apply-templates select="*[2]" mode="is-string">
+            <xsl:with-param name="at" select="$at"/>
+          </xsl:apply-templates>
+        </xsl:if>
+      </xsl:variable>
+      <!-- A string "if" whose condition fails or is missing leaves its
+           value blank in the host, as a new string variable starts. -->
+      <xsl:if test="$blankDefault or string($stringIf) = 'true'">
         <xsl:attribute name="defaultValue"/>
       </xsl:if>
       <xsl:for-each select="*">
@@ -747,6 +756,29 @@
         <xsl:with-param name="count" select="$count - string-length($some)"/>
       </xsl:call-template>
     </xsl:if>
+  </xsl:template>
+
+  <!-- "true" for an expression whose value is a string. -->
+  <xsl:template match="*" mode="is-string"/>
+
+  <xsl:template match="String" mode="is-string">true</xsl:template>
+
+  <xsl:template match="Field" mode="is-string">
+    <xsl:variable name="key" select="translate(@name, $upper, $lower)"/>
+    <xsl:if test="(key('variable', $key) | key('target', $key))[1]/@type = 'string'">true</xsl:if>
+  </xsl:template>
+
+  <xsl:template match="Apply" mode="is-string">
+    <xsl:param name="at"/>
+    <xsl:choose>
+      <xsl:when test="@function = 'if'">
+        <xsl:apply-templates select="*[2]" mode="is-string">
+          <xsl:with-param name="at" select="$at"/>
+        </xsl:apply-templates>
+      </xsl:when>
+      <xsl:when test="contains('|concat|substring|uppercase|lowercase|trimBlanks|replace|formatNumber|',
+                               concat('|', @function, '|'))">true</xsl:when>
+    </xsl:choose>
   </xsl:template>
 
   <xsl:template match="Number" mode="expression">

@@ -707,7 +707,16 @@
       <xsl:if test="contains($invalidFunctions, concat('|', @function, '|'))">
         <xsl:attribute name="invalidValueTreatment">asMissing</xsl:attribute>
       </xsl:if>
-      <xsl:if test="$blankDefault">
+      <xsl:variable name="stringIf">
+        <xsl:if test="@function = 'if'">
+          <xsl:apply-templates select="*[2]" mode="is-string">
+            <xsl:with-param name="at" select="$at"/>
+          </xsl:apply-templates>
+        </xsl:if>
+      </xsl:variable>
+      <!-- A string "if" whose condition fails or is missing leaves its
+           value blank in the host, as a new string variable starts. -->
+      <xsl:if test="$blankDefault or string($stringIf) = 'true'">
         <xsl:attribute name="defaultValue"/>
       </xsl:if>
       <xsl:for-each select="*">
@@ -764,6 +773,35 @@
   <xsl:template name="blanks">
     <xsl:param name="count"/>
     <xsl:if test="$count &gt; 0"><xsl:text> </xsl:text><xsl:call-template name="blanks"><xsl:with-param name="count" select="$count - 1"/></xsl:call-template></xsl:if>
+  </xsl:template>
+
+  <!-- "true" for an expression whose value is a string. -->
+  <xsl:template match="*" mode="is-string"/>
+
+  <xsl:template match="String" mode="is-string">true</xsl:template>
+
+  <xsl:template match="Field" mode="is-string">
+    <xsl:param name="at"/>
+    <xsl:variable name="width">
+      <xsl:call-template name="string-width">
+        <xsl:with-param name="name" select="@name"/>
+        <xsl:with-param name="at" select="$at"/>
+      </xsl:call-template>
+    </xsl:variable>
+    <xsl:if test="string($width) != ''">true</xsl:if>
+  </xsl:template>
+
+  <xsl:template match="Apply" mode="is-string">
+    <xsl:param name="at"/>
+    <xsl:choose>
+      <xsl:when test="@function = 'if'">
+        <xsl:apply-templates select="*[2]" mode="is-string">
+          <xsl:with-param name="at" select="$at"/>
+        </xsl:apply-templates>
+      </xsl:when>
+      <xsl:when test="contains('|concat|substring|uppercase|lowercase|trimBlanks|replace|formatNumber|',
+                               concat('|', @function, '|'))">true</xsl:when>
+    </xsl:choose>
   </xsl:template>
 
   <xsl:template match="Number" mode="expression">

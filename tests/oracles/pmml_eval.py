@@ -1131,6 +1131,13 @@ class PmmlDocument:
         return _apply_targets(model, value, target)
 
 
+def builtin(name):
+    """A built-in function as a callable on its argument values (None for missing), for asking
+    what another evaluator would give under this function's rule."""
+    fn = _BUILTINS[name]
+    return lambda *values: fn(list(values))
+
+
 def load(text, follow_application=True):
     """Parses a PMML document (XML text; namespaces are ignored)."""
     if isinstance(text, str):

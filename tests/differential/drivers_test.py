@@ -137,11 +137,32 @@ class KnownLimits(unittest.TestCase):
                 ctx = _context(self.RULES, x, actual, as_missing, missing, mrange)
                 self.assertEqual(self.applies(ctx) == ["user-missing-code-read-as-missing"], known)
 
-    def test_an_entry_over_a_known_limit_follows_it(self):
-        ctx = _context(self.RULES, 9.0, 1.0, lambda x: 7.0)
-        ctx.entry = td.Compute("c", "numeric", "scale", ("Field", "T"))
-        ctx.known_targets = {"t": "user-missing-code-read-as-missing"}
-        self.assertEqual(self.applies(ctx), ["follows-from-user-missing-code"])
+    FOLLOWING = """<PMML xmlns="http://www.dmg.org/PMML-4_3"><DataDictionary>
+      <DataField name="x" optype="continuous" dataType="double">
+        <Value value="9" property="missing"/></DataField>
+      </DataDictionary><TransformationDictionary>
+      <DerivedField name="t" optype="continuous" dataType="double">
+        <Apply function="+"><FieldRef field="x"/><Constant>0</Constant></Apply></DerivedField>
+      <DerivedField name="c" optype="continuous" dataType="double">
+        <Apply function="*"><FieldRef field="t"/><Constant>2</Constant></Apply></DerivedField>
+      </TransformationDictionary></PMML>"""
+
+    def test_an_entry_over_a_known_limit_follows_it_only_when_that_explains_it(self):
+        wrong = self.FOLLOWING.replace("<Constant>2</Constant>", "<Constant>3</Constant>")
+        cases = [  # (PMML, how t's difference was counted, t differs on its own, follows)
+            (self.FOLLOWING, "user-missing-code-read-as-missing", False, True),
+            (self.FOLLOWING, "compute-round", False, False),   # another limit
+            (self.FOLLOWING, "user-missing-code-read-as-missing", True, False),
+            (wrong, "user-missing-code-read-as-missing", False, False),  # c has a fault of its own
+        ]
+        for pmml, limit, differs, follows in cases:
+            with self.subTest(limit=limit, differs=differs, wrong=pmml is wrong):
+                ctx = _context(self.RULES, 9.0, None, lambda x: 7.0)
+                ctx.entry = td.Compute("c", "numeric", "scale", ("Field", "T"))
+                ctx.expected, ctx.expected_row, ctx.pmml_text = 2.0, {"t": 1.0}, pmml
+                ctx.known_targets = {"t": limit}
+                ctx.differing = {"t"} if differs else set()
+                self.assertEqual("follows-from-user-missing-code" in self.applies(ctx), follows)
 
 
 class ComputeLimits(unittest.TestCase):

@@ -389,10 +389,41 @@ def _user_missing_read_as_missing(ctx):
     return common.values_equal(ctx.actual, as_missing)
 
 
+def _local(tag):
+    return tag.rsplit("}", 1)[-1]
+
+
 def _follows_from_known_limit(ctx):
+    """An entry over a target that differed by a user-missing code, which gives the description's
+    value once that target holds the description's value in the PMML too."""
     inputs = ([ctx.entry.source] if isinstance(ctx.entry, Recode)
               else fields_of(ctx.entry.expr))
-    return any(ctx.known_targets.get(n.lower()) in _READ_AS_MISSING for n in inputs)
+    if ctx.pmml_text is None or any(n.lower() in ctx.differing for n in inputs):
+        return False
+    known = {n.lower() for n in inputs if ctx.known_targets.get(n.lower()) in _READ_AS_MISSING}
+    if not known:
+        return False
+    root = ET.fromstring(ctx.pmml_text)
+    for df in root.iter():
+        if _local(df.tag) != "DerivedField" or (df.get("name") or "").lower() not in known:
+            continue
+        value = lookup(ctx.expected_row, df.get("name"))[1]
+        ns = df.tag[:-len("DerivedField")]
+        for child in list(df):
+            if _local(child.tag) not in ("Extension", "Value"):
+                df.remove(child)
+        if value is None:
+            # No constant is missing: "if" whose condition is false and that has no else-value is.
+            fixed = ET.SubElement(df, ns + "Apply", function="if")
+            ET.SubElement(fixed, ns + "Constant", dataType="boolean").text = "false"
+            ET.SubElement(fixed, ns + "Constant", dataType="double").text = "0"
+        else:
+            fixed = ET.SubElement(df, ns + "Constant",
+                                  dataType="string" if isinstance(value, str) else "double")
+            fixed.text = value if isinstance(value, str) else repr(float(value))
+    pmml_eval, = common.import_oracles("pmml_eval")
+    values = pmml_eval.load(ET.tostring(root, encoding="unicode")).derived_values(ctx.row)
+    return common.values_equal(lookup(values, ctx.entry.target)[1], ctx.expected, ctx.approx)
 
 
 def _strict(fn):
@@ -449,9 +480,9 @@ def _string_code_read_as_missing(ctx):
         return False
     root = ET.fromstring(ctx.pmml_text)
     for df in root.iter():
-        if df.tag.rsplit("}", 1)[-1] == "DataField" and df.get("dataType") == "string":
+        if _local(df.tag) == "DataField" and df.get("dataType") == "string":
             for v in list(df):
-                if v.tag.rsplit("}", 1)[-1] == "Value" and v.get("property") == "missing":
+                if _local(v.tag) == "Value" and v.get("property") == "missing":
                     df.remove(v)
     pmml_eval, = common.import_oracles("pmml_eval")
     values = pmml_eval.load(ET.tostring(root, encoding="unicode")).derived_values(ctx.row)
@@ -476,7 +507,8 @@ KNOWN_LIMITS = (
     KnownLimit(
         "follows-from-user-missing-code", 'README "The PMML written"',
         "An entry over a target that differed on this row as user-missing-code-read-as-missing "
-        "allows.",
+        "(or as this limit). Applies only when the PMML, with that target given the description's "
+        "value, gives the description's value for the entry.",
         _follows_from_known_limit),
     KnownLimit(
         "compute-missing-operand", _COMPUTE_SECTION,

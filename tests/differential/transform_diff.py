@@ -492,7 +492,7 @@ def _string_code_read_as_missing(ctx):
 # Limits whose targets make an entry over them follow-from-user-missing-code.
 _READ_AS_MISSING = ("user-missing-code-read-as-missing", "follows-from-user-missing-code")
 
-_COMPUTE_SECTION = 'README "Known limits", the transform paragraph'
+_COMPUTE_SECTION = 'README "Known limits", "The transform job"'
 
 # Where the PMML written cannot say what the description means, by design; rows
 # where one of these explains the difference exactly are counted apart.
@@ -519,8 +519,8 @@ KNOWN_LIMITS = (
         _under_pmml_rule(_missing_operands)),
     KnownLimit(
         "compute-missing-product", _COMPUTE_SECTION,
-        "The host multiplies product's arguments, so a missing one gives missing (unless another is "
-        "0); PMML's product, an aggregate, ignores missing arguments. Applies only when the "
+        "The host multiplies product's arguments, so a missing one gives missing (unless another "
+        "is 0); PMML's product, an aggregate, ignores missing arguments. Applies only when the "
         "description, computed with PMML's product, gives the PMML's value.",
         _under_pmml_rule(_pmml_product)),
     KnownLimit(

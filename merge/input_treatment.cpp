@@ -1,0 +1,364 @@
+// The model's treatment of a derived input, written into the derived field so
+// that standard scorers apply it to the merged document.
+#include "merge/input_treatment.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+#include <xercesc/util/XMLString.hpp>
+
+#include "host/vendor.h"
+#include "merge/field_references.h"
+#include "trans/name_index.h"
+
+using xercesc::DOMDocument;
+using xercesc::DOMElement;
+using xercesc::DOMNode;
+using xercesc::XMLString;
+
+namespace pmmlxform {
+namespace {
+
+using Text = std::basic_string<XMLCh>;
+
+// The untreated field keeps the transformation's definition under the input's
+// name with this suffix, and a number from 2 on when that name is taken.
+constexpr XMLCh kUntreatedSuffix[] = u"_untreated";
+// Kinds of element whose "name" an untreated field's name must not repeat.
+constexpr const XMLCh* kNamedFields[] = {u"DataField", u"DerivedField", u"OutputField",
+                                         u"MiningField"};
+
+bool isElement(const DOMNode* node) {
+  return node != nullptr && node->getNodeType() == DOMNode::ELEMENT_NODE;
+}
+
+bool named(const DOMNode* node, const XMLCh* kind) {
+  return isElement(node) && XMLString::equals(node->getNodeName(), kind);
+}
+
+std::vector<DOMElement*> children(DOMElement* parent, const XMLCh* kind) {
+  std::vector<DOMElement*> result;
+  for (DOMNode* child = parent->getFirstChild(); child != nullptr;
+       child = child->getNextSibling()) {
+    if (named(child, kind)) result.push_back(static_cast<DOMElement*>(child));
+  }
+  return result;
+}
+
+Text attribute(DOMElement* element, const XMLCh* name) { return element->getAttribute(name); }
+
+bool sameName(const XMLCh* a, const XMLCh* b) { return XMLString::compareIString(a, b) == 0; }
+
+DOMElement* findField(DOMElement* dictionary, const XMLCh* name) {
+  if (NameIndex* index = NameIndexScope::lookup(dictionary)) return index->find(name);
+  for (DOMNode* child = dictionary->getFirstChild(); child != nullptr;
+       child = child->getNextSibling()) {
+    if (isElement(child) &&
+        sameName(static_cast<DOMElement*>(child)->getAttribute(u"name"), name)) {
+      return static_cast<DOMElement*>(child);
+    }
+  }
+  return nullptr;
+}
+
+// The container of derived inputs that the mining schema's reconciliation
+// puts first.
+DOMElement* derivedInputs(DOMElement* miningSchema) {
+  DOMNode* first = miningSchema->getFirstChild();
+  while (first != nullptr && !isElement(first)) first = first->getNextSibling();
+  if (!named(first, u"Extension")) return nullptr;
+  auto* container = static_cast<DOMElement*>(first);
+  const std::string extender(kVendorExtender);
+  return attribute(container, u"extender") == Text(extender.begin(), extender.end()) &&
+                 attribute(container, u"name") == u"DerivedFields"
+             ? container
+             : nullptr;
+}
+
+// What the model does to one input before scoring it, read from its mining
+// field and its data field.
+struct Treatment {
+  bool replaced = false;
+  Text replacement;
+  std::vector<Text> missing;  // values the model's field declares missing
+  bool invalidAsMissing = false;
+  std::vector<Text> valid, invalid;
+  std::vector<DOMElement*> intervals;  // valid ranges
+  Text outliers;                       // "asMissingValues", "asExtremeValues" or other
+  bool hasLow = false, hasHigh = false;
+  Text low, high;
+
+  bool clips() const { return outliers == u"asExtremeValues" && (hasLow || hasHigh); }
+  bool outliersMissing() const { return outliers == u"asMissingValues" && (hasLow || hasHigh); }
+  bool checksValidity() const {
+    return invalidAsMissing && (!valid.empty() || !invalid.empty() || !intervals.empty());
+  }
+  // Whether the model can see another value than the transformation computed.
+  bool needed() const {
+    return replaced || !missing.empty() || checksValidity() || clips() || outliersMissing();
+  }
+};
+
+Treatment readTreatment(DOMElement* miningField, DOMElement* dataField) {
+  Treatment t;
+  t.replaced = miningField->hasAttribute(u"missingValueReplacement");
+  t.replacement = attribute(miningField, u"missingValueReplacement");
+  // Invalid values are returned as an invalid result by default, which no
+  // expression can give; "asIs" needs nothing, "asMissing" is written out.
+  t.invalidAsMissing = attribute(miningField, u"invalidValueTreatment") == u"asMissing";
+  t.outliers = attribute(miningField, u"outliers");
+  t.hasLow = miningField->hasAttribute(u"lowValue");
+  t.hasHigh = miningField->hasAttribute(u"highValue");
+  t.low = attribute(miningField, u"lowValue");
+  t.high = attribute(miningField, u"highValue");
+  if (dataField == nullptr) return t;
+  for (DOMElement* value : children(dataField, u"Value")) {
+    const Text property = attribute(value, u"property");
+    const Text text = attribute(value, u"value");
+    if (property == u"missing") {
+      t.missing.push_back(text);
+    } else if (property == u"invalid") {
+      t.invalid.push_back(text);
+    } else {
+      t.valid.push_back(text);
+    }
+  }
+  t.intervals = children(dataField, u"Interval");
+  return t;
+}
+
+// Builds the expressions of the treated field in the merged document.
+class Writer {
+ public:
+  Writer(DOMDocument* document, Text input, Text dataType)
+      : document_(document), input_(std::move(input)), dataType_(std::move(dataType)) {}
+
+  DOMElement* input() {
+    DOMElement* ref = document_->createElement(u"FieldRef");
+    ref->setAttribute(u"field", input_.c_str());
+    return ref;
+  }
+  // A value of the input's own type.
+  DOMElement* value(const Text& text) { return constant(text, dataType_); }
+  DOMElement* number(const Text& text) { return constant(text, u"double"); }
+  DOMElement* apply(const XMLCh* function, std::vector<DOMElement*> arguments) {
+    DOMElement* apply = document_->createElement(u"Apply");
+    apply->setAttribute(u"function", function);
+    for (DOMElement* argument : arguments) apply->appendChild(argument);
+    return apply;
+  }
+  // One condition of several, joined by `function`; a single one stands alone.
+  DOMElement* join(const XMLCh* function, std::vector<DOMElement*> conditions) {
+    return conditions.size() == 1 ? conditions.front() : apply(function, std::move(conditions));
+  }
+  DOMElement* isIn(const std::vector<Text>& values) {
+    std::vector<DOMElement*> arguments{input()};
+    for (const Text& v : values) arguments.push_back(value(v));
+    return apply(u"isIn", std::move(arguments));
+  }
+  // Whether the input lies in `interval`; null for an interval without margins.
+  DOMElement* inside(DOMElement* interval) {
+    const Text closure = attribute(interval, u"closure");
+    const bool leftClosed = closure == u"closedClosed" || closure == u"closedOpen";
+    const bool rightClosed = closure == u"closedClosed" || closure == u"openClosed";
+    std::vector<DOMElement*> sides;
+    if (interval->hasAttribute(u"leftMargin")) {
+      sides.push_back(apply(leftClosed ? u"greaterOrEqual" : u"greaterThan",
+                            {input(), number(attribute(interval, u"leftMargin"))}));
+    }
+    if (interval->hasAttribute(u"rightMargin")) {
+      sides.push_back(apply(rightClosed ? u"lessOrEqual" : u"lessThan",
+                            {input(), number(attribute(interval, u"rightMargin"))}));
+    }
+    return sides.empty() ? nullptr : join(u"and", std::move(sides));
+  }
+
+ private:
+  DOMElement* constant(const Text& text, const Text& dataType) {
+    DOMElement* constant = document_->createElement(u"Constant");
+    if (!dataType.empty()) constant->setAttribute(u"dataType", dataType.c_str());
+    constant->appendChild(document_->createTextNode(text.c_str()));
+    return constant;
+  }
+
+  DOMDocument* document_;
+  Text input_;
+  Text dataType_;
+};
+
+// The condition, for a present input, under which the model takes it as
+// missing; null when it never does.
+DOMElement* missingCondition(const Treatment& t, Writer& w) {
+  std::vector<DOMElement*> parts;
+  if (!t.missing.empty()) parts.push_back(w.isIn(t.missing));
+  if (t.checksValidity()) {
+    std::vector<DOMElement*> invalid;
+    if (!t.invalid.empty()) invalid.push_back(w.isIn(t.invalid));
+    // With a list of valid values or ranges, every value outside them is invalid.
+    std::vector<DOMElement*> valid;
+    bool everything = false;
+    if (!t.valid.empty()) valid.push_back(w.isIn(t.valid));
+    for (DOMElement* interval : t.intervals) {
+      DOMElement* inside = w.inside(interval);
+      if (inside == nullptr) {
+        everything = true;
+        break;
+      }
+      valid.push_back(inside);
+    }
+    if (!everything && !valid.empty()) {
+      invalid.push_back(w.apply(u"not", {w.join(u"or", std::move(valid))}));
+    }
+    if (!invalid.empty()) parts.push_back(w.join(u"or", std::move(invalid)));
+  }
+  if (t.outliersMissing()) {
+    std::vector<DOMElement*> outside;
+    if (t.hasLow) outside.push_back(w.apply(u"lessThan", {w.input(), w.number(t.low)}));
+    if (t.hasHigh) outside.push_back(w.apply(u"greaterThan", {w.input(), w.number(t.high)}));
+    parts.push_back(w.join(u"or", std::move(outside)));
+  }
+  return parts.empty() ? nullptr : w.join(u"or", std::move(parts));
+}
+
+// The present input as the model scores it: clipped to its outlier bounds when
+// the model asks for that.
+DOMElement* presentValue(const Treatment& t, Writer& w) {
+  DOMElement* result = w.input();
+  if (!t.clips()) return result;
+  if (t.hasHigh) {
+    result = w.apply(
+        u"if", {w.apply(u"greaterThan", {w.input(), w.number(t.high)}), w.number(t.high), result});
+  }
+  if (t.hasLow) {
+    result = w.apply(u"if",
+                     {w.apply(u"lessThan", {w.input(), w.number(t.low)}), w.number(t.low), result});
+  }
+  return result;
+}
+
+// The treated input: a missing input, or one the model takes as missing,
+// becomes the replacement, or stays missing (an "if" without its else part
+// gives missing when its condition is false).
+DOMElement* treatedValue(const Treatment& t, Writer& w) {
+  DOMElement* present = presentValue(t, w);
+  DOMElement* condition = missingCondition(t, w);
+  if (condition != nullptr) {
+    present = t.replaced ? w.apply(u"if", {condition, w.value(t.replacement), present})
+                         : w.apply(u"if", {w.apply(u"not", {condition}), present});
+  }
+  if (t.replaced) {
+    return w.apply(u"if", {w.apply(u"isMissing", {w.input()}), w.value(t.replacement), present});
+  }
+  return w.apply(u"if", {w.apply(u"isNotMissing", {w.input()}), present});
+}
+
+bool nameTaken(DOMDocument* document, const Text& name) {
+  for (const XMLCh* kind : kNamedFields) {
+    xercesc::DOMNodeList* list = document->getElementsByTagName(kind);
+    for (XMLSize_t i = 0; i < list->getLength(); ++i) {
+      auto* element = static_cast<DOMElement*>(list->item(i));
+      if (sameName(element->getAttribute(u"name"), name.c_str())) return true;
+    }
+  }
+  return false;
+}
+
+Text untreatedName(DOMDocument* document, const Text& input) {
+  const Text base = input + kUntreatedSuffix;
+  Text name = base;
+  for (int n = 2; nameTaken(document, name); ++n) {
+    const std::string digits = std::to_string(n);
+    name = base + Text(digits.begin(), digits.end());
+  }
+  return name;
+}
+
+// The expression of a derived field: its first child that is neither an
+// Extension nor a Value.
+DOMElement* expressionOf(DOMElement* derived) {
+  for (DOMNode* child = derived->getFirstChild(); child != nullptr;
+       child = child->getNextSibling()) {
+    if (isElement(child) && !named(child, u"Extension") && !named(child, u"Value")) {
+      return static_cast<DOMElement*>(child);
+    }
+  }
+  return nullptr;
+}
+
+// Points every field reference below `element` that names `from` at `to`.
+void redirect(DOMElement* element, const XMLCh* from, const Text& to) {
+  xercesc::DOMNodeList* all = element->getElementsByTagName(u"*");
+  for (XMLSize_t i = 0; i < all->getLength(); ++i) {
+    auto* reference = static_cast<DOMElement*>(all->item(i));
+    if (isFieldReference(reference->getNodeName()) &&
+        sameName(reference->getAttribute(u"field"), from)) {
+      reference->setAttribute(u"field", to.c_str());
+    }
+  }
+}
+
+}  // namespace
+
+InputTreatments::InputTreatments(std::function<void(DOMElement*)> add) : add_(std::move(add)) {}
+
+InputTreatments::~InputTreatments() {
+  for (auto& entry : original_) entry.second->release();
+}
+
+void InputTreatments::fromTransformation(DOMElement* derived) { transformation_.insert(derived); }
+
+void InputTreatments::modelField(DOMElement* derived, DOMElement* dataField) {
+  if (transformation_.count(derived) == 0 || original_.count(derived) != 0) return;
+  original_[derived] = static_cast<DOMElement*>(derived->cloneNode(true));
+  dataField_[derived] = dataField;
+}
+
+void InputTreatments::carry(DOMElement* miningSchema, DOMElement* dictionary) {
+  if (miningSchema == nullptr || dictionary == nullptr) return;
+  DOMElement* container = derivedInputs(miningSchema);
+  if (container == nullptr) return;
+  for (DOMElement* field : children(container, u"MiningField")) {
+    const Text usage = attribute(field, u"usageType");
+    if (usage == u"predicted" || usage == u"target") continue;
+    DOMElement* derived = findField(dictionary, field->getAttribute(u"name"));
+    if (derived == nullptr || transformation_.count(derived) == 0) continue;
+    if (!treated_.insert(derived).second) continue;
+    treat(derived, field);
+  }
+}
+
+void InputTreatments::treat(DOMElement* derived, DOMElement* miningField) {
+  const auto known = dataField_.find(derived);
+  const Treatment t =
+      readTreatment(miningField, known == dataField_.end() ? nullptr : known->second);
+  DOMElement* expression = expressionOf(derived);
+  if (!t.needed() || expression == nullptr) return;
+
+  DOMDocument* document = derived->getOwnerDocument();
+  const Text name = attribute(derived, u"name");
+  const Text untreatedFieldName = untreatedName(document, name);
+
+  // The transformation's definition, under the new name.
+  DOMElement* untreated = nullptr;
+  const auto kept = original_.find(derived);
+  if (kept != original_.end()) {
+    untreated = kept->second;
+    original_.erase(kept);
+  } else {
+    untreated = static_cast<DOMElement*>(derived->cloneNode(true));
+  }
+  untreated->setAttribute(u"name", untreatedFieldName.c_str());
+
+  // The transformation's other fields read the value it computed.
+  for (DOMElement* other : transformation_) {
+    if (other != derived) redirect(other, name.c_str(), untreatedFieldName);
+  }
+  for (auto& entry : original_) redirect(entry.second, name.c_str(), untreatedFieldName);
+
+  Writer writer(document, untreatedFieldName, attribute(derived, u"dataType"));
+  derived->replaceChild(treatedValue(t, writer), expression)->release();
+  add_(untreated);
+  transformation_.insert(untreated);
+}
+
+}  // namespace pmmlxform

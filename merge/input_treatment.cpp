@@ -84,14 +84,16 @@ struct Treatment {
   bool invalidAsMissing = false;
   std::vector<Text> valid, invalid;
   std::vector<DOMElement*> intervals;  // valid ranges
-  Text outliers;                       // "asMissingValues", "asExtremeValues" or other
+  bool continuous = false;
+  Text outliers;  // "asMissingValues", "asExtremeValues" or other
   bool hasLow = false, hasHigh = false;
   Text low, high;
 
   bool clips() const { return outliers == u"asExtremeValues" && (hasLow || hasHigh); }
   bool outliersMissing() const { return outliers == u"asMissingValues" && (hasLow || hasHigh); }
   bool checksValidity() const {
-    return invalidAsMissing && (!valid.empty() || !invalid.empty() || !intervals.empty());
+    return invalidAsMissing &&
+           (!invalid.empty() || (continuous ? !intervals.empty() : !valid.empty()));
   }
   // Whether the model can see another value than the transformation computed.
   bool needed() const {
@@ -124,6 +126,7 @@ Treatment readTreatment(DOMElement* miningField, DOMElement* dataField) {
     }
   }
   t.intervals = children(dataField, u"Interval");
+  t.continuous = attribute(dataField, u"optype") == u"continuous";
   return t;
 }
 
@@ -156,7 +159,7 @@ class Writer {
     for (const Text& v : values) arguments.push_back(value(v));
     return apply(u"isIn", std::move(arguments));
   }
-  // Whether the input lies in `interval`; null for an interval without margins.
+  // Whether the input lies in `interval`, which has at least one margin.
   DOMElement* inside(DOMElement* interval) {
     const Text closure = attribute(interval, u"closure");
     const bool leftClosed = closure == u"closedClosed" || closure == u"closedOpen";
@@ -170,7 +173,7 @@ class Writer {
       sides.push_back(apply(rightClosed ? u"lessOrEqual" : u"lessThan",
                             {input(), number(attribute(interval, u"rightMargin"))}));
     }
-    return sides.empty() ? nullptr : join(u"and", std::move(sides));
+    return join(u"and", std::move(sides));
   }
 
  private:
@@ -194,21 +197,23 @@ DOMElement* missingCondition(const Treatment& t, Writer& w) {
   if (t.checksValidity()) {
     std::vector<DOMElement*> invalid;
     if (!t.invalid.empty()) invalid.push_back(w.isIn(t.invalid));
-    // With a list of valid values or ranges, every value outside them is invalid.
-    std::vector<DOMElement*> valid;
-    bool everything = false;
-    if (!t.valid.empty()) valid.push_back(w.isIn(t.valid));
+    // Intervals restrict a continuous field, whose valid values count in
+    // addition; the valid values of a categorical or ordinal field, when it
+    // lists any, are all it takes.
+    bool restricted = t.continuous ? !t.intervals.empty() : !t.valid.empty();
     for (DOMElement* interval : t.intervals) {
-      DOMElement* inside = w.inside(interval);
-      if (inside == nullptr) {
-        everything = true;
-        break;
+      // An interval without margins takes every value.
+      if (t.continuous && !interval->hasAttribute(u"leftMargin") &&
+          !interval->hasAttribute(u"rightMargin")) {
+        restricted = false;
       }
-      valid.push_back(inside);
     }
-    if (!everything && !valid.empty()) {
-      invalid.push_back(w.apply(u"not", {w.join(u"or", std::move(valid))}));
+    std::vector<DOMElement*> valid;
+    if (restricted && !t.valid.empty()) valid.push_back(w.isIn(t.valid));
+    if (restricted && t.continuous) {
+      for (DOMElement* interval : t.intervals) valid.push_back(w.inside(interval));
     }
+    if (restricted) invalid.push_back(w.apply(u"not", {w.join(u"or", std::move(valid))}));
     if (!invalid.empty()) parts.push_back(w.join(u"or", std::move(invalid)));
   }
   if (t.outliersMissing()) {

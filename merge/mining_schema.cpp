@@ -141,6 +141,10 @@ bool ConvertTransToPMML::addMiningFields(DOMElement* miningSchema, std::vector<s
       const XMLText value(name);
       DOMElement* field = document->createElement(miningField);
       field->setAttribute(kNameAttribute, value.get());
+      // The transformation reads every value of its raw fields as it is; the
+      // default treatment, an invalid result for a value outside the field's
+      // valid values, would refuse rows the transformation computes.
+      field->setAttribute(u"invalidValueTreatment", u"asIs");
       if (pmmlxform::NameIndex* index = pmmlxform::NameIndexScope::lookup(miningSchema)) {
         index->insert(field);
       } else {

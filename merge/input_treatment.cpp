@@ -91,11 +91,22 @@ struct Treatment {
 
   bool clips() const { return outliers == u"asExtremeValues" && (hasLow || hasHigh); }
   bool outliersMissing() const { return outliers == u"asMissingValues" && (hasLow || hasHigh); }
-  bool checksValidity() const {
-    return invalidAsMissing &&
-           (!invalid.empty() || (continuous ? !intervals.empty() : !valid.empty()));
+  // Whether values outside the valid values or ranges are invalid: intervals
+  // restrict a continuous field, whose valid values count in addition (an
+  // interval without margins takes every value); the valid values of a
+  // categorical or ordinal field, when it lists any, are all it takes.
+  bool restricted() const {
+    if (!continuous) return !valid.empty();
+    for (DOMElement* interval : intervals) {
+      if (!interval->hasAttribute(u"leftMargin") && !interval->hasAttribute(u"rightMargin")) {
+        return false;
+      }
+    }
+    return !intervals.empty();
   }
-  // Whether the model can see another value than the transformation computed.
+  bool checksValidity() const {
+    return invalidAsMissing && (!invalid.empty() || restricted());
+  }  // Whether the model can see another value than the transformation computed.
   bool needed() const {
     return replaced || !missing.empty() || checksValidity() || clips() || outliersMissing();
   }
@@ -154,6 +165,18 @@ class Writer {
   DOMElement* join(const XMLCh* function, std::vector<DOMElement*> conditions) {
     return conditions.size() == 1 ? conditions.front() : apply(function, std::move(conditions));
   }
+  // The negation of `condition`, without a double "not".
+  DOMElement* negate(DOMElement* condition) {
+    if (XMLString::equals(condition->getAttribute(u"function"), u"not")) {
+      DOMNode* inner = condition->getFirstChild();
+      if (isElement(inner) && inner->getNextSibling() == nullptr) {
+        condition->removeChild(inner);
+        condition->release();
+        return static_cast<DOMElement*>(inner);
+      }
+    }
+    return apply(u"not", {condition});
+  }
   DOMElement* isIn(const std::vector<Text>& values) {
     std::vector<DOMElement*> arguments{input()};
     for (const Text& v : values) arguments.push_back(value(v));
@@ -197,23 +220,13 @@ DOMElement* missingCondition(const Treatment& t, Writer& w) {
   if (t.checksValidity()) {
     std::vector<DOMElement*> invalid;
     if (!t.invalid.empty()) invalid.push_back(w.isIn(t.invalid));
-    // Intervals restrict a continuous field, whose valid values count in
-    // addition; the valid values of a categorical or ordinal field, when it
-    // lists any, are all it takes.
-    bool restricted = t.continuous ? !t.intervals.empty() : !t.valid.empty();
-    for (DOMElement* interval : t.intervals) {
-      // An interval without margins takes every value.
-      if (t.continuous && !interval->hasAttribute(u"leftMargin") &&
-          !interval->hasAttribute(u"rightMargin")) {
-        restricted = false;
-      }
-    }
+    const bool restricted = t.restricted();
     std::vector<DOMElement*> valid;
     if (restricted && !t.valid.empty()) valid.push_back(w.isIn(t.valid));
     if (restricted && t.continuous) {
       for (DOMElement* interval : t.intervals) valid.push_back(w.inside(interval));
     }
-    if (restricted) invalid.push_back(w.apply(u"not", {w.join(u"or", std::move(valid))}));
+    if (restricted) invalid.push_back(w.negate(w.join(u"or", std::move(valid))));
     if (!invalid.empty()) parts.push_back(w.join(u"or", std::move(invalid)));
   }
   if (t.outliersMissing()) {
@@ -249,7 +262,7 @@ DOMElement* treatedValue(const Treatment& t, Writer& w) {
   DOMElement* condition = missingCondition(t, w);
   if (condition != nullptr) {
     present = t.replaced ? w.apply(u"if", {condition, w.value(t.replacement), present})
-                         : w.apply(u"if", {w.apply(u"not", {condition}), present});
+                         : w.apply(u"if", {w.negate(condition), present});
   }
   if (t.replaced) {
     return w.apply(u"if", {w.apply(u"isMissing", {w.input()}), w.value(t.replacement), present});

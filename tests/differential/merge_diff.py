@@ -283,7 +283,9 @@ def gen_model_field(rng, field, derived):
             body += '<Value value="y" property="invalid"/>'
             lists = True
     else:
-        bounds = sorted(set(float(v) for v in values) | set(float(v) for v in NUMBERS))
+        bounds = sorted(set(float(v) for v in values))
+        if len(bounds) < 3:
+            bounds = sorted(set(bounds) | set(map(float, NUMBERS)))
         if rng.random() < 0.4:
             lo, hi = sorted(rng.sample(bounds, 2))
             body = interval(rng, lo if rng.random() < 0.8 else None, hi) + body
@@ -310,7 +312,7 @@ def gen_model_field(rng, field, derived):
         mf["invalidValueTreatment"] = rng.choice(("returnInvalid", "asIs", "asMissing"))
     if field.kind == "num" and rng.random() < 0.3:
         mf["outliers"] = rng.choice(("asIs", "asMissingValues", "asExtremeValues"))
-        lo, hi = sorted(rng.sample(sorted(set(float(v) for v in values) | set(map(float, NUMBERS))), 2))
+        lo, hi = sorted(rng.sample(bounds, 2))
         bound_pool = [b for b in (lo, hi) if b not in taken]
         if lo in bound_pool and rng.random() < 0.8:
             mf["lowValue"] = num(lo)
@@ -404,8 +406,20 @@ def gen_rows(rng, raws):
 def generate(seed, n):
     rng = random.Random(f"merge:{seed}:{n}")
     raws, derived, trans = gen_transformation(rng)
-    model = gen_model(rng, raws, derived)
-    return trans, model, gen_rows(rng, raws)
+    rows = gen_rows(rng, raws)
+    # The values the derived fields take on these rows, so that the model's missing values, valid
+    # values, intervals and bounds are met exactly and on either side.
+    doc = pmml_eval.load(trans, follow_application=False)
+    for row in rows:
+        computed = doc.derived_values(row)
+        for f in derived:
+            v = computed[f.name]
+            if v is None or v is pmml_eval.INVALID:
+                continue
+            text = num(v) if f.kind == "num" else v
+            if text not in f.values:
+                f.values.append(text)
+    return trans, gen_model(rng, raws, derived), rows
 
 
 # ------------------------------------------------------------------------------------------------

@@ -270,25 +270,19 @@ DOMElement* treatedValue(const Treatment& t, Writer& w) {
   return w.apply(u"if", {w.apply(u"isNotMissing", {w.input()}), present});
 }
 
-bool nameTaken(DOMDocument* document, const Text& name) {
-  for (const XMLCh* kind : kNamedFields) {
-    xercesc::DOMNodeList* list = document->getElementsByTagName(kind);
-    for (XMLSize_t i = 0; i < list->getLength(); ++i) {
-      auto* element = static_cast<DOMElement*>(list->item(i));
-      if (sameName(element->getAttribute(u"name"), name.c_str())) return true;
-    }
+// A key that all names equal ignoring case share (and some others, which the
+// exact comparison then tells apart): ASCII letters in lower case, and "i",
+// "k", "s" and every code unit beyond ASCII one placeholder, since case
+// mappings take some letters beyond ASCII to those three.
+Text nameKey(const XMLCh* name) {
+  Text key;
+  for (; name != nullptr && *name != 0; ++name) {
+    XMLCh c = *name;
+    if (c >= u'A' && c <= u'Z') c = static_cast<XMLCh>(c - u'A' + u'a');
+    if (c >= 0x80 || c == u'i' || c == u'k' || c == u's') c = u'*';
+    key.push_back(c);
   }
-  return false;
-}
-
-Text untreatedName(DOMDocument* document, const Text& input) {
-  const Text base = input + kUntreatedSuffix;
-  Text name = base;
-  for (int n = 2; nameTaken(document, name); ++n) {
-    const std::string digits = std::to_string(n);
-    name = base + Text(digits.begin(), digits.end());
-  }
-  return name;
+  return key;
 }
 
 // The expression of a derived field: its first child that is neither an
@@ -303,15 +297,24 @@ DOMElement* expressionOf(DOMElement* derived) {
   return nullptr;
 }
 
-// Points every field reference below `element` that names `from` at `to`.
-void redirect(DOMElement* element, const XMLCh* from, const Text& to) {
-  xercesc::DOMNodeList* all = element->getElementsByTagName(u"*");
-  for (XMLSize_t i = 0; i < all->getLength(); ++i) {
-    auto* reference = static_cast<DOMElement*>(all->item(i));
-    if (isFieldReference(reference->getNodeName()) &&
-        sameName(reference->getAttribute(u"field"), from)) {
-      reference->setAttribute(u"field", to.c_str());
+// The derived field that holds `node`, or null.
+const DOMNode* enclosingField(const DOMNode* node) {
+  while (node != nullptr && !named(node, u"DerivedField")) node = node->getParentNode();
+  return node;
+}
+
+// Every element below `element` (itself included), in document order.
+template <typename Visit>
+void forEachElement(DOMElement* element, Visit visit) {
+  DOMNode* node = element;
+  while (node != nullptr) {
+    if (isElement(node)) visit(static_cast<DOMElement*>(node));
+    if (isElement(node) && node->getFirstChild() != nullptr) {
+      node = node->getFirstChild();
+      continue;
     }
+    while (node != element && node->getNextSibling() == nullptr) node = node->getParentNode();
+    node = node == element ? nullptr : node->getNextSibling();
   }
 }
 
@@ -320,14 +323,38 @@ void redirect(DOMElement* element, const XMLCh* from, const Text& to) {
 InputTreatments::InputTreatments(std::function<void(DOMElement*)> add) : add_(std::move(add)) {}
 
 InputTreatments::~InputTreatments() {
-  for (auto& entry : original_) entry.second->release();
+  for (auto& entry : original_) {
+    for (DOMElement* child : entry.second.children) child->release();
+  }
 }
 
-void InputTreatments::fromTransformation(DOMElement* derived) { transformation_.insert(derived); }
+void InputTreatments::fromTransformation(DOMElement* derived) {
+  transformation_.insert(derived);
+  forEachElement(derived, [this](DOMElement* element) {
+    if (isFieldReference(element->getNodeName())) {
+      references_[nameKey(element->getAttribute(u"field"))].push_back(element);
+    }
+  });
+}
 
 void InputTreatments::modelField(DOMElement* derived, DOMElement* dataField) {
   if (transformation_.count(derived) == 0 || original_.count(derived) != 0) return;
-  original_[derived] = static_cast<DOMElement*>(derived->cloneNode(true));
+  // The value list that the model's field is about to replace: the values and
+  // extensions are set aside, a "stringLength" extension, which stays, is copied.
+  Original& original = original_[derived];
+  original.hasOptype = derived->hasAttribute(u"optype");
+  original.optype = attribute(derived, u"optype");
+  DOMNode* next = nullptr;
+  for (DOMNode* child = derived->getFirstChild(); child != nullptr; child = next) {
+    next = child->getNextSibling();
+    if (named(child, u"Value") ||
+        (named(child, u"Extension") &&
+         attribute(static_cast<DOMElement*>(child), u"name") != u"stringLength")) {
+      original.children.push_back(static_cast<DOMElement*>(derived->removeChild(child)));
+    } else if (named(child, u"Extension")) {
+      original.children.push_back(static_cast<DOMElement*>(child->cloneNode(true)));
+    }
+  }
   dataField_[derived] = dataField;
 }
 
@@ -345,6 +372,42 @@ void InputTreatments::carry(DOMElement* miningSchema, DOMElement* dictionary) {
   }
 }
 
+void InputTreatments::learnNames(DOMDocument* document) {
+  DOMElement* root = document->getDocumentElement();
+  for (DOMNode* part = root->getFirstChild(); part != nullptr; part = part->getNextSibling()) {
+    if (!isElement(part) || !learned_.insert(part).second) continue;
+    forEachElement(static_cast<DOMElement*>(part), [this](DOMElement* element) {
+      for (const XMLCh* kind : kNamedFields) {
+        if (XMLString::equals(element->getNodeName(), kind)) {
+          const XMLCh* name = element->getAttribute(u"name");
+          names_[nameKey(name)].push_back(name);
+        }
+      }
+    });
+  }
+}
+
+bool InputTreatments::nameTaken(const Text& name) const {
+  const auto bucket = names_.find(nameKey(name.c_str()));
+  if (bucket == names_.end()) return false;
+  for (const Text& other : bucket->second) {
+    if (sameName(other.c_str(), name.c_str())) return true;
+  }
+  return false;
+}
+
+Text InputTreatments::untreatedName(DOMDocument* document, const Text& input) {
+  learnNames(document);
+  const Text base = input + kUntreatedSuffix;
+  Text name = base;
+  for (int n = 2; nameTaken(name); ++n) {
+    const std::string digits = std::to_string(n);
+    name = base + Text(digits.begin(), digits.end());
+  }
+  names_[nameKey(name.c_str())].push_back(name);
+  return name;
+}
+
 void InputTreatments::treat(DOMElement* derived, DOMElement* miningField) {
   const auto known = dataField_.find(derived);
   const Treatment t =
@@ -356,27 +419,44 @@ void InputTreatments::treat(DOMElement* derived, DOMElement* miningField) {
   const Text name = attribute(derived, u"name");
   const Text untreatedFieldName = untreatedName(document, name);
 
-  // The transformation's definition, under the new name.
+  // The transformation's definition under the new name: its own expression
+  // (moved, so that references into it stay where they are indexed), values
+  // and extensions.
+  DOMNode* position = expression->getNextSibling();
   DOMElement* untreated = nullptr;
   const auto kept = original_.find(derived);
   if (kept != original_.end()) {
-    untreated = kept->second;
+    untreated = static_cast<DOMElement*>(derived->cloneNode(false));
+    if (kept->second.hasOptype) {
+      untreated->setAttribute(u"optype", kept->second.optype.c_str());
+    } else {
+      untreated->removeAttribute(u"optype");
+    }
+    for (DOMElement* child : kept->second.children) {
+      if (named(child, u"Extension")) untreated->appendChild(child);
+    }
+    untreated->appendChild(expression);
+    for (DOMElement* child : kept->second.children) {
+      if (!named(child, u"Extension")) untreated->appendChild(child);
+    }
     original_.erase(kept);
   } else {
     untreated = static_cast<DOMElement*>(derived->cloneNode(true));
+    untreated->replaceChild(expression, expressionOf(untreated))->release();
   }
   untreated->setAttribute(u"name", untreatedFieldName.c_str());
 
   // The transformation's other fields read the value it computed.
-  for (DOMElement* other : transformation_) {
-    if (other != derived) redirect(other, name.c_str(), untreatedFieldName);
+  for (DOMElement* reference : references_[nameKey(name.c_str())]) {
+    if (sameName(reference->getAttribute(u"field"), name.c_str()) &&
+        enclosingField(reference) != untreated) {
+      reference->setAttribute(u"field", untreatedFieldName.c_str());
+    }
   }
-  for (auto& entry : original_) redirect(entry.second, name.c_str(), untreatedFieldName);
 
   Writer writer(document, untreatedFieldName, attribute(derived, u"dataType"));
-  derived->replaceChild(treatedValue(t, writer), expression)->release();
+  derived->insertBefore(treatedValue(t, writer), position);
   add_(untreated);
-  transformation_.insert(untreated);
 }
 
 }  // namespace pmmlxform

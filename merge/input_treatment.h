@@ -22,6 +22,9 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
 #include <xercesc/dom/DOM.hpp>
 
 namespace pmmlxform {
@@ -39,8 +42,9 @@ class InputTreatments {
   // meaning they had in the model).
   void fromTransformation(xercesc::DOMElement* derived);
   // `dataField`, the model's field of the same name, is about to become the
-  // value list of `derived`: keeps the transformation's definition as it is
-  // now, and the model field for its missing values and valid values.
+  // value list of `derived`: sets aside what the transformation's definition
+  // holds besides its expression, and keeps the model field for its missing
+  // values and valid values.
   void modelField(xercesc::DOMElement* derived, xercesc::DOMElement* dataField);
   // For each derived input that `miningSchema` moved into its "DerivedFields"
   // container, writes the treatment its mining field and model field ask for
@@ -49,15 +53,33 @@ class InputTreatments {
   void carry(xercesc::DOMElement* miningSchema, xercesc::DOMElement* dictionary);
 
  private:
+  using Text = std::basic_string<XMLCh>;
+  // What the transformation's definition of a derived field held besides its
+  // expression before the model's value list replaced it: unattached elements.
+  struct Original {
+    bool hasOptype = false;
+    Text optype;
+    std::vector<xercesc::DOMElement*> children;
+  };
+
   void treat(xercesc::DOMElement* derived, xercesc::DOMElement* miningField);
+  // A name for the untreated copy of `input` that no field of the document
+  // has yet, ignoring case.
+  Text untreatedName(xercesc::DOMDocument* document, const Text& input);
+  // Learns the field names of the parts of the document not seen before.
+  void learnNames(xercesc::DOMDocument* document);
+  bool nameTaken(const Text& name) const;
 
   std::function<void(xercesc::DOMElement*)> add_;
   std::set<xercesc::DOMElement*> transformation_;
   std::set<xercesc::DOMElement*> treated_;
-  // The transformation's definition before the model's values replaced its
-  // own, and the model's field; the definitions are unattached copies.
-  std::map<xercesc::DOMElement*, xercesc::DOMElement*> original_;
+  std::map<xercesc::DOMElement*, Original> original_;
   std::map<xercesc::DOMElement*, xercesc::DOMElement*> dataField_;
+  // The field references in the transformation's fields, and the names of the
+  // document's fields, by a key that names equal ignoring case share.
+  std::unordered_map<Text, std::vector<xercesc::DOMElement*>> references_;
+  std::unordered_map<Text, std::vector<Text>> names_;
+  std::set<const xercesc::DOMNode*> learned_;
 };
 
 }  // namespace pmmlxform

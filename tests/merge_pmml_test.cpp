@@ -430,3 +430,35 @@ TEST_F(MergePMML, TreatedInputsKeepTheExtensionsAndChainsAndStayValid) {
             0)
       << out;
 }
+
+// The untreated copy is the transformation's definition whole: its optype,
+// extensions and values, which the model's value list replaced on the field
+// the model reads; the "stringLength" extension stays on both.
+TEST_F(MergePMML, UntreatedCopyKeepsTheTransformationsDefinition) {
+  const std::string trans = replaced(
+      kTreatedTransformation,
+      "<DerivedField name=\"band\" optype=\"categorical\" dataType=\"string\">"
+      "<Discretize field=\"x\"><DiscretizeBin binValue=\"low\"><Interval closure=\"openOpen\" "
+      "rightMargin=\"5\"/></DiscretizeBin></Discretize></DerivedField>",
+      "<DerivedField name=\"band\" optype=\"ordinal\" dataType=\"string\">"
+      "<Extension name=\"stringLength\" value=\"4\"/><Extension name=\"note\"/>"
+      "<Discretize field=\"x\"><DiscretizeBin binValue=\"low\"><Interval closure=\"openOpen\" "
+      "rightMargin=\"5\"/></DiscretizeBin></Discretize><Value value=\"low\" displayValue=\"Low\"/>"
+      "</DerivedField>");
+  ASSERT_EQ(merge(trans, treatedModel("", "", "<Value value=\"low\" property=\"missing\"/>",
+                                      "missingValueReplacement=\"none\"")),
+            0);
+  xercesc::DOMNodeList* fields = result_->getElementsByTagName(u"DerivedField");
+  std::string found;
+  for (XMLSize_t i = 0; i < fields->getLength(); ++i) {
+    const auto* field = static_cast<const DOMElement*>(fields->item(i));
+    if (attribute(field, "name").rfind("band", 0) == 0) {
+      found += outline(field) + "/" + attribute(field, "optype") + " ";
+    }
+  }
+  EXPECT_EQ(found,
+            "DerivedField:band(Extension:MissingValues(Value) Extension:stringLength Apply(Apply("
+            "FieldRef) Constant Apply(Apply(FieldRef Constant) Constant FieldRef)))/categorical "
+            "DerivedField:band_untreated(Extension:stringLength Extension:note "
+            "Discretize(DiscretizeBin(Interval)) Value)/ordinal ");
+}

@@ -104,9 +104,8 @@ struct Treatment {
     }
     return !intervals.empty();
   }
-  bool checksValidity() const {
-    return invalidAsMissing && (!invalid.empty() || restricted());
-  }  // Whether the model can see another value than the transformation computed.
+  bool checksValidity() const { return invalidAsMissing && (!invalid.empty() || restricted()); }
+  // Whether the model can see another value than the transformation computed.
   bool needed() const {
     return replaced || !missing.empty() || checksValidity() || clips() || outliersMissing();
   }
@@ -137,7 +136,10 @@ Treatment readTreatment(DOMElement* miningField, DOMElement* dataField) {
     }
   }
   t.intervals = children(dataField, u"Interval");
-  t.continuous = attribute(dataField, u"optype") == u"continuous";
+  // A mining field's optype overrides its data field's.
+  t.continuous =
+      (miningField->hasAttribute(u"optype") ? attribute(miningField, u"optype")
+                                            : attribute(dataField, u"optype")) == u"continuous";
   return t;
 }
 

@@ -525,6 +525,8 @@ def main():
     p.add_argument("--replay", metavar="DIR")
     p.add_argument("--verbose", action="store_true")
     args = p.parse_args()
+    if not os.access(args.tool, os.X_OK):
+        p.error(f"--tool {args.tool}: not an executable file")
 
     if args.replay:
         dirs = ([args.replay] if os.path.exists(os.path.join(args.replay, "model.pmml")) else

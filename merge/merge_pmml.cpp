@@ -2,17 +2,16 @@
 // model scores from raw fields.
 #include <pmmlxform/convert_trans_to_pmml.h>
 
-#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
-#include <xercesc/util/XMLException.hpp>
 
 #include "merge/input_treatment.h"
 #include "trans/convert_trans.h"
 #include "trans/name_index.h"
 #include "trans/xml_parser.h"
+#include "trans/xml_writer.h"
 
 using xercesc::DOMDocument;
 using xercesc::DOMElement;
@@ -74,20 +73,20 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
                                   std::string& message, std::vector<TmsEndInfo>& dataFields,
                                   std::vector<TmsEndInfo>& derivedFields,
                                   std::vector<TmsMiningFieldInfo>& miningFields) {
-  if (!checkTransPMML(trans)) return kBadTransformation;
-  if (!checkModelPMML(model)) return segmentedModel ? kSegmentedModel : kBadModel;
-
-  xercesc::DOMImplementation* impl = nullptr;
-  {
-    const XMLText feature("Core");
-    impl = xercesc::DOMImplementationRegistry::getDOMImplementation(feature.get());
-  }
-  if (impl == nullptr) {
-    message = kNoDom;
-    return kMergeFailed;
-  }
-
   try {
+    if (!checkTransPMML(trans)) return kBadTransformation;
+    if (!checkModelPMML(model)) return segmentedModel ? kSegmentedModel : kBadModel;
+
+    xercesc::DOMImplementation* impl = nullptr;
+    {
+      const XMLText feature("Core");
+      impl = xercesc::DOMImplementationRegistry::getDOMImplementation(feature.get());
+    }
+    if (impl == nullptr) {
+      message = kNoDom;
+      return kMergeFailed;
+    }
+
     int code = kMerged;
     // Counts a refusal of compareVars that names the conflicting variable.
     auto compare = [&](DOMElement* existing, DOMElement* incoming) {
@@ -238,14 +237,10 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
 
     output = work.release();
     return code;
-  } catch (const std::exception& e) {
-    message = std::string(kExceptionPrefix) + e.what();
-  } catch (const xercesc::DOMException& e) {
-    // The DOM reports its own failures outside the standard family; they must
-    // not escape into the host either.
-    message = std::string(kExceptionPrefix) + transcode(e.getMessage());
-  } catch (const xercesc::XMLException& e) {
-    message = std::string(kExceptionPrefix) + transcode(e.getMessage());
+  } catch (...) {
+    // Standard exceptions, and the XML library's own, which stand outside the
+    // standard family, alike; only their text leaves.
+    message = std::string(kExceptionPrefix) + pmmlxform::currentExceptionText();
   }
   return kMergeFailed;
 }

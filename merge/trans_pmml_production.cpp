@@ -18,6 +18,7 @@
 #include "trans/convert_xml.h"
 #include "trans/result_text.h"
 #include "trans/xml_parser.h"
+#include "trans/xml_writer.h"
 
 using xercesc::DOMDocument;
 using xercesc::DOMElement;
@@ -26,12 +27,20 @@ using xercesc::DOMNode;
 namespace {
 
 // Result codes of transform besides those getErrorNo gives.
-constexpr int kCannotMerge = 1;   // the held description cannot take the new one
-constexpr int kNoStylesheet = 9;  // the stylesheet file cannot be opened
+constexpr int kCannotMerge = 1;     // the held description cannot take the new one
+constexpr int kNotDescription = 1;  // the document given is not a description
+constexpr int kNoStylesheet = 9;    // the stylesheet file cannot be opened
+constexpr int kRunError = 9;        // an exception met while converting
 
 constexpr char kCannotMergeText[] = "ConvertTransToPMMLException: can't merge input trans file.";
 constexpr char kNoStylesheetText[] = "ConvertTransToPMMLException: can't open xslt file.";
 constexpr char kNoOutputText[] = "ConvertTransToPMMLException: Output Trans xml empty!";
+constexpr char kNotDescriptionText[] =
+    "ConvertTransToPMMLException: not a transformation description: the document element must "
+    "be TransformationDescription, holding Transformations.";
+
+// The document element of every transformation description.
+constexpr XMLCh kDescriptionRoot[] = u"TransformationDescription";
 
 // The stamp of produced PMML.
 constexpr char kPmmlVersion[] = "4.3";
@@ -109,6 +118,13 @@ int ConvertTransToPMML::transform(DOMDocument* input, DOMDocument*& output, std:
   // ones with it): the replaced document itself, or the last entry before
   // those this call appends. Cheaper than copying the whole description.
   DOMElement* inputRoot = input == nullptr ? nullptr : input->getDocumentElement();
+  // Any other document would convert to an empty PMML, or add nothing to the
+  // held description, and pass for a valid description.
+  if (inputRoot != nullptr &&
+      !xercesc::XMLString::equals(inputRoot->getNodeName(), kDescriptionRoot)) {
+    message = kNotDescriptionText;
+    return kNotDescription;
+  }
   const bool replaces = (inputRoot != nullptr || transDocument == nullptr) &&
                         (!needMerging || transDocument == nullptr);
   OwnedDocument before;
@@ -135,74 +151,83 @@ int ConvertTransToPMML::transform(DOMDocument* input, DOMDocument*& output, std:
       }
     }
   };
-  if (!mergeTransXML(input)) {
-    restore();
-    message = kCannotMergeText;
-    return kCannotMerge;
-  }
+  try {
+    if (!mergeTransXML(input)) {
+      restore();
+      message = kCannotMergeText;
+      return kCannotMerge;
+    }
 
-  ConvertByXSLT converter;
-  norvel::ExtNameStr name;
-  name.SetGeneric(stylesheetPath);
-  std::ifstream stylesheet;
-  // Whether the stream opened decides, not what Open returns.
-  name.Open(stylesheet, norvel::ExtNameStr::kRead);
-  if (!stylesheet.is_open()) {
-    // The accumulated description stays: the next call with the stylesheet
-    // in place converts it.
-    message = std::string(kNoStylesheetText) + stylesheetPath;
-    return kNoStylesheet;
-  }
+    ConvertByXSLT converter;
+    norvel::ExtNameStr name;
+    name.SetGeneric(stylesheetPath);
+    std::ifstream stylesheet;
+    // Whether the stream opened decides, not what Open returns.
+    name.Open(stylesheet, norvel::ExtNameStr::kRead);
+    if (!stylesheet.is_open()) {
+      // The accumulated description stays: the next call with the stylesheet
+      // in place converts it.
+      message = std::string(kNoStylesheetText) + stylesheetPath;
+      return kNoStylesheet;
+    }
 
-  // The text form may take the result as text, written as the output is made
-  // when it has the shape the writer knows; any other output is converted
-  // again below, through a document.
-  if (pmmlxform::TextRequest* request = pmmlxform::TextRequest::claim()) {
-    const pmmlxform::ResultStamp values = resultStamp();
-    std::string text;
-    pmmlxform::ResultTextWriter writer(values, text);
-    // The engine may read the text the description came from when the held
-    // description is the one this call parsed.
-    const std::string* sourceText = transDocument == input ? request->source : nullptr;
-    message = converter.convertInto(transDocument, stylesheet, writer, sourceText);
-    if (!message.empty()) {
+    // The text form may take the result as text, written as the output is made
+    // when it has the shape the writer knows; any other output is converted
+    // again below, through a document.
+    if (pmmlxform::TextRequest* request = pmmlxform::TextRequest::claim()) {
+      const pmmlxform::ResultStamp values = resultStamp();
+      std::string text;
+      pmmlxform::ResultTextWriter writer(values, text);
+      // The engine may read the text the description came from when the held
+      // description is the one this call parsed.
+      const std::string* sourceText = transDocument == input ? request->source : nullptr;
+      message = converter.convertInto(transDocument, stylesheet, writer, sourceText);
+      if (!message.empty()) {
+        restore();
+        message += kNoOutputText;
+        return getErrorNo(message);
+      }
+      if (writer.complete()) {
+        for (const pmmlxform::FieldAttributes& field : writer.fields()) {
+          TmsEndInfo info;
+          info.name = UTF16To8(field.name.c_str());
+          info.displayName = UTF16To8(field.displayName.c_str());
+          info.dataType = transcode(field.dataType.c_str());
+          info.optype = transcode(field.optype.c_str());
+          vars.push_back(info);
+        }
+        request->text = std::move(text);
+        request->written = true;
+        return getErrorNo(message);
+      }
+      stylesheet.clear();
+      stylesheet.seekg(0);
+    }
+
+    // Whether this run produced a document decides, whatever the caller's
+    // pointer held before; it is left alone when nothing comes out.
+    DOMDocument* result = nullptr;
+    message = converter.convert(transDocument, stylesheet, result);
+    stylesheet.close();
+
+    if (result != nullptr) {
+      OwnedDocument stamped(result);
+      setPmmlAndHeaderInfo(stamped.get(), message);
+      DOMElement* dictionary = getTheElement(stamped.get(), "PMML/TransformationDictionary", 0);
+      if (dictionary != nullptr) getVarsInfo(dictionary, vars);
+      output = stamped.release();
+    } else {
       restore();
       message += kNoOutputText;
-      return getErrorNo(message);
     }
-    if (writer.complete()) {
-      for (const pmmlxform::FieldAttributes& field : writer.fields()) {
-        TmsEndInfo info;
-        info.name = UTF16To8(field.name.c_str());
-        info.displayName = UTF16To8(field.displayName.c_str());
-        info.dataType = transcode(field.dataType.c_str());
-        info.optype = transcode(field.optype.c_str());
-        vars.push_back(info);
-      }
-      request->text = std::move(text);
-      request->written = true;
-      return getErrorNo(message);
-    }
-    stylesheet.clear();
-    stylesheet.seekg(0);
-  }
-
-  // Whether this run produced a document decides, whatever the caller's
-  // pointer held before; it is left alone when nothing comes out.
-  DOMDocument* result = nullptr;
-  message = converter.convert(transDocument, stylesheet, result);
-  stylesheet.close();
-
-  if (result != nullptr) {
-    output = result;
-    setPmmlAndHeaderInfo(output, message);
-    DOMElement* dictionary = getTheElement(output, "PMML/TransformationDictionary", 0);
-    if (dictionary != nullptr) getVarsInfo(dictionary, vars);
-  } else {
+    return getErrorNo(message);
+  } catch (...) {
+    // An exception of the XML library or the engine met on the way: no
+    // document comes out, and the held description is put back.
+    message = pmmlxform::currentExceptionText() + kNoOutputText;
     restore();
-    message += kNoOutputText;
+    return kRunError;
   }
-  return getErrorNo(message);
 }
 
 bool ConvertTransToPMML::mergeTransXML(DOMDocument* input) {
@@ -244,8 +269,8 @@ bool ConvertTransToPMML::setPmmlAndHeaderInfo(DOMDocument* document, std::string
       const XMLText headerName("Header");
       header = document->createElement(headerName.get());
       pmml->insertBefore(header, pmml->getFirstChild());
-    } catch (const std::exception& e) {
-      message += std::string(kHeaderException) + e.what();
+    } catch (...) {
+      message += std::string(kHeaderException) + pmmlxform::currentExceptionText();
       return false;
     }
   }
@@ -256,8 +281,8 @@ bool ConvertTransToPMML::setPmmlAndHeaderInfo(DOMDocument* document, std::string
       const XMLText applicationName("Application");
       application = document->createElement(applicationName.get());
       header->appendChild(application);
-    } catch (const std::exception& e) {
-      message += std::string(kApplicationException) + e.what();
+    } catch (...) {
+      message += std::string(kApplicationException) + pmmlxform::currentExceptionText();
       return false;
     }
   }
@@ -267,8 +292,8 @@ bool ConvertTransToPMML::setPmmlAndHeaderInfo(DOMDocument* document, std::string
     for (const auto& [name, value] : values.pmml) setAttribute(pmml, name, value);
     for (const auto& [name, value] : values.header) setAttribute(header, name, value);
     for (const auto& [name, value] : values.application) setAttribute(application, name, value);
-  } catch (const std::exception& e) {
-    message += std::string(kAttributeException) + e.what();
+  } catch (...) {
+    message += std::string(kAttributeException) + pmmlxform::currentExceptionText();
     return false;
   }
   return true;

@@ -22,6 +22,12 @@ CXX=${FUZZ_CXX:-clang++-14} cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDeb
 cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" \
   --target "${names[@]/#/fuzz_}" >/dev/null
 
+# An XML 1.1 version of a document, its first label holding a control character
+# (a character reference, which only XML 1.1 allows).
+xml11() {
+  sed -e '1s/version="1.0"/version="1.1"/' -e '0,/label="/s//label="\&#x1;/' "$1"
+}
+
 # One seed file per document; the syntax harnesses take a flag byte first.
 seed() {
   local name=$1 dir=$build/corpus/$1
@@ -34,9 +40,11 @@ seed() {
         for flags in 0 2 7 15; do
           { printf "\\x$(printf %02x "$flags")"; cat "$f"; } >"$dir/seed-$flags-$(basename "$f")"
         done
-      done ;;
+      done
+      { printf '\x02'; xml11 share/pmmlxform/examples/adp_example.xml; } >"$dir/seed-2-xml11.xml" ;;
     transform)
-      cp share/pmmlxform/examples/survey_description.xml tests/data/transform/*.xml "$dir/" ;;
+      cp share/pmmlxform/examples/survey_description.xml tests/data/transform/*.xml "$dir/"
+      xml11 share/pmmlxform/examples/survey_description.xml >"$dir/survey_description-xml11.xml" ;;
     merge)
       for f in share/pmmlxform/examples/credit-model.pmml tests/data/models/cpmml-*.xml \
                tests/data/models/spm-tree-iris.pmml; do

@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake g++ make pkg-config binutils libxerces-c-dev libxalan-c-dev libcli11-dev
           libgtest-dev locales xalan libxml2-utils nlohmann-json3-dev
-          doxygen man-db clang-14 libclang-rt-14-dev valgrind)
+          doxygen man-db clang-14 libclang-rt-14-dev valgrind python3)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

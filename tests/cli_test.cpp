@@ -112,6 +112,9 @@ TEST(Tool, JobsAndTheirExitCodes) {
            "declared nor defined by an earlier entry (code 3)"},
       {"check malformed", "check - < " + file("malformed.xml", "<Transformations"), 1, "",
        "not a well-formed transformation description (code 1)"},
+      {"check another document", "check - < " + file("other.xml", "<Foo><Bar/></Foo>"), 1, "",
+       ": ConvertTransToPMMLException: not a transformation description: the "
+       "document element must be TransformationDescription, holding Transformations. (code 1)\n"},
 
       {"merge a model as transformation", "merge " + kModel + " " + kModel + " -o " + never, 6, "",
        "pmmlxform: merge: the transformation document"},

@@ -4,12 +4,18 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <functional>
 #include <memory>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
+#include <xalanc/Include/XalanMemoryManagement.hpp>
+#include <xalanc/XSLT/XSLTProcessorException.hpp>
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/RuntimeException.hpp>
 
 #include "tests/test_util.h"
 #include "trans/xml_parser.h"
@@ -64,6 +70,191 @@ struct Records {
   std::vector<TmsEndInfo> data, derived;
   std::vector<TmsMiningFieldInfo> mining;
 };
+
+// A conversion whose document forms stand in for failures: they throw what
+// `fail` throws, or hand out `result` with the code `code`.
+class Failing : public ConvertTrans {
+ public:
+  std::function<void()> fail;
+  std::function<DOMDocument*()> result;
+  int code = 0;
+
+  int transform(DOMDocument*, DOMDocument*& output, std::string& message,
+                std::vector<TmsEndInfo>&) override {
+    return answer(output, message);
+  }
+  int mergePMML(DOMDocument*, DOMDocument*, DOMDocument*& output, std::string& message,
+                std::vector<TmsEndInfo>&, std::vector<TmsEndInfo>&,
+                std::vector<TmsMiningFieldInfo>&) override {
+    return answer(output, message);
+  }
+  using ConvertTrans::mergePMML;
+  using ConvertTrans::transform;
+
+ private:
+  int answer(DOMDocument*& output, std::string& message) {
+    if (fail) fail();
+    output = result ? result() : nullptr;
+    message = "converted";
+    return code;
+  }
+};
+
+const char kSmallDocument[] = "<PMML><Header/></PMML>";
+
+// Each text and stream form of transform, mergePMML and isValidTransXML on
+// the conversion, as (code, message, output written).
+struct FacadeCall {
+  int code;
+  std::string message, output;
+};
+struct FacadeForm {
+  const char* name;
+  const char* prefix;  // of a message the form gives itself
+  std::function<FacadeCall(Failing&)> run;
+};
+const FacadeForm kFacadeForms[] = {
+    {"transform, text", "ConvertTransException: ",
+     [](Failing& f) {
+       FacadeCall c;
+       std::vector<TmsEndInfo> vars;
+       c.code = f.transform(kSmallDocument, c.output, c.message, vars);
+       return c;
+     }},
+    {"transform, stream", "ConvertTransException: ",
+     [](Failing& f) {
+       FacadeCall c;
+       std::vector<TmsEndInfo> vars;
+       std::istringstream in(kSmallDocument);
+       std::ostringstream out;
+       c.code = f.transform(in, out, c.message, vars);
+       c.output = out.str();
+       return c;
+     }},
+    {"validity, text", "ConvertTransException: ",
+     [](Failing& f) {
+       FacadeCall c;
+       const bool valid = f.isValidTransXML(kSmallDocument, c.code, c.message);
+       EXPECT_EQ(valid, c.code == 0);
+       return c;
+     }},
+    {"validity, stream", "ConvertTransException: ",
+     [](Failing& f) {
+       FacadeCall c;
+       std::istringstream in(kSmallDocument);
+       const bool valid = f.isValidTransXML(in, c.code, c.message);
+       EXPECT_EQ(valid, c.code == 0);
+       return c;
+     }},
+    {"merge, text", "exception in mergePMML:",
+     [](Failing& f) {
+       FacadeCall c;
+       Records r;
+       c.code = f.mergePMML(kSmallDocument, kSmallDocument, c.output, c.message, r.data, r.derived,
+                            r.mining);
+       return c;
+     }},
+    {"merge, streams to text", "exception in mergePMML:",
+     [](Failing& f) {
+       FacadeCall c;
+       Records r;
+       std::istringstream trans(kSmallDocument), model(kSmallDocument);
+       c.code = f.mergePMML(trans, model, c.output, c.message, r.data, r.derived, r.mining);
+       return c;
+     }},
+    {"merge, streams to stream", "exception in mergePMML:",
+     [](Failing& f) {
+       FacadeCall c;
+       Records r;
+       std::istringstream trans(kSmallDocument), model(kSmallDocument);
+       std::ostringstream out;
+       c.code = f.mergePMML(trans, model, out, c.message, r.data, r.derived, r.mining);
+       c.output = out.str();
+       return c;
+     }},
+};
+
+// Every kind of exception the XML library, the XSLT engine and the standard
+// library throw becomes code 9 with the exception's text after the form's
+// prefix; none reaches the caller, and nothing is written.
+TEST(ConvertTransFailure, NoExceptionLeavesAnyForm) {
+  const struct {
+    const char* kind;
+    std::function<void()> fail;
+    const char* text;  // part of the message; null where the library words it
+  } kinds[] = {
+      {"DOM",
+       [] {
+         throw xercesc::DOMException(xercesc::DOMException::NOT_FOUND_ERR, 0,
+                                     xercesc::XMLPlatformUtils::fgMemoryManager);
+       },
+       nullptr},
+      {"XML library",
+       [] {
+         throw xercesc::RuntimeException(__FILE__, __LINE__,
+                                         xercesc::XMLExcepts::Gen_ParseInProgress);
+       },
+       nullptr},
+      {"XSLT engine",
+       [] {
+         xalanc::MemoryManager& memory = xalanc::XalanMemMgrs::getDefaultXercesMemMgr();
+         throw xalanc::XSLTProcessorException(memory,
+                                              xalanc::XalanDOMString("engine stopped", memory));
+       },
+       "engine stopped"},
+      {"standard", [] { throw std::runtime_error("standard stop"); }, "standard stop"},
+  };
+  for (const auto& kind : kinds) {
+    for (const FacadeForm& form : kFacadeForms) {
+      SCOPED_TRACE(std::string(kind.kind) + ", " + form.name);
+      Failing failing;
+      failing.fail = kind.fail;
+      const FacadeCall c = form.run(failing);
+      EXPECT_EQ(c.code, 9);
+      EXPECT_EQ(c.message.rfind(form.prefix, 0), 0u) << c.message;
+      EXPECT_GT(c.message.size(), std::strlen(form.prefix));
+      if (kind.text != nullptr) {
+        EXPECT_NE(c.message.find(kind.text), std::string::npos) << c.message;
+      }
+      EXPECT_EQ(c.output, "");
+    }
+  }
+}
+
+// A result document that cannot be written as text is no result: a success
+// (and a merge's field conflict, 4) becomes 9 naming the character and its
+// place; a failed conversion keeps its own code and message. Output is left
+// alone either way.
+TEST(ConvertTransFailure, AResultThatCannotBeWrittenIsCode9) {
+  const auto unwritable = [] {
+    DOMDocument* document = core()->createDocument();
+    DOMElement* root = document->createElement(u"PMML");
+    root->setAttribute(u"note", u"a\u0001b");
+    document->appendChild(root);
+    return document;
+  };
+  for (const FacadeForm& form : kFacadeForms) {
+    const bool merge = std::string(form.name).rfind("merge", 0) == 0;
+    for (const int code : {0, 4, 5}) {
+      SCOPED_TRACE(std::string(form.name) + ", code " + std::to_string(code));
+      Failing failing;
+      failing.result = unwritable;
+      failing.code = code;
+      const FacadeCall c = form.run(failing);
+      EXPECT_EQ(c.output, "");
+      if (code == 0 || (code == 4 && merge)) {
+        EXPECT_EQ(c.code, 9);
+        EXPECT_EQ(c.message, std::string(form.prefix) +
+                                 "the result cannot be written: the character U+0001 in "
+                                 "attribute \"note\" of element \"PMML\" cannot be written in "
+                                 "XML 1.0");
+      } else {
+        EXPECT_EQ(c.code, code);
+        EXPECT_EQ(c.message, "converted");
+      }
+    }
+  }
+}
 
 // The base class's transform answers "internal error" (see the lifetime test below).
 TEST(ConvertTrans, BaseClassMergeRefusesDocumentsWithoutDocumentElement) {

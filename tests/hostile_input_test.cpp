@@ -5,6 +5,7 @@
 // element or attribute a job needs is its own tests' business.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <ostream>
@@ -15,6 +16,7 @@
 #include "pmmlxform/adp_convert.h"
 #include "pmmlxform/convert_trans_to_pmml.h"
 #include "pmmlxform/tms_records.h"
+#include "tests/test_util.h"
 #include "trans/xml_parser.h"
 
 namespace {
@@ -310,6 +312,360 @@ TEST(HostileMerge, HugeInputs) {
   EXPECT_EQ(merge(kTransPmml, insert(kModelPmml, "<Header>", repeated("<Extension/>", 1000000))),
             0);
   EXPECT_EQ(merge(insert(kTransPmml, "<DataDictionary>", repeated(kField, 100000)), kModelPmml), 0);
+}
+
+// --- Characters an XML 1.0 document cannot hold ------------------------------
+
+// An XML 1.1 document takes in any control character as a character reference.
+// The output of both jobs is XML 1.0, which holds U+007F and the C1 controls as
+// they are but no C0 control other than tab, line feed and carriage return
+// (the Char production of XML 1.0). A character the output can hold must come
+// out and read back unchanged; any other refuses the document with code 9 and
+// writes nothing.
+struct ControlCharacter {
+  const char* reference;
+  char32_t code;
+};
+const ControlCharacter kControls[] = {
+    {"&#x1;", 0x1}, {"&#x1F;", 0x1F}, {"&#x7F;", 0x7F}, {"&#x85;", 0x85}, {"&#x9F;", 0x9F}};
+
+bool xml10Holds(char32_t c) { return c == 0x9 || c == 0xA || c == 0xD || c >= 0x20; }
+
+// "x", the character in UTF-8, "y": the text each document carries.
+std::string carried(char32_t c) {
+  std::string text = "x";
+  if (c < 0x80) {
+    text += static_cast<char>(c);
+  } else {
+    text += static_cast<char>(0xC0 | (c >> 6));
+    text += static_cast<char>(0x80 | (c & 0x3F));
+  }
+  return text + "y";
+}
+
+// `text` with its @ replaced by x, the reference and y, declared XML 1.1.
+std::string xml11(const std::string& text, const char* reference) {
+  return "<?xml version=\"1.1\"?>" +
+         testutil::replaced(text, "@", std::string("x") + reference + "y");
+}
+
+// Whether an attribute value or a text below `node` is `text` (UTF-8).
+bool holds(const xercesc::DOMNode* node, const std::string& text) {
+  if (node == nullptr) return false;
+  if (node->getNodeType() == xercesc::DOMNode::TEXT_NODE &&
+      testutil::utf8(node->getNodeValue()) == text) {
+    return true;
+  }
+  if (const xercesc::DOMNamedNodeMap* attributes = node->getAttributes()) {
+    for (XMLSize_t i = 0; i < attributes->getLength(); ++i) {
+      if (testutil::utf8(attributes->item(i)->getNodeValue()) == text) return true;
+    }
+  }
+  for (const xercesc::DOMNode* child = node->getFirstChild(); child != nullptr;
+       child = child->getNextSibling()) {
+    if (holds(child, text)) return true;
+  }
+  return false;
+}
+
+// Whether the XML text `xml` parses and holds `text`.
+bool readsBack(const std::string& xml, const std::string& text) {
+  const pmmlxform::XmlPlatformGuard platform;
+  pmmlxform::HardenedDOMParser parser;
+  return parser.parseText(xml) == 0 && holds(parser.getDocument(), text);
+}
+
+// What one form of a job gave: its code and message, whether it wrote
+// anything, and whether what it wrote holds the text it was asked to carry.
+struct Outcome {
+  int code = -1;
+  std::string message;
+  bool wrote = false;
+  bool holdsText = false;
+};
+
+// A form of the transform, given the description and the text to look for.
+struct TransformForm {
+  const char* name;
+  std::function<Outcome(const std::string&, const std::string&)> run;
+};
+
+const TransformForm kTransformForms[] = {
+    {"text",
+     [](const std::string& in, const std::string& text) {
+       ConvertTransToPMML converter;
+       Outcome o;
+       std::string out;
+       std::vector<TmsEndInfo> vars;
+       o.code = converter.transform(in, out, o.message, vars);
+       o.wrote = !out.empty();
+       o.holdsText = readsBack(out, text);
+       return o;
+     }},
+    {"stream",
+     [](const std::string& in, const std::string& text) {
+       ConvertTransToPMML converter;
+       Outcome o;
+       std::istringstream input(in);
+       std::ostringstream out;
+       std::vector<TmsEndInfo> vars;
+       o.code = converter.transform(input, out, o.message, vars);
+       o.wrote = !out.str().empty();
+       o.holdsText = readsBack(out.str(), text);
+       return o;
+     }},
+    {"document",
+     [](const std::string& in, const std::string& text) {
+       ConvertTransToPMML converter;
+       pmmlxform::HardenedDOMParser parser;
+       Outcome o;
+       if (parser.parseText(in) != 0) return o;
+       xercesc::DOMDocument* out = nullptr;
+       std::vector<TmsEndInfo> vars;
+       o.code = converter.transform(parser.getDocument(), out, o.message, vars);
+       o.wrote = out != nullptr;
+       o.holdsText = holds(out, text);
+       if (out != nullptr) out->release();
+       return o;
+     }},
+    {"validity, text",
+     [](const std::string& in, const std::string&) {
+       ConvertTransToPMML converter;
+       Outcome o;
+       const bool valid = converter.isValidTransXML(in, o.code, o.message);
+       EXPECT_EQ(valid, o.code == 0);
+       return o;
+     }},
+    {"validity, stream",
+     [](const std::string& in, const std::string&) {
+       ConvertTransToPMML converter;
+       Outcome o;
+       std::istringstream input(in);
+       const bool valid = converter.isValidTransXML(input, o.code, o.message);
+       EXPECT_EQ(valid, o.code == 0);
+       return o;
+     }},
+    {"validity, document",
+     [](const std::string& in, const std::string&) {
+       ConvertTransToPMML converter;
+       pmmlxform::HardenedDOMParser parser;
+       Outcome o;
+       if (parser.parseText(in) != 0) return o;
+       const bool valid = converter.isValidTransXML(parser.getDocument(), o.code, o.message);
+       EXPECT_EQ(valid, o.code == 0);
+       return o;
+     }},
+};
+
+// Where a description's text reaches the PMML; @ marks the text.
+struct TextPlace {
+  const char* name;
+  std::string entries;
+};
+const TextPlace kDescriptionPlaces[] = {
+    {"variable label", R"(<Variable name="a" type="numeric" level="scale" label="@"/>)"},
+    {"recode label", R"(<Variable name="a" type="numeric" level="scale"/>)"
+                     R"(<Recode source="a" target="b" type="numeric" level="ordinal" label="@">)"
+                     R"(<Rule><Range low="1" high="5"/><To value="1"/></Rule></Recode>)"},
+    {"string result", R"(<Variable name="s" type="string" width="8" level="nominal"/>)"
+                      R"(<Recode source="s" target="t" type="string" width="8" level="nominal">)"
+                      R"(<Rule><Value value="A"/><To value="@"/></Rule></Recode>)"},
+    {"user-missing value",
+     R"(<Variable name="s" type="string" width="8" level="nominal"><Missing value="@"/></Variable>)"},
+    {"computed string",
+     R"(<Variable name="s" type="string" width="8" level="nominal"/>)"
+     R"(<Compute target="t" type="string" width="16" level="nominal">)"
+     R"(<Apply function="concat"><Field name="s"/><String value="@"/></Apply></Compute>)"},
+};
+
+std::string description(const std::string& entries) {
+  return "<TransformationDescription><Transformations>" + entries +
+         "</Transformations></TransformationDescription>";
+}
+
+// `checkText`: the form writes output, which must hold the carried text.
+void expectCarriedOrRefused(const Outcome& o, char32_t c, bool checkText) {
+  if (xml10Holds(c)) {
+    EXPECT_EQ(o.code, 0) << o.message;
+    if (checkText) {
+      EXPECT_TRUE(o.holdsText);
+    }
+  } else {
+    EXPECT_EQ(o.code, 9);
+    EXPECT_FALSE(o.message.empty());
+    EXPECT_FALSE(o.wrote);
+  }
+}
+
+TEST(HostileTransform, ControlCharactersInEveryForm) {
+  const TextPlace& place = kDescriptionPlaces[0];
+  for (const TransformForm& form : kTransformForms) {
+    const bool validity = std::string(form.name).rfind("validity", 0) == 0;
+    for (const ControlCharacter& c : kControls) {
+      SCOPED_TRACE(std::string(form.name) + ", " + c.reference);
+      const Outcome o = form.run(xml11(description(place.entries), c.reference), carried(c.code));
+      expectCarriedOrRefused(o, c.code, !validity);
+    }
+  }
+}
+
+TEST(HostileTransform, ControlCharactersInEveryPlace) {
+  for (const TextPlace& place : kDescriptionPlaces) {
+    for (const ControlCharacter& c : kControls) {
+      SCOPED_TRACE(std::string(place.name) + ", " + c.reference);
+      const Outcome o =
+          kTransformForms[0].run(xml11(description(place.entries), c.reference), carried(c.code));
+      expectCarriedOrRefused(o, c.code, true);
+    }
+  }
+}
+
+// The header stamp comes from the host; a control character there cannot be
+// written either, and the message says where it stood.
+TEST(HostileTransform, ControlCharacterInTheHostsCopyright) {
+  {
+    testutil::ScopedEnv copyright("PMMLXFORM_COPYRIGHT", "(c)\x01");
+    const Outcome o = kTransformForms[0].run(kDescription, "");
+    EXPECT_EQ(o.code, 9);
+    EXPECT_NE(o.message.find("U+0001 in attribute \"copyright\" of element \"Header\""),
+              std::string::npos)
+        << o.message;
+    EXPECT_FALSE(o.wrote);
+  }
+  testutil::ScopedEnv copyright("PMMLXFORM_COPYRIGHT", "x\x7Fy");
+  EXPECT_TRUE(kTransformForms[0].run(kDescription, carried(0x7F)).holdsText);
+}
+
+// A document built in memory can hold what no parser would give it: such a
+// description is refused like a parsed one, with nothing thrown.
+TEST(HostileTransform, UnwritableCharactersInABuiltDocument) {
+  const std::u16string texts[] = {u"x\u0001y", u"x\uFFFEy",
+                                  std::u16string(u"x") + char16_t(0xD800)};
+  for (const std::u16string& text : texts) {
+    SCOPED_TRACE(testutil::utf8(text.c_str()));
+    const pmmlxform::XmlPlatformGuard platform;
+    pmmlxform::HardenedDOMParser parser;
+    ASSERT_EQ(parser.parseText(kDescription), 0u);
+    auto* variable = static_cast<xercesc::DOMElement*>(
+        parser.getDocument()->getElementsByTagName(u"Variable")->item(0));
+    variable->setAttribute(u"label", text.c_str());
+    ConvertTransToPMML converter;
+    xercesc::DOMDocument* out = nullptr;
+    std::string message;
+    std::vector<TmsEndInfo> vars;
+    EXPECT_EQ(converter.transform(parser.getDocument(), out, message, vars), 9);
+    EXPECT_EQ(out, nullptr);
+  }
+}
+
+// A form of the merge, given both documents and the text to look for.
+struct MergeForm {
+  const char* name;
+  std::function<Outcome(const std::string&, const std::string&, const std::string&)> run;
+};
+
+struct MergeRecords {
+  std::vector<TmsEndInfo> dataFields, derivedFields;
+  std::vector<TmsMiningFieldInfo> miningFields;
+};
+
+const MergeForm kMergeForms[] = {
+    {"text",
+     [](const std::string& trans, const std::string& model, const std::string& text) {
+       ConvertTransToPMML converter;
+       MergeRecords r;
+       Outcome o;
+       std::string out;
+       o.code = converter.mergePMML(trans, model, out, o.message, r.dataFields, r.derivedFields,
+                                    r.miningFields);
+       o.wrote = !out.empty();
+       o.holdsText = readsBack(out, text);
+       return o;
+     }},
+    {"streams to text",
+     [](const std::string& trans, const std::string& model, const std::string& text) {
+       ConvertTransToPMML converter;
+       MergeRecords r;
+       Outcome o;
+       std::istringstream transIn(trans), modelIn(model);
+       std::string out;
+       o.code = converter.mergePMML(transIn, modelIn, out, o.message, r.dataFields, r.derivedFields,
+                                    r.miningFields);
+       o.wrote = !out.empty();
+       o.holdsText = readsBack(out, text);
+       return o;
+     }},
+    {"streams to stream",
+     [](const std::string& trans, const std::string& model, const std::string& text) {
+       ConvertTransToPMML converter;
+       MergeRecords r;
+       Outcome o;
+       std::istringstream transIn(trans), modelIn(model);
+       std::ostringstream out;
+       o.code = converter.mergePMML(transIn, modelIn, out, o.message, r.dataFields, r.derivedFields,
+                                    r.miningFields);
+       o.wrote = !out.str().empty();
+       o.holdsText = readsBack(out.str(), text);
+       return o;
+     }},
+};
+
+// Where the merge copies a document's text; @ marks the text.
+struct MergePlace {
+  const char* name;
+  std::string trans, model;
+  const char* where;  // how a refusal names the place
+};
+const MergePlace kMergePlaces[] = {
+    {"raw field's display name", insert(kTransPmml, "<DataField name=\"a\"", " displayName=\"@\""),
+     kModelPmml, "attribute \"displayName\" of element \"DataField\""},
+    {"derived field's display name",
+     insert(kTransPmml, "<DerivedField name=\"b\"", " displayName=\"@\""), kModelPmml,
+     "attribute \"displayName\" of element \"DerivedField\""},
+    {"model's annotation", kTransPmml, insert(kModelPmml, "<Header>", "<Annotation>@</Annotation>"),
+     "text of element \"Annotation\""},
+};
+
+TEST(HostileMerge, ControlCharactersInEveryFormAndPlace) {
+  for (const MergePlace& place : kMergePlaces) {
+    const bool inTrans = place.trans.find('@') != std::string::npos;
+    for (const MergeForm& form : kMergeForms) {
+      for (const ControlCharacter& c : kControls) {
+        SCOPED_TRACE(std::string(place.name) + ", " + form.name + ", " + c.reference);
+        const std::string trans = inTrans ? xml11(place.trans, c.reference) : place.trans;
+        const std::string model = inTrans ? place.model : xml11(place.model, c.reference);
+        const Outcome o = form.run(trans, model, carried(c.code));
+        expectCarriedOrRefused(o, c.code, true);
+        if (!xml10Holds(c.code)) {
+          char expected[128];
+          std::snprintf(expected, sizeof expected, "U+%04X in %s", static_cast<unsigned>(c.code),
+                        place.where);
+          EXPECT_EQ(o.message.rfind("exception in mergePMML:", 0), 0u) << o.message;
+          EXPECT_NE(o.message.find(expected), std::string::npos) << o.message;
+        }
+      }
+    }
+  }
+}
+
+// The document form writes nothing: the merged document holds the text as it
+// came, whatever the character, and it is the caller's to write.
+TEST(HostileMerge, DocumentFormKeepsEveryCharacter) {
+  const MergePlace& place = kMergePlaces[0];
+  for (const ControlCharacter& c : kControls) {
+    SCOPED_TRACE(c.reference);
+    testutil::Documents documents;
+    ConvertTransToPMML converter;
+    MergeRecords r;
+    xercesc::DOMDocument* out = nullptr;
+    std::string message;
+    EXPECT_EQ(converter.mergePMML(documents.parse(xml11(place.trans, c.reference)),
+                                  documents.parse(place.model), out, message, r.dataFields,
+                                  r.derivedFields, r.miningFields),
+              0);
+    EXPECT_TRUE(holds(out, carried(c.code)));
+    if (out != nullptr) out->release();
+  }
 }
 
 }  // namespace

@@ -208,4 +208,52 @@ TEST(RecodeKeys, ResolvesSpecialKeysThenOverlapsFirstItemWins) {
   }
 }
 
+// The first key that matches system-missing decides for it: a later key must
+// not be secured a "mapSysmisTo" of its own. (A later system-missing key of
+// the description's own stays, as the first-match order already makes it
+// dead; the stylesheet reads the first one.) Both passes run,
+// as the extension function runs them; the rule lists are the items the
+// stylesheet makes, the variable's missing values last.
+TEST(RecodeKeys, FirstKeyMatchingSystemMissingDecidesForIt) {
+  const struct {
+    const char* rules;
+    const char* in;
+    const char* out;
+  } cases[] = {
+      // clang-format off
+      {"(SYSMIS=SYSMIS)(MISSING=9)(1 THRU 5=1)",
+       "recodeSysmisCopy; mapMissingTo=9; 1 [1,5]; MissingValues: [99,99]",
+       "recodeSysmisCopy; 9 [99,99]; 1 [1,5]"},
+      // The copying key was removed when its walk reached the end; the later
+      // key still must not map system-missing.
+      {"(MISSING=COPY)(MISSING=1)", "recodeMissingCopy; mapMissingTo=1; MissingValues: [99,99]",
+       "recodeIntervalCopy: [99,99]"},
+      {"(MISSING=COPY)(0 THRU 1=1)(MISSING=4)", "recodeMissingCopy; 1 [0,1]; mapMissingTo=4",
+       "1 [0,1]"},
+      {"(SYSMIS=COPY)(SYSMIS=0.5)", "recodeSysmisCopy; mapSysmisTo=0.5",
+       "recodeSysmisCopy; mapSysmisTo=0.5"},
+      {"(-5 THRU 5, SYSMIS=COPY)(ELSE=7)",
+       "recodeRangeCopy: [-5,5]; recodeSysmisCopy; mapElseTo=7; MissingValues: [99,99]",
+       "recodeRangeCopy: [-5,5]; recodeSysmisCopy; 7 [99,99]; mapElseTo=7"},
+      {"(SYSMIS=SYSMIS)(3=1)(ELSE=42)", "recodeSysmisCopy; 1 [3,3]; mapElseTo=42",
+       "recodeSysmisCopy; 1 [3,3]; mapElseTo=42"},
+      {"(MISSING=SYSMIS)(ELSE=5)", "recodeMissingSysmis; mapElseTo=5", "mapElseTo=5"},
+      // Where the value-giving key comes first it still maps system-missing.
+      {"(MISSING=7)(SYSMIS=COPY)(0 THRU 1=1)", "mapMissingTo=7; recodeSysmisCopy; 1 [0,1]",
+       "mapSysmisTo=7; 1 [0,1]"},
+      {"(SYSMIS=3)(MISSING=7)", "mapSysmisTo=3; mapMissingTo=7; MissingValues: [99,99]",
+       "mapSysmisTo=3; 7 [99,99]"},
+      {"(0 THRU 1=1)(ELSE=9)", "1 [0,1]; mapElseTo=9; MissingValues: [99,99]",
+       "1 [0,1]; 9 [99,99]; mapSysmisTo=9; mapElseTo=9"},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rules);
+    IntervalList list = items(c.in);
+    IntervalParser::resolveRecodeKeys(list);
+    IntervalParser::resolveOverlaps(list);
+    EXPECT_EQ(list, items(c.out));
+  }
+}
+
 }  // namespace

@@ -194,6 +194,42 @@ TEST_F(TransformPmml, AHeldDescriptionWithoutEntryListCannotTakeMore) {
   EXPECT_EQ(run(computeInto("y")), 0);
 }
 
+// A document whose root is not a description's is refused with 1, never
+// converted to an empty PMML or accumulated as if it added nothing; the
+// description held before stays as it was.
+TEST_F(TransformPmml, ADocumentThatIsNotADescriptionIsRefused) {
+  const std::string expected =
+      "ConvertTransToPMMLException: not a transformation description: the document element must "
+      "be TransformationDescription, holding Transformations.";
+  const Names others = {
+      "<Foo><Bar/></Foo>", "<PMML><Header/><DataDictionary/></PMML>",
+      "<Transformations>" + computeInto("y") + "</Transformations>",
+      "<transformationdescription><Transformations/></transformationdescription>"};
+  for (const bool merging : {true, false}) {
+    for (const std::string& other : others) {
+      SCOPED_TRACE(other);
+      ConvertTransToPMML convert;
+      convert.setNeedMerging(merging);
+      std::string output, message;
+      std::vector<TmsEndInfo> vars;
+      int errorNo = 0;
+      EXPECT_FALSE(convert.isValidTransXML(other, errorNo, message));
+      EXPECT_EQ(errorNo, 1);
+      EXPECT_EQ(message, expected);
+      ASSERT_EQ(convert.transform(computeInto("a"), output, message, vars), 0);
+      const std::string held = output;
+      output.clear();
+      message.clear();
+      EXPECT_EQ(convert.transform(other, output, message, vars), 1);
+      EXPECT_EQ(message, expected);
+      EXPECT_EQ(output, "");
+      message.clear();
+      ASSERT_EQ(convert.transform("", output, message, vars), 0) << message;
+      EXPECT_EQ(output, held);
+    }
+  }
+}
+
 // A failed conversion drops only the description that failed, not the ones
 // accumulated before it.
 TEST_F(TransformPmml, AFailedConversionKeepsTheDescriptionsBeforeIt) {

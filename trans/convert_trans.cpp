@@ -23,6 +23,7 @@
 #include "host/norvel.h"
 #include "trans/name_index.h"
 #include "trans/xml_parser.h"
+#include "trans/xml_writer.h"
 
 using xercesc::DOMDocument;
 using xercesc::DOMElement;
@@ -40,13 +41,22 @@ constexpr int kBadInput = 1;
 constexpr int kFunctionError = 2;
 constexpr int kVariablesError = 3;
 constexpr int kOtherStylesheetError = 4;
+// From the merge: merged, but with a field conflict; the document is written.
+constexpr int kMergedWithConflict = 4;
 constexpr int kConvertError = 5;
 // The transformation document is missing or empty.
 constexpr int kNoTransformation = 6;
 // The model document is missing or empty.
 constexpr int kNoModel = 7;
-// Not a stylesheet termination message, or no merge available.
+// Not a stylesheet termination message, or no merge available; also a
+// result that cannot be written as text, and an exception met on the way.
 constexpr int kRunError = 9;
+
+// The messages of code 9 that the text and stream forms give themselves: the
+// transform's, and the merge's (as the merge reports its own exceptions).
+constexpr char kTransformFailure[] = "ConvertTransException: ";
+constexpr char kMergeFailure[] = "exception in mergePMML:";
+constexpr char kCannotWrite[] = "the result cannot be written: ";
 
 // A shorter text cannot be a transformation description.
 constexpr std::size_t kShortestDescription = 6;
@@ -105,9 +115,11 @@ class StringTarget : public xercesc::XMLFormatTarget {
   std::string text_;
 };
 
-// Serialises a result document to text, in the document's encoding (UTF-8 for
-// documents the library builds). Pretty-printing is for merged documents only.
-std::string serialise(DOMDocument* document, bool prettyPrint) {
+// Serialises a result document to `text`, in the document's encoding (UTF-8
+// for documents the library builds). Pretty-printing is for merged documents
+// only. Returns the empty text on success, otherwise why the document cannot
+// be written (`text` is then left alone).
+std::string serialise(DOMDocument* document, bool prettyPrint, std::string& text) {
   xercesc::DOMImplementation* impl = nullptr;
   {
     XMLText feature("Core");
@@ -125,15 +137,32 @@ std::string serialise(DOMDocument* document, bool prettyPrint) {
       config->setParameter(xercesc::XMLUni::fgDOMWRTFormatPrettyPrint, true);
     }
   }
-  serializer->write(document, output.get());
-  return target.take();
+  std::string error = pmmlxform::writeNode(*serializer, document, *output);
+  if (error.empty()) text = target.take();
+  return error;
 }
 
 // Serialises a result document into `text`, then destroys the document.
-void serialiseAndRelease(DOMDocument*& document, bool prettyPrint, std::string& text) {
+// Returns serialise's answer.
+std::string serialiseAndRelease(DOMDocument*& document, bool prettyPrint, std::string& text) {
   pmmlxform::OwnedDocument owned(document);
   document = nullptr;
-  text = serialise(owned.get(), prettyPrint);
+  return serialise(owned.get(), prettyPrint, text);
+}
+
+// Runs `body`, the work of an entry point. An exception met on the way (one of
+// the XML library, of the XSLT engine or a standard one) becomes code 9 with
+// its text after `prefix` in `message`, taken while the object, and with it
+// the XML platform, is still alive; the XML library's out-of-memory exception
+// passes.
+template <typename Body>
+int guarded(std::string& message, const char* prefix, Body&& body) {
+  try {
+    return body();
+  } catch (...) {
+    message = prefix + pmmlxform::currentExceptionText();
+    return kRunError;
+  }
 }
 
 bool isElement(const DOMNode* node) {
@@ -296,44 +325,56 @@ int ConvertTrans::transform(DOMDocument* /*input*/, DOMDocument*& /*output*/, st
 
 int ConvertTrans::transform(std::string input, std::string& output, std::string& message,
                             std::vector<TmsEndInfo>& vars) {
-  if (transDocument == nullptr && input.size() < kShortestDescription) return kBadInput;
-  DOMDocument* result = nullptr;
-  int code;
-  {
-    ParsedText parsed(input);
-    // An empty text (possible only while a description is held) converts the
-    // held description again.
-    if (!input.empty() && !parsed.ok()) return kBadInput;
-    // The library's own transform may keep the parsed description as the held
-    // one instead of copying it; an override of the document form might still
-    // read it after the call, so then it stays this call's. It may also read
-    // the text itself, and write the result's text directly, with no document.
-    pmmlxform::DisposableInputs inputs;
-    std::optional<pmmlxform::TextRequest> request;
-    if (typeid(*this) == typeid(ConvertTransToPMML)) {
-      inputs.add(parsed.document(), [&parsed] { return parsed.adoptDocument(); });
-      if (pmmlxform::TextRequest::enabled) {
-        request.emplace();
-        request->source = &input;
+  return guarded(message, kTransformFailure, [&] {
+    if (transDocument == nullptr && input.size() < kShortestDescription) return kBadInput;
+    DOMDocument* result = nullptr;
+    int code;
+    {
+      ParsedText parsed(input);
+      // An empty text (possible only while a description is held) converts the
+      // held description again.
+      if (!input.empty() && !parsed.ok()) return kBadInput;
+      // The library's own transform may keep the parsed description as the held
+      // one instead of copying it; an override of the document form might still
+      // read it after the call, so then it stays this call's. It may also read
+      // the text itself, and write the result's text directly, with no document.
+      pmmlxform::DisposableInputs inputs;
+      std::optional<pmmlxform::TextRequest> request;
+      if (typeid(*this) == typeid(ConvertTransToPMML)) {
+        inputs.add(parsed.document(), [&parsed] { return parsed.adoptDocument(); });
+        if (pmmlxform::TextRequest::enabled) {
+          request.emplace();
+          request->source = &input;
+        }
+      }
+      if (!request) std::string().swap(input);
+      code = transform(parsed.document(), result, message, vars);
+      if (request && request->written) {
+        output = std::move(request->text);
+        return code;
       }
     }
-    if (!request) std::string().swap(input);
-    code = transform(parsed.document(), result, message, vars);
-    if (request && request->written) {
-      output = std::move(request->text);
-      return code;
+    // A result that cannot be written is no result; a failed conversion keeps
+    // its own code and message.
+    if (result != nullptr) {
+      const std::string error = serialiseAndRelease(result, false, output);
+      if (!error.empty() && code == kOk) {
+        message = std::string(kTransformFailure) + kCannotWrite + error;
+        code = kRunError;
+      }
     }
-  }
-  if (result != nullptr) serialiseAndRelease(result, false, output);
-  return code;
+    return code;
+  });
 }
 
 int ConvertTrans::transform(std::istream& input, std::ostream& output, std::string& message,
                             std::vector<TmsEndInfo>& vars) {
-  std::string text;
-  const int code = transform(pmmlxform::readAll(input), text, message, vars);
-  if (code == kOk) output << text;
-  return code;
+  return guarded(message, kTransformFailure, [&] {
+    std::string text;
+    const int code = transform(pmmlxform::readAll(input), text, message, vars);
+    if (code == kOk) output << text;
+    return code;
+  });
 }
 
 int ConvertTrans::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDocument*& /*output*/,
@@ -352,73 +393,94 @@ int ConvertTrans::mergePMML(std::string trans, std::string model, std::string& o
                             std::string& message, std::vector<TmsEndInfo>& dataFields,
                             std::vector<TmsEndInfo>& derivedFields,
                             std::vector<TmsMiningFieldInfo>& miningFields) {
-  DOMDocument* result = nullptr;
-  int code;
-  {
-    // Each text is this call's own copy, not needed once parsed.
-    ParsedText transParsed(trans);
-    std::string().swap(trans);
-    ParsedText modelParsed(model);
-    std::string().swap(model);
-    // The library's own merge may let the inputs go once read; an override of
-    // the document form might still read them after it, so then they stay.
-    pmmlxform::DisposableInputs inputs;
-    if (typeid(*this) == typeid(ConvertTransToPMML)) {
-      inputs.add(transParsed.document(), [&transParsed] { return transParsed.adoptDocument(); });
-      inputs.add(modelParsed.document(), [&modelParsed] { return modelParsed.adoptDocument(); });
+  return guarded(message, kMergeFailure, [&] {
+    DOMDocument* result = nullptr;
+    int code;
+    {
+      // Each text is this call's own copy, not needed once parsed.
+      ParsedText transParsed(trans);
+      std::string().swap(trans);
+      ParsedText modelParsed(model);
+      std::string().swap(model);
+      // The library's own merge may let the inputs go once read; an override of
+      // the document form might still read them after it, so then they stay.
+      pmmlxform::DisposableInputs inputs;
+      if (typeid(*this) == typeid(ConvertTransToPMML)) {
+        inputs.add(transParsed.document(), [&transParsed] { return transParsed.adoptDocument(); });
+        inputs.add(modelParsed.document(), [&modelParsed] { return modelParsed.adoptDocument(); });
+      }
+      // A text that did not parse (malformed or refused as hostile) would leave
+      // a partial document; it counts as a missing one.
+      code = mergePMML(transParsed.documentIfOk(), modelParsed.documentIfOk(), result, message,
+                       dataFields, derivedFields, miningFields);
     }
-    // A text that did not parse (malformed or refused as hostile) would leave
-    // a partial document; it counts as a missing one.
-    code = mergePMML(transParsed.documentIfOk(), modelParsed.documentIfOk(), result, message,
-                     dataFields, derivedFields, miningFields);
-  }
-  // Written once the inputs are gone: the merged document and its text need
-  // the memory the parsed inputs held.
-  if (result != nullptr) serialiseAndRelease(result, true, output);
-  return code;
+    // Written once the inputs are gone: the merged document and its text need
+    // the memory the parsed inputs held. A merged document that cannot be
+    // written is no result.
+    if (result != nullptr) {
+      const std::string error = serialiseAndRelease(result, true, output);
+      if (!error.empty() && (code == kOk || code == kMergedWithConflict)) {
+        message = std::string(kMergeFailure) + kCannotWrite + error;
+        code = kRunError;
+      }
+    }
+    return code;
+  });
 }
 
 int ConvertTrans::mergePMML(std::istream& trans, std::istream& model, std::string& output,
                             std::string& message, std::vector<TmsEndInfo>& dataFields,
                             std::vector<TmsEndInfo>& derivedFields,
                             std::vector<TmsMiningFieldInfo>& miningFields) {
-  std::string transText = pmmlxform::readAll(trans);
-  std::string modelText = pmmlxform::readAll(model);
-  if (transText.empty()) return kNoTransformation;
-  if (modelText.empty()) return kNoModel;
-  return mergePMML(std::move(transText), std::move(modelText), output, message, dataFields,
-                   derivedFields, miningFields);
+  return guarded(message, kMergeFailure, [&] {
+    std::string transText = pmmlxform::readAll(trans);
+    std::string modelText = pmmlxform::readAll(model);
+    if (transText.empty()) return kNoTransformation;
+    if (modelText.empty()) return kNoModel;
+    return mergePMML(std::move(transText), std::move(modelText), output, message, dataFields,
+                     derivedFields, miningFields);
+  });
 }
 
 int ConvertTrans::mergePMML(std::istream& trans, std::istream& model, std::ostream& output,
                             std::string& message, std::vector<TmsEndInfo>& dataFields,
                             std::vector<TmsEndInfo>& derivedFields,
                             std::vector<TmsMiningFieldInfo>& miningFields) {
-  std::string text;
-  const int code = mergePMML(trans, model, text, message, dataFields, derivedFields, miningFields);
-  if (code == kOk) output << text;
-  return code;
+  return guarded(message, kMergeFailure, [&] {
+    std::string text;
+    const int code =
+        mergePMML(trans, model, text, message, dataFields, derivedFields, miningFields);
+    if (code == kOk) output << text;
+    return code;
+  });
 }
 
 bool ConvertTrans::isValidTransXML(std::string input, int& errorNo, std::string& message) {
-  std::vector<TmsEndInfo> vars;
-  std::string output;
-  errorNo = transform(input, output, message, vars);
+  errorNo = guarded(message, kTransformFailure, [&] {
+    std::vector<TmsEndInfo> vars;
+    std::string output;
+    return transform(std::move(input), output, message, vars);
+  });
   return errorNo == kOk;
 }
 
 bool ConvertTrans::isValidTransXML(std::istream& input, int& errorNo, std::string& message) {
-  std::vector<TmsEndInfo> vars;
-  std::ostringstream output;
-  errorNo = transform(input, output, message, vars);
+  errorNo = guarded(message, kTransformFailure, [&] {
+    std::vector<TmsEndInfo> vars;
+    std::ostringstream output;
+    return transform(input, output, message, vars);
+  });
   return errorNo == kOk;
 }
 
 bool ConvertTrans::isValidTransXML(DOMDocument* input, int& errorNo, std::string& message) {
-  std::vector<TmsEndInfo> vars;
-  DOMDocument* output = nullptr;
-  errorNo = transform(input, output, message, vars);
-  if (output != nullptr) output->release();
+  errorNo = guarded(message, kTransformFailure, [&] {
+    std::vector<TmsEndInfo> vars;
+    DOMDocument* output = nullptr;
+    const int code = transform(input, output, message, vars);
+    if (output != nullptr) output->release();
+    return code;
+  });
   return errorNo == kOk;
 }
 

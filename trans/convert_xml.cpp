@@ -21,6 +21,7 @@
 
 #include "trans/interval_parser.h"
 #include "trans/xml_parser.h"
+#include "trans/xml_writer.h"
 
 namespace {
 
@@ -162,7 +163,8 @@ bool hasPlainText(const xercesc::DOMNode* root) {
   return true;
 }
 
-// The document element written as UTF-8 text, without declaration or document type.
+// The document element written as UTF-8 text, without declaration or document
+// type; the empty text when it cannot be written.
 std::string elementText(const xercesc::DOMElement* element) {
   static const XMLCh kCore[] = u"Core";
   static const XMLCh kUtf8[] = u"UTF-8";
@@ -184,7 +186,10 @@ std::string elementText(const xercesc::DOMElement* element) {
   if (config->canSetParameter(xercesc::XMLUni::fgDOMWRTDiscardDefaultContent, false)) {
     config->setParameter(xercesc::XMLUni::fgDOMWRTDiscardDefaultContent, false);
   }
-  if (!serializer->write(element, output.get())) return std::string();
+  // A document that cannot be written as text (an XML 1.1 document holding a
+  // control character, which the serialiser refuses) goes to the engine as a
+  // DOM, which carries every character.
+  if (!pmmlxform::writeNode(*serializer, element, *output).empty()) return std::string();
   return std::string(reinterpret_cast<const char*>(target.getRawBuffer()), target.getLen());
 }
 
@@ -270,8 +275,8 @@ std::string ConvertByXSLT::convert(xercesc::DOMNode* source, std::istream& style
   xalanc::MemoryManager& memory = xalanc::XalanMemMgrs::getDefaultXercesMemMgr();
 
   std::lock_guard<std::mutex> lock(conversionMutex);
-  auto engine = std::make_unique<Engine>(memory);
   try {
+    auto engine = std::make_unique<Engine>(memory);
     int status = 0;
     std::string outputText;
     {
@@ -295,8 +300,9 @@ std::string ConvertByXSLT::convert(xercesc::DOMNode* source, std::istream& style
         result = nullptr;
       }
     }
-  } catch (const std::exception& e) {
-    error = std::string(kExceptionPrefix) + e.what();
+  } catch (...) {
+    // Held as text: the exception goes before the platform may.
+    error = std::string(kExceptionPrefix) + pmmlxform::currentExceptionText();
   }
   return error;
 }
@@ -310,14 +316,15 @@ std::string ConvertByXSLT::convertInto(xercesc::DOMNode* source, std::istream& s
   xalanc::MemoryManager& memory = xalanc::XalanMemMgrs::getDefaultXercesMemMgr();
 
   std::lock_guard<std::mutex> lock(conversionMutex);
-  Engine engine(memory);
   try {
+    Engine engine(memory);
     const xalanc::XSLTResultTarget target(listener, memory);
     if (run(engine, document, stylesheet, target, memory, sourceText) != 0) {
       error = engine.transformer.getLastError();
     }
-  } catch (const std::exception& e) {
-    error = std::string(kExceptionPrefix) + e.what();
+  } catch (...) {
+    // Held as text: the exception goes before the platform may.
+    error = std::string(kExceptionPrefix) + pmmlxform::currentExceptionText();
   }
   return error;
 }

@@ -45,7 +45,8 @@ class ConvertByXSLT : public ConvertXML {
   ~ConvertByXSLT() override;
 
   // Error texts: the engine's last error, or "ConvertByXSLTException:" followed
-  // by the text of a standard exception met on the way.
+  // by the text of an exception met on the way (a standard one, or one of the
+  // XML library or the engine); none leaves a converter.
   std::string convert(xercesc::DOMNode* source, std::istream& stylesheet,
                       xercesc::DOMDocument*& result) override;
   // Converts the same way but hands the output to `listener` as it is made,

@@ -347,12 +347,16 @@ IntervalItem namedItem(const char* name, const std::string& value) {
   return item;
 }
 
-// Makes sure system-missing values get the value of the item at `pos`: unless
-// an earlier item already maps them, a "mapSysmisTo" with that value goes right
+// Makes sure system-missing values get the value of the item at `pos`, unless
+// something earlier decides them already: `decided` (a key the pass has gone
+// by and may have removed) or an earlier system-missing or missing key (a
+// missing key matches system-missing too, and the first key that matches a
+// value wins). Otherwise a "mapSysmisTo" with the item's value goes right
 // before it. Returns the item's position afterwards.
-std::size_t secureSysmis(IntervalList& items, std::size_t pos) {
+std::size_t secureSysmis(IntervalList& items, std::size_t pos, bool decided) {
+  if (decided) return pos;
   for (std::size_t i = 0; i < pos; ++i) {
-    if (items[i].name == "mapSysmisTo") return pos;
+    if (isSysmisKey(items[i]) || isMissingKey(items[i])) return pos;
   }
   items.insert(items.begin() + pos, namedItem("mapSysmisTo", items[pos].value));
   return pos + 1;
@@ -362,6 +366,9 @@ std::size_t secureSysmis(IntervalList& items, std::size_t pos) {
 
 void IntervalParser::resolveRecodeKeys(IntervalList& items) {
   bool missingHandled = false;
+  // Whether a key the pass has gone by matches system-missing values: a later
+  // key must not map them again.
+  bool sysmisDecided = false;
   std::size_t p = 0;
   while (p < items.size()) {
     if (isMissingValues(items[p])) {
@@ -374,7 +381,7 @@ void IntervalParser::resolveRecodeKeys(IntervalList& items) {
         missingHandled = true;
       }
       if (items[p].name == "mapMissingTo") {
-        p = secureSysmis(items, p);
+        p = secureSysmis(items, p, sysmisDecided);
         items.erase(items.begin() + p);
       }
       return;
@@ -418,12 +425,12 @@ void IntervalParser::resolveRecodeKeys(IntervalList& items) {
           ++key;
           ++q;
           if (items[key].name == "mapMissingTo") {
-            const std::size_t moved = secureSysmis(items, key);
+            const std::size_t moved = secureSysmis(items, key, sysmisDecided);
             q += moved - key;
             key = moved;
           }
         } else if (last && items[key].name == "mapMissingTo") {
-          key = secureSysmis(items, key);
+          key = secureSysmis(items, key, sysmisDecided);
         }
         if (last) {
           items.erase(items.begin() + key);
@@ -432,9 +439,11 @@ void IntervalParser::resolveRecodeKeys(IntervalList& items) {
         }
         ++q;
       }
+      sysmisDecided = true;
       p = keyRemoved ? key : key + 1;
       continue;
     }
+    if (isSysmisKey(items[p])) sysmisDecided = true;
     ++p;
   }
 }

@@ -45,7 +45,12 @@ XERCES_CPP_NAMESPACE_END
 ///   well-formed
 /// - 7: merge: the same for the model document
 /// - 9: an engine failure that is not a stylesheet termination (message unchanged); this class's
-///   own merge answers 9 with "run error"
+///   own merge answers 9 with "run error". The text and stream forms also answer 9 for a result
+///   document that cannot be written as text ("ConvertTransException: the result cannot be
+///   written: " and what stopped it; for a merge "exception in mergePMML:" and the same), and
+///   every form for an exception of the XML library, the XSLT engine or the standard library
+///   (that prefix and the exception's text): no exception leaves an operation but the XML
+///   library's out-of-memory one.
 ///
 /// Texts are 8-bit, in the host's local code page unless said otherwise.
 ///
@@ -95,7 +100,9 @@ class PMMLXFORM_API ConvertTrans {
   virtual int transform(xercesc::DOMDocument* input, xercesc::DOMDocument*& output,
                         std::string& message, std::vector<TmsEndInfo>& vars);
   /// @brief Text form: parses `input`, converts it, and writes the result
-  /// document into `output` whenever one was produced, whatever the code.
+  /// document into `output` whenever one was produced, whatever the code. A
+  /// document that cannot be written as text (a control character that XML
+  /// 1.0 cannot hold) leaves `output` alone and turns 0 into 9.
   /// @param input the description as XML text. The empty text converts the held
   ///   description again.
   /// @param output receives the result as XML text (not pretty-printed).

@@ -64,12 +64,17 @@ class PMMLXFORM_API ConvertTransToPMML : public ConvertTrans {
   ///   child of the result's TransformationDictionary, in document order.
   /// @return 0 success; 1 "ConvertTransToPMMLException: can't merge input
   ///   trans file." (merging is on and the held description's root has no
-  ///   element child to accumulate under); 2, 3, 4, 5 numbered from the
+  ///   element child to accumulate under); 1 "ConvertTransToPMMLException: not
+  ///   a transformation description: the document element must be
+  ///   TransformationDescription, holding Transformations." (the held
+  ///   description is left as it was); 2, 3, 4, 5 numbered from the
   ///   stylesheet's message by getErrorNo(); 9 "ConvertTransToPMMLException:
   ///   can't open xslt file." followed by the path (the description is kept
   ///   for the next call), or the engine's text followed by
   ///   "ConvertTransToPMMLException: Output Trans xml empty!" when the
-  ///   stylesheet failed or wrote no well-formed document.
+  ///   stylesheet failed or wrote no well-formed document (also when the
+  ///   description carries a character that XML 1.0 output cannot hold into
+  ///   it), or the text of an exception met on the way followed by the same.
   int transform(xercesc::DOMDocument* input, xercesc::DOMDocument*& output, std::string& message,
                 std::vector<TmsEndInfo>& vars) override;
   // The text and stream forms, reaching the document form above.
@@ -121,6 +126,8 @@ class PMMLXFORM_API ConvertTransToPMML : public ConvertTrans {
   ///   is not transformation PMML; 7 the model document is not model PMML the
   ///   merge takes; 8 the model holds a segmented MiningModel; 9 no DOM
   ///   implementation, or an exception ("exception in mergePMML:" and its text).
+  ///   The merged document holds the texts of the inputs as they are; the text
+  ///   and stream forms answer 9 when it cannot be written as XML 1.0 text.
   int mergePMML(xercesc::DOMDocument* trans, xercesc::DOMDocument* model,
                 xercesc::DOMDocument*& output, std::string& message,
                 std::vector<TmsEndInfo>& dataFields, std::vector<TmsEndInfo>& derivedFields,

@@ -146,6 +146,29 @@
     </xsl:choose>
   </xsl:template>
 
+  <!-- $text without its trailing blanks, which carry no meaning in the
+       host's strings (it pads them to their width). Halves the text, so the
+       depth of the recursion grows with the logarithm of its length. -->
+  <xsl:template name="trimmed">
+    <xsl:param name="text"/>
+    <xsl:variable name="length" select="string-length($text)"/>
+    <xsl:choose>
+      <xsl:when test="substring($text, $length) != ' '"><xsl:value-of select="$text"/></xsl:when>
+      <xsl:when test="translate($text, ' ', '') = ''"/>
+      <xsl:when test="translate(substring($text, floor($length div 2) + 1), ' ', '') = ''">
+        <xsl:call-template name="trimmed">
+          <xsl:with-param name="text" select="substring($text, 1, floor($length div 2))"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:value-of select="substring($text, 1, floor($length div 2))"/>
+        <xsl:call-template name="trimmed">
+          <xsl:with-param name="text" select="substring($text, floor($length div 2) + 1)"/>
+        </xsl:call-template>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
   <!-- ================================================================== -->
   <!-- Checks                                                              -->
   <!-- ================================================================== -->
@@ -310,6 +333,9 @@
     <!-- The source's type up to any ":": the messages below show it so. -->
     <xsl:variable name="sourceType" select="substring-before(concat($definition/@type, ':'), ':')"/>
     <xsl:variable name="targetType" select="@type"/>
+    <!-- A literal string result must fit the target; its trailing blanks
+         do not count. -->
+    <xsl:variable name="targetWidth" select="number(@width)"/>
     <xsl:if test="not($definition)">
       <xsl:call-template name="fail">
         <xsl:with-param name="code" select="'CVT_ReVarsErr:'"/>
@@ -339,7 +365,9 @@
                                                         and (@high = 'HIGHEST' or number(@high) = number(@high) and normalize-space(@high) = @high)
                                                         and not(number(@low) &gt; number(@high)))]))
                               and not($targetType = 'numeric'
-                                      and To[not(number(@value) = number(@value) and normalize-space(@value) = @value)]))]">
+                                      and To[not(number(@value) = number(@value) and normalize-space(@value) = @value)])
+                              and not($targetType = 'string'
+                                      and To[translate(substring(@value, $targetWidth + 1), ' ', '') != '']))]">
       <xsl:choose>
         <xsl:when test="not(self::Rule)">
           <xsl:call-template name="fail">
@@ -382,6 +410,12 @@
           <xsl:call-template name="fail">
             <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
             <xsl:with-param name="text" select="concat('rule ', count(preceding-sibling::*) + 1, ': ', 'a string target has no system-missing value')"/>
+          </xsl:call-template>
+        </xsl:when>
+        <xsl:when test="$targetType = 'string' and To[translate(substring(@value, $targetWidth + 1), ' ', '') != '']">
+          <xsl:call-template name="fail">
+            <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
+            <xsl:with-param name="text" select="concat('rule ', count(preceding-sibling::*) + 1, ': ', 'the value &quot;', To/@value, '&quot; does not fit the width ', $targetWidth)"/>
           </xsl:call-template>
         </xsl:when>
       </xsl:choose>
@@ -457,7 +491,12 @@
       </Extension>
     </xsl:for-each>
     <xsl:for-each select="Missing">
-      <Value value="{@value}" property="missing"/>
+      <Value>
+        <xsl:attribute name="value">
+          <xsl:call-template name="trimmed"><xsl:with-param name="text" select="@value"/></xsl:call-template>
+        </xsl:attribute>
+        <xsl:attribute name="property">missing</xsl:attribute>
+      </Value>
     </xsl:for-each>
   </xsl:template>
 
@@ -604,6 +643,7 @@
           <xsl:call-template name="string-recode">
             <xsl:with-param name="source" select="$source"/>
             <xsl:with-param name="declared" select="$declared"/>
+            <xsl:with-param name="sourceWidth" select="($declared | $derived)/@width"/>
           </xsl:call-template>
         </xsl:otherwise>
       </xsl:choose>
@@ -630,6 +670,7 @@
     <xsl:param name="sysmisCount"/>
     <xsl:param name="copyTests" select="/.."/>
     <xsl:param name="copyCount" select="0"/>
+    <xsl:param name="cut" select="0"/>
     <xsl:variable name="hasElse" select="$elseToValue or $elseToCopy"/>
     <xsl:choose>
       <xsl:when test="$copyCount = 0 and not($hasElse)">
@@ -639,6 +680,7 @@
           <xsl:with-param name="content" select="$content"/>
           <xsl:with-param name="missingTo" select="$missingTo"/>
           <xsl:with-param name="expansions" select="$expansions"/>
+          <xsl:with-param name="cut" select="$cut"/>
         </xsl:call-template>
       </xsl:when>
       <xsl:when test="$elseToValue and $sysmisCount = 0 and $copyCount = 0">
@@ -650,6 +692,7 @@
           <xsl:with-param name="expansions" select="$expansions"/>
           <xsl:with-param name="withDefault" select="true()"/>
           <xsl:with-param name="defaultValue" select="$elseValue"/>
+          <xsl:with-param name="cut" select="$cut"/>
         </xsl:call-template>
       </xsl:when>
       <xsl:otherwise>
@@ -661,6 +704,7 @@
               <xsl:with-param name="content" select="$content"/>
               <xsl:with-param name="missingTo" select="$missingTo"/>
               <xsl:with-param name="expansions" select="$expansions"/>
+              <xsl:with-param name="cut" select="$cut"/>
             </xsl:call-template>
           </Apply>
           <xsl:call-template name="recode-core">
@@ -669,44 +713,103 @@
             <xsl:with-param name="content" select="$content"/>
             <xsl:with-param name="missingTo" select="$missingTo"/>
             <xsl:with-param name="expansions" select="$expansions"/>
+            <xsl:with-param name="cut" select="$cut"/>
           </xsl:call-template>
           <xsl:choose>
-            <xsl:when test="$sysmisCount &gt; 0 and $hasElse">
-              <!-- Only an else result can reach a system-missing value here:
-                   the resolved copy intervals do not overlap the
-                   system-missing ones. "if" without else gives missing when
-                   its condition fails. -->
+            <!-- A missing input that the core leaves missing (no mapMissingTo)
+                 must stay missing. Every test of the rest is missing for it,
+                 so the rest is too, except a test over a whole interval
+                 (isNotMissing), which lets it through to an else value. -->
+            <xsl:when test="not($missingTo) and $elseToValue
+                            and ($sysmisTests | $copyTests)[self::Interval]
+                                 [string(@leftMargin) = '' and string(@rightMargin) = '']">
               <Apply function="if">
-                <Apply function="not">
-                  <xsl:call-template name="any-of">
-                    <xsl:with-param name="tests" select="$sysmisTests"/>
-                    <xsl:with-param name="count" select="$sysmisCount"/>
-                    <xsl:with-param name="source" select="$source"/>
-                    <xsl:with-param name="expansions" select="$expansions"/>
-                  </xsl:call-template>
-                </Apply>
-                <xsl:call-template name="after-copy">
+                <Apply function="isNotMissing"><FieldRef field="{$source}"/></Apply>
+                <xsl:call-template name="rest">
                   <xsl:with-param name="source" select="$source"/>
+                  <xsl:with-param name="expansions" select="$expansions"/>
                   <xsl:with-param name="elseToValue" select="$elseToValue"/>
                   <xsl:with-param name="elseToCopy" select="$elseToCopy"/>
                   <xsl:with-param name="elseValue" select="$elseValue"/>
+                  <xsl:with-param name="sysmisTests" select="$sysmisTests"/>
+                  <xsl:with-param name="sysmisCount" select="$sysmisCount"/>
                   <xsl:with-param name="copyTests" select="$copyTests"/>
                   <xsl:with-param name="copyCount" select="$copyCount"/>
+                  <xsl:with-param name="cut" select="$cut"/>
                 </xsl:call-template>
               </Apply>
             </xsl:when>
             <xsl:otherwise>
-              <xsl:call-template name="after-copy">
+              <xsl:call-template name="rest">
                 <xsl:with-param name="source" select="$source"/>
+                <xsl:with-param name="expansions" select="$expansions"/>
                 <xsl:with-param name="elseToValue" select="$elseToValue"/>
                 <xsl:with-param name="elseToCopy" select="$elseToCopy"/>
                 <xsl:with-param name="elseValue" select="$elseValue"/>
+                <xsl:with-param name="sysmisTests" select="$sysmisTests"/>
+                <xsl:with-param name="sysmisCount" select="$sysmisCount"/>
                 <xsl:with-param name="copyTests" select="$copyTests"/>
                 <xsl:with-param name="copyCount" select="$copyCount"/>
+                <xsl:with-param name="cut" select="$cut"/>
               </xsl:call-template>
             </xsl:otherwise>
           </xsl:choose>
         </Apply>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- What the recode gives where its core is missing: the source for the
+       copy tests, missing for the system-missing tests, the else result for
+       all other values. -->
+  <xsl:template name="rest">
+    <xsl:param name="source"/>
+    <xsl:param name="expansions"/>
+    <xsl:param name="elseToValue"/>
+    <xsl:param name="elseToCopy"/>
+    <xsl:param name="elseValue"/>
+    <xsl:param name="sysmisTests"/>
+    <xsl:param name="sysmisCount"/>
+    <xsl:param name="copyTests"/>
+    <xsl:param name="copyCount"/>
+    <xsl:param name="cut"/>
+    <xsl:variable name="hasElse" select="$elseToValue or $elseToCopy"/>
+    <xsl:choose>
+      <xsl:when test="$sysmisCount &gt; 0 and $hasElse">
+        <!-- Only an else result can reach a system-missing value here:
+             the resolved copy intervals do not overlap the
+             system-missing ones. "if" without else gives missing when
+             its condition fails. -->
+        <Apply function="if">
+          <Apply function="not">
+            <xsl:call-template name="any-of">
+              <xsl:with-param name="tests" select="$sysmisTests"/>
+              <xsl:with-param name="count" select="$sysmisCount"/>
+              <xsl:with-param name="source" select="$source"/>
+              <xsl:with-param name="expansions" select="$expansions"/>
+            </xsl:call-template>
+          </Apply>
+          <xsl:call-template name="after-copy">
+            <xsl:with-param name="source" select="$source"/>
+            <xsl:with-param name="elseToValue" select="$elseToValue"/>
+            <xsl:with-param name="elseToCopy" select="$elseToCopy"/>
+            <xsl:with-param name="elseValue" select="$elseValue"/>
+            <xsl:with-param name="copyTests" select="$copyTests"/>
+            <xsl:with-param name="copyCount" select="$copyCount"/>
+            <xsl:with-param name="cut" select="$cut"/>
+          </xsl:call-template>
+        </Apply>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:call-template name="after-copy">
+          <xsl:with-param name="source" select="$source"/>
+          <xsl:with-param name="elseToValue" select="$elseToValue"/>
+          <xsl:with-param name="elseToCopy" select="$elseToCopy"/>
+          <xsl:with-param name="elseValue" select="$elseValue"/>
+          <xsl:with-param name="copyTests" select="$copyTests"/>
+          <xsl:with-param name="copyCount" select="$copyCount"/>
+          <xsl:with-param name="cut" select="$cut"/>
+        </xsl:call-template>
       </xsl:otherwise>
     </xsl:choose>
   </xsl:template>
@@ -719,6 +822,7 @@
     <xsl:param name="elseValue"/>
     <xsl:param name="copyTests"/>
     <xsl:param name="copyCount"/>
+    <xsl:param name="cut"/>
     <xsl:choose>
       <xsl:when test="$copyCount &gt; 0">
         <Apply function="if">
@@ -733,6 +837,7 @@
             <xsl:with-param name="elseToValue" select="$elseToValue"/>
             <xsl:with-param name="elseToCopy" select="$elseToCopy"/>
             <xsl:with-param name="elseValue" select="$elseValue"/>
+            <xsl:with-param name="cut" select="$cut"/>
           </xsl:call-template>
         </Apply>
       </xsl:when>
@@ -742,6 +847,7 @@
           <xsl:with-param name="elseToValue" select="$elseToValue"/>
           <xsl:with-param name="elseToCopy" select="$elseToCopy"/>
           <xsl:with-param name="elseValue" select="$elseValue"/>
+          <xsl:with-param name="cut" select="$cut"/>
         </xsl:call-template>
       </xsl:otherwise>
     </xsl:choose>
@@ -752,6 +858,7 @@
     <xsl:param name="elseToValue"/>
     <xsl:param name="elseToCopy"/>
     <xsl:param name="elseValue"/>
+    <xsl:param name="cut" select="0"/>
     <xsl:choose>
       <xsl:when test="$elseToValue">
         <Constant>
@@ -760,6 +867,13 @@
           </xsl:attribute>
           <xsl:value-of select="$elseValue"/>
         </Constant>
+      </xsl:when>
+      <xsl:when test="$elseToCopy and $cut &gt; 0">
+        <Apply function="substring">
+          <FieldRef field="{$source}"/>
+          <Constant dataType="integer">1</Constant>
+          <Constant dataType="integer"><xsl:value-of select="$cut"/></Constant>
+        </Apply>
       </xsl:when>
       <xsl:when test="$elseToCopy">
         <FieldRef field="{$source}"/>
@@ -803,6 +917,7 @@
     <xsl:param name="expansions"/>
     <xsl:param name="withDefault" select="false()"/>
     <xsl:param name="defaultValue"/>
+    <xsl:param name="cut" select="0"/>
     <xsl:choose>
       <xsl:when test="$numeric">
         <Discretize field="{$source}">
@@ -826,6 +941,7 @@
           <InlineTable>
             <xsl:apply-templates select="$content" mode="row">
               <xsl:with-param name="expansions" select="$expansions"/>
+              <xsl:with-param name="cut" select="$cut"/>
             </xsl:apply-templates>
           </InlineTable>
         </MapValues>
@@ -887,7 +1003,10 @@
     <!-- A checked rule has exactly one of To, ToCopy and ToSystemMissing. -->
     <xsl:choose>
       <xsl:when test="../To">
-        <DiscretizeBin binValue="{../To/@value}">
+        <DiscretizeBin>
+          <xsl:attribute name="binValue">
+            <xsl:call-template name="trimmed"><xsl:with-param name="text" select="../To/@value"/></xsl:call-template>
+          </xsl:attribute>
           <xsl:call-template name="interval-of"/>
         </DiscretizeBin>
       </xsl:when>
@@ -926,7 +1045,9 @@
         </xsl:choose>
       </xsl:attribute>
       <xsl:if test="$out/self::To">
-        <xsl:attribute name="value"><xsl:value-of select="$out/@value"/></xsl:attribute>
+        <xsl:attribute name="value">
+          <xsl:call-template name="trimmed"><xsl:with-param name="text" select="$out/@value"/></xsl:call-template>
+        </xsl:attribute>
       </xsl:if>
     </Extension>
   </xsl:template>
@@ -955,10 +1076,14 @@
     <xsl:variable name="keys" select="$resolved[self::Extension]"/>
 
     <!-- A standard consumer sees system-missing and user-missing input alike
-         as missing: it gets the system-missing result, or a remaining
-         missing-values result. -->
-    <xsl:variable name="sysmisKey" select="$keys[@name = 'mapSysmisTo'][1]"/>
-    <xsl:variable name="missingTo" select="$sysmisKey | $keys[@name = 'mapMissingTo'][not($sysmisKey)][1]"/>
+         as missing: it gets the system-missing result. The first key that
+         matches system-missing decides it; only a key that gives a value
+         makes a mapMissingTo. (Once resolved, an else value that reaches
+         system-missing has a mapSysmisTo of its own before it.) -->
+    <xsl:variable name="missingTo"
+      select="$keys[@name = 'mapSysmisTo' or @name = 'recodeSysmisCopy' or @name = 'mapMissingTo'
+                    or @name = 'recodeMissingCopy' or @name = 'recodeMissingSysmis'][1]
+                   [@name = 'mapSysmisTo' or @name = 'mapMissingTo']"/>
     <xsl:choose>
       <!-- No else result and no copies: the Discretize says it all. -->
       <xsl:when test="not($keys[@name = 'mapElseTo' or @name = 'recodeElseCopy'
@@ -1078,6 +1203,64 @@
   <xsl:template name="string-recode">
     <xsl:param name="source"/>
     <xsl:param name="declared"/>
+    <xsl:param name="sourceWidth"/>
+    <!-- A copy into a narrower target is cut to the target's width, as the
+         host cuts a value it assigns. -->
+    <xsl:variable name="cut" select="number(@width) * (number($sourceWidth) &gt; number(@width))"/>
+    <xsl:choose>
+      <!-- Trailing blanks carry no meaning: where a value has them, the rules
+           and the source's missing values are read from a copy without
+           them, so that they compare and are written as the host sees them.
+           Only then, as the copy is a fragment of its own. -->
+      <xsl:when test="(Rule/Value | Rule/To | $declared/Missing)[substring(@value, string-length(@value)) = ' ']">
+        <xsl:variable name="trimmed">
+          <Recode>
+            <xsl:copy-of select="@*"/>
+            <xsl:for-each select="Rule">
+              <Rule>
+                <xsl:apply-templates select="*" mode="trimmed-copy"/>
+              </Rule>
+            </xsl:for-each>
+          </Recode>
+          <Variable>
+            <xsl:apply-templates select="$declared/Missing" mode="trimmed-copy"/>
+          </Variable>
+        </xsl:variable>
+        <xsl:for-each select="xalan:nodeset($trimmed)/Recode">
+          <xsl:call-template name="string-rules">
+            <xsl:with-param name="source" select="$source"/>
+            <xsl:with-param name="declared" select="../Variable[$declared]"/>
+            <xsl:with-param name="cut" select="$cut"/>
+          </xsl:call-template>
+        </xsl:for-each>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:call-template name="string-rules">
+          <xsl:with-param name="source" select="$source"/>
+          <xsl:with-param name="declared" select="$declared"/>
+          <xsl:with-param name="cut" select="$cut"/>
+        </xsl:call-template>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <xsl:template match="*" mode="trimmed-copy">
+    <xsl:copy>
+      <xsl:copy-of select="@*"/>
+      <xsl:if test="@value">
+        <xsl:attribute name="value">
+          <xsl:call-template name="trimmed"><xsl:with-param name="text" select="@value"/></xsl:call-template>
+        </xsl:attribute>
+      </xsl:if>
+    </xsl:copy>
+  </xsl:template>
+
+  <!-- The string recode of the context Recode; $cut is the width a copied
+       value is cut to, 0 for none. -->
+  <xsl:template name="string-rules">
+    <xsl:param name="source"/>
+    <xsl:param name="declared"/>
+    <xsl:param name="cut"/>
     <xsl:variable name="firstMissing" select="(Rule/Missing)[1]"/>
     <xsl:variable name="firstValues"
       select="Rule/Value[not(preceding-sibling::Else or ../preceding-sibling::Rule/Else)]
@@ -1110,6 +1293,7 @@
       <xsl:with-param name="sysmisTests" select="$sysmisTests"/>
       <xsl:with-param name="sysmisCount"
         select="count($sysmisTests[self::Value]) + count($sysmisTests[self::Missing]) * count($expansions)"/>
+      <xsl:with-param name="cut" select="$cut"/>
     </xsl:call-template>
   </xsl:template>
 
@@ -1118,11 +1302,13 @@
        values in $expansions. -->
   <xsl:template match="Value | Variable/Missing" mode="row">
     <xsl:param name="rule" select=".."/>
+    <xsl:param name="cut" select="0"/>
     <row>
       <in><xsl:value-of select="@value"/></in>
       <out>
         <xsl:choose>
           <xsl:when test="$rule/To"><xsl:value-of select="$rule/To/@value"/></xsl:when>
+          <xsl:when test="$cut &gt; 0"><xsl:value-of select="substring(@value, 1, $cut)"/></xsl:when>
           <xsl:otherwise><xsl:value-of select="@value"/></xsl:otherwise>
         </xsl:choose>
       </out>
@@ -1131,8 +1317,10 @@
 
   <xsl:template match="Rule/Missing" mode="row">
     <xsl:param name="expansions"/>
+    <xsl:param name="cut" select="0"/>
     <xsl:apply-templates select="$expansions" mode="row">
       <xsl:with-param name="rule" select=".."/>
+      <xsl:with-param name="cut" select="$cut"/>
     </xsl:apply-templates>
   </xsl:template>
 

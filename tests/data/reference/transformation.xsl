@@ -127,6 +127,19 @@
     </xsl:choose>
   </xsl:template>
 
+  <!-- $text without its trailing blanks. -->
+  <xsl:template name="trimmed">
+    <xsl:param name="text"/>
+    <xsl:choose>
+      <xsl:when test="substring($text, string-length($text)) = ' '">
+        <xsl:call-template name="trimmed">
+          <xsl:with-param name="text" select="substring($text, 1, string-length($text) - 1)"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:otherwise><xsl:value-of select="$text"/></xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
   <xsl:template name="is-number">
     <xsl:param name="text"/>
     <xsl:if test="string(number($text)) != 'NaN' and normalize-space($text) = $text">yes</xsl:if>
@@ -380,6 +393,17 @@
             <xsl:with-param name="text" select="concat($rule, 'a string target has no system-missing value')"/>
           </xsl:call-template>
         </xsl:when>
+        <xsl:when test="$targetType = 'string' and To">
+          <xsl:variable name="result">
+            <xsl:call-template name="trimmed"><xsl:with-param name="text" select="To/@value"/></xsl:call-template>
+          </xsl:variable>
+          <xsl:if test="string-length($result) &gt; ../@width">
+            <xsl:call-template name="fail">
+              <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
+              <xsl:with-param name="text" select="concat($rule, 'the value &quot;', To/@value, '&quot; does not fit the width ', ../@width)"/>
+            </xsl:call-template>
+          </xsl:if>
+        </xsl:when>
       </xsl:choose>
       <xsl:if test="$sourceType = 'numeric'">
         <xsl:for-each select="Value">
@@ -525,7 +549,10 @@
         </Extension>
       </xsl:for-each>
       <xsl:for-each select="Missing">
-        <Value value="{@value}" property="missing"/>
+        <xsl:variable name="value">
+          <xsl:call-template name="trimmed"><xsl:with-param name="text" select="@value"/></xsl:call-template>
+        </xsl:variable>
+        <Value value="{$value}" property="missing"/>
       </xsl:for-each>
     </DataField>
   </xsl:template>
@@ -653,9 +680,12 @@
         <xsl:with-param name="high" select="$high"/>
       </xsl:call-template>
     </xsl:variable>
+    <xsl:variable name="result">
+      <xsl:call-template name="trimmed"><xsl:with-param name="text" select="$out/@value"/></xsl:call-template>
+    </xsl:variable>
     <xsl:choose>
       <xsl:when test="$out/self::To">
-        <DiscretizeBin binValue="{$out/@value}"><xsl:copy-of select="$interval"/></DiscretizeBin>
+        <DiscretizeBin binValue="{$result}"><xsl:copy-of select="$interval"/></DiscretizeBin>
       </xsl:when>
       <xsl:when test="$out/self::ToCopy and self::Value">
         <DiscretizeBin binValue="{@value}"><xsl:copy-of select="$interval"/></DiscretizeBin>
@@ -685,7 +715,9 @@
     </xsl:variable>
     <Extension name="{$key}">
       <xsl:if test="$out/self::To">
-        <xsl:attribute name="value"><xsl:value-of select="$out/@value"/></xsl:attribute>
+        <xsl:attribute name="value">
+          <xsl:call-template name="trimmed"><xsl:with-param name="text" select="$out/@value"/></xsl:call-template>
+        </xsl:attribute>
       </xsl:if>
     </Extension>
   </xsl:template>
@@ -721,8 +753,10 @@
     <!-- A standard consumer sees system-missing and user-missing input alike
          as missing: it gets the system-missing result, or a remaining
          missing-values result. -->
-    <xsl:variable name="sysmisKey" select="$keys[@name = 'mapSysmisTo'][1]"/>
-    <xsl:variable name="missingTo" select="$sysmisKey | $keys[@name = 'mapMissingTo'][not($sysmisKey)][1]"/>
+    <xsl:variable name="decider"
+      select="$keys[@name = 'mapSysmisTo' or @name = 'recodeSysmisCopy' or @name = 'mapMissingTo'
+                    or @name = 'recodeMissingCopy' or @name = 'recodeMissingSysmis'][1]"/>
+    <xsl:variable name="missingTo" select="$decider[@name = 'mapSysmisTo' or @name = 'mapMissingTo']"/>
     <xsl:variable name="elseKey" select="$keys[@name = 'mapElseTo' or @name = 'recodeElseCopy' or @name = 'recodeElseSysmis'][1]"/>
 
     <!-- The intervals whose values are copied or made system-missing: the
@@ -856,10 +890,18 @@
     <xsl:param name="elseValue"/>
     <xsl:param name="sysmisTests"/>
     <xsl:param name="copyTests"/>
+    <xsl:param name="cut" select="''"/>
     <xsl:variable name="elseExpr">
       <xsl:choose>
         <xsl:when test="$elseKind = 'value'">
           <Constant dataType="{$dataType}"><xsl:value-of select="$elseValue"/></Constant>
+        </xsl:when>
+        <xsl:when test="$elseKind = 'copy' and $cut != ''">
+          <Apply function="substring">
+            <FieldRef field="{$source}"/>
+            <Constant dataType="integer">1</Constant>
+            <Constant dataType="integer"><xsl:value-of select="$cut"/></Constant>
+          </Apply>
         </xsl:when>
         <xsl:when test="$elseKind = 'copy'">
           <FieldRef field="{$source}"/>
@@ -878,7 +920,7 @@
         <xsl:otherwise><xsl:copy-of select="$elseExpr"/></xsl:otherwise>
       </xsl:choose>
     </xsl:variable>
-    <xsl:variable name="rest">
+    <xsl:variable name="unguarded">
       <xsl:choose>
         <xsl:when test="$sysmisTests and xalan:nodeset($elseExpr)/*">
           <!-- Only an else result can reach a system-missing value here: the
@@ -892,6 +934,20 @@
           </Apply>
         </xsl:when>
         <xsl:otherwise><xsl:copy-of select="$afterCopy"/></xsl:otherwise>
+      </xsl:choose>
+    </xsl:variable>
+    <!-- A missing input the core leaves missing stays missing: a whole-range
+         test (isNotMissing) would let it through to an else value. -->
+    <xsl:variable name="rest">
+      <xsl:choose>
+        <xsl:when test="not($core/@mapMissingTo) and $elseKind = 'value'
+                        and ($sysmisTests | $copyTests)[self::Apply][@function = 'isNotMissing']">
+          <Apply function="if">
+            <Apply function="isNotMissing"><FieldRef field="{$source}"/></Apply>
+            <xsl:copy-of select="$unguarded"/>
+          </Apply>
+        </xsl:when>
+        <xsl:otherwise><xsl:copy-of select="$unguarded"/></xsl:otherwise>
       </xsl:choose>
     </xsl:variable>
     <xsl:choose>
@@ -933,29 +989,63 @@
        user-missing value of the source where a Missing input stands (so
        that the first match decides for them too), a marker for Missing and
        one for Else. -->
+  <xsl:template name="string-item">
+    <xsl:param name="kind"/>
+    <xsl:param name="value"/>
+    <xsl:param name="out"/>
+    <Item kind="{$kind}" out="{local-name($out)}">
+      <xsl:if test="$kind = 'value'">
+        <xsl:attribute name="value">
+          <xsl:call-template name="trimmed"><xsl:with-param name="text" select="$value"/></xsl:call-template>
+        </xsl:attribute>
+      </xsl:if>
+      <xsl:attribute name="result">
+        <xsl:call-template name="trimmed"><xsl:with-param name="text" select="$out/@value"/></xsl:call-template>
+      </xsl:attribute>
+    </Item>
+  </xsl:template>
+
   <xsl:template match="Value" mode="string-item">
-    <xsl:variable name="out" select="../To | ../ToCopy | ../ToSystemMissing"/>
-    <Item kind="value" value="{@value}" out="{local-name($out)}" result="{$out/@value}"/>
+    <xsl:call-template name="string-item">
+      <xsl:with-param name="kind" select="'value'"/>
+      <xsl:with-param name="value" select="@value"/>
+      <xsl:with-param name="out" select="../To | ../ToCopy | ../ToSystemMissing"/>
+    </xsl:call-template>
   </xsl:template>
 
   <xsl:template match="Missing" mode="string-item">
     <xsl:param name="declared"/>
     <xsl:variable name="out" select="../To | ../ToCopy | ../ToSystemMissing"/>
     <xsl:for-each select="$declared/Missing">
-      <Item kind="value" value="{@value}" out="{local-name($out)}" result="{$out/@value}"/>
+      <xsl:call-template name="string-item">
+        <xsl:with-param name="kind" select="'value'"/>
+        <xsl:with-param name="value" select="@value"/>
+        <xsl:with-param name="out" select="$out"/>
+      </xsl:call-template>
     </xsl:for-each>
-    <Item kind="missing" out="{local-name($out)}" result="{$out/@value}"/>
+    <xsl:call-template name="string-item">
+      <xsl:with-param name="kind" select="'missing'"/>
+      <xsl:with-param name="out" select="$out"/>
+    </xsl:call-template>
   </xsl:template>
 
   <xsl:template match="Else" mode="string-item">
-    <xsl:variable name="out" select="../To | ../ToCopy | ../ToSystemMissing"/>
-    <Item kind="else" out="{local-name($out)}" result="{$out/@value}"/>
+    <xsl:call-template name="string-item">
+      <xsl:with-param name="kind" select="'else'"/>
+      <xsl:with-param name="out" select="../To | ../ToCopy | ../ToSystemMissing"/>
+    </xsl:call-template>
   </xsl:template>
 
   <xsl:template name="string-recode">
     <xsl:param name="source"/>
     <xsl:variable name="key" select="translate($source, $upper, $lower)"/>
     <xsl:variable name="declared" select="$entries[self::Variable][translate(@name, $upper, $lower) = $key][1]"/>
+    <!-- A copy into a narrower target is cut to the target's width. -->
+    <xsl:variable name="definition"
+      select="$declared | preceding-sibling::*[self::Recode or self::Compute][translate(@target, $upper, $lower) = $key][1][not($declared)]"/>
+    <xsl:variable name="cut">
+      <xsl:if test="$definition/@width &gt; @width"><xsl:value-of select="@width"/></xsl:if>
+    </xsl:variable>
     <xsl:variable name="itemTree">
       <xsl:apply-templates select="Rule/Value | Rule/Missing | Rule/Else" mode="string-item">
         <xsl:with-param name="declared" select="$declared"/>
@@ -992,6 +1082,7 @@
               <out>
                 <xsl:choose>
                   <xsl:when test="@out = 'To'"><xsl:value-of select="@result"/></xsl:when>
+                  <xsl:when test="$cut != ''"><xsl:value-of select="substring(@value, 1, $cut)"/></xsl:when>
                   <xsl:otherwise><xsl:value-of select="@value"/></xsl:otherwise>
                 </xsl:choose>
               </out>
@@ -1013,6 +1104,7 @@
       <xsl:with-param name="elseValue" select="string($elseItem/@result)"/>
       <xsl:with-param name="sysmisTests" select="xalan:nodeset($tests)/*"/>
       <xsl:with-param name="copyTests" select="/.."/>
+      <xsl:with-param name="cut" select="$cut"/>
     </xsl:call-template>
   </xsl:template>
 

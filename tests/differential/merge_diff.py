@@ -18,7 +18,9 @@ Both are computed by the reference evaluator tests/oracles/pmml_eval.py as a pla
 Usage: merge_diff.py --tool PMMLXFORM [--cases N] [--seed S] [--out DIR]
        merge_diff.py --tool PMMLXFORM --replay DIR
 A failing case is saved under DIR/case-<seed>-<n>/ (documents, rows, both results); --replay runs
-saved cases again (DIR is one case or a directory of cases). Exit 1 when any case fails.
+saved cases again (DIR is one case or a directory of cases). The cases under
+tests/data/differential/merge/ (cases that once failed) run first in every run. Exit 1 when any case
+fails.
 """
 
 import argparse
@@ -40,6 +42,8 @@ FIXED_SEEDS = (1, 2, 3, 5, 8)
 ROWS_PER_CASE = 40
 NS = "http://www.dmg.org/PMML-4_3"
 XSD = os.path.join(SOURCE_DIR, "tests", "data", "pmml-xsd", "pmml-4-3.xsd")
+# Cases that once failed, run first in every run.
+REGRESSION_DIR = os.path.join(SOURCE_DIR, "tests", "data", "differential", "merge")
 # Every VALIDATE_EVERY-th case's merged document is also checked against the PMML schema.
 VALIDATE_EVERY = 10
 
@@ -66,6 +70,11 @@ def esc(text):
 
 def attrs(**kw):
     return "".join(f' {k.rstrip("_")}="{esc(v)}"' for k, v in kw.items() if v is not None)
+
+
+def el(tag, body="", **kw):
+    """An element with its attributes (those given as None left out) and its content."""
+    return f"<{tag}{attrs(**kw)}>{body}</{tag}>" if body else f"<{tag}{attrs(**kw)}/>"
 
 
 def num(x):
@@ -104,12 +113,13 @@ def gen_raw(rng, index, taken):
         values = list(NUMBERS) + [m for m in missing]
         body = "".join(f'<Value value="{num(m)}" property="missing"/>' for m in missing)
         if rng.random() < 0.2:
-            body = f'<Interval closure="closedClosed" leftMargin="0" rightMargin="100"/>' + body
+            body = el("Interval", closure="closedClosed", leftMargin=0, rightMargin=100) + body
         if rng.random() < 0.2:
             # A missing range as the transform job writes it, which the application reads.
             lo, hi = rng.choice(((-10, -1), (99, 999), (-1.79769313486231e308, -5)))
-            body = (f'<Extension extender="pmmlxform" name="invalidRangeLower" value="{num(lo)}"/>'
-                    f'<Extension extender="pmmlxform" name="invalidRangeUpper" value="{num(hi)}"/>' + body)
+            body = (el("Extension", extender="pmmlxform", name="invalidRangeLower", value=num(lo))
+                    + el("Extension", extender="pmmlxform", name="invalidRangeUpper", value=num(hi))
+                    + body)
     else:
         missing = rng.sample(("dk", "zz"), rng.randint(0, 1))
         values = list(CODES)
@@ -120,13 +130,14 @@ def gen_raw(rng, index, taken):
         body += "".join(f'<Value value="{m}" property="missing"/>' for m in missing)
     f = Field(name, kind, values)
     f.body = body
-    f.xml = f'<DataField{attrs(name=name, optype=f.optype, dataType=f.data_type)}>{body}</DataField>'
+    f.xml = el("DataField", body, name=name, optype=f.optype, dataType=f.data_type)
     return f
 
 
 def interval(rng, lo, hi):
     closure = rng.choice(("openOpen", "openClosed", "closedOpen", "closedClosed"))
-    return f'<Interval{attrs(closure=closure, leftMargin=num(lo) if lo is not None else None, rightMargin=num(hi) if hi is not None else None)}/>'
+    return el("Interval", closure=closure, leftMargin=num(lo) if lo is not None else None,
+              rightMargin=num(hi) if hi is not None else None)
 
 
 def field_ref(f):
@@ -143,7 +154,7 @@ def gen_discretize(rng, name, source):
             continue  # a gap: its values take defaultValue
         out = f"bin{i}" if as_text else num(i * 10)
         outputs.append(out)
-        bins.append(f'<DiscretizeBin binValue="{out}">{interval(rng, edges[i], edges[i + 1])}</DiscretizeBin>')
+        bins.append(el("DiscretizeBin", interval(rng, edges[i], edges[i + 1]), binValue=out))
     kind = "str" if as_text else "num"
     extra = {}
     if rng.random() < 0.5:
@@ -154,7 +165,7 @@ def gen_discretize(rng, name, source):
         outputs.append(extra["defaultValue"])
     f = Field(name, kind, outputs)
     expr = f'<Discretize{attrs(field=source.name, **extra)}>{"".join(bins)}</Discretize>'
-    f.xml = f'<DerivedField{attrs(name=name, optype=f.optype, dataType=f.data_type)}>{expr}</DerivedField>'
+    f.xml = el("DerivedField", expr, name=name, optype=f.optype, dataType=f.data_type)
     return f
 
 
@@ -180,7 +191,7 @@ def gen_map_values(rng, name, source):
     expr = (f'<MapValues{attrs(outputColumn="out", dataType=dt, **extra)}>'
             f'<FieldColumnPair field="{esc(source.name)}" column="in"/>'
             f'<InlineTable>{"".join(rows)}</InlineTable></MapValues>')
-    f.xml = f'<DerivedField{attrs(name=name, optype=f.optype, dataType=f.data_type)}>{expr}</DerivedField>'
+    f.xml = el("DerivedField", expr, name=name, optype=f.optype, dataType=f.data_type)
     return f
 
 
@@ -192,8 +203,8 @@ def gen_norm(rng, name, source):
     if rng.random() < 0.4:
         extra["mapMissingTo"] = "-3"
     f = Field(name, "num", norms + [0.25, -3])
-    f.xml = (f'<DerivedField{attrs(name=name, optype="continuous", dataType="double")}>'
-             f'<NormContinuous{attrs(field=source.name, **extra)}>{points}</NormContinuous></DerivedField>')
+    f.xml = el("DerivedField", el("NormContinuous", points, field=source.name, **extra),
+               name=name, optype="continuous", dataType="double")
     return f
 
 
@@ -203,11 +214,13 @@ def gen_apply(rng, name, numeric):
     shape = rng.choice(("arith", "arith", "if", "ismissing", "divide"))
     if shape == "arith":
         fn = rng.choice(("+", "-", "*"))
-        expr = f'<Apply function="{fn}">{field_ref(a)}{field_ref(b) if rng.random() < 0.5 else f"<Constant>{c}</Constant>"}</Apply>'
+        other = field_ref(b) if rng.random() < 0.5 else f"<Constant>{c}</Constant>"
+        expr = el("Apply", field_ref(a) + other, function=fn)
     elif shape == "divide":
         expr = f'<Apply function="/">{field_ref(a)}<Constant>{c}</Constant></Apply>'
     elif shape == "if":
-        cond = f'<Apply function="greaterThan">{field_ref(a)}<Constant>{num(rng.choice(NUMBERS))}</Constant></Apply>'
+        bound = num(rng.choice(NUMBERS))
+        cond = el("Apply", f"{field_ref(a)}<Constant>{bound}</Constant>", function="greaterThan")
         other = f"<Constant>{c}</Constant>" if rng.random() < 0.7 else ""
         expr = f'<Apply function="if">{cond}{field_ref(b)}{other}</Apply>'
     else:
@@ -219,7 +232,7 @@ def gen_apply(rng, name, numeric):
     if extra:
         expr = expr.replace("<Apply function", f'<Apply{attrs(**extra)} function', 1)
     f = Field(name, "num", [1, 2, 5, 10, -4, 0, 20, 100])
-    f.xml = f'<DerivedField{attrs(name=name, optype="continuous", dataType="double")}>{expr}</DerivedField>'
+    f.xml = el("DerivedField", expr, name=name, optype="continuous", dataType="double")
     return f
 
 
@@ -250,8 +263,8 @@ def gen_transformation(rng):
         for d in derived:
             d.xml = d.xml.replace(f'field="r{len(raws)}"', f'field="{raws[-1].name}"')
     text = (f'<PMML version="4.3" xmlns="{NS}"><Header/>'
-            f'<DataDictionary numberOfFields="{len(raws)}">{"".join(f.xml for f in raws)}</DataDictionary>'
-            f'<TransformationDictionary>{"".join(f.xml for f in derived)}</TransformationDictionary></PMML>')
+            + el("DataDictionary", "".join(f.xml for f in raws), numberOfFields=len(raws))
+            + el("TransformationDictionary", "".join(f.xml for f in derived)) + "</PMML>")
     return raws, derived, text
 
 
@@ -295,7 +308,8 @@ def gen_model_field(rng, field, derived):
         if rng.random() < 0.2:
             body += f'<Value value="{num(rng.choice(values))}" property="invalid"/>'
             lists = True
-    body += "".join(f'<Value value="{esc(num(m) if field.kind == "num" else m)}" property="missing"/>' for m in missing)
+    body += "".join(el("Value", value=num(m) if field.kind == "num" else m, property="missing")
+                    for m in missing)
     # Replacements and outlier bounds differ from the model's missing codes: the application reads
     # those codes on the derived field the model sees (README, known limits).
     taken = {float(m) for m in missing} if field.kind == "num" else set(missing)
@@ -305,7 +319,8 @@ def gen_model_field(rng, field, derived):
         r = rng.choice(replacement_pool)
         mf["missingValueReplacement"] = num(r) if field.kind == "num" else r
     if rng.random() < 0.3:
-        mf["missingValueTreatment"] = rng.choice(("asIs", "asMean", "asMode", "asMedian", "asValue"))
+        mf["missingValueTreatment"] = rng.choice(
+            ("asIs", "asMean", "asMode", "asMedian", "asValue"))
     if lists:
         mf["invalidValueTreatment"] = rng.choice(("asIs", "asMissing"))
     elif rng.random() < 0.5:
@@ -322,13 +337,15 @@ def gen_model_field(rng, field, derived):
 
 
 def predicate(rng, f):
-    op = rng.choice(("equal", "notEqual", "lessThan", "greaterOrEqual", "isMissing", "isNotMissing"))
+    op = rng.choice(
+        ("equal", "notEqual", "lessThan", "greaterOrEqual", "isMissing", "isNotMissing"))
     if f.kind == "str" and op in ("lessThan", "greaterOrEqual"):
         op = "equal"
     if op in ("isMissing", "isNotMissing"):
         return f'<SimplePredicate{attrs(field=f.name, operator=op)}/>'
     v = rng.choice(f.values + ([3, 7.5, 1000] if f.kind == "num" else ["b", "x"]))
-    return f'<SimplePredicate{attrs(field=f.name, operator=op, value=num(v) if f.kind == "num" else v)}/>'
+    return el("SimplePredicate", field=f.name, operator=op,
+              value=num(v) if f.kind == "num" else v)
 
 
 def gen_tree(rng, inputs, depth=0):
@@ -337,7 +354,8 @@ def gen_tree(rng, inputs, depth=0):
     kids = []
     for i in range(rng.randint(1, 3)):
         pred = predicate(rng, rng.choice(inputs)) if rng.random() < 0.9 else "<True/>"
-        kids.append(f'<Node score="{num(rng.choice((1, 2, 3, 4, 5)))}">{pred}{gen_tree(rng, inputs, depth + 1)}</Node>')
+        score = num(rng.choice((1, 2, 3, 4, 5)))
+        kids.append(el("Node", pred + gen_tree(rng, inputs, depth + 1), score=score))
     return "".join(kids)
 
 
@@ -349,7 +367,7 @@ def gen_model(rng, raws, derived):
     fields, mining = [], []
     for f in chosen:
         body, mf = gen_model_field(rng, f, f in derived)
-        fields.append(f'<DataField{attrs(name=f.name, optype=f.optype, dataType=f.data_type)}>{body}</DataField>')
+        fields.append(el("DataField", body, name=f.name, optype=f.optype, dataType=f.data_type))
         mining.append(f"<MiningField{attrs(**mf)}/>")
     fields.append('<DataField name="y" optype="continuous" dataType="double"/>')
     mining.append('<MiningField name="y" usageType="predicted"/>')
@@ -358,30 +376,34 @@ def gen_model(rng, raws, derived):
     if numeric and rng.random() < 0.3:
         # The model's own transformation of a derived input reads the treated value.
         src = rng.choice(numeric)
-        local = (f'<LocalTransformations><DerivedField name="lt" optype="continuous" dataType="double">'
-                 f'<Apply function="*">{field_ref(src)}<Constant>2</Constant></Apply></DerivedField>'
-                 f'</LocalTransformations>')
-        inputs.append(Field("lt", "num", [v * 2 for v in src.values if isinstance(v, (int, float))] or [0]))
+        doubled = el("Apply", f"{field_ref(src)}<Constant>2</Constant>", function="*")
+        local = el("LocalTransformations",
+                   el("DerivedField", doubled, name="lt", optype="continuous", dataType="double"))
+        doubles = [v * 2 for v in src.values if isinstance(v, (int, float))]
+        inputs.append(Field("lt", "num", doubles or [0]))
     schema = f'<MiningSchema>{"".join(mining)}</MiningSchema>'
     if rng.random() < 0.5:
         numeric_preds, categorical_preds = [], []
         for f in inputs:
             if f.kind == "num":
-                numeric_preds.append(f'<NumericPredictor name="{f.name}" coefficient="{num(rng.choice((0.5, 1, 2, -3)))}"/>')
+                coefficient = num(rng.choice((0.5, 1, 2, -3)))
+                numeric_preds.append(el("NumericPredictor", name=f.name, coefficient=coefficient))
             else:
                 for v in rng.sample(f.values, min(2, len(f.values))):
-                    categorical_preds.append(f'<CategoricalPredictor{attrs(name=f.name, value=v, coefficient=num(rng.choice((1, 4, -2))))}/>')
+                    coefficient = num(rng.choice((1, 4, -2)))
+                    categorical_preds.append(
+                        el("CategoricalPredictor", name=f.name, value=v, coefficient=coefficient))
         preds = numeric_preds + categorical_preds
-        model = (f'<RegressionModel functionName="regression">{schema}{local}'
-                 f'<RegressionTable intercept="{num(rng.choice((0, 1, 10)))}">{"".join(preds)}</RegressionTable>'
-                 f'</RegressionModel>')
+        table = el("RegressionTable", "".join(preds), intercept=num(rng.choice((0, 1, 10))))
+        model = el("RegressionModel", schema + local + table, functionName="regression")
     else:
         strategy = rng.choice((None, "none", "nullPrediction", "lastPrediction"))
         no_true = rng.choice((None, "returnNullPrediction", "returnLastPrediction"))
-        model = (f'<TreeModel{attrs(functionName="regression", missingValueStrategy=strategy, noTrueChildStrategy=no_true)}>'
-                 f'{schema}{local}<Node score="0"><True/>{gen_tree(rng, inputs)}</Node></TreeModel>')
-    return (f'<PMML version="4.3" xmlns="{NS}"><Header/><DataDictionary numberOfFields="{len(fields)}">'
-            f'{"".join(fields)}</DataDictionary>{model}</PMML>')
+        tree = f'<Node score="0"><True/>{gen_tree(rng, inputs)}</Node>'
+        model = el("TreeModel", schema + local + tree, functionName="regression",
+                   missingValueStrategy=strategy, noTrueChildStrategy=no_true)
+    return (f'<PMML version="4.3" xmlns="{NS}"><Header/>'
+            + el("DataDictionary", "".join(fields), numberOfFields=len(fields)) + model + "</PMML>")
 
 
 def gen_rows(rng, raws):
@@ -455,7 +477,8 @@ def kind_of(v):
 def run_case(tool, trans, model, rows, workdir, validate):
     """[(row, expected, got)] of the rows that disagree, and a failure class for each; or the
     class of a failure of the whole case."""
-    tpath, mpath, out = (os.path.join(workdir, n) for n in ("transformation.pmml", "model.pmml", "merged.pmml"))
+    tpath, mpath, out = (os.path.join(workdir, n)
+                         for n in ("transformation.pmml", "model.pmml", "merged.pmml"))
     with open(tpath, "w") as f:
         f.write(trans)
     with open(mpath, "w") as f:
@@ -468,7 +491,8 @@ def run_case(tool, trans, model, rows, workdir, validate):
         merged = f.read()
     classes, bad = [], []
     if validate and shutil.which("xmllint") and os.path.exists(XSD):
-        check = subprocess.run(["xmllint", "--noout", "--schema", XSD, out], capture_output=True, text=True)
+        check = subprocess.run(["xmllint", "--noout", "--schema", XSD, out],
+                               capture_output=True, text=True)
         if check.returncode != 0:
             classes.append("merged document not schema-valid")
             bad.append({"schema": check.stderr[-2000:]})
@@ -495,7 +519,8 @@ def run_case(tool, trans, model, rows, workdir, validate):
 def save_case(out_dir, name, trans, model, rows, merged, bad):
     d = os.path.join(out_dir, name)
     os.makedirs(d, exist_ok=True)
-    for fname, text in (("transformation.pmml", trans), ("model.pmml", model), ("merged.pmml", merged)):
+    documents = (("transformation.pmml", trans), ("model.pmml", model), ("merged.pmml", merged))
+    for fname, text in documents:
         if text is not None:
             with open(os.path.join(d, fname), "w") as f:
                 f.write(text)
@@ -528,18 +553,29 @@ def main():
     if not os.access(args.tool, os.X_OK):
         p.error(f"--tool {args.tool}: not an executable file")
 
+    def saved(directory):
+        if os.path.exists(os.path.join(directory, "model.pmml")):
+            dirs = [directory]
+        else:
+            dirs = sorted(os.path.join(directory, d) for d in os.listdir(directory)
+                          if os.path.exists(os.path.join(directory, d, "model.pmml")))
+        return [(os.path.basename(d), lambda d=d: load_case(d)) for d in dirs]
+
     if args.replay:
-        dirs = ([args.replay] if os.path.exists(os.path.join(args.replay, "model.pmml")) else
-                sorted(os.path.join(args.replay, d) for d in os.listdir(args.replay)
-                       if os.path.exists(os.path.join(args.replay, d, "model.pmml"))))
-        cases = [(os.path.basename(d), lambda d=d: load_case(d)) for d in dirs]
+        cases = saved(args.replay)
     else:
+        # The failing cases of an earlier run go; the new run's take their place.
+        if os.path.isdir(args.out):
+            for d in os.listdir(args.out):
+                if d.startswith("case-") or os.path.isdir(os.path.join(REGRESSION_DIR, d)):
+                    shutil.rmtree(os.path.join(args.out, d), ignore_errors=True)
         run_seed = args.seed if args.seed is not None else random.SystemRandom().randrange(1, 10**9)
         print(f"run seed {run_seed} (repeat with --seed {run_seed})", flush=True)
         seeds = list(FIXED_SEEDS) + [run_seed]
-        cases = [(f"case-{seeds[i % len(seeds)]}-{i // len(seeds)}",
-                  lambda s=seeds[i % len(seeds)], n=i // len(seeds): generate(s, n))
-                 for i in range(args.cases)]
+        cases = saved(REGRESSION_DIR) if os.path.isdir(REGRESSION_DIR) else []
+        cases += [(f"case-{seeds[i % len(seeds)]}-{i // len(seeds)}",
+                   lambda s=seeds[i % len(seeds)], n=i // len(seeds): generate(s, n))
+                  for i in range(args.cases)]
 
     passed, failed = 0, 0
     tally = collections.Counter()

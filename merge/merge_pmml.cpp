@@ -7,6 +7,7 @@
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
 
+#include "merge/input_treatment.h"
 #include "trans/convert_trans.h"
 #include "trans/name_index.h"
 #include "trans/xml_parser.h"
@@ -119,6 +120,9 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
     pmmlxform::NameIndexScope indexes;
     indexes.index(dictionary, true);
     indexes.index(transDictionary, true);
+    // The model's treatment of derived inputs, carried into the derived fields.
+    pmmlxform::InputTreatments treatments(
+        [&](DOMElement* field) { addToDictionary(transDictionary, field); });
 
     // Copies the fields of `from` into `into`; a name already there keeps the
     // field it has, which is compared with the newcomer.
@@ -139,6 +143,12 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
     DOMElement* source = getTheElement(trans, "PMML/TransformationDictionary", 0);
     if (source == nullptr) return kBadTransformation;
     mergeFields(source, transDictionary);
+    for (DOMNode* child = transDictionary->getFirstChild(); child != nullptr;
+         child = child->getNextSibling()) {
+      if (isElement(child) && transcode(child->getNodeName()) == "DerivedField") {
+        treatments.fromTransformation(static_cast<DOMElement*>(child));
+      }
+    }
 
     // The model's own derived fields, unless the transformation defines them.
     if (DOMElement* modelDerived = getTheElement(model, "PMML/TransformationDictionary", 0)) {
@@ -165,6 +175,7 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
       if (data != nullptr) {
         compare(data, element);
       } else if (derived != nullptr) {
+        treatments.modelField(derived, element);
         clearValues(derived);
         copyValues(element, derived);
       } else {
@@ -214,6 +225,7 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
       if (lastSchema != nullptr) indexes.index(lastSchema, false);
       if (!dealMiningSchema(lastSchema, transDictionary, message)) code = kConflict;
       root->appendChild(copy);
+      treatments.carry(lastSchema, transDictionary);
     }
 
     pmmlxform::DisposableInputs::done(model);

@@ -10,6 +10,7 @@
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/XMLString.hpp>
 
+#include "merge/field_references.h"
 #include "merge/vendor_extension.h"
 #include "trans/convert_trans.h"
 #include "trans/name_index.h"
@@ -20,13 +21,6 @@ using xercesc::DOMNode;
 using xercesc::XMLString;
 
 namespace {
-
-// Elements whose "field" attribute names an input field: every PMML expression
-// that reads a field that way, so that a derived field built on any of them (a
-// one-hot NormDiscrete, say) still leads to its raw input.
-constexpr const XMLCh* kFieldReferences[] = {u"FieldRef",       u"Discretize",   u"FieldColumnPair",
-                                             u"NormContinuous", u"NormDiscrete", u"Lag",
-                                             u"Aggregate"};
 
 constexpr XMLCh kNameAttribute[] = u"name";
 
@@ -54,13 +48,6 @@ class ElementName {
   std::unique_ptr<XMLText> converted_;
 };
 
-bool isFieldReference(const XMLCh* kind) {
-  for (const XMLCh* reference : kFieldReferences) {
-    if (XMLString::equals(kind, reference)) return true;
-  }
-  return false;
-}
-
 constexpr char kDerivedFields[] = "DerivedFields";
 
 bool isElement(const DOMNode* node) {
@@ -84,7 +71,7 @@ bool ConvertTransToPMML::getRelativeVars(DOMElement* element, std::vector<std::s
   while (node != nullptr) {
     bool descend = false;
     if (isElement(node)) {
-      if (isFieldReference(node->getNodeName())) {
+      if (pmmlxform::isFieldReference(node->getNodeName())) {
         const std::string name = transcode(static_cast<DOMElement*>(node)->getAttribute(field));
         if (!name.empty()) appendOnce(names, name);
       } else {
@@ -154,6 +141,10 @@ bool ConvertTransToPMML::addMiningFields(DOMElement* miningSchema, std::vector<s
       const XMLText value(name);
       DOMElement* field = document->createElement(miningField);
       field->setAttribute(kNameAttribute, value.get());
+      // The transformation reads every value of its raw fields as it is; the
+      // default treatment, an invalid result for a value outside the field's
+      // valid values, would refuse rows the transformation computes.
+      field->setAttribute(u"invalidValueTreatment", u"asIs");
       if (pmmlxform::NameIndex* index = pmmlxform::NameIndexScope::lookup(miningSchema)) {
         index->insert(field);
       } else {

@@ -209,3 +209,260 @@ TEST_F(MergePMML, RecordsOfFieldsAndMiningFields) {
 }
 
 }  // namespace
+
+// --- A derived input's treatment by the model --------------------------------
+
+// An expression as prefix text: a function with its arguments in parentheses,
+// a field reference as the field's name, a constant as its text.
+std::string expressionText(const DOMElement* element) {
+  const std::string kind = testutil::utf8(element->getNodeName());
+  if (kind == "FieldRef") return attribute(element, "field");
+  if (kind == "Constant") return testutil::utf8(element->getTextContent());
+  std::string text = kind == "Apply" ? attribute(element, "function") : kind;
+  std::string arguments;
+  for (const DOMElement* child = element->getFirstElementChild(); child != nullptr;
+       child = child->getNextElementSibling()) {
+    arguments += (arguments.empty() ? "" : ",") + expressionText(child);
+  }
+  return arguments.empty() ? text : text + "(" + arguments + ")";
+}
+
+// The expression of the derived field `name` of a merged document; empty when
+// there is no such field.
+std::string derivedExpression(xercesc::DOMDocument* merged, const std::string& name) {
+  xercesc::DOMNodeList* fields = merged->getElementsByTagName(u"DerivedField");
+  for (XMLSize_t i = 0; i < fields->getLength(); ++i) {
+    const auto* field = static_cast<const DOMElement*>(fields->item(i));
+    if (attribute(field, "name") != name) continue;
+    for (const DOMElement* child = field->getFirstElementChild(); child != nullptr;
+         child = child->getNextElementSibling()) {
+      const std::string kind = testutil::utf8(child->getNodeName());
+      if (kind != "Extension" && kind != "Value") return expressionText(child);
+    }
+  }
+  return "";
+}
+
+// A transformation with a numeric and a text field derived from raw x, and a
+// field over the numeric one; a model that reads the first two.
+constexpr char kTreatedTransformation[] =
+    "<PMML version=\"4.3\"><Header/><DataDictionary>"
+    "<DataField name=\"x\" optype=\"continuous\" dataType=\"double\"/></DataDictionary>"
+    "<TransformationDictionary>"
+    "<DerivedField name=\"net\" optype=\"continuous\" dataType=\"double\">"
+    "<Apply function=\"*\"><FieldRef field=\"x\"/><Constant>2</Constant></Apply></DerivedField>"
+    "<DerivedField name=\"band\" optype=\"categorical\" dataType=\"string\">"
+    "<Discretize field=\"x\"><DiscretizeBin binValue=\"low\"><Interval closure=\"openOpen\" "
+    "rightMargin=\"5\"/></DiscretizeBin></Discretize></DerivedField>"
+    "<DerivedField name=\"later\" optype=\"continuous\" dataType=\"double\">"
+    "<Apply function=\"+\"><FieldRef field=\"NET\"/><Constant>1</Constant></Apply></DerivedField>"
+    "</TransformationDictionary></PMML>";
+
+std::string treatedModel(const std::string& netField, const std::string& netMining,
+                         const std::string& bandField = "", const std::string& bandMining = "") {
+  return "<PMML version=\"4.3\"><Header/><DataDictionary>"
+         "<DataField name=\"net\" optype=\"continuous\" dataType=\"double\">" +
+         netField +
+         "</DataField><DataField name=\"band\" optype=\"categorical\" dataType=\"string\">" +
+         bandField +
+         "</DataField><DataField name=\"y\" optype=\"continuous\" dataType=\"double\"/>"
+         "</DataDictionary><RegressionModel functionName=\"regression\"><MiningSchema>"
+         "<MiningField name=\"net\" " +
+         netMining + "/><MiningField name=\"band\" " + bandMining +
+         "/><MiningField name=\"y\" usageType=\"predicted\"/></MiningSchema>"
+         "<LocalTransformations><DerivedField name=\"local\" optype=\"continuous\" "
+         "dataType=\"double\"><FieldRef field=\"net\"/></DerivedField></LocalTransformations>"
+         "<RegressionTable intercept=\"1\"><NumericPredictor name=\"net\" coefficient=\"2\"/>"
+         "</RegressionTable></RegressionModel></PMML>";
+}
+
+// What standard scorers must apply to a derived input is written into its
+// derived field, over the transformation's definition kept as "<name>_untreated";
+// what changes nothing leaves the field as it was.
+TEST_F(MergePMML, DerivedInputTreatmentIsWrittenIntoTheDerivedField) {
+  const char* const kUntouched = "*(x,2)";
+  const struct {
+    const char* name;
+    std::string model;
+    const char* net;  // the expression of "net" after the merge
+    const char* band;
+  } cases[] = {
+      {"replacement", treatedModel("", "missingValueReplacement=\"1000\""),
+       "if(isMissing(net_untreated),1000,net_untreated)", ""},
+      {"missing codes, no replacement",
+       treatedModel("<Value value=\"8\" property=\"missing\"/><Value value=\"9\" "
+                    "property=\"missing\"/>",
+                    ""),
+       "if(isNotMissing(net_untreated),if(not(isIn(net_untreated,8,9)),net_untreated))", ""},
+      {"missing code and replacement",
+       treatedModel("<Value value=\"8\" property=\"missing\"/>", "missingValueReplacement=\"7\""),
+       "if(isMissing(net_untreated),7,if(isIn(net_untreated,8),7,net_untreated))", ""},
+      {"invalid as missing: outside the intervals, unless listed valid",
+       treatedModel("<Interval closure=\"closedOpen\" leftMargin=\"0\" rightMargin=\"100\"/>"
+                    "<Interval closure=\"openClosed\" leftMargin=\"200\"/><Value value=\"150\"/>",
+                    "invalidValueTreatment=\"asMissing\" missingValueReplacement=\"1\""),
+       "if(isMissing(net_untreated),1,if(not(or(isIn(net_untreated,150),and(greaterOrEqual("
+       "net_untreated,0),lessThan(net_untreated,100)),greaterThan(net_untreated,200))),1,"
+       "net_untreated))",
+       ""},
+      {"invalid as missing: a listed invalid value",
+       treatedModel("<Value value=\"3\" property=\"invalid\"/>",
+                    "invalidValueTreatment=\"asMissing\""),
+       "if(isNotMissing(net_untreated),if(not(isIn(net_untreated,3)),net_untreated))", ""},
+      {"outliers clipped",
+       treatedModel("", "outliers=\"asExtremeValues\" lowValue=\"0\" highValue=\"50\""),
+       "if(isNotMissing(net_untreated),if(lessThan(net_untreated,0),0,if(greaterThan("
+       "net_untreated,50),50,net_untreated)))",
+       ""},
+      {"outliers missing, one bound",
+       treatedModel("",
+                    "outliers=\"asMissingValues\" highValue=\"50\" "
+                    "missingValueReplacement=\"1\""),
+       "if(isMissing(net_untreated),1,if(greaterThan(net_untreated,50),1,net_untreated))", ""},
+      {"categorical: valid values are all it takes",
+       treatedModel("", "", "<Value value=\"low\"/><Value value=\"na\" property=\"missing\"/>",
+                    "invalidValueTreatment=\"asMissing\" missingValueReplacement=\"none\""),
+       kUntouched,
+       "if(isMissing(band_untreated),none,if(or(isIn(band_untreated,na),not(isIn(band_untreated,"
+       "low))),none,band_untreated))"},
+      // Nothing for standard scorers to do, or nothing an expression can do.
+      {"invalid values returned invalid (the default)",
+       treatedModel("<Interval closure=\"closedClosed\" leftMargin=\"0\"/>", ""), kUntouched, ""},
+      {"invalid values as they are",
+       treatedModel("<Interval closure=\"closedClosed\" leftMargin=\"0\"/>",
+                    "invalidValueTreatment=\"asIs\""),
+       kUntouched, ""},
+      {"an interval without margins takes everything",
+       treatedModel("<Interval closure=\"closedClosed\"/>", "invalidValueTreatment=\"asMissing\""),
+       kUntouched, ""},
+      {"the mining field's optype decides",
+       treatedModel("<Value value=\"1\"/>",
+                    "invalidValueTreatment=\"asMissing\" optype=\"ordinal\""),
+       "if(isNotMissing(net_untreated),if(isIn(net_untreated,1),net_untreated))", ""},
+      {"a valid value list does not restrict a continuous field",
+       treatedModel("<Value value=\"1\"/>", "invalidValueTreatment=\"asMissing\""), kUntouched, ""},
+      {"the treatment method alone informs",
+       treatedModel("", "missingValueTreatment=\"asMean\" outliers=\"asExtremeValues\""),
+       kUntouched, ""},
+      {"a derived target",
+       replaced(treatedModel("<Value value=\"8\" property=\"missing\"/>",
+                             "missingValueReplacement=\"1\" usageType=\"predicted\""),
+                "<MiningField name=\"y\" usageType=\"predicted\"/>", ""),
+       kUntouched, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (result_ != nullptr) result_->release();
+    result_ = nullptr;
+    ASSERT_EQ(merge(kTreatedTransformation, c.model), 0) << message_;
+    EXPECT_EQ(derivedExpression(result_, "net"), c.net);
+    EXPECT_EQ(derivedExpression(result_, "band"),
+              c.band[0] != 0 ? c.band : "Discretize(DiscretizeBin(Interval))");
+    const bool netTreated = std::string(c.net) != kUntouched;
+    // The transformation's definition, renamed; its other fields read it.
+    EXPECT_EQ(derivedExpression(result_, "net_untreated"), netTreated ? kUntouched : "");
+    EXPECT_EQ(derivedExpression(result_, "later"), netTreated ? "+(net_untreated,1)" : "+(NET,1)");
+    // The model's own fields read what the model reads.
+    EXPECT_EQ(derivedExpression(result_, "local"), "net");
+  }
+}
+
+// The whole document: the vendor extensions stay as the host reads them, the
+// untreated copy takes a free name, a chain of treated inputs reads the
+// untreated values, the added raw field takes every value as it is, and the
+// result is schema-valid PMML.
+TEST_F(MergePMML, TreatedInputsKeepTheExtensionsAndChainsAndStayValid) {
+  const std::string trans =
+      "<PMML version=\"4.3\" xmlns=\"http://www.dmg.org/PMML-4_3\"><Header/><DataDictionary>"
+      "<DataField name=\"x\" optype=\"continuous\" dataType=\"double\"/>"
+      "<DataField name=\"d1_untreated\" optype=\"continuous\" dataType=\"double\"/>"
+      "</DataDictionary><TransformationDictionary>"
+      "<DerivedField name=\"d1\" optype=\"continuous\" dataType=\"double\">"
+      "<Apply function=\"+\"><FieldRef field=\"x\"/><FieldRef field=\"d1_untreated\"/></Apply>"
+      "</DerivedField><DerivedField name=\"d2\" optype=\"continuous\" dataType=\"double\">"
+      "<Apply function=\"*\"><FieldRef field=\"d1\"/><Constant>2</Constant></Apply>"
+      "</DerivedField></TransformationDictionary></PMML>";
+  const std::string model =
+      "<PMML version=\"4.3\" xmlns=\"http://www.dmg.org/PMML-4_3\"><Header/><DataDictionary>"
+      "<DataField name=\"d2\" optype=\"continuous\" dataType=\"double\">"
+      "<Value value=\"4\" property=\"missing\"/></DataField>"
+      "<DataField name=\"d1\" optype=\"continuous\" dataType=\"double\"/>"
+      "<DataField name=\"y\" optype=\"continuous\" dataType=\"double\"/></DataDictionary>"
+      "<RegressionModel functionName=\"regression\"><MiningSchema>"
+      "<MiningField name=\"d1\" missingValueReplacement=\"1000\"/>"
+      "<MiningField name=\"d2\" missingValueReplacement=\"0\"/>"
+      "<MiningField name=\"y\" usageType=\"predicted\"/></MiningSchema>"
+      "<RegressionTable intercept=\"1\"><NumericPredictor name=\"d1\" coefficient=\"2\"/>"
+      "<NumericPredictor name=\"d2\" coefficient=\"3\"/></RegressionTable></RegressionModel>"
+      "</PMML>";
+  std::string text, stream;
+  ASSERT_EQ(mergeText(trans, model, text, stream), 0) << message_;
+  xercesc::DOMDocument* merged = docs_.parse(text);
+  EXPECT_EQ(outline(merged),
+            "PMML(Header DataDictionary(DataField:y DataField:x DataField:d1_untreated) "
+            "TransformationDictionary(DerivedField:d1(Apply(Apply(FieldRef) Constant FieldRef)) "
+            "DerivedField:d2(Extension:MissingValues(Value) Apply(Apply(FieldRef) Constant "
+            "Apply(Apply(FieldRef Constant) Constant FieldRef))) "
+            "DerivedField:d1_untreated2(Apply(FieldRef FieldRef)) "
+            "DerivedField:d2_untreated(Apply(FieldRef Constant))) "
+            "RegressionModel(MiningSchema(Extension:DerivedFields(MiningField:d1 MiningField:d2) "
+            "MiningField:y MiningField:x MiningField:d1_untreated) "
+            "RegressionTable(NumericPredictor:d1 NumericPredictor:d2)))");
+  EXPECT_EQ(derivedExpression(merged, "d1"), "if(isMissing(d1_untreated2),1000,d1_untreated2)");
+  EXPECT_EQ(derivedExpression(merged, "d1_untreated2"), "+(x,d1_untreated)");
+  EXPECT_EQ(derivedExpression(merged, "d2_untreated"), "*(d1_untreated2,2)");
+  EXPECT_EQ(derivedExpression(merged, "d2"),
+            "if(isMissing(d2_untreated),0,if(isIn(d2_untreated,4),0,d2_untreated))");
+  // The moved mining field keeps its attributes; added raw fields take any value.
+  const auto* moved =
+      static_cast<DOMElement*>(merged->getElementsByTagName(u"MiningField")->item(0));
+  EXPECT_EQ(attribute(moved, "missingValueReplacement"), "1000");
+  const auto* raw = static_cast<DOMElement*>(merged->getElementsByTagName(u"MiningField")->item(3));
+  EXPECT_EQ(attribute(raw, "name"), "x");
+  EXPECT_EQ(attribute(raw, "invalidValueTreatment"), "asIs");
+
+  std::string out;
+  if (testutil::runCommand("command -v xmllint >/dev/null", out) != 0) {
+    GTEST_SKIP() << "no xmllint to check the schema";
+  }
+  testutil::TempDir dir;
+  const std::string file = dir.write("merged.pmml", text);
+  EXPECT_EQ(testutil::runCommand("xmllint --noout --schema '" PMMLXFORM_SOURCE_DIR
+                                 "/tests/data/pmml-xsd/pmml-4-3.xsd' '" +
+                                     file + "' 2>&1",
+                                 out),
+            0)
+      << out;
+}
+
+// The untreated copy is the transformation's definition whole: its optype,
+// extensions and values, which the model's value list replaced on the field
+// the model reads; the "stringLength" extension stays on both.
+TEST_F(MergePMML, UntreatedCopyKeepsTheTransformationsDefinition) {
+  const std::string trans = replaced(
+      kTreatedTransformation,
+      "<DerivedField name=\"band\" optype=\"categorical\" dataType=\"string\">"
+      "<Discretize field=\"x\"><DiscretizeBin binValue=\"low\"><Interval closure=\"openOpen\" "
+      "rightMargin=\"5\"/></DiscretizeBin></Discretize></DerivedField>",
+      "<DerivedField name=\"band\" optype=\"ordinal\" dataType=\"string\">"
+      "<Extension name=\"stringLength\" value=\"4\"/><Extension name=\"note\"/>"
+      "<Discretize field=\"x\"><DiscretizeBin binValue=\"low\"><Interval closure=\"openOpen\" "
+      "rightMargin=\"5\"/></DiscretizeBin></Discretize><Value value=\"low\" displayValue=\"Low\"/>"
+      "</DerivedField>");
+  ASSERT_EQ(merge(trans, treatedModel("", "", "<Value value=\"low\" property=\"missing\"/>",
+                                      "missingValueReplacement=\"none\"")),
+            0);
+  xercesc::DOMNodeList* fields = result_->getElementsByTagName(u"DerivedField");
+  std::string found;
+  for (XMLSize_t i = 0; i < fields->getLength(); ++i) {
+    const auto* field = static_cast<const DOMElement*>(fields->item(i));
+    if (attribute(field, "name").rfind("band", 0) == 0) {
+      found += outline(field) + "/" + attribute(field, "optype") + " ";
+    }
+  }
+  EXPECT_EQ(found,
+            "DerivedField:band(Extension:MissingValues(Value) Extension:stringLength Apply(Apply("
+            "FieldRef) Constant Apply(Apply(FieldRef Constant) Constant FieldRef)))/categorical "
+            "DerivedField:band_untreated(Extension:stringLength Extension:note "
+            "Discretize(DiscretizeBin(Interval)) Value)/ordinal ");
+}

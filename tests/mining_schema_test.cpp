@@ -83,6 +83,13 @@ TEST_F(MiningSchemaTest, AddMiningFieldsAddsMissingRawFieldsAndStopsAtTheTarget)
   // What came before the target stays; nothing after it is added.
   EXPECT_EQ(outline(schema),
             "MiningSchema(MiningField:Age MiningField:risk MiningField:income MiningField:zip)");
+  // An added raw field takes every value as it is, as the transformation does;
+  // a field already there keeps its own treatment.
+  xercesc::DOMNodeList* fields = schema->getElementsByTagName(u"MiningField");
+  EXPECT_EQ(testutil::attribute(static_cast<DOMElement*>(fields->item(0)), "invalidValueTreatment"),
+            "");
+  EXPECT_EQ(testutil::attribute(static_cast<DOMElement*>(fields->item(2)), "invalidValueTreatment"),
+            "asIs");
 }
 
 TEST_F(MiningSchemaTest, DerivedInputsMoveIntoTheContainerAndAddTheirRawFields) {

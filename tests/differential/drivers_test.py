@@ -15,7 +15,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import common  # noqa: E402
 import syntax_diff  # noqa: E402
 import transform_diff as td  # noqa: E402
-from description import Recode, Rule, Var, from_xml, matching_rules, to_xml  # noqa: E402
+from description import Compute, Recode, Rule, Var, from_xml, matching_rules, to_xml  # noqa: E402
 
 PLAIN_NUMBER = re.compile(r"-?([0-9]+(\.[0-9]*)?|\.[0-9]+)")
 
@@ -114,7 +114,7 @@ def _context(rules, x, actual, by_source, missing=("9",), mrange=None):
     rec = Recode("x", "t", "numeric", "scale", rules=rules)
     entries = [var, rec]
     return td.Context(entries, td.declared(entries), {"x": x}, rec, None, actual,
-                      _Pmml(by_source), set(), set(), {})
+                      _Pmml(by_source), {}, set(), {})
 
 
 class KnownLimits(unittest.TestCase):
@@ -137,11 +137,101 @@ class KnownLimits(unittest.TestCase):
                 ctx = _context(self.RULES, x, actual, as_missing, missing, mrange)
                 self.assertEqual(self.applies(ctx) == ["user-missing-code-read-as-missing"], known)
 
-    def test_an_entry_over_a_known_limit_follows_it(self):
-        ctx = _context(self.RULES, 9.0, 1.0, lambda x: 7.0)
-        ctx.entry = td.Compute("c", "numeric", "scale", ("Field", "T"))
-        ctx.known_targets = {"t"}
-        self.assertEqual(self.applies(ctx), ["follows-from-user-missing-code"])
+    FOLLOWING = """<PMML xmlns="http://www.dmg.org/PMML-4_3"><DataDictionary>
+      <DataField name="x" optype="continuous" dataType="double">
+        <Value value="9" property="missing"/></DataField>
+      </DataDictionary><TransformationDictionary>
+      <DerivedField name="t" optype="continuous" dataType="double">
+        <Apply function="+"><FieldRef field="x"/><Constant>0</Constant></Apply></DerivedField>
+      <DerivedField name="c" optype="continuous" dataType="double">
+        <Apply function="*"><FieldRef field="t"/><Constant>2</Constant></Apply></DerivedField>
+      </TransformationDictionary></PMML>"""
+
+    def test_an_entry_over_a_known_limit_follows_it_only_when_that_explains_it(self):
+        wrong = self.FOLLOWING.replace("<Constant>2</Constant>", "<Constant>3</Constant>")
+        cases = [  # (PMML, how t's difference was counted, t differs on its own, follows)
+            (self.FOLLOWING, "user-missing-code-read-as-missing", False, True),
+            (self.FOLLOWING, "compute-round", False, False),   # another limit
+            (self.FOLLOWING, "user-missing-code-read-as-missing", True, False),
+            (wrong, "user-missing-code-read-as-missing", False, False),  # c has a fault of its own
+        ]
+        for pmml, limit, differs, follows in cases:
+            with self.subTest(limit=limit, differs=differs, wrong=pmml is wrong):
+                ctx = _context(self.RULES, 9.0, None, lambda x: 7.0)
+                ctx.entry = td.Compute("c", "numeric", "scale", ("Field", "T"))
+                ctx.expected, ctx.expected_row, ctx.pmml_text = 2.0, {"t": 1.0}, pmml
+                ctx.known_targets = {"t": limit}
+                ctx.differing = {"t"} if differs else set()
+                self.assertEqual("follows-from-user-missing-code" in self.applies(ctx), follows)
+
+
+class ComputeLimits(unittest.TestCase):
+    """A compute's difference is a known limit only when PMML's rule for one function, put in
+    place of the host's, gives the PMML's value on that row."""
+
+    X = Var("x", "numeric", "scale")
+    S = Var("s", "string", "nominal", width=4, missing=["dk"])
+
+    def applies(self, expr, row, actual, differing=(), pmml=None, ttype="numeric"):
+        c = Compute("t", ttype, "scale", expr, width=8 if ttype == "string" else None)
+        entries = [self.X, self.S, c]
+        text = to_xml(entries)
+        expected = td.lookup(td.Oracles().desc_eval.evaluate(text, row), "t")[1]
+        ctx = td.Context(entries, td.declared(entries), row, c, expected, actual, None, {},
+                         set(differing), {}, text, pmml, False)
+        return [k.name for k in td.KNOWN_LIMITS if k.applies(ctx)]
+
+    def test_host_rules_for_a_missing_operand(self):
+        x, zero, one = ("Field", "x"), ("Number", "0"), ("Number", "1")
+        big = ("Apply", "greaterThan", [x, one])
+        half = ("Apply", "round", [("Number", "-2.5")])
+        cases = [  # (expression, row, PMML value, limit or None)
+            (("Apply", "*", [x, zero]), {}, None, "compute-missing-operand"),
+            (("Apply", "/", [zero, x]), {}, None, "compute-missing-operand"),
+            (("Apply", "pow", [x, zero]), {}, None, "compute-missing-operand"),
+            (("Apply", "and", [big, zero]), {}, None, "compute-missing-operand"),
+            (("Apply", "or", [big, one]), {}, None, "compute-missing-operand"),
+            (("Apply", "*", [x, zero]), {}, 5.0, None),         # not what PMML's rule gives
+            (("Apply", "+", [x, one]), {}, 1.0, None),          # no limit gives 1
+            (("Apply", "+", [("Apply", "*", [x, zero]), half]), {}, None,
+             "compute-missing-operand"),
+            (("Apply", "product", [("Number", "2"), x]), {}, 2.0, "compute-missing-product"),
+            (("Apply", "product", [("Number", "2"), x]), {}, 3.0, None),
+            (("Apply", "product", [x, x]), {}, 0.0, None),      # PMML gives missing there too
+            (half, {}, -2.0, "compute-round"),
+            (("Apply", "round", [x]), {"x": -0.5}, 0.0, "compute-round"),
+            (("Apply", "round", [x]), {"x": -0.5}, -0.5, None),
+            (("Apply", "round", [x]), {"x": 2.5}, 2.0, None),   # both take 2.5 to 3
+        ]
+        for expr, row, actual, want in cases:
+            with self.subTest(expr=expr, row=row, actual=actual):
+                self.assertEqual(self.applies(expr, row, actual), [want] if want else [])
+
+    def test_an_input_that_differs_for_its_own_reason_is_not_a_limit(self):
+        self.assertEqual(self.applies(("Apply", "*", [("Field", "x"), ("Number", "0")]), {},
+                                      None, differing={"x"}), [])
+
+    PMML = """<PMML xmlns="http://www.dmg.org/PMML-4_3"><DataDictionary>
+      <DataField name="x" optype="continuous" dataType="double"/>
+      <DataField name="s" optype="categorical" dataType="string">
+        <Value value="dk" property="missing"/></DataField>
+      </DataDictionary><TransformationDictionary>
+      <DerivedField name="t" optype="categorical" dataType="string">
+        <Apply function="uppercase"><FieldRef field="s"/></Apply></DerivedField>
+      </TransformationDictionary></PMML>"""
+
+    def test_string_code_read_as_missing(self):
+        expr = ("Apply", "uppercase", [("Field", "s")])
+        wrong = self.PMML.replace("uppercase", "lowercase")
+        cases = [  # (row, PMML, its value, limit applies)
+            ({"s": "dk"}, self.PMML, None, True),
+            ({"s": "dk"}, wrong, None, False),     # without the code it still differs: "dk"
+            ({"s": "ab"}, self.PMML, None, False),  # not a code
+        ]
+        for row, pmml, actual, known in cases:
+            with self.subTest(row=row, wrong=pmml is wrong):
+                self.assertEqual(self.applies(expr, row, actual, pmml=pmml, ttype="string"),
+                                 ["compute-string-user-missing"] if known else [])
 
 
 class Labels(unittest.TestCase):

@@ -21,6 +21,7 @@ import decimal
 import math
 import os
 import sys
+import xml.etree.ElementTree as ET
 
 import common
 from description import (Compute, Recode, Rule, Var, declared, fields_of, from_xml,
@@ -388,11 +389,110 @@ def _user_missing_read_as_missing(ctx):
     return common.values_equal(ctx.actual, as_missing)
 
 
+def _local(tag):
+    return tag.rsplit("}", 1)[-1]
+
+
 def _follows_from_known_limit(ctx):
+    """An entry over a target that differed by a user-missing code, which gives the description's
+    value once that target holds the description's value in the PMML too."""
     inputs = ([ctx.entry.source] if isinstance(ctx.entry, Recode)
               else fields_of(ctx.entry.expr))
-    return any(n.lower() in ctx.known_targets for n in inputs)
+    if ctx.pmml_text is None or any(n.lower() in ctx.differing for n in inputs):
+        return False
+    known = {n.lower() for n in inputs if ctx.known_targets.get(n.lower()) in _READ_AS_MISSING}
+    if not known:
+        return False
+    root = ET.fromstring(ctx.pmml_text)
+    for df in root.iter():
+        if _local(df.tag) != "DerivedField" or (df.get("name") or "").lower() not in known:
+            continue
+        value = lookup(ctx.expected_row, df.get("name"))[1]
+        ns = df.tag[:-len("DerivedField")]
+        for child in list(df):
+            if _local(child.tag) not in ("Extension", "Value"):
+                df.remove(child)
+        if value is None:
+            # No constant is missing: "if" whose condition is false and that has no else-value is.
+            fixed = ET.SubElement(df, ns + "Apply", function="if")
+            ET.SubElement(fixed, ns + "Constant", dataType="boolean").text = "false"
+            ET.SubElement(fixed, ns + "Constant", dataType="double").text = "0"
+        else:
+            fixed = ET.SubElement(df, ns + "Constant",
+                                  dataType="string" if isinstance(value, str) else "double")
+            fixed.text = value if isinstance(value, str) else repr(float(value))
+    pmml_eval, = common.import_oracles("pmml_eval")
+    values = pmml_eval.load(ET.tostring(root, encoding="unicode")).derived_values(ctx.row)
+    return common.values_equal(lookup(values, ctx.entry.target)[1], ctx.expected, ctx.approx)
 
+
+def _strict(fn):
+    """fn with PMML's rule for missing input: any missing argument gives missing."""
+    def call(*args):
+        return None if any(a is None for a in args) else fn(*args)
+    return call
+
+
+def _under_pmml_rule(functions):
+    """Whether the compute gives the PMML's value on this row once the host computes the given
+    functions by PMML's rule (the description evaluated again with that one rule changed): then
+    that rule, and nothing else, is what makes the values differ."""
+    def applies(ctx):
+        if not isinstance(ctx.entry, Compute) or ctx.text is None:
+            return False
+        if any(n.lower() in ctx.differing for n in fields_of(ctx.entry.expr)):
+            return False  # an input differs for a reason of its own
+        pmml_eval, desc_eval = common.import_oracles("pmml_eval", "desc_eval")
+        try:
+            values = desc_eval.evaluate(ctx.text, ctx.row, functions(pmml_eval, desc_eval))
+        except desc_eval.Refused:
+            return False
+        return common.values_equal(lookup(values, ctx.entry.target)[1], ctx.actual, ctx.approx)
+    return applies
+
+
+def _missing_operands(pmml_eval, desc_eval):
+    # The host's own operators, except that a missing operand always gives missing.
+    return {f: _strict(desc_eval.host_meaning(f)) for f in ("*", "/", "pow", "and", "or")}
+
+
+def _pmml_product(pmml_eval, desc_eval):
+    return {"product": pmml_eval.builtin("product")}
+
+
+def _pmml_round(pmml_eval, desc_eval):
+    return {"round": pmml_eval.builtin("round")}
+
+
+def _string_code_read_as_missing(ctx):
+    """A compute over a string source holding one of its declared missing codes, whose PMML
+    gives the description's value once those codes are no longer declared missing."""
+    en = ctx.entry
+    if not isinstance(en, Compute) or ctx.pmml_text is None:
+        return False
+    names = fields_of(en.expr)
+    if any(n.lower() in ctx.differing for n in names):
+        return False
+    codes = [ctx.decl[n.lower()] for n in names if n.lower() in ctx.decl
+             and ctx.decl[n.lower()].type == "string"
+             and is_discrete_missing(ctx.decl[n.lower()], ctx.row.get(ctx.decl[n.lower()].name))]
+    if not codes:
+        return False
+    root = ET.fromstring(ctx.pmml_text)
+    for df in root.iter():
+        if _local(df.tag) == "DataField" and df.get("dataType") == "string":
+            for v in list(df):
+                if _local(v.tag) == "Value" and v.get("property") == "missing":
+                    df.remove(v)
+    pmml_eval, = common.import_oracles("pmml_eval")
+    values = pmml_eval.load(ET.tostring(root, encoding="unicode")).derived_values(ctx.row)
+    return common.values_equal(lookup(values, en.target)[1], ctx.expected, ctx.approx)
+
+
+# Limits whose targets make an entry over them follow-from-user-missing-code.
+_READ_AS_MISSING = ("user-missing-code-read-as-missing", "follows-from-user-missing-code")
+
+_COMPUTE_SECTION = 'README "Known limits", "The transform job"'
 
 # Where the PMML written cannot say what the description means, by design; rows
 # where one of these explains the difference exactly are counted apart.
@@ -407,8 +507,35 @@ KNOWN_LIMITS = (
     KnownLimit(
         "follows-from-user-missing-code", 'README "The PMML written"',
         "An entry over a target that differed on this row as user-missing-code-read-as-missing "
-        "allows.",
+        "(or as this limit). Applies only when the PMML, with that target given the description's "
+        "value, gives the description's value for the entry.",
         _follows_from_known_limit),
+    KnownLimit(
+        "compute-missing-operand", _COMPUTE_SECTION,
+        "The host gives 0*x = 0, 0/x = 0, x**0 = 1, x AND false = false and x OR true = true for a "
+        "missing x; PMML's *, /, pow, and, or give missing. Applies only when the description, "
+        "computed with those five operators giving missing for a missing operand, gives the PMML's "
+        "value.",
+        _under_pmml_rule(_missing_operands)),
+    KnownLimit(
+        "compute-missing-product", _COMPUTE_SECTION,
+        "The host multiplies product's arguments, so a missing one gives missing (unless another "
+        "is 0); PMML's product, an aggregate, ignores missing arguments. Applies only when the "
+        "description, computed with PMML's product, gives the PMML's value.",
+        _under_pmml_rule(_pmml_product)),
+    KnownLimit(
+        "compute-round", _COMPUTE_SECTION,
+        "The host's round takes a half away from zero (-2.5 gives -3), PMML's towards positive "
+        "infinity (-2.5 gives -2). Applies only when the description, computed with PMML's round, "
+        "gives the PMML's value.",
+        _under_pmml_rule(_pmml_round)),
+    KnownLimit(
+        "compute-string-user-missing", _COMPUTE_SECTION,
+        "A string source's declared missing code is written as Value property=\"missing\", so a "
+        "standard consumer reads it as missing inside a compute, where the host uses the value. "
+        "Applies only to a compute over a string source that holds one of its codes, when the PMML "
+        "without those declarations gives the description's value.",
+        _string_code_read_as_missing),
 )
 
 
@@ -416,7 +543,7 @@ class Context:
     """What a known-limit test or a label needs about one disagreement."""
 
     def __init__(self, entries, decl, row, entry, expected, actual, doc, known_targets,
-                 differing, expected_row):
+                 differing, expected_row, text=None, pmml_text=None, approx=False):
         self.entries = entries
         self.decl = decl
         self.row = row
@@ -427,6 +554,9 @@ class Context:
         self.known_targets = known_targets
         self.differing = differing
         self.expected_row = expected_row
+        self.text = text  # the description
+        self.pmml_text = pmml_text
+        self.approx = approx  # whether values compare within FLOAT_TOLERANCE
 
     def source_value(self, recode):
         var = self.decl.get(recode.source.lower())
@@ -612,7 +742,7 @@ def run_case(args, oracles, text, rows, entries=None):
             break
         expected_rows.append(expected)
         actual_rows.append(actual)
-        known_targets, differing = set(), set()
+        known_targets, differing = {}, set()  # target -> the known limit it differed by
         for en in targets:
             found_e, e = lookup(expected, en.target)
             found_a, a = lookup(actual, en.target)
@@ -627,10 +757,11 @@ def run_case(args, oracles, text, rows, entries=None):
             approx = approximate(entries, en, cache)
             if common.values_equal(e, a, approx):
                 continue
-            ctx = Context(entries, decl, row, en, e, a, doc, known_targets, differing, expected)
+            ctx = Context(entries, decl, row, en, e, a, doc, known_targets, differing, expected,
+                          text, pmml, approx)
             limit = next((k for k in KNOWN_LIMITS if k.applies(ctx)), None)
             if limit is not None:
-                known_targets.add(en.target.lower())
+                known_targets[en.target.lower()] = limit.name
                 result.known.append((common.Disagreement(i, en.target, e, a, limit.name),
                                      limit.name))
                 continue

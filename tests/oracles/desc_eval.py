@@ -318,9 +318,15 @@ _FUNCTIONS = {
 }
 
 
+def host_meaning(name):
+    """What the host computes for a function, as a callable on argument values."""
+    return _FUNCTIONS[name][2]
+
+
 class _Context:
-    def __init__(self):
+    def __init__(self, functions):
         self.vars = {}  # lower-case name -> _Variable, sources and the targets defined so far
+        self.functions = functions
 
     def find(self, name):
         var = self.vars.get((name or "").lower())
@@ -345,9 +351,9 @@ def _evaluate(node, ctx):
     if tag != "Apply":
         raise Refused("unknown expression element %s" % tag)
     name, args = node.get("function"), list(node)
-    if name not in _FUNCTIONS:
+    if name not in ctx.functions:
         raise Refused("unknown function %r" % name)
-    least, most, fn = _FUNCTIONS[name]
+    least, most, fn = ctx.functions[name]
     if len(args) < least or (most is not None and len(args) > most):
         raise Refused("%s with %d arguments" % (name, len(args)))
     if name in ("isMissing", "isNotMissing") and _local(args[0]) == "Field":
@@ -381,18 +387,27 @@ def _if(values):
 # --- the description -------------------------------------------------------------------------
 
 
-def evaluate(description_text, row):
+def evaluate(description_text, row, overrides=None):
     """Every Recode and Compute target, in entry order, name -> value for one row.
 
     row: source name (any case) -> value; None or an absent name is system-missing. Choice: a
     string source given None holds blanks, since strings have no system-missing value.
+    overrides: function name -> a callable on argument values used instead of the host's meaning
+    (to ask what a row would give under another rule); by default every function means what the
+    host computes.
     """
+    functions = dict(_FUNCTIONS)
+    for name, fn in (overrides or {}).items():
+        if name not in functions or name in ("if", "isMissing", "isNotMissing"):
+            raise ValueError("%r cannot be overridden" % name)
+        least, most, _ = functions[name]
+        functions[name] = (least, most, fn)
     root = ET.fromstring(description_text)
     entries = next((c for c in root if _local(c) == "Transformations"), None)
     if entries is None:
         raise Refused("no Transformations element")
     given = {name.lower(): value for name, value in row.items()}
-    ctx, results = _Context(), {}
+    ctx, results = _Context(functions), {}
     for entry in entries:
         tag = _local(entry)
         if tag == "Variable":

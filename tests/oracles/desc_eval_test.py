@@ -202,6 +202,10 @@ class Computes(unittest.TestCase):
         (apply("substring", text("abcdef"), num(2), num(3)), {}, 10, "bcd"),
         (apply("if", apply("isMissing", field("x")), text("none"), text("some")), {}, 10, "none"),
         (apply("if", apply("greaterThan", field("x"), num(1)), text("big")), {}, 10, ""),
+        # a missing condition skips the whole block, its else included: the target stays blank
+        (apply("if", apply("greaterThan", field("x"), num(1)), text("big"), text("small")), {}, 10,
+         ""),
+        (apply("if", apply("greaterThan", field("x"), num(1)), text("big")), {"x": 0}, 10, ""),
         (apply("replace", field("n"), text("b$"), text("c")), {"n": "ab"}, 10, "ac"),
     ]
 
@@ -214,6 +218,16 @@ class Computes(unittest.TestCase):
         for expr, row, width, want in self.STRING_CASES:
             with self.subTest(expr=expr, row=row, width=width):
                 self.assertEqual(d.evaluate(compute(expr, "string", width), row)["t"], want)
+
+    def test_overrides_replace_one_function_s_host_meaning(self):
+        strict_times = lambda a, b: None if a is None or b is None else a * b  # noqa: E731
+        expr = compute(apply("+", apply("*", field("x"), num(0)), apply("round", num("-2.5"))))
+        self.assertEqual(d.evaluate(expr, {})["t"], -3.0)
+        self.assertIsNone(d.evaluate(expr, {}, {"*": strict_times})["t"])
+        self.assertEqual(d.evaluate(expr, {}, {"round": lambda x: -2.0})["t"], -2.0)
+        for name in ("if", "isMissing", "nosuch"):
+            with self.subTest(name=name), self.assertRaises(ValueError):
+                d.evaluate(expr, {}, {name: strict_times})
 
     def test_targets_feed_later_entries_in_order(self):
         doc = description(

@@ -39,10 +39,6 @@ INVALID = _Invalid()
 # Extensions that the application itself gives a meaning, which this evaluator follows when
 # load(..., follow_application=True) (the default). A plain PMML consumer ignores all of them.
 APPLICATION_DEPARTURES = {
-    "DataField/Extension[invalidRangeLower, invalidRangeUpper]":
-        "The transform job writes a variable's missing range as this pair of extensions (an open end as "
-        "+-1.79769313486231E+308); the application reads values inside the closed range as missing, as "
-        "it does the Value property=\"missing\" codes.",
     "DerivedField/Extension[MissingValues]":
         "The merge job moves the missing values of a model data field that the transformation computes "
         "into this extension on the DerivedField (Value property=\"missing\" elements and "
@@ -210,7 +206,7 @@ def _order(a, b):
 # Field definitions
 
 class _DataField:
-    def __init__(self, el, follow_application):
+    def __init__(self, el):
         self.name = el.get("name")
         self.data_type = el.get("dataType")
         self.optype = el.get("optype")
@@ -220,22 +216,13 @@ class _DataField:
             lists = {"missing": self.missing, "valid": self.valid, "invalid": self.invalid}
             lists[prop].append(v.get("value"))
         self.intervals = _kids(el, "Interval")
-        self.missing_ranges = []
-        if follow_application:
-            self.missing_ranges = _missing_ranges(el)
+        # The invalidRangeLower/invalidRangeUpper extensions the transform job writes for a missing
+        # range have no scoring meaning: like any consumer, this one ignores them on a DataField.
 
     def is_missing(self, v):
         if v is None:
             return True
-        if any(_same(v, m, self.data_type) for m in self.missing):
-            return True
-        if self.missing_ranges and self.data_type in _NUMERIC_TYPES:
-            try:
-                x = _parse_number(v)
-            except ValueError:
-                return False
-            return any(lo <= x <= hi for lo, hi in self.missing_ranges)
-        return False
+        return any(_same(v, m, self.data_type) for m in self.missing)
 
     def is_invalid(self, v):
         """The data dictionary's notion of an invalid (non-missing) value."""
@@ -263,10 +250,10 @@ class _DataField:
 
 
 def _missing_ranges(el):
-    """(low, high) pairs from invalidRangeLower/invalidRangeUpper extensions of el or of its
-    MissingValues extensions, in document order."""
+    """(low, high) pairs from the invalidRangeLower/invalidRangeUpper extensions inside the
+    MissingValues extensions of el, in document order."""
     ends = {"invalidRangeLower": [], "invalidRangeUpper": []}
-    for holder in [el] + _extensions(el, "MissingValues"):
+    for holder in _extensions(el, "MissingValues"):
         for e in holder:
             if _local(e.tag) == "Extension" and e.get("name") in ends:
                 ends[e.get("name")].append(_parse_number(e.get("value")))
@@ -305,7 +292,7 @@ class _Document:
         dd = _kid(root, "DataDictionary")
         if dd is not None:
             for f in _kids(dd, "DataField"):
-                self.data_fields[f.get("name")] = _DataField(f, follow_application)
+                self.data_fields[f.get("name")] = _DataField(f)
         self.derived = {}       # name -> DerivedField element, in document order
         self.functions = {}     # name -> DefineFunction element
         td = _kid(root, "TransformationDictionary")
@@ -1142,6 +1129,13 @@ class PmmlDocument:
         except _InvalidInput:
             return INVALID
         return _apply_targets(model, value, target)
+
+
+def builtin(name):
+    """A built-in function as a callable on its argument values (None for missing), for asking
+    what another evaluator would give under this function's rule."""
+    fn = _BUILTINS[name]
+    return lambda *values: fn(list(values))
 
 
 def load(text, follow_application=True):

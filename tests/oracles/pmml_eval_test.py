@@ -287,11 +287,25 @@ class FieldsTest(Case):
                    '<MapValues outputColumn="o" defaultValue="unknown"><FieldColumnPair field="s" column="i"/>'
                    '<InlineTable><row><i>a</i><o>A</o></row></InlineTable></MapValues></DerivedField>'
                    + field('<FieldRef field="h" mapMissingTo="-1"/>', name="hh"))
-        for follow, expected in [(True, {"band": None, "hh": -1.0}), (False, {"band": "unknown", "hh": -5.0})]:
+        # A missing range on a DataField is an extension no consumer reads: -5 stays a value.
+        for follow, expected in [(True, {"band": None, "hh": -5.0}), (False, {"band": "unknown", "hh": -5.0})]:
             with self.subTest(follow_application=follow):
                 doc = document(derived, fields=fields, follow_application=follow)
                 self.assertEqual(doc.derived_values({"s": "z", "h": -5.0}), expected)
                 self.assertEqual(doc.derived_values({"s": "a", "h": 0.5}), {"band": "A", "hh": 0.5})
+                self.assertEqual(doc.derived_values({"s": "a"}), {"band": "A", "hh": -1.0})
+
+    def test_missing_range_counts_only_inside_missing_values_extension(self):
+        pair = ('<Extension extender="pmmlxform" name="invalidRangeLower" value="0"/>'
+                '<Extension extender="pmmlxform" name="invalidRangeUpper" value="9"/>')
+        copy = apply("+", X, num(0))
+        for where, derived, expected in [
+                ("on the DerivedField", field(pair + copy, name="d"), 5.0),
+                ("in MissingValues", field('<Extension extender="pmmlxform" name="MissingValues">'
+                                           + pair + '</Extension>' + copy, name="d"), None)]:
+            with self.subTest(where):
+                self.assertEqual(document(derived).derived_values({"x": 5.0}), {"d": expected})
+                self.assertEqual(document(derived).derived_values({"x": 10.0}), {"d": 10.0})
 
 
 REGRESSION = """

@@ -1,0 +1,464 @@
+// The model's treatment of a derived input, written into the derived field so
+// that standard scorers apply it to the merged document.
+#include "merge/input_treatment.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+#include <xercesc/util/XMLString.hpp>
+
+#include "host/vendor.h"
+#include "merge/field_references.h"
+#include "trans/name_index.h"
+
+using xercesc::DOMDocument;
+using xercesc::DOMElement;
+using xercesc::DOMNode;
+using xercesc::XMLString;
+
+namespace pmmlxform {
+namespace {
+
+using Text = std::basic_string<XMLCh>;
+
+// The untreated field keeps the transformation's definition under the input's
+// name with this suffix, and a number from 2 on when that name is taken.
+constexpr XMLCh kUntreatedSuffix[] = u"_untreated";
+// Kinds of element whose "name" an untreated field's name must not repeat.
+constexpr const XMLCh* kNamedFields[] = {u"DataField", u"DerivedField", u"OutputField",
+                                         u"MiningField"};
+
+bool isElement(const DOMNode* node) {
+  return node != nullptr && node->getNodeType() == DOMNode::ELEMENT_NODE;
+}
+
+bool named(const DOMNode* node, const XMLCh* kind) {
+  return isElement(node) && XMLString::equals(node->getNodeName(), kind);
+}
+
+std::vector<DOMElement*> children(DOMElement* parent, const XMLCh* kind) {
+  std::vector<DOMElement*> result;
+  for (DOMNode* child = parent->getFirstChild(); child != nullptr;
+       child = child->getNextSibling()) {
+    if (named(child, kind)) result.push_back(static_cast<DOMElement*>(child));
+  }
+  return result;
+}
+
+Text attribute(DOMElement* element, const XMLCh* name) { return element->getAttribute(name); }
+
+bool sameName(const XMLCh* a, const XMLCh* b) { return XMLString::compareIString(a, b) == 0; }
+
+DOMElement* findField(DOMElement* dictionary, const XMLCh* name) {
+  if (NameIndex* index = NameIndexScope::lookup(dictionary)) return index->find(name);
+  for (DOMNode* child = dictionary->getFirstChild(); child != nullptr;
+       child = child->getNextSibling()) {
+    if (isElement(child) &&
+        sameName(static_cast<DOMElement*>(child)->getAttribute(u"name"), name)) {
+      return static_cast<DOMElement*>(child);
+    }
+  }
+  return nullptr;
+}
+
+// The container of derived inputs that the mining schema's reconciliation
+// puts first.
+DOMElement* derivedInputs(DOMElement* miningSchema) {
+  DOMNode* first = miningSchema->getFirstChild();
+  while (first != nullptr && !isElement(first)) first = first->getNextSibling();
+  if (!named(first, u"Extension")) return nullptr;
+  auto* container = static_cast<DOMElement*>(first);
+  const std::string extender(kVendorExtender);
+  return attribute(container, u"extender") == Text(extender.begin(), extender.end()) &&
+                 attribute(container, u"name") == u"DerivedFields"
+             ? container
+             : nullptr;
+}
+
+// What the model does to one input before scoring it, read from its mining
+// field and its data field.
+struct Treatment {
+  bool replaced = false;
+  Text replacement;
+  std::vector<Text> missing;  // values the model's field declares missing
+  bool invalidAsMissing = false;
+  std::vector<Text> valid, invalid;
+  std::vector<DOMElement*> intervals;  // valid ranges
+  bool continuous = false;
+  Text outliers;  // "asMissingValues", "asExtremeValues" or other
+  bool hasLow = false, hasHigh = false;
+  Text low, high;
+
+  bool clips() const { return outliers == u"asExtremeValues" && (hasLow || hasHigh); }
+  bool outliersMissing() const { return outliers == u"asMissingValues" && (hasLow || hasHigh); }
+  // Whether values outside the valid values or ranges are invalid: intervals
+  // restrict a continuous field, whose valid values count in addition (an
+  // interval without margins takes every value); the valid values of a
+  // categorical or ordinal field, when it lists any, are all it takes.
+  bool restricted() const {
+    if (!continuous) return !valid.empty();
+    for (DOMElement* interval : intervals) {
+      if (!interval->hasAttribute(u"leftMargin") && !interval->hasAttribute(u"rightMargin")) {
+        return false;
+      }
+    }
+    return !intervals.empty();
+  }
+  bool checksValidity() const { return invalidAsMissing && (!invalid.empty() || restricted()); }
+  // Whether the model can see another value than the transformation computed.
+  bool needed() const {
+    return replaced || !missing.empty() || checksValidity() || clips() || outliersMissing();
+  }
+};
+
+Treatment readTreatment(DOMElement* miningField, DOMElement* dataField) {
+  Treatment t;
+  t.replaced = miningField->hasAttribute(u"missingValueReplacement");
+  t.replacement = attribute(miningField, u"missingValueReplacement");
+  // Invalid values are returned as an invalid result by default, which no
+  // expression can give; "asIs" needs nothing, "asMissing" is written out.
+  t.invalidAsMissing = attribute(miningField, u"invalidValueTreatment") == u"asMissing";
+  t.outliers = attribute(miningField, u"outliers");
+  t.hasLow = miningField->hasAttribute(u"lowValue");
+  t.hasHigh = miningField->hasAttribute(u"highValue");
+  t.low = attribute(miningField, u"lowValue");
+  t.high = attribute(miningField, u"highValue");
+  if (dataField == nullptr) return t;
+  for (DOMElement* value : children(dataField, u"Value")) {
+    const Text property = attribute(value, u"property");
+    const Text text = attribute(value, u"value");
+    if (property == u"missing") {
+      t.missing.push_back(text);
+    } else if (property == u"invalid") {
+      t.invalid.push_back(text);
+    } else {
+      t.valid.push_back(text);
+    }
+  }
+  t.intervals = children(dataField, u"Interval");
+  // A mining field's optype overrides its data field's.
+  t.continuous =
+      (miningField->hasAttribute(u"optype") ? attribute(miningField, u"optype")
+                                            : attribute(dataField, u"optype")) == u"continuous";
+  return t;
+}
+
+// Builds the expressions of the treated field in the merged document.
+class Writer {
+ public:
+  Writer(DOMDocument* document, Text input, Text dataType)
+      : document_(document), input_(std::move(input)), dataType_(std::move(dataType)) {}
+
+  DOMElement* input() {
+    DOMElement* ref = document_->createElement(u"FieldRef");
+    ref->setAttribute(u"field", input_.c_str());
+    return ref;
+  }
+  // A value of the input's own type.
+  DOMElement* value(const Text& text) { return constant(text, dataType_); }
+  DOMElement* number(const Text& text) { return constant(text, u"double"); }
+  DOMElement* apply(const XMLCh* function, std::vector<DOMElement*> arguments) {
+    DOMElement* apply = document_->createElement(u"Apply");
+    apply->setAttribute(u"function", function);
+    for (DOMElement* argument : arguments) apply->appendChild(argument);
+    return apply;
+  }
+  // One condition of several, joined by `function`; a single one stands alone.
+  DOMElement* join(const XMLCh* function, std::vector<DOMElement*> conditions) {
+    return conditions.size() == 1 ? conditions.front() : apply(function, std::move(conditions));
+  }
+  // The negation of `condition`, without a double "not".
+  DOMElement* negate(DOMElement* condition) {
+    if (XMLString::equals(condition->getAttribute(u"function"), u"not")) {
+      DOMNode* inner = condition->getFirstChild();
+      if (isElement(inner) && inner->getNextSibling() == nullptr) {
+        condition->removeChild(inner);
+        condition->release();
+        return static_cast<DOMElement*>(inner);
+      }
+    }
+    return apply(u"not", {condition});
+  }
+  DOMElement* isIn(const std::vector<Text>& values) {
+    std::vector<DOMElement*> arguments{input()};
+    for (const Text& v : values) arguments.push_back(value(v));
+    return apply(u"isIn", std::move(arguments));
+  }
+  // Whether the input lies in `interval`, which has at least one margin.
+  DOMElement* inside(DOMElement* interval) {
+    const Text closure = attribute(interval, u"closure");
+    const bool leftClosed = closure == u"closedClosed" || closure == u"closedOpen";
+    const bool rightClosed = closure == u"closedClosed" || closure == u"openClosed";
+    std::vector<DOMElement*> sides;
+    if (interval->hasAttribute(u"leftMargin")) {
+      sides.push_back(apply(leftClosed ? u"greaterOrEqual" : u"greaterThan",
+                            {input(), number(attribute(interval, u"leftMargin"))}));
+    }
+    if (interval->hasAttribute(u"rightMargin")) {
+      sides.push_back(apply(rightClosed ? u"lessOrEqual" : u"lessThan",
+                            {input(), number(attribute(interval, u"rightMargin"))}));
+    }
+    return join(u"and", std::move(sides));
+  }
+
+ private:
+  DOMElement* constant(const Text& text, const Text& dataType) {
+    DOMElement* constant = document_->createElement(u"Constant");
+    if (!dataType.empty()) constant->setAttribute(u"dataType", dataType.c_str());
+    constant->appendChild(document_->createTextNode(text.c_str()));
+    return constant;
+  }
+
+  DOMDocument* document_;
+  Text input_;
+  Text dataType_;
+};
+
+// The condition, for a present input, under which the model takes it as
+// missing; null when it never does.
+DOMElement* missingCondition(const Treatment& t, Writer& w) {
+  std::vector<DOMElement*> parts;
+  if (!t.missing.empty()) parts.push_back(w.isIn(t.missing));
+  if (t.checksValidity()) {
+    std::vector<DOMElement*> invalid;
+    if (!t.invalid.empty()) invalid.push_back(w.isIn(t.invalid));
+    const bool restricted = t.restricted();
+    std::vector<DOMElement*> valid;
+    if (restricted && !t.valid.empty()) valid.push_back(w.isIn(t.valid));
+    if (restricted && t.continuous) {
+      for (DOMElement* interval : t.intervals) valid.push_back(w.inside(interval));
+    }
+    if (restricted) invalid.push_back(w.negate(w.join(u"or", std::move(valid))));
+    if (!invalid.empty()) parts.push_back(w.join(u"or", std::move(invalid)));
+  }
+  if (t.outliersMissing()) {
+    std::vector<DOMElement*> outside;
+    if (t.hasLow) outside.push_back(w.apply(u"lessThan", {w.input(), w.number(t.low)}));
+    if (t.hasHigh) outside.push_back(w.apply(u"greaterThan", {w.input(), w.number(t.high)}));
+    parts.push_back(w.join(u"or", std::move(outside)));
+  }
+  return parts.empty() ? nullptr : w.join(u"or", std::move(parts));
+}
+
+// The present input as the model scores it: clipped to its outlier bounds when
+// the model asks for that.
+DOMElement* presentValue(const Treatment& t, Writer& w) {
+  DOMElement* result = w.input();
+  if (!t.clips()) return result;
+  if (t.hasHigh) {
+    result = w.apply(
+        u"if", {w.apply(u"greaterThan", {w.input(), w.number(t.high)}), w.number(t.high), result});
+  }
+  if (t.hasLow) {
+    result = w.apply(u"if",
+                     {w.apply(u"lessThan", {w.input(), w.number(t.low)}), w.number(t.low), result});
+  }
+  return result;
+}
+
+// The treated input: a missing input, or one the model takes as missing,
+// becomes the replacement, or stays missing (an "if" without its else part
+// gives missing when its condition is false).
+DOMElement* treatedValue(const Treatment& t, Writer& w) {
+  DOMElement* present = presentValue(t, w);
+  DOMElement* condition = missingCondition(t, w);
+  if (condition != nullptr) {
+    present = t.replaced ? w.apply(u"if", {condition, w.value(t.replacement), present})
+                         : w.apply(u"if", {w.negate(condition), present});
+  }
+  if (t.replaced) {
+    return w.apply(u"if", {w.apply(u"isMissing", {w.input()}), w.value(t.replacement), present});
+  }
+  return w.apply(u"if", {w.apply(u"isNotMissing", {w.input()}), present});
+}
+
+// A key that all names equal ignoring case share (and some others, which the
+// exact comparison then tells apart): ASCII letters in lower case, and "i",
+// "k", "s" and every code unit beyond ASCII one placeholder, since case
+// mappings take some letters beyond ASCII to those three.
+Text nameKey(const XMLCh* name) {
+  Text key;
+  for (; name != nullptr && *name != 0; ++name) {
+    XMLCh c = *name;
+    if (c >= u'A' && c <= u'Z') c = static_cast<XMLCh>(c - u'A' + u'a');
+    if (c >= 0x80 || c == u'i' || c == u'k' || c == u's') c = u'*';
+    key.push_back(c);
+  }
+  return key;
+}
+
+// The expression of a derived field: its first child that is neither an
+// Extension nor a Value.
+DOMElement* expressionOf(DOMElement* derived) {
+  for (DOMNode* child = derived->getFirstChild(); child != nullptr;
+       child = child->getNextSibling()) {
+    if (isElement(child) && !named(child, u"Extension") && !named(child, u"Value")) {
+      return static_cast<DOMElement*>(child);
+    }
+  }
+  return nullptr;
+}
+
+// The derived field that holds `node`, or null.
+const DOMNode* enclosingField(const DOMNode* node) {
+  while (node != nullptr && !named(node, u"DerivedField")) node = node->getParentNode();
+  return node;
+}
+
+// Every element below `element` (itself included), in document order.
+template <typename Visit>
+void forEachElement(DOMElement* element, Visit visit) {
+  DOMNode* node = element;
+  while (node != nullptr) {
+    if (isElement(node)) visit(static_cast<DOMElement*>(node));
+    if (isElement(node) && node->getFirstChild() != nullptr) {
+      node = node->getFirstChild();
+      continue;
+    }
+    while (node != element && node->getNextSibling() == nullptr) node = node->getParentNode();
+    node = node == element ? nullptr : node->getNextSibling();
+  }
+}
+
+}  // namespace
+
+InputTreatments::InputTreatments(std::function<void(DOMElement*)> add) : add_(std::move(add)) {}
+
+InputTreatments::~InputTreatments() {
+  for (auto& entry : original_) {
+    for (DOMElement* child : entry.second.children) child->release();
+  }
+}
+
+void InputTreatments::fromTransformation(DOMElement* derived) {
+  transformation_.insert(derived);
+  forEachElement(derived, [this](DOMElement* element) {
+    if (isFieldReference(element->getNodeName())) {
+      references_[nameKey(element->getAttribute(u"field"))].push_back(element);
+    }
+  });
+}
+
+void InputTreatments::modelField(DOMElement* derived, DOMElement* dataField) {
+  if (transformation_.count(derived) == 0 || original_.count(derived) != 0) return;
+  // The value list that the model's field is about to replace: the values and
+  // extensions are set aside, a "stringLength" extension, which stays, is copied.
+  Original& original = original_[derived];
+  original.hasOptype = derived->hasAttribute(u"optype");
+  original.optype = attribute(derived, u"optype");
+  DOMNode* next = nullptr;
+  for (DOMNode* child = derived->getFirstChild(); child != nullptr; child = next) {
+    next = child->getNextSibling();
+    if (named(child, u"Value") ||
+        (named(child, u"Extension") &&
+         attribute(static_cast<DOMElement*>(child), u"name") != u"stringLength")) {
+      original.children.push_back(static_cast<DOMElement*>(derived->removeChild(child)));
+    } else if (named(child, u"Extension")) {
+      original.children.push_back(static_cast<DOMElement*>(child->cloneNode(true)));
+    }
+  }
+  dataField_[derived] = dataField;
+}
+
+void InputTreatments::carry(DOMElement* miningSchema, DOMElement* dictionary) {
+  if (miningSchema == nullptr || dictionary == nullptr) return;
+  DOMElement* container = derivedInputs(miningSchema);
+  if (container == nullptr) return;
+  for (DOMElement* field : children(container, u"MiningField")) {
+    const Text usage = attribute(field, u"usageType");
+    if (usage == u"predicted" || usage == u"target") continue;
+    DOMElement* derived = findField(dictionary, field->getAttribute(u"name"));
+    if (derived == nullptr || transformation_.count(derived) == 0) continue;
+    if (!treated_.insert(derived).second) continue;
+    treat(derived, field);
+  }
+}
+
+void InputTreatments::learnNames(DOMDocument* document) {
+  DOMElement* root = document->getDocumentElement();
+  for (DOMNode* part = root->getFirstChild(); part != nullptr; part = part->getNextSibling()) {
+    if (!isElement(part) || !learned_.insert(part).second) continue;
+    forEachElement(static_cast<DOMElement*>(part), [this](DOMElement* element) {
+      for (const XMLCh* kind : kNamedFields) {
+        if (XMLString::equals(element->getNodeName(), kind)) {
+          const XMLCh* name = element->getAttribute(u"name");
+          names_[nameKey(name)].push_back(name);
+        }
+      }
+    });
+  }
+}
+
+bool InputTreatments::nameTaken(const Text& name) const {
+  const auto bucket = names_.find(nameKey(name.c_str()));
+  if (bucket == names_.end()) return false;
+  for (const Text& other : bucket->second) {
+    if (sameName(other.c_str(), name.c_str())) return true;
+  }
+  return false;
+}
+
+Text InputTreatments::untreatedName(DOMDocument* document, const Text& input) {
+  learnNames(document);
+  const Text base = input + kUntreatedSuffix;
+  Text name = base;
+  for (int n = 2; nameTaken(name); ++n) {
+    const std::string digits = std::to_string(n);
+    name = base + Text(digits.begin(), digits.end());
+  }
+  names_[nameKey(name.c_str())].push_back(name);
+  return name;
+}
+
+void InputTreatments::treat(DOMElement* derived, DOMElement* miningField) {
+  const auto known = dataField_.find(derived);
+  const Treatment t =
+      readTreatment(miningField, known == dataField_.end() ? nullptr : known->second);
+  DOMElement* expression = expressionOf(derived);
+  if (!t.needed() || expression == nullptr) return;
+
+  DOMDocument* document = derived->getOwnerDocument();
+  const Text name = attribute(derived, u"name");
+  const Text untreatedFieldName = untreatedName(document, name);
+
+  // The transformation's definition under the new name: its own expression
+  // (moved, so that references into it stay where they are indexed), values
+  // and extensions.
+  DOMNode* position = expression->getNextSibling();
+  DOMElement* untreated = nullptr;
+  const auto kept = original_.find(derived);
+  if (kept != original_.end()) {
+    untreated = static_cast<DOMElement*>(derived->cloneNode(false));
+    if (kept->second.hasOptype) {
+      untreated->setAttribute(u"optype", kept->second.optype.c_str());
+    } else {
+      untreated->removeAttribute(u"optype");
+    }
+    for (DOMElement* child : kept->second.children) {
+      if (named(child, u"Extension")) untreated->appendChild(child);
+    }
+    untreated->appendChild(expression);
+    for (DOMElement* child : kept->second.children) {
+      if (!named(child, u"Extension")) untreated->appendChild(child);
+    }
+    original_.erase(kept);
+  } else {
+    untreated = static_cast<DOMElement*>(derived->cloneNode(true));
+    untreated->replaceChild(expression, expressionOf(untreated))->release();
+  }
+  untreated->setAttribute(u"name", untreatedFieldName.c_str());
+
+  // The transformation's other fields read the value it computed.
+  for (DOMElement* reference : references_[nameKey(name.c_str())]) {
+    if (sameName(reference->getAttribute(u"field"), name.c_str()) &&
+        enclosingField(reference) != untreated) {
+      reference->setAttribute(u"field", untreatedFieldName.c_str());
+    }
+  }
+
+  Writer writer(document, untreatedFieldName, attribute(derived, u"dataType"));
+  derived->insertBefore(treatedValue(t, writer), position);
+  add_(untreated);
+}
+
+}  // namespace pmmlxform

@@ -1,0 +1,87 @@
+#ifndef PMMLXFORM_MERGE_INPUT_TREATMENT_H_
+#define PMMLXFORM_MERGE_INPUT_TREATMENT_H_
+
+// A model treats its inputs before it scores them: a value its DataField lists
+// as missing counts as missing, an invalid value may count as missing, an
+// outlier may be clipped, and a missing value may be replaced. Once a merge
+// turns such an input into a derived field, standard scorers no longer treat
+// it (they read neither the vendor extensions the merge keeps nor a mining
+// field of a derived field), so the merged document states the treatment in
+// the derived field itself:
+//
+//   <DerivedField name="net_x2">            the model-facing field, treated
+//     <Apply function="if"> isMissing(net_x2_untreated) -> replacement,
+//                           missing code or invalid -> replacement,
+//                           otherwise net_x2_untreated (clipped if asked) </Apply>
+//   <DerivedField name="net_x2_untreated">  the transformation's definition
+//
+// The transformation's other derived fields read the untreated field, the
+// model and the model's own derived fields the treated one, exactly as when the
+// transformation's output is fed to the model.
+
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+#include <xercesc/dom/DOM.hpp>
+
+namespace pmmlxform {
+
+class InputTreatments {
+ public:
+  // `add` places a new derived field in the merged transformation dictionary.
+  explicit InputTreatments(std::function<void(xercesc::DOMElement*)> add);
+  ~InputTreatments();
+  InputTreatments(const InputTreatments&) = delete;
+  InputTreatments& operator=(const InputTreatments&) = delete;
+
+  // `derived` is one of the transformation's derived fields in the merged
+  // dictionary (only those are treated: a model's own derived fields keep the
+  // meaning they had in the model).
+  void fromTransformation(xercesc::DOMElement* derived);
+  // `dataField`, the model's field of the same name, is about to become the
+  // value list of `derived`: sets aside what the transformation's definition
+  // holds besides its expression, and keeps the model field for its missing
+  // values and valid values.
+  void modelField(xercesc::DOMElement* derived, xercesc::DOMElement* dataField);
+  // For each derived input that `miningSchema` moved into its "DerivedFields"
+  // container, writes the treatment its mining field and model field ask for
+  // into the derived field of `dictionary`. A derived field is treated once,
+  // by the first schema that names it.
+  void carry(xercesc::DOMElement* miningSchema, xercesc::DOMElement* dictionary);
+
+ private:
+  using Text = std::basic_string<XMLCh>;
+  // What the transformation's definition of a derived field held besides its
+  // expression before the model's value list replaced it: unattached elements.
+  struct Original {
+    bool hasOptype = false;
+    Text optype;
+    std::vector<xercesc::DOMElement*> children;
+  };
+
+  void treat(xercesc::DOMElement* derived, xercesc::DOMElement* miningField);
+  // A name for the untreated copy of `input` that no field of the document
+  // has yet, ignoring case.
+  Text untreatedName(xercesc::DOMDocument* document, const Text& input);
+  // Learns the field names of the parts of the document not seen before.
+  void learnNames(xercesc::DOMDocument* document);
+  bool nameTaken(const Text& name) const;
+
+  std::function<void(xercesc::DOMElement*)> add_;
+  std::set<xercesc::DOMElement*> transformation_;
+  std::set<xercesc::DOMElement*> treated_;
+  std::map<xercesc::DOMElement*, Original> original_;
+  std::map<xercesc::DOMElement*, xercesc::DOMElement*> dataField_;
+  // The field references in the transformation's fields, and the names of the
+  // document's fields, by a key that names equal ignoring case share.
+  std::unordered_map<Text, std::vector<xercesc::DOMElement*>> references_;
+  std::unordered_map<Text, std::vector<Text>> names_;
+  std::set<const xercesc::DOMNode*> learned_;
+};
+
+}  // namespace pmmlxform
+
+#endif  // PMMLXFORM_MERGE_INPUT_TREATMENT_H_

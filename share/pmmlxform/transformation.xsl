@@ -61,6 +61,12 @@
                    '|uppercase,1,1|lowercase,1,1|substring,3,3|trimBlanks,1,1|concat,2,n',
                    '|replace,3,3|matches,2,2|formatNumber,2,2|')"/>
 
+  <!-- Functions whose result can be no real number (a division by zero, the
+       logarithm of a number not above zero, the root of a negative one, an
+       overflow): the host gives system-missing there, so their Apply says
+       asMissing where PMML would give the invalid value. -->
+  <xsl:variable name="invalidFunctions" select="'|+|-|*|/|sum|avg|median|product|log10|ln|sqrt|exp|pow|'"/>
+
   <!-- ================================================================== -->
   <!-- The document                                                        -->
   <!-- ================================================================== -->
@@ -521,7 +527,8 @@
   </xsl:template>
 
   <!-- Compute: the expression tree maps one to one onto PMML; each node is
-       checked before it is written. -->
+       checked before it is written. A string target is never missing in the
+       host (it holds blanks): its outermost Apply has defaultValue "". -->
   <xsl:template match="Compute" mode="derived-field">
     <xsl:call-template name="check-target"/>
     <xsl:if test="count(*) != 1">
@@ -532,10 +539,101 @@
     </xsl:if>
     <DerivedField>
       <xsl:call-template name="derived-field-start"/>
-      <xsl:apply-templates select="*" mode="expression">
-        <xsl:with-param name="at" select="."/>
-      </xsl:apply-templates>
+      <xsl:variable name="longest">
+        <xsl:if test="@type = 'string'">
+          <xsl:apply-templates select="*" mode="longest"/>
+        </xsl:if>
+      </xsl:variable>
+      <xsl:choose>
+        <!-- The host cuts a string result to the target's width, and the
+             blanks the cut can end in carry no meaning. -->
+        <xsl:when test="@type = 'string' and not(number($longest) &lt;= number(@width))">
+          <Apply function="replace" defaultValue="">
+            <Apply function="substring">
+              <xsl:apply-templates select="*" mode="expression">
+                <xsl:with-param name="at" select="."/>
+              </xsl:apply-templates>
+              <Constant dataType="integer">1</Constant>
+              <Constant dataType="integer"><xsl:value-of select="@width"/></Constant>
+            </Apply>
+            <Constant dataType="string"> +$</Constant>
+            <Constant dataType="string"></Constant>
+          </Apply>
+        </xsl:when>
+        <xsl:otherwise>
+          <xsl:apply-templates select="*" mode="expression">
+            <xsl:with-param name="at" select="."/>
+            <xsl:with-param name="blankDefault" select="@type = 'string'"/>
+          <xsl:with-param name="tail" select="@type = 'string'"/>
+          </xsl:apply-templates>
+        </xsl:otherwise>
+      </xsl:choose>
     </DerivedField>
+  </xsl:template>
+
+  <!-- The most characters the host's value of a string expression can have,
+       NaN where that is not known. -->
+  <xsl:template match="*" mode="longest">NaN</xsl:template>
+
+  <xsl:template match="String" mode="longest">
+    <xsl:value-of select="string-length(@value)"/>
+  </xsl:template>
+
+  <xsl:template match="Field" mode="longest">
+    <xsl:variable name="key" select="translate(@name, $upper, $lower)"/>
+    <xsl:variable name="definition" select="(key('variable', $key) | key('target', $key))[1]"/>
+    <xsl:value-of select="number($definition[@type = 'string']/@width)"/>
+  </xsl:template>
+
+  <xsl:template match="Apply[@function = 'uppercase' or @function = 'lowercase' or @function = 'trimBlanks']"
+                mode="longest">
+    <xsl:apply-templates select="*[1]" mode="longest"/>
+  </xsl:template>
+
+  <xsl:template match="Apply[@function = 'substring']" mode="longest">
+    <xsl:variable name="whole"><xsl:apply-templates select="*[1]" mode="longest"/></xsl:variable>
+    <xsl:variable name="length" select="number(*[3][self::Number]/@value)"/>
+    <xsl:choose>
+      <xsl:when test="$length &lt; 0">0</xsl:when>
+      <xsl:when test="number($whole) &lt; $length or string($length) = 'NaN'">
+        <xsl:value-of select="number($whole)"/>
+      </xsl:when>
+      <xsl:otherwise><xsl:value-of select="$length"/></xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <xsl:template match="Apply[@function = 'if']" mode="longest">
+    <xsl:variable name="then"><xsl:apply-templates select="*[2]" mode="longest"/></xsl:variable>
+    <xsl:variable name="else">
+      <xsl:apply-templates select="*[3]" mode="longest"/>
+      <xsl:if test="not(*[3])">0</xsl:if>
+    </xsl:variable>
+    <xsl:choose>
+      <xsl:when test="number($then) &lt; number($else)"><xsl:value-of select="number($else)"/></xsl:when>
+      <xsl:when test="number($then) &gt;= number($else)"><xsl:value-of select="number($then)"/></xsl:when>
+      <xsl:otherwise>NaN</xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <xsl:template match="Apply[@function = 'concat']" mode="longest">
+    <xsl:call-template name="longest-sum">
+      <xsl:with-param name="parts" select="*"/>
+    </xsl:call-template>
+  </xsl:template>
+
+  <xsl:template name="longest-sum">
+    <xsl:param name="parts"/>
+    <xsl:param name="sum" select="0"/>
+    <xsl:choose>
+      <xsl:when test="not($parts)"><xsl:value-of select="$sum"/></xsl:when>
+      <xsl:otherwise>
+        <xsl:variable name="first"><xsl:apply-templates select="$parts[1]" mode="longest"/></xsl:variable>
+        <xsl:call-template name="longest-sum">
+          <xsl:with-param name="parts" select="$parts[position() &gt; 1]"/>
+          <xsl:with-param name="sum" select="$sum + number($first)"/>
+        </xsl:call-template>
+      </xsl:otherwise>
+    </xsl:choose>
   </xsl:template>
 
   <xsl:template match="*" mode="expression">
@@ -547,6 +645,9 @@
 
   <xsl:template match="Apply" mode="expression">
     <xsl:param name="at"/>
+    <xsl:param name="padded" select="false()"/>
+    <xsl:param name="blankDefault" select="false()"/>
+    <xsl:param name="tail" select="false()"/>
     <xsl:variable name="arity" select="substring-before(substring-after($functions, concat('|', @function, ',')), '|')"/>
     <xsl:choose>
       <xsl:when test="$arity = '' or contains(@function, '|') or contains(@function, ',')">
@@ -572,15 +673,46 @@
         </xsl:call-template>
       </xsl:when>
     </xsl:choose>
+    <!-- Arguments whose blanks the host keeps: what precedes another
+         argument of a concat, and, inside such an argument, the strings a
+         function passes on with their blanks. -->
+    <xsl:variable name="function" select="@function"/>
     <Apply function="{@function}">
-      <xsl:apply-templates select="*" mode="expression">
-        <xsl:with-param name="at" select="$at"/>
-      </xsl:apply-templates>
+      <xsl:if test="contains($invalidFunctions, concat('|', @function, '|'))">
+        <xsl:attribute name="invalidValueTreatment">asMissing</xsl:attribute>
+      </xsl:if>
+      <xsl:variable name="stringIf">
+        <xsl:if test="@function = 'if'">
+          <xsl:apply-templates select="*[2]" mode="is-string">
+            <xsl:with-param name="at" select="$at"/>
+          </xsl:apply-templates>
+        </xsl:if>
+      </xsl:variable>
+      <!-- A string "if" whose condition fails or is missing leaves its
+           value blank in the host, as a new string variable starts. -->
+      <xsl:if test="$blankDefault or string($stringIf) = 'true'">
+        <xsl:attribute name="defaultValue"/>
+      </xsl:if>
+      <xsl:for-each select="*">
+        <xsl:apply-templates select="." mode="expression">
+          <xsl:with-param name="at" select="$at"/>
+          <xsl:with-param name="padded"
+            select="($function = 'concat' and (position() != last() or $padded))
+                    or ($padded and position() = 1
+                        and ($function = 'uppercase' or $function = 'lowercase' or $function = 'substring'))
+                    or ($padded and position() &gt; 1 and $function = 'if')"/>
+          <xsl:with-param name="tail"
+            select="$tail and (($function = 'concat' and position() = last())
+                               or (position() = 1 and ($function = 'uppercase' or $function = 'lowercase'))
+                               or (position() &gt; 1 and $function = 'if'))"/>
+        </xsl:apply-templates>
+      </xsl:for-each>
     </Apply>
   </xsl:template>
 
   <xsl:template match="Field" mode="expression">
     <xsl:param name="at"/>
+    <xsl:param name="padded" select="false()"/>
     <xsl:variable name="key" select="translate(@name, $upper, $lower)"/>
     <xsl:variable name="declared" select="key('variable', $key)[1]"/>
     <xsl:variable name="firstTarget" select="key('target', $key)[1]"/>
@@ -593,7 +725,60 @@
         <xsl:with-param name="text" select="concat('the field &quot;', @name, '&quot; is neither declared nor defined by an earlier entry')"/>
       </xsl:call-template>
     </xsl:if>
-    <FieldRef field="{$declared/@name | $derived/@target}"/>
+    <xsl:variable name="width" select="($declared | $derived)[@type = 'string']/@width"/>
+    <xsl:choose>
+      <!-- The host's value of a string variable is padded to its width. -->
+      <xsl:when test="$padded and $width">
+        <Apply function="substring">
+          <Apply function="concat">
+            <FieldRef field="{$declared/@name | $derived/@target}"/>
+            <Constant dataType="string">
+              <xsl:call-template name="blanks"><xsl:with-param name="count" select="$width"/></xsl:call-template>
+            </Constant>
+          </Apply>
+          <Constant dataType="integer">1</Constant>
+          <Constant dataType="integer"><xsl:value-of select="$width"/></Constant>
+        </Apply>
+      </xsl:when>
+      <xsl:otherwise>
+        <FieldRef field="{$declared/@name | $derived/@target}"/>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- $count blanks. -->
+  <xsl:template name="blanks">
+    <xsl:param name="count"/>
+    <xsl:variable name="some" select="'                                                                '"/>
+    <xsl:value-of select="substring($some, 1, $count)"/>
+    <xsl:if test="$count &gt; string-length($some)">
+      <xsl:call-template name="blanks">
+        <xsl:with-param name="count" select="$count - string-length($some)"/>
+      </xsl:call-template>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- "true" for an expression whose value is a string. -->
+  <xsl:template match="*" mode="is-string"/>
+
+  <xsl:template match="String" mode="is-string">true</xsl:template>
+
+  <xsl:template match="Field" mode="is-string">
+    <xsl:variable name="key" select="translate(@name, $upper, $lower)"/>
+    <xsl:if test="(key('variable', $key) | key('target', $key))[1]/@type = 'string'">true</xsl:if>
+  </xsl:template>
+
+  <xsl:template match="Apply" mode="is-string">
+    <xsl:param name="at"/>
+    <xsl:choose>
+      <xsl:when test="@function = 'if'">
+        <xsl:apply-templates select="*[2]" mode="is-string">
+          <xsl:with-param name="at" select="$at"/>
+        </xsl:apply-templates>
+      </xsl:when>
+      <xsl:when test="contains('|concat|substring|uppercase|lowercase|trimBlanks|replace|formatNumber|',
+                               concat('|', @function, '|'))">true</xsl:when>
+    </xsl:choose>
   </xsl:template>
 
   <xsl:template match="Number" mode="expression">
@@ -608,8 +793,18 @@
 
   <xsl:template match="String" mode="expression"/>
 
+  <!-- A constant that ends a string target's value ($tail) is written
+       without the trailing blanks, which the host drops. -->
   <xsl:template match="String" mode="expression">
-    <Constant dataType="string"><xsl:value-of select="@value"/></Constant>
+    <xsl:param name="tail" select="false()"/>
+    <Constant dataType="string">
+      <xsl:choose>
+        <xsl:when test="$tail">
+          <xsl:call-template name="trimmed"><xsl:with-param name="text" select="@value"/></xsl:call-template>
+        </xsl:when>
+        <xsl:otherwise><xsl:value-of select="@value"/></xsl:otherwise>
+      </xsl:choose>
+    </Constant>
   </xsl:template>
 
   <!-- Recode: a Discretize for a numeric source, a MapValues for a string
@@ -680,6 +875,7 @@
           <xsl:with-param name="content" select="$content"/>
           <xsl:with-param name="missingTo" select="$missingTo"/>
           <xsl:with-param name="expansions" select="$expansions"/>
+          <xsl:with-param name="alone" select="true()"/>
           <xsl:with-param name="cut" select="$cut"/>
         </xsl:call-template>
       </xsl:when>
@@ -868,11 +1064,16 @@
           <xsl:value-of select="$elseValue"/>
         </Constant>
       </xsl:when>
+      <!-- The cut can end in blanks, which the host drops. -->
       <xsl:when test="$elseToCopy and $cut &gt; 0">
-        <Apply function="substring">
-          <FieldRef field="{$source}"/>
-          <Constant dataType="integer">1</Constant>
-          <Constant dataType="integer"><xsl:value-of select="$cut"/></Constant>
+        <Apply function="replace">
+          <Apply function="substring">
+            <FieldRef field="{$source}"/>
+            <Constant dataType="integer">1</Constant>
+            <Constant dataType="integer"><xsl:value-of select="$cut"/></Constant>
+          </Apply>
+          <Constant dataType="string"> +$</Constant>
+          <Constant dataType="string"></Constant>
         </Apply>
       </xsl:when>
       <xsl:when test="$elseToCopy">
@@ -917,6 +1118,7 @@
     <xsl:param name="expansions"/>
     <xsl:param name="withDefault" select="false()"/>
     <xsl:param name="defaultValue"/>
+    <xsl:param name="alone" select="false()"/>
     <xsl:param name="cut" select="0"/>
     <xsl:choose>
       <xsl:when test="$numeric">
@@ -925,6 +1127,7 @@
             <xsl:with-param name="missingTo" select="$missingTo"/>
             <xsl:with-param name="withDefault" select="$withDefault"/>
             <xsl:with-param name="defaultValue" select="$defaultValue"/>
+            <xsl:with-param name="alone" select="$alone"/>
           </xsl:call-template>
           <xsl:copy-of select="$content[self::Extension]"/>
           <xsl:copy-of select="$content[self::DiscretizeBin]"/>
@@ -936,6 +1139,7 @@
             <xsl:with-param name="missingTo" select="$missingTo"/>
             <xsl:with-param name="withDefault" select="$withDefault"/>
             <xsl:with-param name="defaultValue" select="$defaultValue"/>
+            <xsl:with-param name="alone" select="$alone"/>
           </xsl:call-template>
           <FieldColumnPair field="{$source}" column="in"/>
           <InlineTable>
@@ -949,19 +1153,34 @@
     </xsl:choose>
   </xsl:template>
 
+  <!-- A new string target that no rule gives a value holds blanks, never
+       missing (strings have no system-missing value): the empty text stands
+       in for missing input no rule gives a value, and, where the core is the
+       whole expression ($alone), for values no rule matches. -->
   <xsl:template name="core-attributes">
     <xsl:param name="missingTo"/>
     <xsl:param name="withDefault"/>
     <xsl:param name="defaultValue"/>
+    <xsl:param name="alone"/>
     <xsl:attribute name="dataType">
       <xsl:call-template name="data-type"/>
     </xsl:attribute>
-    <xsl:if test="$missingTo">
-      <xsl:attribute name="mapMissingTo"><xsl:value-of select="$missingTo/@value"/></xsl:attribute>
-    </xsl:if>
-    <xsl:if test="$withDefault">
-      <xsl:attribute name="defaultValue"><xsl:value-of select="$defaultValue"/></xsl:attribute>
-    </xsl:if>
+    <xsl:choose>
+      <xsl:when test="$missingTo">
+        <xsl:attribute name="mapMissingTo"><xsl:value-of select="$missingTo/@value"/></xsl:attribute>
+      </xsl:when>
+      <xsl:when test="@type = 'string'">
+        <xsl:attribute name="mapMissingTo"/>
+      </xsl:when>
+    </xsl:choose>
+    <xsl:choose>
+      <xsl:when test="$withDefault">
+        <xsl:attribute name="defaultValue"><xsl:value-of select="$defaultValue"/></xsl:attribute>
+      </xsl:when>
+      <xsl:when test="$alone and @type = 'string'">
+        <xsl:attribute name="defaultValue"/>
+      </xsl:when>
+    </xsl:choose>
   </xsl:template>
 
   <!-- ~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~ -->
@@ -1093,6 +1312,7 @@
           <xsl:with-param name="source" select="$source"/>
           <xsl:with-param name="content" select="$resolved"/>
           <xsl:with-param name="missingTo" select="$missingTo"/>
+          <xsl:with-param name="alone" select="true()"/>
         </xsl:call-template>
       </xsl:when>
       <xsl:otherwise>
@@ -1308,7 +1528,9 @@
       <out>
         <xsl:choose>
           <xsl:when test="$rule/To"><xsl:value-of select="$rule/To/@value"/></xsl:when>
-          <xsl:when test="$cut &gt; 0"><xsl:value-of select="substring(@value, 1, $cut)"/></xsl:when>
+          <xsl:when test="$cut &gt; 0">
+            <xsl:call-template name="trimmed"><xsl:with-param name="text" select="substring(@value, 1, $cut)"/></xsl:call-template>
+          </xsl:when>
           <xsl:otherwise><xsl:value-of select="@value"/></xsl:otherwise>
         </xsl:choose>
       </out>

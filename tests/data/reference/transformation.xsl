@@ -50,6 +50,10 @@
                    '|uppercase,1,1|lowercase,1,1|substring,3,3|trimBlanks,1,1|concat,2,n',
                    '|replace,3,3|matches,2,2|formatNumber,2,2|')"/>
 
+  <!-- Functions whose result can be no real number: asMissing, as the host
+       gives system-missing there. -->
+  <xsl:variable name="invalidFunctions" select="'|+|-|*|/|sum|avg|median|product|log10|ln|sqrt|exp|pow|'"/>
+
   <!-- ================================================================== -->
   <!-- The document                                                        -->
   <!-- ================================================================== -->
@@ -579,38 +583,243 @@
   <xsl:template match="Compute" mode="derived-field">
     <DerivedField>
       <xsl:call-template name="derived-field-start"/>
-      <xsl:apply-templates select="*" mode="expression">
-        <xsl:with-param name="at" select="."/>
-      </xsl:apply-templates>
+      <xsl:variable name="longest">
+        <xsl:apply-templates select="*" mode="longest">
+          <xsl:with-param name="at" select="."/>
+        </xsl:apply-templates>
+      </xsl:variable>
+      <xsl:variable name="expression">
+        <xsl:apply-templates select="*" mode="expression">
+          <xsl:with-param name="at" select="."/>
+        </xsl:apply-templates>
+      </xsl:variable>
+      <xsl:variable name="blankDefault">
+        <xsl:apply-templates select="*" mode="expression">
+          <xsl:with-param name="at" select="."/>
+          <xsl:with-param name="blankDefault" select="@type = 'string'"/>
+          <xsl:with-param name="tail" select="@type = 'string'"/>
+        </xsl:apply-templates>
+      </xsl:variable>
+      <xsl:choose>
+        <!-- A string result is cut to the target's width, without the
+             blanks the cut can end in. -->
+        <xsl:when test="@type = 'string' and not(number($longest) &lt;= number(@width))">
+          <Apply function="replace" defaultValue="">
+            <Apply function="substring">
+              <xsl:copy-of select="$expression"/>
+              <Constant dataType="integer">1</Constant>
+              <Constant dataType="integer"><xsl:value-of select="@width"/></Constant>
+            </Apply>
+            <Constant dataType="string"> +$</Constant>
+            <Constant dataType="string"></Constant>
+          </Apply>
+        </xsl:when>
+        <xsl:otherwise><xsl:copy-of select="$blankDefault"/></xsl:otherwise>
+      </xsl:choose>
     </DerivedField>
   </xsl:template>
 
+  <!-- The width of the string variable $name seen from $at, or nothing. -->
+  <xsl:template name="string-width">
+    <xsl:param name="name"/>
+    <xsl:param name="at"/>
+    <xsl:variable name="key" select="translate($name, $upper, $lower)"/>
+    <xsl:variable name="declared" select="$entries[self::Variable][translate(@name, $upper, $lower) = $key][1]"/>
+    <xsl:variable name="derived"
+      select="$at/preceding-sibling::*[self::Recode or self::Compute][translate(@target, $upper, $lower) = $key][1]"/>
+    <xsl:choose>
+      <xsl:when test="$declared"><xsl:value-of select="$declared[@type = 'string']/@width"/></xsl:when>
+      <xsl:otherwise><xsl:value-of select="$derived[@type = 'string']/@width"/></xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- The most characters a string expression's host value can have, NaN
+       where unknown. -->
+  <xsl:template match="*" mode="longest">NaN</xsl:template>
+
+  <xsl:template match="String" mode="longest">
+    <xsl:value-of select="string-length(@value)"/>
+  </xsl:template>
+
+  <xsl:template match="Field" mode="longest">
+    <xsl:param name="at"/>
+    <xsl:variable name="width">
+      <xsl:call-template name="string-width">
+        <xsl:with-param name="name" select="@name"/>
+        <xsl:with-param name="at" select="$at"/>
+      </xsl:call-template>
+    </xsl:variable>
+    <xsl:value-of select="number($width)"/>
+  </xsl:template>
+
+  <xsl:template match="Apply" mode="longest">
+    <xsl:param name="at"/>
+    <xsl:variable name="parts">
+      <xsl:for-each select="*">
+        <Part>
+          <xsl:apply-templates select="." mode="longest">
+            <xsl:with-param name="at" select="$at"/>
+          </xsl:apply-templates>
+        </Part>
+      </xsl:for-each>
+    </xsl:variable>
+    <xsl:variable name="n" select="xalan:nodeset($parts)/Part"/>
+    <xsl:choose>
+      <xsl:when test="@function = 'uppercase' or @function = 'lowercase' or @function = 'trimBlanks'">
+        <xsl:value-of select="number($n[1])"/>
+      </xsl:when>
+      <xsl:when test="@function = 'concat'">
+        <xsl:value-of select="sum($n)"/>
+      </xsl:when>
+      <xsl:when test="@function = 'substring' and *[3][self::Number]">
+        <xsl:variable name="length" select="number(*[3]/@value)"/>
+        <xsl:choose>
+          <xsl:when test="$length &lt; 0">0</xsl:when>
+          <xsl:when test="number($n[1]) &lt; $length"><xsl:value-of select="number($n[1])"/></xsl:when>
+          <xsl:otherwise><xsl:value-of select="$length"/></xsl:otherwise>
+        </xsl:choose>
+      </xsl:when>
+      <xsl:when test="@function = 'substring'">
+        <xsl:value-of select="number($n[1])"/>
+      </xsl:when>
+      <xsl:when test="@function = 'if'">
+        <xsl:variable name="else" select="number(concat($n[3], substring('0', 1, not($n[3]) * 1)))"/>
+        <xsl:choose>
+          <xsl:when test="number($n[2]) &lt; $else"><xsl:value-of select="$else"/></xsl:when>
+          <xsl:when test="number($n[2]) &gt;= $else"><xsl:value-of select="number($n[2])"/></xsl:when>
+          <xsl:otherwise>NaN</xsl:otherwise>
+        </xsl:choose>
+      </xsl:when>
+      <xsl:otherwise>NaN</xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- Arguments whose blanks the host keeps ($padded): what precedes another
+       argument of a concat, and the strings a function passes on from such
+       an argument with their blanks. -->
   <xsl:template match="Apply" mode="expression">
     <xsl:param name="at"/>
+    <xsl:param name="padded" select="false()"/>
+    <xsl:param name="blankDefault" select="false()"/>
+    <xsl:param name="tail" select="false()"/>
+    <xsl:variable name="function" select="@function"/>
     <Apply function="{@function}">
-      <xsl:apply-templates select="*" mode="expression">
-        <xsl:with-param name="at" select="$at"/>
-      </xsl:apply-templates>
+      <xsl:if test="contains($invalidFunctions, concat('|', @function, '|'))">
+        <xsl:attribute name="invalidValueTreatment">asMissing</xsl:attribute>
+      </xsl:if>
+      <xsl:variable name="stringIf">
+        <xsl:if test="@function = 'if'">
+          <xsl:apply-templates select="*[2]" mode="is-string">
+            <xsl:with-param name="at" select="$at"/>
+          </xsl:apply-templates>
+        </xsl:if>
+      </xsl:variable>
+      <!-- A string "if" whose condition fails or is missing leaves its
+           value blank in the host, as a new string variable starts. -->
+      <xsl:if test="$blankDefault or string($stringIf) = 'true'">
+        <xsl:attribute name="defaultValue"/>
+      </xsl:if>
+      <xsl:for-each select="*">
+        <xsl:apply-templates select="." mode="expression">
+          <xsl:with-param name="at" select="$at"/>
+          <xsl:with-param name="padded"
+            select="($function = 'concat' and (position() != last() or $padded))
+                    or ($padded and position() = 1
+                        and ($function = 'uppercase' or $function = 'lowercase' or $function = 'substring'))
+                    or ($padded and position() &gt; 1 and $function = 'if')"/>
+          <xsl:with-param name="tail"
+            select="$tail and (($function = 'concat' and position() = last())
+                               or (position() = 1 and ($function = 'uppercase' or $function = 'lowercase'))
+                               or (position() &gt; 1 and $function = 'if'))"/>
+        </xsl:apply-templates>
+      </xsl:for-each>
     </Apply>
   </xsl:template>
 
   <xsl:template match="Field" mode="expression">
     <xsl:param name="at"/>
+    <xsl:param name="padded" select="false()"/>
     <xsl:variable name="found">
       <xsl:call-template name="lookup">
         <xsl:with-param name="name" select="@name"/>
         <xsl:with-param name="at" select="$at"/>
       </xsl:call-template>
     </xsl:variable>
-    <FieldRef field="{substring-after($found, ':')}"/>
+    <xsl:variable name="width">
+      <xsl:call-template name="string-width">
+        <xsl:with-param name="name" select="@name"/>
+        <xsl:with-param name="at" select="$at"/>
+      </xsl:call-template>
+    </xsl:variable>
+    <xsl:choose>
+      <xsl:when test="$padded and string($width) != ''">
+        <Apply function="substring">
+          <Apply function="concat">
+            <FieldRef field="{substring-after($found, ':')}"/>
+            <Constant dataType="string">
+              <xsl:call-template name="blanks"><xsl:with-param name="count" select="$width"/></xsl:call-template>
+            </Constant>
+          </Apply>
+          <Constant dataType="integer">1</Constant>
+          <Constant dataType="integer"><xsl:value-of select="$width"/></Constant>
+        </Apply>
+      </xsl:when>
+      <xsl:otherwise>
+        <FieldRef field="{substring-after($found, ':')}"/>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <xsl:template name="blanks">
+    <xsl:param name="count"/>
+    <xsl:if test="$count &gt; 0"><xsl:text> </xsl:text><xsl:call-template name="blanks"><xsl:with-param name="count" select="$count - 1"/></xsl:call-template></xsl:if>
+  </xsl:template>
+
+  <!-- "true" for an expression whose value is a string. -->
+  <xsl:template match="*" mode="is-string"/>
+
+  <xsl:template match="String" mode="is-string">true</xsl:template>
+
+  <xsl:template match="Field" mode="is-string">
+    <xsl:param name="at"/>
+    <xsl:variable name="width">
+      <xsl:call-template name="string-width">
+        <xsl:with-param name="name" select="@name"/>
+        <xsl:with-param name="at" select="$at"/>
+      </xsl:call-template>
+    </xsl:variable>
+    <xsl:if test="string($width) != ''">true</xsl:if>
+  </xsl:template>
+
+  <xsl:template match="Apply" mode="is-string">
+    <xsl:param name="at"/>
+    <xsl:choose>
+      <xsl:when test="@function = 'if'">
+        <xsl:apply-templates select="*[2]" mode="is-string">
+          <xsl:with-param name="at" select="$at"/>
+        </xsl:apply-templates>
+      </xsl:when>
+      <xsl:when test="contains('|concat|substring|uppercase|lowercase|trimBlanks|replace|formatNumber|',
+                               concat('|', @function, '|'))">true</xsl:when>
+    </xsl:choose>
   </xsl:template>
 
   <xsl:template match="Number" mode="expression">
     <Constant dataType="double"><xsl:value-of select="@value"/></Constant>
   </xsl:template>
 
+  <!-- A constant that ends a string target's value ($tail) is written
+       without the trailing blanks, which the host drops. -->
   <xsl:template match="String" mode="expression">
-    <Constant dataType="string"><xsl:value-of select="@value"/></Constant>
+    <xsl:param name="tail" select="false()"/>
+    <Constant dataType="string">
+      <xsl:choose>
+        <xsl:when test="$tail">
+          <xsl:call-template name="trimmed"><xsl:with-param name="text" select="@value"/></xsl:call-template>
+        </xsl:when>
+        <xsl:otherwise><xsl:value-of select="@value"/></xsl:otherwise>
+      </xsl:choose>
+    </Constant>
   </xsl:template>
 
   <!-- Recode: a Discretize for a numeric source, a MapValues for a string
@@ -792,6 +1001,9 @@
         <xsl:if test="$missingTo">
           <xsl:attribute name="mapMissingTo"><xsl:value-of select="$missingTo/@value"/></xsl:attribute>
         </xsl:if>
+        <xsl:if test="not($missingTo) and $dataType = 'string'">
+          <xsl:attribute name="mapMissingTo"/>
+        </xsl:if>
         <xsl:copy-of select="$keys"/>
         <xsl:copy-of select="$resolved[self::DiscretizeBin]"/>
       </Discretize>
@@ -897,10 +1109,14 @@
           <Constant dataType="{$dataType}"><xsl:value-of select="$elseValue"/></Constant>
         </xsl:when>
         <xsl:when test="$elseKind = 'copy' and $cut != ''">
-          <Apply function="substring">
-            <FieldRef field="{$source}"/>
-            <Constant dataType="integer">1</Constant>
-            <Constant dataType="integer"><xsl:value-of select="$cut"/></Constant>
+          <Apply function="replace">
+            <Apply function="substring">
+              <FieldRef field="{$source}"/>
+              <Constant dataType="integer">1</Constant>
+              <Constant dataType="integer"><xsl:value-of select="$cut"/></Constant>
+            </Apply>
+            <Constant dataType="string"> +$</Constant>
+            <Constant dataType="string"></Constant>
           </Apply>
         </xsl:when>
         <xsl:when test="$elseKind = 'copy'">
@@ -951,6 +1167,16 @@
       </xsl:choose>
     </xsl:variable>
     <xsl:choose>
+      <xsl:when test="not(xalan:nodeset($rest)/*) and $dataType = 'string'">
+        <!-- Values no rule matches leave a string target blank. -->
+        <xsl:for-each select="$core">
+          <xsl:copy>
+            <xsl:copy-of select="@*"/>
+            <xsl:attribute name="defaultValue"/>
+            <xsl:copy-of select="node()"/>
+          </xsl:copy>
+        </xsl:for-each>
+      </xsl:when>
       <xsl:when test="not(xalan:nodeset($rest)/*)">
         <xsl:copy-of select="$core"/>
       </xsl:when>
@@ -1074,6 +1300,9 @@
         <xsl:if test="$missingItem/@out = 'To'">
           <xsl:attribute name="mapMissingTo"><xsl:value-of select="$missingItem/@result"/></xsl:attribute>
         </xsl:if>
+        <xsl:if test="not($missingItem/@out = 'To') and $dataType = 'string'">
+          <xsl:attribute name="mapMissingTo"/>
+        </xsl:if>
         <FieldColumnPair field="{$source}" column="in"/>
         <InlineTable>
           <xsl:for-each select="$firsts[@out = 'To' or @out = 'ToCopy']">
@@ -1082,7 +1311,9 @@
               <out>
                 <xsl:choose>
                   <xsl:when test="@out = 'To'"><xsl:value-of select="@result"/></xsl:when>
-                  <xsl:when test="$cut != ''"><xsl:value-of select="substring(@value, 1, $cut)"/></xsl:when>
+                  <xsl:when test="$cut != ''">
+                    <xsl:call-template name="trimmed"><xsl:with-param name="text" select="substring(@value, 1, $cut)"/></xsl:call-template>
+                  </xsl:when>
                   <xsl:otherwise><xsl:value-of select="@value"/></xsl:otherwise>
                 </xsl:choose>
               </out>

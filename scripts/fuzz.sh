@@ -3,7 +3,8 @@
 # runs each one for a bounded time, one after the other.
 #   bash scripts/fuzz.sh [SECONDS] [NAME...]   default 60 s each, every harness
 # Harnesses: syntax back_syntax transform merge intervals (fuzz/targets.h).
-# Corpora grow in build-fuzz/corpus/NAME, seeded from the test documents and the
+# Corpora grow in build-fuzz/corpus/NAME, seeded from fuzz/corpus/NAME (the
+# minimised corpus of the long runs), the test documents and the
 # share/ examples; a crashing input is written to build-fuzz/findings/NAME/ and
 # the script fails. Copy a finding to fuzz/regressions/NAME/ once it is fixed:
 # the unit tests replay every file there.
@@ -55,6 +56,8 @@ seed() {
       cp fuzz/seeds/intervals/* "$dir/" ;;
   esac
   if [[ -d fuzz/regressions/$name ]]; then cp fuzz/regressions/"$name"/* "$dir/" 2>/dev/null || true; fi
+  # The minimised corpus of the long runs, so that a short run starts where they ended.
+  if [[ -d fuzz/corpus/$name ]]; then cp fuzz/corpus/"$name"/* "$dir/" 2>/dev/null || true; fi
 }
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_may_return_null=1

@@ -681,6 +681,11 @@
       <xsl:if test="contains($invalidFunctions, concat('|', @function, '|'))">
         <xsl:attribute name="invalidValueTreatment">asMissing</xsl:attribute>
       </xsl:if>
+      <!-- The host formats a missing number as blanks: the empty string
+           where an input of formatNumber is missing. -->
+      <xsl:if test="@function = 'formatNumber'">
+        <xsl:attribute name="mapMissingTo"/>
+      </xsl:if>
       <xsl:variable name="stringIf">
         <xsl:if test="@function = 'if'">
           <xsl:apply-templates select="*[2]" mode="is-string">
@@ -741,7 +746,58 @@
         </Apply>
       </xsl:when>
       <xsl:otherwise>
-        <FieldRef field="{$declared/@name | $derived/@target}"/>
+        <xsl:call-template name="field-value">
+          <xsl:with-param name="field" select="string($declared/@name | $derived/@target)"/>
+          <xsl:with-param name="range" select="$declared/MissingRange"/>
+        </xsl:call-template>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- A field as the host reads it in a compute: a value inside the
+       variable's missing range is missing. A standard consumer ignores the
+       range's extensions, so the test is written out; an "if" without else
+       gives missing where it fails, and for a missing field too. -->
+  <xsl:template name="field-value">
+    <xsl:param name="field"/>
+    <xsl:param name="range"/>
+    <xsl:choose>
+      <xsl:when test="not($range)">
+        <FieldRef field="{$field}"/>
+      </xsl:when>
+      <xsl:otherwise>
+        <Apply function="if">
+          <xsl:choose>
+            <xsl:when test="$range/@low = 'LOWEST' and $range/@high = 'HIGHEST'">
+              <Apply function="isMissing"><FieldRef field="{$field}"/></Apply>
+            </xsl:when>
+            <xsl:when test="$range/@low = 'LOWEST'">
+              <Apply function="greaterThan">
+                <FieldRef field="{$field}"/>
+                <Constant dataType="double"><xsl:value-of select="$range/@high"/></Constant>
+              </Apply>
+            </xsl:when>
+            <xsl:when test="$range/@high = 'HIGHEST'">
+              <Apply function="lessThan">
+                <FieldRef field="{$field}"/>
+                <Constant dataType="double"><xsl:value-of select="$range/@low"/></Constant>
+              </Apply>
+            </xsl:when>
+            <xsl:otherwise>
+              <Apply function="or">
+                <Apply function="lessThan">
+                  <FieldRef field="{$field}"/>
+                  <Constant dataType="double"><xsl:value-of select="$range/@low"/></Constant>
+                </Apply>
+                <Apply function="greaterThan">
+                  <FieldRef field="{$field}"/>
+                  <Constant dataType="double"><xsl:value-of select="$range/@high"/></Constant>
+                </Apply>
+              </Apply>
+            </xsl:otherwise>
+          </xsl:choose>
+          <FieldRef field="{$field}"/>
+        </Apply>
       </xsl:otherwise>
     </xsl:choose>
   </xsl:template>

@@ -193,6 +193,11 @@ class ComputeLimits(unittest.TestCase):
             (("Apply", "or", [big, one]), {}, None, "compute-missing-operand"),
             (("Apply", "*", [x, zero]), {}, 5.0, None),         # not what PMML's rule gives
             (("Apply", "+", [x, one]), {}, 1.0, None),          # no limit gives 1
+            (("Apply", "/", [x, zero]), {"x": 0.0}, None, "compute-missing-operand"),
+            (("Apply", "avg", [("Apply", "/", [x, zero])]), {"x": 0.0}, None,
+             "compute-missing-operand"),
+            (("Apply", "/", [x, zero]), {"x": 0.0}, 0.5, None),  # neither side gives 0.5
+            (("Apply", "/", [x, one]), {"x": 0.0}, None, None),  # 0/1 is 0 by either rule
             (("Apply", "+", [("Apply", "*", [x, zero]), half]), {}, None,
              "compute-missing-operand"),
             (("Apply", "product", [("Number", "2"), x]), {}, 2.0, "compute-missing-product"),

@@ -452,8 +452,12 @@ def _under_pmml_rule(functions):
 
 
 def _missing_operands(pmml_eval, desc_eval):
-    # The host's own operators, except that a missing operand always gives missing.
-    return {f: _strict(desc_eval.host_meaning(f)) for f in ("*", "/", "pow", "and", "or")}
+    # The host's own operators, except that a missing operand always gives missing, and so does
+    # a division of 0 by 0 (the host's 0 / x = 0 holds for x = 0 too).
+    functions = {f: _strict(desc_eval.host_meaning(f)) for f in ("*", "/", "pow", "and", "or")}
+    divide = functions["/"]
+    functions["/"] = lambda a, b: None if a == 0 and b == 0 else divide(a, b)
+    return functions
 
 
 def _pmml_product(pmml_eval, desc_eval):
@@ -513,9 +517,9 @@ KNOWN_LIMITS = (
     KnownLimit(
         "compute-missing-operand", _COMPUTE_SECTION,
         "The host gives 0*x = 0, 0/x = 0, x**0 = 1, x AND false = false and x OR true = true for a "
-        "missing x; PMML's *, /, pow, and, or give missing. Applies only when the description, "
-        "computed with those five operators giving missing for a missing operand, gives the PMML's "
-        "value.",
+        "missing x, and 0/0 = 0; PMML's *, /, pow, and, or give missing. Applies only when the "
+        "description, computed with those five operators giving missing for a missing operand (and "
+        "/ for 0/0), gives the PMML's value.",
         _under_pmml_rule(_missing_operands)),
     KnownLimit(
         "compute-missing-product", _COMPUTE_SECTION,

@@ -707,6 +707,10 @@
       <xsl:if test="contains($invalidFunctions, concat('|', @function, '|'))">
         <xsl:attribute name="invalidValueTreatment">asMissing</xsl:attribute>
       </xsl:if>
+      <!-- A missing number formats as blanks in the host. -->
+      <xsl:if test="@function = 'formatNumber'">
+        <xsl:attribute name="mapMissingTo"/>
+      </xsl:if>
       <xsl:variable name="stringIf">
         <xsl:if test="@function = 'if'">
           <xsl:apply-templates select="*[2]" mode="is-string">
@@ -765,7 +769,48 @@
         </Apply>
       </xsl:when>
       <xsl:otherwise>
-        <FieldRef field="{substring-after($found, ':')}"/>
+        <xsl:call-template name="field-value">
+          <xsl:with-param name="field" select="substring-after($found, ':')"/>
+          <xsl:with-param name="range"
+            select="$entries[self::Variable][translate(@name, $upper, $lower) = translate(current()/@name, $upper, $lower)][1]/MissingRange"/>
+        </xsl:call-template>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- A value inside a missing range is missing in a compute; the range's
+       extensions mean nothing to a standard consumer, so test it. -->
+  <xsl:template name="field-value">
+    <xsl:param name="field"/>
+    <xsl:param name="range"/>
+    <xsl:variable name="low">
+      <Apply function="lessThan">
+        <FieldRef field="{$field}"/>
+        <Constant dataType="double"><xsl:value-of select="$range/@low"/></Constant>
+      </Apply>
+    </xsl:variable>
+    <xsl:variable name="high">
+      <Apply function="greaterThan">
+        <FieldRef field="{$field}"/>
+        <Constant dataType="double"><xsl:value-of select="$range/@high"/></Constant>
+      </Apply>
+    </xsl:variable>
+    <xsl:choose>
+      <xsl:when test="not($range)"><FieldRef field="{$field}"/></xsl:when>
+      <xsl:otherwise>
+        <Apply function="if">
+          <xsl:choose>
+            <xsl:when test="$range/@low = 'LOWEST' and $range/@high = 'HIGHEST'">
+              <Apply function="isMissing"><FieldRef field="{$field}"/></Apply>
+            </xsl:when>
+            <xsl:when test="$range/@low = 'LOWEST'"><xsl:copy-of select="$high"/></xsl:when>
+            <xsl:when test="$range/@high = 'HIGHEST'"><xsl:copy-of select="$low"/></xsl:when>
+            <xsl:otherwise>
+              <Apply function="or"><xsl:copy-of select="$low"/><xsl:copy-of select="$high"/></Apply>
+            </xsl:otherwise>
+          </xsl:choose>
+          <FieldRef field="{$field}"/>
+        </Apply>
       </xsl:otherwise>
     </xsl:choose>
   </xsl:template>

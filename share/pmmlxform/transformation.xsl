@@ -544,6 +544,14 @@
           <xsl:apply-templates select="*" mode="longest"/>
         </xsl:if>
       </xsl:variable>
+      <xsl:variable name="ends">
+        <xsl:if test="@type = 'string'">
+          <xsl:apply-templates select="*" mode="ends">
+            <xsl:with-param name="at" select="."/>
+            <xsl:with-param name="tail" select="true()"/>
+          </xsl:apply-templates>
+        </xsl:if>
+      </xsl:variable>
       <xsl:choose>
         <!-- The host cuts a string result to the target's width, and the
              blanks the cut can end in carry no meaning. -->
@@ -556,6 +564,18 @@
               <Constant dataType="integer">1</Constant>
               <Constant dataType="integer"><xsl:value-of select="@width"/></Constant>
             </Apply>
+            <Constant dataType="string"> +$</Constant>
+            <Constant dataType="string"></Constant>
+          </Apply>
+        </xsl:when>
+        <!-- Nor does the host's value end in a blank where the value as
+             written here can. -->
+        <xsl:when test="contains($ends, 'b')">
+          <Apply function="replace" defaultValue="">
+            <xsl:apply-templates select="*" mode="expression">
+              <xsl:with-param name="at" select="."/>
+              <xsl:with-param name="tail" select="true()"/>
+            </xsl:apply-templates>
             <Constant dataType="string"> +$</Constant>
             <Constant dataType="string"></Constant>
           </Apply>
@@ -633,6 +653,89 @@
           <xsl:with-param name="sum" select="$sum + number($first)"/>
         </xsl:call-template>
       </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- What the value of an expression, written with the same $padded and
+       $tail as in mode "expression", can be: "b" where it can end in a blank,
+       "x" where it is never the empty string. A blank is possible at the end
+       of a padded field, of a constant kept with its blanks, of what
+       substring, replace and formatNumber return, and of what concat, if,
+       uppercase and lowercase pass on from those. -->
+  <xsl:template match="*" mode="ends"/>
+
+  <xsl:template match="Number" mode="ends">x</xsl:template>
+
+  <xsl:template match="String" mode="ends">
+    <xsl:param name="tail" select="false()"/>
+    <xsl:if test="not($tail) and substring(@value, string-length(@value)) = ' '">b</xsl:if>
+    <xsl:if test="translate(@value, ' ', '') != '' or (not($tail) and @value != '')">x</xsl:if>
+  </xsl:template>
+
+  <xsl:template match="Field" mode="ends">
+    <xsl:param name="at"/>
+    <xsl:param name="padded" select="false()"/>
+    <xsl:variable name="key" select="translate(@name, $upper, $lower)"/>
+    <xsl:variable name="declared" select="key('variable', $key)[1]"/>
+    <xsl:variable name="firstTarget" select="key('target', $key)[1]"/>
+    <xsl:variable name="derived"
+      select="$firstTarget[not($declared)][generate-id(.) != generate-id($at)]
+                          [generate-id(($firstTarget | $at)[1]) = generate-id(.)]"/>
+    <xsl:if test="$padded and ($declared | $derived)[@type = 'string']/@width">bx</xsl:if>
+  </xsl:template>
+
+  <xsl:template match="Apply" mode="ends">
+    <xsl:param name="at"/>
+    <xsl:param name="padded" select="false()"/>
+    <xsl:param name="tail" select="false()"/>
+    <xsl:variable name="function" select="@function"/>
+    <xsl:choose>
+      <!-- The arguments from the last: the value can end in a blank where
+           an argument can and every argument after it can be empty. -->
+      <xsl:when test="$function = 'concat'">
+        <xsl:variable name="marks">
+          <xsl:for-each select="*">
+            <xsl:sort select="count(preceding-sibling::*)" data-type="number" order="descending"/>
+            <xsl:apply-templates select="." mode="ends">
+              <xsl:with-param name="at" select="$at"/>
+              <xsl:with-param name="padded" select="following-sibling::* or $padded"/>
+              <xsl:with-param name="tail" select="$tail and not(following-sibling::*)"/>
+            </xsl:apply-templates>
+          </xsl:for-each>
+        </xsl:variable>
+        <xsl:if test="contains(substring-before(concat($marks, 'x'), 'x'), 'b')">b</xsl:if>
+        <xsl:if test="contains($marks, 'x')">x</xsl:if>
+      </xsl:when>
+      <xsl:when test="$function = 'uppercase' or $function = 'lowercase'">
+        <xsl:apply-templates select="*[1]" mode="ends">
+          <xsl:with-param name="at" select="$at"/>
+          <xsl:with-param name="padded" select="$padded"/>
+          <xsl:with-param name="tail" select="$tail"/>
+        </xsl:apply-templates>
+      </xsl:when>
+      <xsl:when test="$function = 'if'">
+        <xsl:variable name="branches">
+          <xsl:apply-templates select="*[position() = 2 or position() = 3]" mode="ends">
+            <xsl:with-param name="at" select="$at"/>
+            <xsl:with-param name="padded" select="$padded"/>
+            <xsl:with-param name="tail" select="$tail"/>
+          </xsl:apply-templates>
+        </xsl:variable>
+        <xsl:if test="contains($branches, 'b')">b</xsl:if>
+      </xsl:when>
+      <!-- The first characters of a string that is never empty are not. -->
+      <xsl:when test="$function = 'substring'">
+        <xsl:variable name="whole">
+          <xsl:apply-templates select="*[1]" mode="ends">
+            <xsl:with-param name="at" select="$at"/>
+            <xsl:with-param name="padded" select="$padded"/>
+          </xsl:apply-templates>
+        </xsl:variable>
+        <xsl:if test="not(*[1][self::Number or self::String[not(contains(@value, ' '))]])">b</xsl:if>
+        <xsl:if test="contains($whole, 'x') and count(*) = 3 and *[2][self::Number]/@value = 1
+                      and *[3][self::Number]/@value &gt;= 1">x</xsl:if>
+      </xsl:when>
+      <xsl:when test="$function = 'replace' or $function = 'formatNumber'">b</xsl:when>
     </xsl:choose>
   </xsl:template>
 

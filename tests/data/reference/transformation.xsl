@@ -600,6 +600,15 @@
           <xsl:with-param name="tail" select="@type = 'string'"/>
         </xsl:apply-templates>
       </xsl:variable>
+      <xsl:variable name="tailed">
+        <xsl:apply-templates select="*" mode="expression">
+          <xsl:with-param name="at" select="."/>
+          <xsl:with-param name="tail" select="true()"/>
+        </xsl:apply-templates>
+      </xsl:variable>
+      <xsl:variable name="ends">
+        <xsl:apply-templates select="xalan:nodeset($tailed)/*" mode="written-ends"/>
+      </xsl:variable>
       <xsl:choose>
         <!-- A string result is cut to the target's width, without the
              blanks the cut can end in. -->
@@ -614,9 +623,55 @@
             <Constant dataType="string"></Constant>
           </Apply>
         </xsl:when>
+        <!-- Nor does a string result end in a blank where the PMML's can. -->
+        <xsl:when test="@type = 'string' and contains($ends, 'b')">
+          <Apply function="replace" defaultValue="">
+            <xsl:copy-of select="$tailed"/>
+            <Constant dataType="string"> +$</Constant>
+            <Constant dataType="string"></Constant>
+          </Apply>
+        </xsl:when>
         <xsl:otherwise><xsl:copy-of select="$blankDefault"/></xsl:otherwise>
       </xsl:choose>
     </DerivedField>
+  </xsl:template>
+
+  <!-- Over the PMML written for an expression: "b" where its value can end
+       in a blank, "x" where it is never the empty string. A field's value
+       never ends in a blank. -->
+  <xsl:template match="*" mode="written-ends"/>
+
+  <xsl:template match="Constant" mode="written-ends">
+    <xsl:if test="@dataType = 'string' and substring(., string-length(.)) = ' '">b</xsl:if>
+    <xsl:if test="string(.) != ''">x</xsl:if>
+  </xsl:template>
+
+  <xsl:template match="Apply" mode="written-ends">
+    <xsl:variable name="args">
+      <xsl:for-each select="*">
+        <Arg>
+          <xsl:variable name="marks"><xsl:apply-templates select="." mode="written-ends"/></xsl:variable>
+          <xsl:if test="contains($marks, 'b')"><xsl:attribute name="b">b</xsl:attribute></xsl:if>
+          <xsl:if test="contains($marks, 'x')"><xsl:attribute name="x">x</xsl:attribute></xsl:if>
+        </Arg>
+      </xsl:for-each>
+    </xsl:variable>
+    <xsl:variable name="a" select="xalan:nodeset($args)/Arg"/>
+    <xsl:choose>
+      <xsl:when test="@function = 'concat'">
+        <xsl:if test="$a[@b][not(following-sibling::Arg[@x])]">b</xsl:if>
+        <xsl:if test="$a[@x]">x</xsl:if>
+      </xsl:when>
+      <xsl:when test="@function = 'uppercase' or @function = 'lowercase'">
+        <xsl:value-of select="concat($a[1]/@b, $a[1]/@x)"/>
+      </xsl:when>
+      <xsl:when test="@function = 'if' and $a[position() &gt; 1][@b]">b</xsl:when>
+      <xsl:when test="@function = 'substring'">
+        <xsl:if test="not(*[1][self::Constant][not(contains(., ' '))])">b</xsl:if>
+        <xsl:if test="$a[1][@x] and number(*[2][self::Constant]) = 1 and number(*[3][self::Constant]) &gt;= 1">x</xsl:if>
+      </xsl:when>
+      <xsl:when test="@function = 'replace' or @function = 'formatNumber'">b</xsl:when>
+    </xsl:choose>
   </xsl:template>
 
   <!-- The width of the string variable $name seen from $at, or nothing. -->

@@ -117,12 +117,18 @@ def _context(rules, x, actual, by_source, missing=("9",), mrange=None):
                       _Pmml(by_source), {}, set(), {})
 
 
+def _limits(ctx):
+    """The names of every known limit whose test holds on the row."""
+    found = [k.applies(ctx) for k in td.KNOWN_LIMITS]
+    return [f if isinstance(f, str) else k.name for k, f in zip(td.KNOWN_LIMITS, found) if f]
+
+
 class KnownLimits(unittest.TestCase):
     RULES = [Rule([("Range", "1", "10")], ("To", "1")),
              Rule([("Missing", None, None)], ("To", "7"))]
 
     def applies(self, ctx):
-        return [k.name for k in td.KNOWN_LIMITS if k.applies(ctx)]
+        return _limits(ctx)
 
     def test_only_a_discrete_code_read_as_missing_is_a_known_limit(self):
         as_missing = lambda x: 7.0  # noqa: E731 - a consumer that maps missing input to 7
@@ -179,7 +185,7 @@ class ComputeLimits(unittest.TestCase):
         expected = td.lookup(td.Oracles().desc_eval.evaluate(text, row), "t")[1]
         ctx = td.Context(entries, td.declared(entries), row, c, expected, actual, None, {},
                          set(differing), {}, text, pmml, False)
-        return [k.name for k in td.KNOWN_LIMITS if k.applies(ctx)]
+        return _limits(ctx)
 
     def test_host_rules_for_a_missing_operand(self):
         x, zero, one = ("Field", "x"), ("Number", "0"), ("Number", "1")
@@ -226,17 +232,89 @@ class ComputeLimits(unittest.TestCase):
       </TransformationDictionary></PMML>"""
 
     def test_string_code_read_as_missing(self):
-        expr = ("Apply", "uppercase", [("Field", "s")])
-        wrong = self.PMML.replace("uppercase", "lowercase")
-        cases = [  # (row, PMML, its value, limit applies)
-            ({"s": "dk"}, self.PMML, None, True),
-            ({"s": "dk"}, wrong, None, False),     # without the code it still differs: "dk"
-            ({"s": "ab"}, self.PMML, None, False),  # not a code
+        s = ("Field", "s")
+        upper = ("Apply", "uppercase", [s])
+        # The host's MISSING(s) sees the code while its value reads as "dk"; PMML reads missing.
+        guarded = ("Apply", "uppercase", [("Apply", "if", [("Apply", "isMissing", [s]), s])])
+        written = '<Apply function="uppercase"><FieldRef field="s"/></Apply>'
+        pmml_guarded = written.replace(
+            '<FieldRef field="s"/>', '<Apply function="if"><Apply function="isMissing">'
+            '<FieldRef field="s"/></Apply><FieldRef field="s"/></Apply>')
+        cases = [  # (expression, row, PMML expression, limit applies)
+            (upper, {"s": "dk"}, written, True),
+            (upper, {"s": "dk"}, written.replace("upper", "lower"), False),  # still "dk" then
+            (upper, {"s": "ab"}, written, False),  # not a code
+            (guarded, {"s": "dk"}, pmml_guarded, True),
+            (guarded, {"s": "dk"}, pmml_guarded.replace("isMissing", "isNotMissing"), False),
         ]
-        for row, pmml, actual, known in cases:
-            with self.subTest(row=row, wrong=pmml is wrong):
-                self.assertEqual(self.applies(expr, row, actual, pmml=pmml, ttype="string"),
+        for expr, row, pmml_expr, known in cases:
+            pmml = self.PMML.replace(written, pmml_expr)
+            with self.subTest(expr=expr, row=row, pmml=pmml_expr):
+                self.assertEqual(self.applies(expr, row, None, pmml=pmml, ttype="string"),
                                  ["compute-string-user-missing"] if known else [])
+
+
+class CombinedLimits(unittest.TestCase):
+    """A compute that needs two or more limits' changes at once is counted apart under their
+    joined name, and only when no single one explains it and nothing else differs."""
+
+    X = Var("x", "numeric", "scale", missing=["9"])
+    Y = Var("y", "numeric", "scale")
+    # r is sysmis for the code 9 (the range comes first); a consumer reading 9 as missing gives 7.
+    R = Recode("x", "r", "numeric", "scale", rules=[
+        Rule([("Range", "1", "10")], ("ToSystemMissing", None)),
+        Rule([("Missing", None, None)], ("To", "7"))])
+    PMML = """<PMML xmlns="http://www.dmg.org/PMML-4_3"><DataDictionary>
+      <DataField name="x" optype="continuous" dataType="double">
+        <Value value="9" property="missing"/></DataField>
+      <DataField name="y" optype="continuous" dataType="double"/>
+      </DataDictionary><TransformationDictionary>
+      <DerivedField name="r" optype="continuous" dataType="double">
+        <Apply function="if"><Apply function="isMissing"><FieldRef field="x"/></Apply>
+        <Constant>7</Constant></Apply></DerivedField>
+      <DerivedField name="t" optype="continuous" dataType="double">
+        <Apply function="product"><FieldRef field="r"/>
+        <Apply function="round"><FieldRef field="y"/></Apply></Apply></DerivedField>
+      </TransformationDictionary></PMML>"""
+
+    def applies(self, expr, row, actual, known_r=None, differing=()):
+        c = Compute("t", "numeric", "scale", expr)
+        entries = [self.X, self.Y, self.R, c]
+        text = to_xml(entries)
+        expected_row = td.Oracles().desc_eval.evaluate(text, row)
+        ctx = td.Context(entries, td.declared(entries), row, c, td.lookup(expected_row, "t")[1],
+                         actual, None, {"r": known_r} if known_r else {}, set(differing),
+                         expected_row, text, self.PMML, False)
+        return _limits(ctx)
+
+    def test_limits_together(self):
+        x, y, r = ("Field", "x"), ("Field", "y"), ("Field", "r")
+        prod_round = ("Apply", "product", [x, ("Apply", "round", [y])])
+        plus = ("Apply", "+", [prod_round, ("Number", "1")])
+        code = "user-missing-code-read-as-missing"
+        cases = [  # (expression, row, PMML value, how r was counted, r differs, limits)
+            # x missing, y = -2.5: the host gives missing, PMML's product and round -2.
+            (prod_round, {"y": -2.5}, -2.0, None, False,
+             ["compute-missing-product+compute-round"]),
+            (prod_round, {"y": -2.5}, -3.0, None, False, ["compute-missing-product"]),
+            (prod_round, {"y": 2.5}, 3.0, None, False, ["compute-missing-product"]),
+            (prod_round, {"y": -2.5}, -2.5, None, False, []),   # no set of limits gives -2.5
+            (plus, {"y": -2.5}, -1.0, None, False, ["compute-missing-product+compute-round"]),
+            (plus, {"y": -2.5}, -3.0, None, False, []),         # the + is wrong as well
+            (prod_round, {"x": 4.0, "y": -2.5}, -8.0, None, False, ["compute-round"]),
+            # r differs by the code 9 (sysmis against 7); the PMML gives 7 * round(-2.5) = -14,
+            # and with r missing as the description has it, product and round give -2.
+            (("Apply", "product", [r, ("Apply", "round", [y])]), {"x": 9.0, "y": -2.5}, -14.0,
+             code, False, ["follows-from-user-missing-code+compute-missing-product+compute-round"]),
+            (("Apply", "product", [r, ("Apply", "round", [y])]), {"x": 9.0, "y": -2.5}, -14.0,
+             None, False, []),                                  # r's difference is not a limit
+            (("Apply", "product", [r, ("Apply", "round", [y])]), {"x": 9.0, "y": -2.5}, -14.0,
+             code, True, []),                                   # r differs for its own reason
+        ]
+        for expr, row, actual, known_r, differs, want in cases:
+            with self.subTest(expr=expr, row=row, actual=actual, known_r=known_r):
+                self.assertEqual(self.applies(expr, row, actual, known_r,
+                                              {"r"} if differs else ()), want)
 
 
 class Labels(unittest.TestCase):

@@ -18,6 +18,7 @@ compare exactly; a PMML boolean counts as 1 or 0.
 
 import copy
 import decimal
+import itertools
 import math
 import os
 import sys
@@ -393,37 +394,112 @@ def _local(tag):
     return tag.rsplit("}", 1)[-1]
 
 
+def _reads_as_missing(limit):
+    """Whether a target counted apart under this limit (or a combination holding it) differs by
+    a user-missing code, so that an entry over it may follow from it."""
+    return limit is not None and any(part in _READ_AS_MISSING for part in limit.split("+"))
+
+
 def _follows_from_known_limit(ctx):
     """An entry over a target that differed by a user-missing code, which gives the description's
     value once that target holds the description's value in the PMML too."""
-    inputs = ([ctx.entry.source] if isinstance(ctx.entry, Recode)
-              else fields_of(ctx.entry.expr))
-    if ctx.pmml_text is None or any(n.lower() in ctx.differing for n in inputs):
+    if not _inputs_agree(ctx) or ctx.pmml_text is None or not _known_inputs(ctx):
         return False
-    known = {n.lower() for n in inputs if ctx.known_targets.get(n.lower()) in _READ_AS_MISSING}
-    if not known:
-        return False
+    value = _pmml_value(ctx, ("follows-from-user-missing-code",), ctx.expected_row)
+    return common.values_equal(value, ctx.expected, ctx.approx)
+
+
+def _inputs(entry):
+    return [entry.source] if isinstance(entry, Recode) else fields_of(entry.expr)
+
+
+def _inputs_agree(ctx):
+    """No input of the entry differs for a reason of its own."""
+    return not any(n.lower() in ctx.differing for n in _inputs(ctx.entry))
+
+
+def _known_inputs(ctx):
+    """The entry's inputs that differed by a user-missing code (lower-case names)."""
+    return {n.lower() for n in _inputs(ctx.entry)
+            if _reads_as_missing(ctx.known_targets.get(n.lower()))}
+
+
+def _string_codes_read(ctx):
+    """The string sources the compute reads that hold one of their declared missing codes."""
+    if not isinstance(ctx.entry, Compute):
+        return []
+    found = []
+    for n in fields_of(ctx.entry.expr):
+        var = ctx.decl.get(n.lower())
+        if var is not None and var.type == "string" and var not in found \
+                and is_discrete_missing(var, ctx.row.get(var.name)):
+            found.append(var)
+    return found
+
+
+def _pmml_value(ctx, fixes, description_row):
+    """The entry's value from the PMML written, changed by the given fixes:
+    follows-from-user-missing-code: the entry's inputs that differed by a user-missing code hold
+      the value description_row gives them;
+    compute-string-user-missing: a string source the compute reads is read with its value
+      wherever a value is read, while isMissing and isNotMissing on the field still see its
+      declared codes (as the host reads them)."""
     root = ET.fromstring(ctx.pmml_text)
-    for df in root.iter():
-        if _local(df.tag) != "DerivedField" or (df.get("name") or "").lower() not in known:
-            continue
-        value = lookup(ctx.expected_row, df.get("name"))[1]
-        ns = df.tag[:-len("DerivedField")]
-        for child in list(df):
-            if _local(child.tag) not in ("Extension", "Value"):
-                df.remove(child)
-        if value is None:
-            # No constant is missing: "if" whose condition is false and that has no else-value is.
-            fixed = ET.SubElement(df, ns + "Apply", function="if")
-            ET.SubElement(fixed, ns + "Constant", dataType="boolean").text = "false"
-            ET.SubElement(fixed, ns + "Constant", dataType="double").text = "0"
-        else:
-            fixed = ET.SubElement(df, ns + "Constant",
-                                  dataType="string" if isinstance(value, str) else "double")
-            fixed.text = value if isinstance(value, str) else repr(float(value))
+    row = dict(ctx.row)
+    if "follows-from-user-missing-code" in fixes:
+        known = _known_inputs(ctx)
+        for df in root.iter():
+            if _local(df.tag) != "DerivedField" or (df.get("name") or "").lower() not in known:
+                continue
+            value = lookup(description_row, df.get("name"))[1]
+            ns = df.tag[:-len("DerivedField")]
+            for child in list(df):
+                if _local(child.tag) not in ("Extension", "Value"):
+                    df.remove(child)
+            if value is None:
+                # No constant is missing: "if" whose condition is false and that has no
+                # else-value is.
+                fixed = ET.SubElement(df, ns + "Apply", function="if")
+                ET.SubElement(fixed, ns + "Constant", dataType="boolean").text = "false"
+                ET.SubElement(fixed, ns + "Constant", dataType="double").text = "0"
+            else:
+                fixed = ET.SubElement(df, ns + "Constant",
+                                      dataType="string" if isinstance(value, str) else "double")
+                fixed.text = value if isinstance(value, str) else repr(float(value))
+    if "compute-string-user-missing" in fixes:
+        _read_string_values(root, row, {v.name.lower() for v in _string_codes_read(ctx)})
     pmml_eval, = common.import_oracles("pmml_eval")
-    values = pmml_eval.load(ET.tostring(root, encoding="unicode")).derived_values(ctx.row)
-    return common.values_equal(lookup(values, ctx.entry.target)[1], ctx.expected, ctx.approx)
+    values = pmml_eval.load(ET.tostring(root, encoding="unicode")).derived_values(row)
+    return lookup(values, ctx.entry.target)[1]
+
+
+def _read_string_values(root, row, names):
+    """Makes every read of the named string fields' values see the value given, declared missing
+    or not, except the isMissing and isNotMissing directly on the field: each such read goes to a
+    copy of the field without missing declarations that the row fills with the same value."""
+    raw = {}
+    for dd in root.iter():
+        if _local(dd.tag) != "DataDictionary":
+            continue
+        for df in list(dd):
+            name = df.get("name") or ""
+            if _local(df.tag) != "DataField" or name.lower() not in names:
+                continue
+            twin = copy.deepcopy(df)
+            twin.set("name", "raw.value." + name)
+            for v in list(twin):
+                if _local(v.tag) == "Value" and v.get("property") == "missing":
+                    twin.remove(v)
+            dd.append(twin)
+            raw[name] = twin.get("name")
+            row[twin.get("name")] = lookup(row, name)[1]
+    keep = set()
+    for ap in root.iter():
+        if _local(ap.tag) == "Apply" and ap.get("function") in ("isMissing", "isNotMissing"):
+            keep.update(id(ref) for ref in ap if _local(ref.tag) == "FieldRef")
+    for ref in root.iter():
+        if _local(ref.tag) == "FieldRef" and ref.get("field") in raw and id(ref) not in keep:
+            ref.set("field", raw[ref.get("field")])
 
 
 def _strict(fn):
@@ -433,21 +509,32 @@ def _strict(fn):
     return call
 
 
-def _under_pmml_rule(functions):
+_NO_VALUE = object()
+
+
+def _description_value(ctx, swaps):
+    """The description's values for the row with the host's function rules in swaps replaced by
+    PMML's, or _NO_VALUE when the host would refuse it so."""
+    pmml_eval, desc_eval = common.import_oracles("pmml_eval", "desc_eval")
+    overrides = {}
+    for swap in swaps:
+        overrides.update(_HOST_SWAPS[swap](pmml_eval, desc_eval))
+    try:
+        return desc_eval.evaluate(ctx.text, ctx.row, overrides)
+    except desc_eval.Refused:
+        return _NO_VALUE
+
+
+def _under_pmml_rule(swap):
     """Whether the compute gives the PMML's value on this row once the host computes the given
     functions by PMML's rule (the description evaluated again with that one rule changed): then
     that rule, and nothing else, is what makes the values differ."""
     def applies(ctx):
-        if not isinstance(ctx.entry, Compute) or ctx.text is None:
+        if not isinstance(ctx.entry, Compute) or ctx.text is None or not _inputs_agree(ctx):
             return False
-        if any(n.lower() in ctx.differing for n in fields_of(ctx.entry.expr)):
-            return False  # an input differs for a reason of its own
-        pmml_eval, desc_eval = common.import_oracles("pmml_eval", "desc_eval")
-        try:
-            values = desc_eval.evaluate(ctx.text, ctx.row, functions(pmml_eval, desc_eval))
-        except desc_eval.Refused:
-            return False
-        return common.values_equal(lookup(values, ctx.entry.target)[1], ctx.actual, ctx.approx)
+        values = _description_value(ctx, (swap,))
+        return values is not _NO_VALUE and common.values_equal(
+            lookup(values, ctx.entry.target)[1], ctx.actual, ctx.approx)
     return applies
 
 
@@ -468,35 +555,63 @@ def _pmml_round(pmml_eval, desc_eval):
     return {"round": pmml_eval.builtin("round")}
 
 
+# The limits that the description, evaluated again with host functions swapped, tests.
+_HOST_SWAPS = {
+    "compute-missing-operand": _missing_operands,
+    "compute-missing-product": _pmml_product,
+    "compute-round": _pmml_round,
+}
+
+
 def _string_code_read_as_missing(ctx):
     """A compute over a string source holding one of its declared missing codes, whose PMML
-    gives the description's value once those codes are no longer declared missing."""
+    gives the description's value once those codes are read as values where a value is read."""
+    if ctx.pmml_text is None or not _inputs_agree(ctx) or not _string_codes_read(ctx):
+        return False
+    value = _pmml_value(ctx, ("compute-string-user-missing",), ctx.expected_row)
+    return common.values_equal(value, ctx.expected, ctx.approx)
+
+
+def _combined(ctx):
+    """Two or more of the limits above on one compute: the name of the smallest set of them
+    (their names joined by +, in table order) whose changes applied together make the description
+    and the PMML agree on the entry, or None. Only where no single limit explains the row; host
+    rules are swapped on the description's side, the others fixed on the PMML's side."""
     en = ctx.entry
-    if not isinstance(en, Compute) or ctx.pmml_text is None:
-        return False
-    names = fields_of(en.expr)
-    if any(n.lower() in ctx.differing for n in names):
-        return False
-    codes = [ctx.decl[n.lower()] for n in names if n.lower() in ctx.decl
-             and ctx.decl[n.lower()].type == "string"
-             and is_discrete_missing(ctx.decl[n.lower()], ctx.row.get(ctx.decl[n.lower()].name))]
-    if not codes:
-        return False
-    root = ET.fromstring(ctx.pmml_text)
-    for df in root.iter():
-        if _local(df.tag) == "DataField" and df.get("dataType") == "string":
-            for v in list(df):
-                if _local(v.tag) == "Value" and v.get("property") == "missing":
-                    df.remove(v)
-    pmml_eval, = common.import_oracles("pmml_eval")
-    values = pmml_eval.load(ET.tostring(root, encoding="unicode")).derived_values(ctx.row)
-    return common.values_equal(lookup(values, en.target)[1], ctx.expected, ctx.approx)
+    if not isinstance(en, Compute) or ctx.text is None or not _inputs_agree(ctx):
+        return None
+    if any(k.applies(ctx) for k in KNOWN_LIMITS if k.applies is not _combined):
+        return None
+    parts = [k.name for k in KNOWN_LIMITS if k.name in _HOST_SWAPS]
+    if ctx.pmml_text is not None and _known_inputs(ctx):
+        parts.append("follows-from-user-missing-code")
+    if ctx.pmml_text is not None and _string_codes_read(ctx):
+        parts.append("compute-string-user-missing")
+    order = [k.name for k in KNOWN_LIMITS]
+    parts.sort(key=order.index)
+    described = {}
+    for size in range(2, len(parts) + 1):
+        for combo in itertools.combinations(parts, size):
+            swaps = tuple(p for p in combo if p in _HOST_SWAPS)
+            if swaps not in described:
+                described[swaps] = (_description_value(ctx, swaps) if swaps
+                                    else ctx.expected_row)
+            values = described[swaps]
+            if values is _NO_VALUE:
+                continue
+            fixes = tuple(p for p in combo if p not in _HOST_SWAPS)
+            mine = lookup(values, en.target)[1]
+            theirs = _pmml_value(ctx, fixes, values) if fixes else ctx.actual
+            if common.values_equal(mine, theirs, ctx.approx):
+                return "+".join(combo)
+    return None
 
 
 # Limits whose targets make an entry over them follow-from-user-missing-code.
 _READ_AS_MISSING = ("user-missing-code-read-as-missing", "follows-from-user-missing-code")
 
 _COMPUTE_SECTION = 'README "Known limits", "The transform job"'
+COMBINED = "combined"
 
 # Where the PMML written cannot say what the description means, by design; rows
 # where one of these explains the difference exactly are counted apart.
@@ -520,27 +635,43 @@ KNOWN_LIMITS = (
         "missing x, and 0/0 = 0; PMML's *, /, pow, and, or give missing. Applies only when the "
         "description, computed with those five operators giving missing for a missing operand (and "
         "/ for 0/0), gives the PMML's value.",
-        _under_pmml_rule(_missing_operands)),
+        _under_pmml_rule("compute-missing-operand")),
     KnownLimit(
         "compute-missing-product", _COMPUTE_SECTION,
         "The host multiplies product's arguments, so a missing one gives missing (unless another "
         "is 0); PMML's product, an aggregate, ignores missing arguments. Applies only when the "
         "description, computed with PMML's product, gives the PMML's value.",
-        _under_pmml_rule(_pmml_product)),
+        _under_pmml_rule("compute-missing-product")),
     KnownLimit(
         "compute-round", _COMPUTE_SECTION,
         "The host's round takes a half away from zero (-2.5 gives -3), PMML's towards positive "
         "infinity (-2.5 gives -2). Applies only when the description, computed with PMML's round, "
         "gives the PMML's value.",
-        _under_pmml_rule(_pmml_round)),
+        _under_pmml_rule("compute-round")),
     KnownLimit(
         "compute-string-user-missing", _COMPUTE_SECTION,
         "A string source's declared missing code is written as Value property=\"missing\", so a "
         "standard consumer reads it as missing inside a compute, where the host uses the value. "
         "Applies only to a compute over a string source that holds one of its codes, when the PMML "
-        "without those declarations gives the description's value.",
+        "with that source's value read wherever a value is read (isMissing and isNotMissing on it "
+        "still seeing its codes, as in the host) gives the description's value.",
         _string_code_read_as_missing),
+    KnownLimit(
+        COMBINED, _COMPUTE_SECTION,
+        "Two or more of the limits above on one compute, named by the limits joined with +. "
+        "Applies only when no single limit explains the row and the description and the PMML, "
+        "each changed as exactly those limits' tests change them, give the same value.",
+        _combined),
 )
+
+
+def known_limit(ctx):
+    """The name the row is counted apart under, or None when no known limit explains it."""
+    for k in KNOWN_LIMITS:
+        found = k.applies(ctx)
+        if found:
+            return found if isinstance(found, str) else k.name
+    return None
 
 
 class Context:
@@ -763,11 +894,10 @@ def run_case(args, oracles, text, rows, entries=None):
                 continue
             ctx = Context(entries, decl, row, en, e, a, doc, known_targets, differing, expected,
                           text, pmml, approx)
-            limit = next((k for k in KNOWN_LIMITS if k.applies(ctx)), None)
+            limit = known_limit(ctx)
             if limit is not None:
-                known_targets[en.target.lower()] = limit.name
-                result.known.append((common.Disagreement(i, en.target, e, a, limit.name),
-                                     limit.name))
+                known_targets[en.target.lower()] = limit
+                result.known.append((common.Disagreement(i, en.target, e, a, limit), limit))
                 continue
             differing.add(en.target.lower())
             note = "compared within %g relative" % common.FLOAT_TOLERANCE if approx else ""
@@ -897,6 +1027,10 @@ def main():
                     r, f = run_case(args, oracles, to_xml(small), small_rows, small)
                     name = f"{case_id}-min-{common.file_name(d.label)}"
                     common.save_case(args, name, f, small_rows, report_lines(r))
+        for _, name in result.known:
+            if name not in tally.known_reasons:
+                combined = next(k for k in KNOWN_LIMITS if k.name == COMBINED)
+                tally.known_reasons[name] = f"{combined.reason} [{combined.section}]"
         tally.add(case_id, result, saved, kind_of(entries or from_xml(text)))
 
     if args.replay:

@@ -307,6 +307,17 @@ def save_case(args, case_id, files, rows, report_lines):
     return d
 
 
+def report_failure(args, case_id, result, files, rows, lines):
+    """Saves a failing case (a replayed one is saved already), prints its labels and, when asked
+    or replaying, its disagreements; returns where it is saved."""
+    saved = args.replay or save_case(args, case_id, files, rows, lines)
+    print(f"FAIL {case_id}: {', '.join(sorted(result.labels()))} -> {saved}", flush=True)
+    if args.verbose or args.replay:
+        for line in lines:
+            print("   ", line)
+    return saved
+
+
 def guarded(label, fn, *a):
     """Runs an oracle; an exception becomes (None, (label, text))."""
     try:

@@ -696,13 +696,7 @@ def main():
         result, files = run_case(args, oracles, text, rows)
         saved = None
         if result.failed:
-            # A replayed case is saved already.
-            saved = args.replay or common.save_case(args, case_id, files, rows,
-                                                    report_lines(result))
-            print(f"FAIL {case_id}: {', '.join(sorted(result.labels()))} -> {saved}", flush=True)
-            if args.verbose or args.replay:
-                for line in report_lines(result):
-                    print("   ", line)
+            saved = common.report_failure(args, case_id, result, files, rows, report_lines(result))
         tally.add(case_id, result, saved)
 
     def load(d):

@@ -1007,13 +1007,7 @@ def main():
         result, files = run_case(args, oracles, text, rows, entries)
         saved = None
         if result.failed:
-            # A replayed case is saved already.
-            saved = args.replay or common.save_case(args, case_id, files, rows,
-                                                    report_lines(result))
-            print(f"FAIL {case_id}: {', '.join(sorted(result.labels()))} -> {saved}", flush=True)
-            if args.verbose or args.replay:
-                for line in report_lines(result):
-                    print("   ", line)
+            saved = common.report_failure(args, case_id, result, files, rows, report_lines(result))
             if args.minimize and result.disagreements:
                 first = {}
                 for d in result.disagreements:

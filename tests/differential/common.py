@@ -307,6 +307,16 @@ def save_case(args, case_id, files, rows, report_lines):
     return d
 
 
+def lookup(values, name):
+    """(found, value) of a field by its name, the exact spelling first, then ignoring case."""
+    if name in values:
+        return True, values[name]
+    for k, v in values.items():
+        if k.lower() == name.lower():
+            return True, v
+    return False, None
+
+
 def report_failure(args, case_id, result, files, rows, lines):
     """Saves a failing case (a replayed one is saved already), prints its labels and, when asked
     or replaying, its disagreements; returns where it is saved."""

@@ -182,7 +182,7 @@ class ComputeLimits(unittest.TestCase):
         c = Compute("t", ttype, "scale", expr, width=8 if ttype == "string" else None)
         entries = [self.X, self.S, c]
         text = to_xml(entries)
-        expected = td.lookup(td.Oracles().desc_eval.evaluate(text, row), "t")[1]
+        expected = common.lookup(td.Oracles().desc_eval.evaluate(text, row), "t")[1]
         ctx = td.Context(entries, td.declared(entries), row, c, expected, actual, None, {},
                          set(differing), {}, text, pmml, False)
         return _limits(ctx)
@@ -282,7 +282,7 @@ class CombinedLimits(unittest.TestCase):
         entries = [self.X, self.Y, self.R, c]
         text = to_xml(entries)
         expected_row = td.Oracles().desc_eval.evaluate(text, row)
-        ctx = td.Context(entries, td.declared(entries), row, c, td.lookup(expected_row, "t")[1],
+        ctx = td.Context(entries, td.declared(entries), row, c, common.lookup(expected_row, "t")[1],
                          actual, None, {"r": known_r} if known_r else {}, set(differing),
                          expected_row, text, self.PMML, False)
         return _limits(ctx)

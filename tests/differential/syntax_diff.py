@@ -533,7 +533,7 @@ def _field_missing(doc, row, name, pmml_values):
     """"missing", "user-missing" or None for an input field on a row; a derived input is
     missing when the PMML gives it no value."""
     if name not in [f.get("name") for f in doc.data_fields]:
-        found, v = lookup(pmml_values, name)
+        found, v = common.lookup(pmml_values, name)
         return "missing" if found and v is None else None
     for f in doc.data_fields:
         if f.get("name") == name:
@@ -568,7 +568,7 @@ def label(doc, df, row, expected, actual, differing, pmml_values):
             return "discretize-user-missing-in-bin"
         if state == "missing":
             return "discretize-missing"
-        x = row.get(field) if field in row else lookup(pmml_values, field)[1]
+        x = row.get(field) if field in row else common.lookup(pmml_values, field)[1]
         margins = {float(iv.get(m)) for iv in e.iter(q("Interval"))
                    for m in ("leftMargin", "rightMargin") if iv.get(m) is not None}
         if isinstance(x, float) and x in margins:
@@ -606,15 +606,6 @@ def label(doc, df, row, expected, actual, differing, pmml_values):
             return f"apply-missing:{fn}"
         return f"apply:{fn}"
     return kind.lower() + ("-missing" if state else "")
-
-
-def lookup(values, name):
-    if name in values:
-        return True, values[name]
-    for k, v in values.items():
-        if k.lower() == name.lower():
-            return True, v
-    return False, None
 
 
 class Oracles:
@@ -658,8 +649,8 @@ def run_case(args, oracles, text, rows):
         pmml_rows.append(values)
         differing = set()
         for name, syntax_name, df in converted:
-            found_h, h = lookup(host, syntax_name)
-            found_p, p = lookup(values, name)
+            found_h, h = common.lookup(host, syntax_name)
+            found_p, p = common.lookup(values, name)
             if not found_h:
                 result.disagreements.append(
                     common.Disagreement(i, name, p, h, "syntax-field-absent"))

@@ -386,7 +386,7 @@ def _user_missing_read_as_missing(ctx):
     if var is None or not is_discrete_missing(var, value):
         return False
     # What a standard consumer gives for this recode when the source is missing.
-    as_missing = lookup(ctx.pmml_with(var.name, None), en.target)[1]
+    as_missing = common.lookup(ctx.pmml_with(var.name, None), en.target)[1]
     return common.values_equal(ctx.actual, as_missing)
 
 
@@ -451,7 +451,7 @@ def _pmml_value(ctx, fixes, description_row):
         for df in root.iter():
             if _local(df.tag) != "DerivedField" or (df.get("name") or "").lower() not in known:
                 continue
-            value = lookup(description_row, df.get("name"))[1]
+            value = common.lookup(description_row, df.get("name"))[1]
             ns = df.tag[:-len("DerivedField")]
             for child in list(df):
                 if _local(child.tag) not in ("Extension", "Value"):
@@ -470,7 +470,7 @@ def _pmml_value(ctx, fixes, description_row):
         _read_string_values(root, row, {v.name.lower() for v in _string_codes_read(ctx)})
     pmml_eval, = common.import_oracles("pmml_eval")
     values = pmml_eval.load(ET.tostring(root, encoding="unicode")).derived_values(row)
-    return lookup(values, ctx.entry.target)[1]
+    return common.lookup(values, ctx.entry.target)[1]
 
 
 def _read_string_values(root, row, names):
@@ -492,7 +492,7 @@ def _read_string_values(root, row, names):
                     twin.remove(v)
             dd.append(twin)
             raw[name] = twin.get("name")
-            row[twin.get("name")] = lookup(row, name)[1]
+            row[twin.get("name")] = common.lookup(row, name)[1]
     keep = set()
     for ap in root.iter():
         if _local(ap.tag) == "Apply" and ap.get("function") in ("isMissing", "isNotMissing"):
@@ -534,7 +534,7 @@ def _under_pmml_rule(swap):
             return False
         values = _description_value(ctx, (swap,))
         return values is not _NO_VALUE and common.values_equal(
-            lookup(values, ctx.entry.target)[1], ctx.actual, ctx.approx)
+            common.lookup(values, ctx.entry.target)[1], ctx.actual, ctx.approx)
     return applies
 
 
@@ -600,7 +600,7 @@ def _combined(ctx):
             if values is _NO_VALUE:
                 continue
             fixes = tuple(p for p in combo if p not in _HOST_SWAPS)
-            mine = lookup(values, en.target)[1]
+            mine = common.lookup(values, en.target)[1]
             theirs = _pmml_value(ctx, fixes, values) if fixes else ctx.actual
             if common.values_equal(mine, theirs, ctx.approx):
                 return "+".join(combo)
@@ -747,13 +747,13 @@ def label_recode(ctx):
         # user-missing values.
         src = _entry_by_target(ctx.entries, en.source)
         var = Var(src.target, src.type, src.level, src.width)
-        value = lookup(ctx.expected_row, src.target)[1]
+        value = common.lookup(ctx.expected_row, src.target)[1]
     else:
         value = ctx.source_value(en)
     stype = var.type[:3]
     numeric = var.type == "numeric"
     if in_missing_range(var, value) and common.values_equal(
-            ctx.actual, lookup(ctx.pmml_with(var.name, None), en.target)[1]):
+            ctx.actual, common.lookup(ctx.pmml_with(var.name, None), en.target)[1]):
         return "missing-range-read-as-missing"
     hits = matching_rules(en, value, var, numeric)
     first = en.rules[hits[0]] if hits else None
@@ -786,7 +786,7 @@ def label_compute(ctx):
         var = ctx.decl.get(n.lower())
         if var is None:
             # An earlier target: its value as the description gives it.
-            if lookup(ctx.expected_row, n)[1] is None:
+            if common.lookup(ctx.expected_row, n)[1] is None:
                 return "compute-missing:" + (fns[0] if fns else en.expr[0])
             continue
         value = ctx.row.get(var.name)
@@ -811,15 +811,6 @@ def label(ctx):
 
 
 # Running a case -------------------------------------------------------------------
-
-def lookup(values, name):
-    if name in values:
-        return True, values[name]
-    for k, v in values.items():
-        if k.lower() == name.lower():
-            return True, v
-    return False, None
-
 
 def approximate(entries, entry, cache):
     """Whether a compute's result goes through floating-point functions (also through an
@@ -879,8 +870,8 @@ def run_case(args, oracles, text, rows, entries=None):
         actual_rows.append(actual)
         known_targets, differing = {}, set()  # target -> the known limit it differed by
         for en in targets:
-            found_e, e = lookup(expected, en.target)
-            found_a, a = lookup(actual, en.target)
+            found_e, e = common.lookup(expected, en.target)
+            found_a, a = common.lookup(actual, en.target)
             if not found_a:
                 result.disagreements.append(
                     common.Disagreement(i, en.target, e, a, "pmml-field-absent"))

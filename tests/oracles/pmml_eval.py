@@ -16,7 +16,17 @@ Anything the evaluator does not implement raises Unsupported; it never guesses.
 `Extension` elements carry application-specific content that a PMML consumer ignores, and so does this
 evaluator, except for the few listed in APPLICATION_DEPARTURES: extensions whose meaning this application
 documents and relies on. load(text, follow_application=False) turns those off and gives a plain consumer.
+The same table lists the application's own functions (outlierHandle, the date differences, the date and
+time parts, the recasts), which an Apply may call only when the application is followed.
+
+Dates and times are numbers, as the host application holds them and as the differential tests pass them
+to both sides: a date or dateTime is the seconds since 14 October 1582 (midnight), a time the seconds
+since midnight. A row gives them as such numbers; a Constant (or any text converted to one of these
+dataTypes) is read as the host's DATE.MDY and TIME.HMS pieces: "m/d/y" (or "m-d-y"), "h:m:s", and for a
+dateTime "m/d/y h:m:s" (a blank or "T" between the two). Any other text of these types is Unsupported.
 """
+
+import datetime
 
 import math
 import re
@@ -49,6 +59,35 @@ APPLICATION_DEPARTURES = {
         "In the automated data preparation PMML the application converts to command syntax, a MapValues "
         "carrying this extension copies an input value that no row matches (ELSE=COPY) instead of giving "
         "defaultValue.",
+    # The application's own functions, which an Apply calls by name in the data-preparation PMML. Their
+    # meaning is the one the application documents for the command syntax it writes from them.
+    "Apply[outlierHandle]":
+        "outlierHandle(field, treatment, centre, spread, factor[, n]): below centre-spread*factor or above "
+        "centre+spread*factor (with /SQRT(n) after the factor when a fourth parameter other than 1 is "
+        "given) the result is the cut-off (asExtremeValues) or missing (asMissingValues); otherwise the "
+        "input. A missing input gives a missing result (no test holds); another treatment, or other than "
+        "three or four parameters, is an error.",
+    "Apply[date_days_difference]":
+        "date_days_difference(d1, d2) is (d1-d2)/time.days(1): the days from d2 to d1, fractional when "
+        "the values carry a time of day.",
+    "Apply[date_months_difference]":
+        "date_months_difference(d1, d2) is the difference in days divided by 30.4375: average months, "
+        "not a count of calendar months (1 February to 1 March is 0.92).",
+    "Apply[date_years_difference]":
+        "date_years_difference(d1, d2) is the difference in days divided by 365.25: average years "
+        "(1 January 2021 to 1 January 2022 is 0.9993).",
+    "Apply[year-from-date], Apply[month-from-date], Apply[day-from-date]":
+        "The calendar year, month (1-12) and day of the month (1-31) of a date, as XDATE.YEAR, "
+        "XDATE.MONTH and XDATE.MDAY give them.",
+    "Apply[hour-from-time], Apply[minute-from-time], Apply[second-from-time]":
+        "The hour (0-23), minute (0-59) and second (0-59, with any fraction) of a time of day, as "
+        "XDATE.HOUR, XDATE.MINUTE and XDATE.SECOND give them; a value of a day or more is taken modulo "
+        "one day, so a dateTime gives the parts of its time of day.",
+    "Apply[recast_to_scale], Apply[recast_to_ordinal], Apply[recast_to_nominal]":
+        "A recast copies its input (COMPUTE t = field.) and changes only the field's measurement level.",
+    "dataType date, time, dateTime":
+        "Values of these types are the host's numbers (see the module text), so that the PMML and the "
+        "syntax are evaluated on the same values; PMML's own forms of them are not read.",
 }
 
 MODEL_ELEMENTS = (
@@ -59,6 +98,10 @@ MODEL_ELEMENTS = (
     "TextModel", "TimeSeriesModel", "TreeModel")
 
 _NUMERIC_TYPES = ("double", "float", "integer")
+_TEMPORAL_TYPES = ("date", "time", "dateTime")
+# The host's day zero for dates (see the module text).
+_DAY_ZERO = datetime.date(1582, 10, 14)
+_DAY = 86400.0
 _OPEN_END = 1.79e308
 
 
@@ -163,7 +206,43 @@ def _convert(v, data_type):
             return _as_bool(v)
         except ValueError:
             return INVALID
+    if data_type in _TEMPORAL_TYPES:
+        if _is_number(v):
+            return float(v)
+        return _temporal(str(v).strip(), data_type)
     raise Unsupported("dataType %s" % data_type)
+
+
+def _date_seconds(text):
+    m = re.fullmatch(r"(\d+)([/-])(\d+)\2(\d+)", text)
+    if m is None:
+        raise Unsupported("a date written %r" % text)
+    month, day, year = int(m.group(1)), int(m.group(3)), int(m.group(4))
+    try:
+        return (datetime.date(year, month, day) - _DAY_ZERO).days * _DAY
+    except ValueError:
+        return INVALID  # no such day (13/1/2020, 2/30/2021)
+
+
+def _time_seconds(text):
+    m = re.fullmatch(r"(\d+):(\d+):(\d+(?:\.\d*)?)", text)
+    if m is None:
+        raise Unsupported("a time written %r" % text)
+    # The pieces are added up as TIME.HMS does, without a range check on each.
+    return int(m.group(1)) * 3600.0 + int(m.group(2)) * 60.0 + float(m.group(3))
+
+
+def _temporal(text, data_type):
+    """A date, time or dateTime written as text, as the host's number of seconds."""
+    if data_type == "date":
+        return _date_seconds(text)
+    if data_type == "time":
+        return _time_seconds(text)
+    parts = re.split(r"[ T]+", text)
+    if len(parts) != 2:
+        raise Unsupported("a dateTime written %r" % text)
+    day = _date_seconds(parts[0])
+    return INVALID if day is INVALID else day + _time_seconds(parts[1])
 
 
 def _infer(text):
@@ -576,6 +655,11 @@ def _apply(el, env):
             return _infer(map_missing)
         if name in env.doc.functions:
             result = _call_defined(env.doc.functions[name], values, env)
+        elif env.doc.follow_application and name in _APPLICATION_FUNCTIONS:
+            if any(v is INVALID for v in values):
+                result = INVALID
+            else:
+                result = _APPLICATION_FUNCTIONS[name](values)
         elif name in _BUILTINS:
             if name not in ("isMissing", "isNotMissing") and any(v is INVALID for v in values):
                 result = INVALID
@@ -837,6 +921,72 @@ _BUILTINS = {
 
 def _arity_error(values):
     raise ValueError("wrong number of arguments: %d" % len(values))
+
+
+# ----------------------------------------------------------------------------------------------
+# The application's own functions (see APPLICATION_DEPARTURES for what each means).
+
+def _outlier_handle(values):
+    if len(values) not in (5, 6):
+        raise ValueError("outlierHandle takes a field, a treatment and three or four parameters, "
+                         "not %d arguments" % len(values))
+    x, treatment = values[0], values[1]
+    if treatment not in ("asExtremeValues", "asMissingValues"):
+        raise ValueError("outlierHandle treatment %r" % (treatment,))
+    if any(v is None for v in values[2:]):
+        return None
+    try:
+        centre, spread, factor = (_parse_number(v) for v in values[2:5])
+        width = spread * factor
+        if len(values) == 6:
+            n = _parse_number(values[5])
+            if n != 1:
+                width = spread * factor / math.sqrt(n)
+        if x is None:
+            return None  # every test on a missing value fails: the result stays missing
+        x = _parse_number(x)
+    except ValueError:
+        return INVALID
+    low, high = centre - width, centre + width
+    if x < low:
+        return low if treatment == "asExtremeValues" else None
+    if x > high:
+        return high if treatment == "asExtremeValues" else None
+    return x
+
+
+def _days_between(d1, d2):
+    return (d1 - d2) / _DAY
+
+
+def _calendar_day(seconds):
+    # The day that holds the instant (a time of day within it is dropped).
+    try:
+        return _DAY_ZERO + datetime.timedelta(days=math.floor(seconds / _DAY))
+    except (OverflowError, ValueError):
+        raise ValueError("no calendar day at %r seconds" % (seconds,))
+
+
+def _of_day(seconds):
+    return math.fmod(seconds, _DAY) if seconds >= 0 else seconds % _DAY
+
+
+_APPLICATION_FUNCTIONS = {
+    "outlierHandle": _outlier_handle,
+    "date_days_difference": _numeric(2, _days_between),
+    "date_months_difference": _numeric(2, lambda a, b: _days_between(a, b) / 30.4375),
+    "date_years_difference": _numeric(2, lambda a, b: _days_between(a, b) / 365.25),
+    "year-from-date": _numeric(1, lambda d: float(_calendar_day(d).year)),
+    "month-from-date": _numeric(1, lambda d: float(_calendar_day(d).month)),
+    "day-from-date": _numeric(1, lambda d: float(_calendar_day(d).day)),
+    "hour-from-time": _numeric(1, lambda t: float(math.floor(_of_day(t) / 3600.0))),
+    "minute-from-time": _numeric(1, lambda t: float(math.floor(_of_day(t) % 3600.0 / 60.0))),
+    "second-from-time": _numeric(1, lambda t: _of_day(t) % 60.0),
+    # The recasts copy their input whatever its kind (a string stays a string).
+    "recast_to_scale": _strict(1, lambda v: v),
+    "recast_to_ordinal": _strict(1, lambda v: v),
+    "recast_to_nominal": _strict(1, lambda v: v),
+}
 
 
 # ----------------------------------------------------------------------------------------------

@@ -261,6 +261,118 @@ class ApplyTest(Case):
             value_of('<Aggregate field="x" function="sum"/>', {"x": 1.0})
 
 
+def date(v, data_type="date"):
+    return '<Constant dataType="%s">%s</Constant>' % (data_type, v)
+
+
+class ApplicationFunctionTest(Case):
+    # Dates are seconds since 14 October 1582 and times seconds since midnight: 15 October 1582 is
+    # 86400, 1 January 1583 is 79 days on (17 left in October, 30 in November, 31 in December).
+    JAN_1583 = 79 * 86400.0
+
+    def outlier(self, treatment, *parameters):
+        return apply("outlierHandle", X, text(treatment), *[num(p) for p in parameters])
+
+    def test_outlier_handle(self):
+        cases = [
+            # centre 52000, spread 18000, factor 3: the cut-offs are -2000 and 106000.
+            (("asExtremeValues", 52000, 18000, 3), {"x": 200000.0}, 106000.0),
+            (("asExtremeValues", 52000, 18000, 3), {"x": -5000.0}, -2000.0),
+            (("asExtremeValues", 52000, 18000, 3), {"x": 106000.0}, 106000.0),
+            (("asExtremeValues", 52000, 18000, 3), {"x": 50000.0}, 50000.0),
+            (("asExtremeValues", 52000, 18000, 3), {}, None),
+            (("asExtremeValues", 52000, 18000, 3), {"x": -99.0}, None),
+            (("asMissingValues", 52000, 18000, 3), {"x": 200000.0}, None),
+            (("asMissingValues", 52000, 18000, 3), {"x": -2000.5}, None),
+            (("asMissingValues", 52000, 18000, 3), {"x": -2000.0}, -2000.0),
+            # A fourth parameter n divides the width by its root: 2*3/sqrt(4) = 3 around 10.
+            (("asExtremeValues", 10, 2, 3, 4), {"x": 14.0}, 13.0),
+            (("asExtremeValues", 10, 2, 3, 4), {"x": 6.5}, 7.0),
+            (("asExtremeValues", 10, 2, 3, 4), {"x": 12.0}, 12.0),
+            (("asMissingValues", 10, 2, 3, 4), {"x": 14.0}, None),
+            (("asExtremeValues", 10, 2, 3, 1), {"x": 14.0}, 14.0),
+        ]
+        for parameters, row, expected in cases:
+            with self.subTest(parameters=parameters, row=row):
+                self.assertEqual(value_of(self.outlier(*parameters), row), expected)
+
+    def test_outlier_handle_errors_and_plain_consumer(self):
+        for expression in (self.outlier("asIs", 0, 1, 2), self.outlier("asExtremeValues", 0, 1),
+                           self.outlier("asExtremeValues", 0, 1, 2, 3, 4)):
+            with self.subTest(expression=expression), self.assertRaises(ValueError):
+                value_of(expression, {"x": 1.0})
+        doc = document(field(self.outlier("asExtremeValues", 0, 1, 2)), follow_application=False)
+        with self.assertRaises(pe.Unsupported):
+            doc.derived_values({"x": 1.0})
+
+    def test_date_differences(self):
+        cases = [
+            (apply("date_days_difference", date("3/1/2020"), date("2/1/2020")), 29.0),
+            (apply("date_days_difference", date("2/1/2020"), date("3/1/2020")), -29.0),
+            (apply("date_days_difference", date("1/1/1583"), date("10-15-1582")), 78.0),
+            (apply("date_days_difference", date("1/1/1583 12:00:00", "dateTime"), date("1/1/1583")),
+             0.5),
+            (apply("date_months_difference", date("3/1/2021"), date("2/1/2021")), 28 / 30.4375),
+            (apply("date_years_difference", date("1/1/2022"), date("1/1/2021")), 365 / 365.25),
+            (apply("date_days_difference", X, date("1/1/1583")), None),
+        ]
+        for expression, expected in cases:
+            with self.subTest(expression=expression):
+                self.assertAlmostEqual(value_of(expression, {}) or 0.0, expected or 0.0, places=12)
+                self.assertEqual(value_of(expression, {}) is None, expected is None)
+        self.assertAlmostEqual(value_of(cases[4][0], {}), 0.92, places=2)
+        self.assertAlmostEqual(value_of(cases[5][0], {}), 0.9993, places=4)
+
+    def test_date_and_time_parts(self):
+        cases = [
+            ("year-from-date", {"x": self.JAN_1583 + 3600}, 1583.0),
+            ("month-from-date", {"x": self.JAN_1583 + 3600}, 1.0),
+            ("day-from-date", {"x": self.JAN_1583 + 3600}, 1.0),
+            ("day-from-date", {"x": self.JAN_1583 - 1}, 31.0),
+            ("year-from-date", {"x": 0.0}, 1582.0),
+            ("month-from-date", {"x": 0.0}, 10.0),
+            ("day-from-date", {"x": 0.0}, 14.0),
+            ("hour-from-time", {"x": 9.5 * 3600 + 15}, 9.0),
+            ("minute-from-time", {"x": 9.5 * 3600 + 15}, 30.0),
+            ("second-from-time", {"x": 9.5 * 3600 + 15.25}, 15.25),
+            ("hour-from-time", {"x": 86399.0}, 23.0),
+            ("minute-from-time", {"x": 86399.0}, 59.0),
+            ("second-from-time", {"x": 86399.0}, 59.0),
+            ("hour-from-time", {"x": self.JAN_1583 + 3600 * 7}, 7.0),
+            ("hour-from-time", {}, None),
+        ]
+        for function, row, expected in cases:
+            with self.subTest(function=function, row=row):
+                self.assertEqual(value_of(apply(function, X), row), expected)
+        for function, constant, expected in (("year-from-date", date("2/29/2020"), 2020.0),
+                                             ("month-from-date", date("2/29/2020"), 2.0),
+                                             ("day-from-date", date("2/29/2020"), 29.0),
+                                             ("hour-from-time", date("9:30:15", "time"), 9.0),
+                                             ("second-from-time", date("9:30:15", "time"), 15.0)):
+            with self.subTest(function=function, constant=constant):
+                self.assertEqual(value_of(apply(function, constant), {}), expected)
+
+    def test_temporal_constants_and_recasts(self):
+        cases = [
+            (date("10/15/1582"), 86400.0),
+            (date("1/1/1583"), self.JAN_1583),
+            (date("9:30:15", "time"), 34215.0),
+            (date("1/1/1583T9:30:15", "dateTime"), self.JAN_1583 + 34215.0),
+            (date("2/30/2021"), INVALID),
+            (apply("recast_to_scale", date("10/15/1582")), 86400.0),
+        ]
+        for expression, expected in cases:
+            with self.subTest(expression=expression):
+                self.assertEqual(value_of(expression, {}), expected)
+        for written in ("2020", "2020/1", "1/1/2020 9:30", "a/b/c"):
+            with self.subTest(written=written), self.assertRaises(pe.Unsupported):
+                value_of(date(written), {})
+        self.check_table(apply("recast_to_scale", X), [({"x": 7.5}, 7.5), ({}, None)])
+        self.check_table(apply("recast_to_ordinal", X), [({"x": -1.0}, -1.0)])
+        self.check_table(apply("recast_to_nominal", S), [({"s": "ab"}, "ab"), ({"s": "NA"}, None)],
+                         data_type="string")
+
+
 class FieldsTest(Case):
     def test_chains_constants_and_field_refs(self):
         doc = document(field(apply("*", '<FieldRef field="a"/>', num(2)), name="b")

@@ -54,6 +54,43 @@ README_KNOWN_LIMITS = {
 }
 
 
+# How a PMML result appears in the command language where the language has no value of that
+# kind. The comparison maps the PMML side through this table and through nothing else. A missing
+# string is compared as blank where it is the field's own value only: a field that reads it
+# later is still compared with what PMML gives for a missing input.
+LANGUAGE_REPRESENTATION = {
+    "invalid result": (
+        "system-missing, also where a function or another field reads it: PMML's "
+        "invalidValueTreatment=\"asMissing\" on every Apply that returns invalid",
+        "the language has no invalid value: its functions give system-missing for arguments "
+        "outside their domain (LN(-1), SQRT(-1), x/0, an overflow), and a variable holds "
+        "nothing else"),
+    "missing string result": (
+        "blank",
+        "a string variable cannot be missing: a string the syntax leaves unassigned or sets "
+        "from a missing value is blank"),
+}
+
+
+def as_language_document(text):
+    """The document as the PMML evaluator reads it for this test: every Apply that would return
+    an invalid result returns missing instead (LANGUAGE_REPRESENTATION)."""
+    root = ET.fromstring(text.encode("utf-8"))
+    for a in root.iter(q("Apply")):
+        if a.get("invalidValueTreatment", "returnInvalid") == "returnInvalid":
+            a.set("invalidValueTreatment", "asMissing")
+    return ET.tostring(root, encoding="unicode")
+
+
+def as_language_value(pmml_value, data_type, invalid):
+    """A PMML result as the command language can hold it (LANGUAGE_REPRESENTATION)."""
+    if pmml_value is invalid:
+        pmml_value = None
+    if pmml_value is None and data_type == "string":
+        return ""
+    return pmml_value
+
+
 def q(tag):
     return f"{{{NS}}}{tag}"
 
@@ -465,8 +502,11 @@ def candidate_values(doc, field):
                 pair = next((c for c in mv if local(c.tag) == "FieldColumnPair"), None)
                 if pair is not None and pair.get("field") == name:
                     vals.update((c.text or "") for c in mv.iter() if local(c.tag) == "in")
+            treatments = {id(kids(a)[1]) for a in df.iter(q("Apply"))
+                          if a.get("function") == "outlierHandle" and len(kids(a)) > 1}
             for c in df.iter(q("Constant")):
-                if c.get("dataType") == "string":
+                # An outlier treatment's name is a setting, not a value of any field.
+                if c.get("dataType") == "string" and id(c) not in treatments:
                     vals.add(c.text or "")
         vals.update(("", "zz"))
         return sorted(vals)
@@ -555,7 +595,9 @@ def label(doc, df, row, expected, actual, differing, pmml_values):
     if inputs & differing:
         return "over-differing-field"
     if expected is not None and not isinstance(expected, (bool, int, float, str)):
-        return "invalid-result"
+        # An invalid result shows as system-missing (LANGUAGE_REPRESENTATION); a value here
+        # is judged like a missing one.
+        expected = None
     if expected is None and actual == "":
         return "string-blank-vs-missing"
     field = e.get("field") or next((x.get("field") for x in e.iter() if x.get("field")), None)
@@ -630,10 +672,15 @@ def run_case(args, oracles, text, rows):
     except (ET.ParseError, StopIteration) as e:
         result.error = ("document-unreadable", str(e))
         return result, files
-    pmml, err = common.guarded("pmml_eval", oracles.pmml_eval.load, text)
+    pmml, err = common.guarded("pmml_eval", oracles.pmml_eval.load, as_language_document(text))
     if err:
         result.error = err
         return result, files
+    invalid = oracles.pmml_eval.INVALID
+
+    def hold_invalid(v):
+        return None if v is invalid else v
+
     dictionary = doc.dictionary(oracles.host_lang, rows)
     converted = doc.converted()
     derived = {df.get("name"): df for df in doc.derived}
@@ -641,7 +688,7 @@ def run_case(args, oracles, text, rows):
     for i, row in enumerate(rows):
         host, err = common.guarded("host_lang", oracles.host_lang.run, out, dictionary, row)
         if err is None:
-            values, err = common.guarded("pmml_eval", pmml.derived_values, row)
+            values, err = common.guarded("pmml_eval", pmml.derived_values, row, hold_invalid)
         if err:
             result.error = (err[0], f"row {i}: {err[1]}")
             break
@@ -656,7 +703,8 @@ def run_case(args, oracles, text, rows):
                     common.Disagreement(i, name, p, h, "syntax-field-absent"))
                 continue
             approx = _approximate(df, derived)
-            if common.values_equal(p, h, approx):
+            shown = as_language_value(p, df.get("dataType"), oracles.pmml_eval.INVALID)
+            if common.values_equal(shown, h, approx):
                 continue
             differing.update((name, syntax_name))
             note = f"compared within {common.FLOAT_TOLERANCE:g} relative" if approx else ""

@@ -395,6 +395,7 @@ class _Row:
         self.params = params          # inside a DefineFunction: parameter name -> value
         self.cache = {}
         self.busy = set()
+        self.hold = None              # derived_values: how a field's value is held (see there)
 
     def data_type(self, name):
         if self.params is not None:
@@ -423,6 +424,8 @@ class _Row:
                 value = _derived_value(definition, self)
             finally:
                 self.busy.discard(name)
+            if self.hold is not None and definition is self.doc.derived.get(name):
+                value = self.hold(value)
         elif name in self.doc.data_fields or name in self.row:
             # A derived field that reads its own name reads the input field of that name.
             value = self._raw(name)
@@ -1242,9 +1245,12 @@ class PmmlDocument:
     def __init__(self, doc):
         self._doc = doc
 
-    def derived_values(self, row):
-        """Every DerivedField of the TransformationDictionary, name -> value."""
+    def derived_values(self, row, hold=None):
+        """Every DerivedField of the TransformationDictionary, name -> value. With `hold`, each
+        field's value is passed through it before it is reported or read by another field: for a
+        consumer that stores every field in a variable that cannot hold every PMML value."""
         env = _Row(self._doc, row)
+        env.hold = hold
         return {name: env.get(name) for name in self._doc.derived}
 
     def score(self, row):

@@ -39,7 +39,7 @@ int ADPNormNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
   // is not one the data preparation writes.
   if (outliers.empty() && missing.empty()) return pmmlxform::kAdpBadName;
   outliers_ = outliers;
-  missingReplacement_ = missing;
+  missingReplacement_ = pmmlxform::numericLiteralText(missing);
   if (findTreatment(outliers_) == nullptr) {
     appendSegment(errorPath, outliers_, kAttributeSegment);
     appendSegment(errorPath, kAcceptedOutliers, kListSegment);
@@ -113,6 +113,7 @@ int ADPNormNode::readPoint(xercesc::DOMNode* point, std::string& orig, std::stri
       appendSegment(errorPath, pmmlxform::kNotNumberMessage, kMessageSegment);
       return pmmlxform::kAdpBadValue;
     }
+    a.value = pmmlxform::numericLiteralText(a.value);
   }
   return pmmlxform::kAdpOk;
 }

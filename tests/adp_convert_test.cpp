@@ -353,6 +353,10 @@ TEST(AdpConvert, RefusesLiteralsThatWouldBeReadAsAnotherValue) {
   EXPECT_EQ(plus.code, 0) << plus.message;
   EXPECT_EQ(plus.output, "\nRECODE a (5 = 1) (ELSE=SYSMIS) INTO k.\n");
   EXPECT_EQ(toSyntax(onlyK(table("", "1e400", "1", "double"))).code, 8);
+  const auto points = toSyntax(onlyK(norm("a", "+1")));
+  EXPECT_EQ(points.code, 0) << points.message;
+  EXPECT_EQ(points.output.substr(0, 32), "\nRECODE a (1 THRU 9 = Copy) (LOW");
+  EXPECT_EQ(toSyntax(onlyK(norm("a", "-1e400"))).code, 8);
   // XML 1.1 carries C0 controls as character references; a literal has no way to hold them.
   const auto control =
       toSyntax("<?xml version='1.1'?>" + onlyK(table("", "a&#x1E;b", "1", "string")));

@@ -56,9 +56,10 @@ int ADPNormNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
     appendSegment(errorPath, "field", kMessageSegment);
     return pmmlxform::kAdpBadName;
   }
-  if (!isSafeName(field)) {
+  const std::string problem = nameProblem(field);
+  if (!problem.empty()) {
     appendSegment(errorPath, field, kAttributeSegment);
-    appendSegment(errorPath, pmmlxform::kBadNameMessage, kMessageSegment);
+    appendSegment(errorPath, problem, kMessageSegment);
     return pmmlxform::kAdpBadName;
   }
   field_ = field;

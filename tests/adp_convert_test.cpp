@@ -344,6 +344,10 @@ TEST(AdpConvert, RefusesNamesTheLanguageReadsAsSomethingElse) {
     EXPECT_EQ(r.message, b.message);
   }
   EXPECT_EQ(toBackSyntax(doc, "with_y", "or_t").output, "\nCOMPUTE with_y = (or_t+10).\n");
+  const std::string normalised = pmml("", inverse(derived("y_inv", norm("y_t", "0"))));
+  const auto r = toBackSyntax(normalised, "pred_y", "BY");
+  EXPECT_EQ(r.code, 7);
+  EXPECT_EQ(r.message, ti + ".DerivedField(pred_y).NormContinuous(BY){Reserved word.}");
 }
 
 TEST(AdpConvert, RefusesLiteralsThatWouldBeReadAsAnotherValue) {

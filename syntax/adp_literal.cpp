@@ -137,7 +137,10 @@ bool isNumericForm(const std::string& text) {
 
 bool isNumberBeyondRange(const std::string& text) {
   if (!isNumericForm(text)) return false;
-  return std::isinf(strtod_l(text.c_str(), nullptr, numericLocale()));
+  const locale_t locale = numericLocale();
+  // The "C" locale always exists; should it not, the process's locale reads the number.
+  return std::isinf(locale != static_cast<locale_t>(0) ? strtod_l(text.c_str(), nullptr, locale)
+                                                       : std::strtod(text.c_str(), nullptr));
 }
 
 bool isNumericLiteral(const std::string& text) {

@@ -449,7 +449,7 @@ TEST(ValueNode, WritesOnlyLiteralsTheLanguageReadsAsTheValue) {
   }
 
   // In the local code page a character it cannot hold would be written as "?",
-  // so that "C\303\264te" and "C\303\274te" would both be 'C?te'.
+  // so that "Côte" and "Cüte" would both be 'C?te'.
   testutil::ScopedLocale ascii("C");
   const struct {
     std::string xml;

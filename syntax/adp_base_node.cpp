@@ -127,10 +127,27 @@ bool ADPBaseNode::hasChildNodes(const xercesc::DOMNode* node) {
   return node != nullptr && node->hasChildNodes();
 }
 
-bool ADPBaseNode::isSafeName(const std::string& name) const {
+std::string ADPBaseNode::nameProblem(const std::string& name) const {
   // Checked on the UTF-16 form of the 8-bit text, so that a character the
-  // local code page could not hold (written as "?") is refused too.
-  return pmmlxform::isSyntaxName(toXMLString(name).c_str());
+  // local code page could not hold (written as "?") is refused too; the
+  // length counts the bytes that are written.
+  using pmmlxform::NameProblem;
+  struct Refusal {
+    NameProblem problem;
+    const char* message;
+  };
+  static constexpr Refusal kRefusals[] = {
+      {NameProblem::kMalformed, pmmlxform::kBadNameMessage},
+      {NameProblem::kReservedWord, pmmlxform::kReservedWordMessage},
+      {NameProblem::kSystemVariable, pmmlxform::kSystemVariableMessage},
+      {NameProblem::kTooLong, pmmlxform::kLongNameMessage},
+      {NameProblem::kFirstCharacter, pmmlxform::kFirstCharacterMessage},
+  };
+  const NameProblem problem = pmmlxform::checkVariableName(toXMLString(name).c_str(), name.size());
+  for (const auto& refusal : kRefusals) {
+    if (refusal.problem == problem) return refusal.message;
+  }
+  return std::string();
 }
 
 int ADPBaseNode::resolveNestedApply(xercesc::DOMNode*& element, std::string& name,

@@ -82,7 +82,10 @@ class ADPBaseNode {
   static bool hasChildNodes(const xercesc::DOMNode* node);
 
   // True when `name` (in this node's encoding) can be written as a variable name.
-  bool isSafeName(const std::string& name) const;
+  bool isSafeName(const std::string& name) const { return nameProblem(name).empty(); }
+  // Why `name` (in this node's encoding) cannot be written as a variable name,
+  // as a message for the error path; empty when it can.
+  std::string nameProblem(const std::string& name) const;
 
   // For an `Apply` met as an operand or argument: reads its function and, for
   // an "if", moves `element`, `name` and `function` to its first element child.
@@ -101,6 +104,10 @@ class ADPBaseNode {
 // Messages of the refusals that keep unsafe text out of the syntax.
 namespace pmmlxform {
 inline constexpr const char kBadNameMessage[] = "Not a valid variable name.";
+inline constexpr const char kReservedWordMessage[] = "Reserved word.";
+inline constexpr const char kSystemVariableMessage[] = "System variable.";
+inline constexpr const char kLongNameMessage[] = "Name longer than 64 bytes.";
+inline constexpr const char kFirstCharacterMessage[] = "Name cannot begin with this character.";
 inline constexpr const char kNotNumberMessage[] = "Not a number.";
 inline constexpr const char kEmptyFunctionMessage[] = "Function name is empty.";
 inline constexpr const char kEmptyIfMessage[] = "No element inside if.";

@@ -65,7 +65,7 @@ int ADPMappingNode::readMissingAndDefault(xercesc::DOMNode* element, std::string
   const Slot slots[] = {{"mapMissingTo", missingValue_}, {"defaultValue", defaultValue_}};
   for (const auto& slot : slots) {
     const std::string text = getAttributeValue(element, slot.attribute);
-    slot.value.setValue(text);
+    slot.value.readAttribute(element, slot.attribute);
     // An absent value writes no clause of its own.
     if (text.empty()) continue;
     const std::string problem = slot.value.literalProblem();

@@ -39,7 +39,7 @@ int ADPNormNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
   // is not one the data preparation writes.
   if (outliers.empty() && missing.empty()) return pmmlxform::kAdpBadName;
   outliers_ = outliers;
-  missingReplacement_ = missing;
+  missingReplacement_ = pmmlxform::numericLiteralText(missing);
   if (findTreatment(outliers_) == nullptr) {
     appendSegment(errorPath, outliers_, kAttributeSegment);
     appendSegment(errorPath, kAcceptedOutliers, kListSegment);
@@ -56,9 +56,10 @@ int ADPNormNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
     appendSegment(errorPath, "field", kMessageSegment);
     return pmmlxform::kAdpBadName;
   }
-  if (!isSafeName(field)) {
+  const std::string problem = nameProblem(field);
+  if (!problem.empty()) {
     appendSegment(errorPath, field, kAttributeSegment);
-    appendSegment(errorPath, pmmlxform::kBadNameMessage, kMessageSegment);
+    appendSegment(errorPath, problem, kMessageSegment);
     return pmmlxform::kAdpBadName;
   }
   field_ = field;
@@ -113,6 +114,7 @@ int ADPNormNode::readPoint(xercesc::DOMNode* point, std::string& orig, std::stri
       appendSegment(errorPath, pmmlxform::kNotNumberMessage, kMessageSegment);
       return pmmlxform::kAdpBadValue;
     }
+    a.value = pmmlxform::numericLiteralText(a.value);
   }
   return pmmlxform::kAdpOk;
 }

@@ -382,7 +382,8 @@ int ADPRootNode::collectRoles(xercesc::DOMNode* dictionary, std::string& errorPa
       const std::string value = getAttributeValue(fieldClass, "value");
       role = (value == "transformed target" || value == "target") ? &targetRole_ : &inputRole_;
     }
-    if (!isSafeName(name)) {
+    const std::string problem = nameProblem(name);
+    if (!problem.empty()) {
       // The path names the dictionary the field stands in.
       if (isDataDictionary) {
         removeSegment(errorPath);
@@ -390,7 +391,7 @@ int ADPRootNode::collectRoles(xercesc::DOMNode* dictionary, std::string& errorPa
       }
       appendSegment(errorPath, kind, kElementSegment);
       appendSegment(errorPath, name, kAttributeSegment);
-      appendSegment(errorPath, pmmlxform::kBadNameMessage, kMessageSegment);
+      appendSegment(errorPath, problem, kMessageSegment);
       return pmmlxform::kAdpBadName;
     }
     role->push_back(name);

@@ -90,7 +90,7 @@ int ADPTwoValuesNode::addColumn(xercesc::DOMNode* row, xercesc::DOMNode* column,
     return pmmlxform::kAdpBadValue;
   }
   auto value = newValue(utf8, dataType);
-  value->setContent(text);
+  value->readContent(column);
   const std::string problem = recodeProblem(*value);
   if (!problem.empty()) {
     appendSegment(errorPath, nodeName(column), kElementSegment);
@@ -126,7 +126,7 @@ int ADPTwoValuesNode::parseBin(xercesc::DOMNode* element, std::string& errorPath
   appendSegment(errorPath, binValue, kAttributeSegment);
   if (binValue.empty()) return pmmlxform::kAdpBadName;
   auto value = newValue(utf8, secondDataType_);
-  value->setValue(binValue);
+  value->readAttribute(element, "binValue");
   const std::string problem = recodeProblem(*value);
   if (!problem.empty()) {
     appendSegment(errorPath, problem, kMessageSegment);

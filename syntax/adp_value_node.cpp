@@ -66,7 +66,7 @@ bool ADPValueNode::isTimeType(const std::string& dataType) {
 int ADPValueNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
   dataType_ = getAttributeValue(element, "dataType");
   const XMLCh* content = element == nullptr ? nullptr : element->getTextContent();
-  const std::string text = toLocalString(content);
+  const std::string text = convert(content);
   if (text.empty()) return pmmlxform::kAdpMissingContent;
   appendSegment(errorPath, "Constant", kElementSegment);
   appendSegment(errorPath, text, kAttributeSegment);
@@ -100,6 +100,26 @@ void ADPValueNode::setContent(const std::string& text) {
   value_ = dataType_ == "string" ? text : trimLayout(text);
 }
 
+std::string ADPValueNode::convert(const XMLCh* text) {
+  std::string converted = toLocalString(text);
+  // UTF-8 holds every character; a code page holds those that convert back.
+  lostCharacters_ = !utf8 && text != nullptr && toXMLString(converted) != text;
+  return converted;
+}
+
+void ADPValueNode::readContent(const xercesc::DOMNode* element) {
+  setContent(convert(element == nullptr ? nullptr : element->getTextContent()));
+}
+
+void ADPValueNode::readAttribute(const xercesc::DOMNode* element, const std::string& attribute) {
+  const XMLCh* text = nullptr;
+  if (element != nullptr && element->getNodeType() == xercesc::DOMNode::ELEMENT_NODE) {
+    text = static_cast<const xercesc::DOMElement*>(element)->getAttribute(
+        toXMLString(attribute).c_str());
+  }
+  value_ = convert(text);
+}
+
 std::string ADPValueNode::literalProblem() const {
   if (isDateType(dataType_)) {
     return isNumericTriple(value_, '/') ? std::string() : "Date is not numeric mm/dd/yyyy.";
@@ -109,9 +129,13 @@ std::string ADPValueNode::literalProblem() const {
   }
   if (dataType_ == "string") {
     // Checked on the UTF-16 form, where every kind of line break is known.
-    return pmmlxform::isSingleLine(toXMLString(value_).c_str()) ? std::string()
-                                                                : "String holds a line break.";
+    const std::basic_string<XMLCh> text = toXMLString(value_);
+    if (!pmmlxform::isSingleLine(text.c_str())) return "String holds a line break.";
+    if (pmmlxform::hasControlCharacter(text.c_str())) return "String holds a control character.";
+    if (lostCharacters_) return "String holds a character the local code page cannot hold.";
+    return std::string();
   }
+  if (pmmlxform::isNumberBeyondRange(value_)) return "Number beyond the range of a double.";
   return pmmlxform::isNumericLiteral(value_) ? std::string() : pmmlxform::kNotNumberMessage;
 }
 
@@ -119,7 +143,7 @@ std::string ADPValueNode::toSyntax() const {
   if (isDateType(dataType_)) return callOverPieces("DATE.MDY", value_, '/');
   if (isTimeType(dataType_)) return callOverPieces("TIME.HMS", value_, ':');
   if (dataType_ == "string" && !value_.empty()) return pmmlxform::quoteLiteral(value_);
-  return value_;
+  return pmmlxform::numericLiteralText(value_);
 }
 
 std::size_t ADPValueNode::longestStringLiteral() const {

@@ -33,10 +33,11 @@ int ADPVariableNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
       appendSegment(errorPath, kind.segment, kElementSegment);
       return pmmlxform::kAdpBadName;
     }
-    if (!isSafeName(name_)) {
+    const std::string problem = nameProblem(name_);
+    if (!problem.empty()) {
       appendSegment(errorPath, kind.segment, kElementSegment);
       appendSegment(errorPath, name_, kAttributeSegment);
-      appendSegment(errorPath, pmmlxform::kBadNameMessage, kMessageSegment);
+      appendSegment(errorPath, problem, kMessageSegment);
       return pmmlxform::kAdpBadName;
     }
     isReference_ = true;
@@ -48,10 +49,11 @@ int ADPVariableNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
       appendSegment(errorPath, "DerivedField", kElementSegment);
       return pmmlxform::kAdpBadName;
     }
-    if (!isSafeName(name_)) {
+    const std::string problem = nameProblem(name_);
+    if (!problem.empty()) {
       appendSegment(errorPath, "DerivedField", kElementSegment);
       appendSegment(errorPath, name_, kAttributeSegment);
-      appendSegment(errorPath, pmmlxform::kBadNameMessage, kMessageSegment);
+      appendSegment(errorPath, problem, kMessageSegment);
       return pmmlxform::kAdpBadName;
     }
     optype_ = getAttributeValue(element, "optype");

@@ -283,4 +283,123 @@ TEST(AdpConvert, WritesNamesInUtf8OrTheLocalCodePage) {
   EXPECT_EQ(local.output, "\nCOMPUTE gr\366\337e = x.\n\n");
 }
 
+TEST(AdpConvert, RefusesNamesTheLanguageReadsAsSomethingElse) {
+  const std::string dd = "ADPTransformation.PMML.DataDictionary";
+  const std::string td = "ADPTransformation.PMML.TransformationDictionary";
+  const std::string ti = td + ".Extension.AutomatedDataPreparation.TargetInverse";
+  const std::string good = derived("k", var("x"));
+  const std::string longName(65, 'n');
+  // A role list that names a keyword sets every variable's role (ALL) or a range (TO).
+  const struct {
+    const char* name;
+    std::string xml;
+    std::string message;
+  } forward[] = {
+      {"disabled ALL", pmml(dataField("ALL", role("disable")), good),
+       dd + ".DataField(ALL){Reserved word.}"},
+      {"input to", pmml(dataField("to", role("enable", "predictor")), good),
+       dd + ".DataField(to){Reserved word.}"},
+      {"target system variable", pmml(dataField("$casenum", role("enable", "target")), good),
+       dd + ".DataField($casenum){System variable.}"},
+      {"long disabled name", pmml(dataField(longName, role("disable")), good),
+       dd + ".DataField(" + longName + "){Name longer than 64 bytes.}"},
+      {"derived ALL with a role", pmml("", derived("ALL", role("enable", "predictor") + var("x"))),
+       td + ".DerivedField(ALL){Reserved word.}"},
+      {"derived With without a role", pmml("", derived("With", var("x"))),
+       td + ".DerivedField.DerivedField(With){Reserved word.}"},
+  };
+  for (const auto& c : forward) {
+    SCOPED_TRACE(c.name);
+    const auto r = toSyntax(c.xml);
+    EXPECT_EQ(r.code, 7);
+    EXPECT_EQ(r.message, c.message);
+    EXPECT_EQ(r.output.find("VARIABLE ROLE"), std::string::npos);
+  }
+
+  // A scratch variable is kept: intermediate fields may be meant to be dropped.
+  const auto scratch = toSyntax(pmml(dataField("ALLx", role("enable", "predictor")),
+                                     derived("#t", role("enable", "predictor") + var("ALLx"))));
+  EXPECT_EQ(scratch.code, 0) << scratch.message;
+  EXPECT_EQ(scratch.output, "\nCOMPUTE #t = ALLx.\n\nVARIABLE ROLE\n  /INPUT ALLx #t.\n");
+
+  // The names the caller gives the inverse are checked like the document's.
+  const std::string doc = pmml("", inverse(derived("y_inv", call("+", var("y_t") + num("10")))));
+  const struct {
+    std::string target, source;
+    int code;
+    std::string message;
+  } back[] = {
+      {"ALL", "pred_t", 7, ti + ".DerivedField.DerivedField(ALL){Reserved word.}"},
+      {"pred_y", "to", 7, ti + ".DerivedField(pred_y).Apply(+).FieldRef(to){Reserved word.}"},
+      {"$time", "pred_t", 7, ti + ".DerivedField.DerivedField($time){System variable.}"},
+      {"pred_y", longName, 7,
+       ti + ".DerivedField(pred_y).Apply(+).FieldRef(" + longName +
+           "){Name longer than 64 bytes.}"},
+      {"with_y", "or_t", 0, ""},
+  };
+  for (const auto& b : back) {
+    SCOPED_TRACE(b.target + " " + b.source);
+    const auto r = toBackSyntax(doc, b.target, b.source);
+    EXPECT_EQ(r.code, b.code);
+    EXPECT_EQ(r.message, b.message);
+  }
+  EXPECT_EQ(toBackSyntax(doc, "with_y", "or_t").output, "\nCOMPUTE with_y = (or_t+10).\n");
+  const std::string normalised = pmml("", inverse(derived("y_inv", norm("y_t", "0"))));
+  const auto r = toBackSyntax(normalised, "pred_y", "BY");
+  EXPECT_EQ(r.code, 7);
+  EXPECT_EQ(r.message, ti + ".DerivedField(pred_y).NormContinuous(BY){Reserved word.}");
+}
+
+TEST(AdpConvert, RefusesLiteralsThatWouldBeReadAsAnotherValue) {
+  const std::string s = "dataType='string'";
+  // A leading "+" would make RECODE refuse the command.
+  const auto plus = toSyntax(onlyK(table("", "+5", "+1", "double")));
+  EXPECT_EQ(plus.code, 0) << plus.message;
+  EXPECT_EQ(plus.output, "\nRECODE a (5 = 1) (ELSE=SYSMIS) INTO k.\n");
+  EXPECT_EQ(toSyntax(onlyK(table("", "1e400", "1", "double"))).code, 8);
+  const auto points = toSyntax(onlyK(norm("a", "+1")));
+  EXPECT_EQ(points.code, 0) << points.message;
+  EXPECT_EQ(points.output.substr(0, 32), "\nRECODE a (1 THRU 9 = Copy) (LOW");
+  EXPECT_EQ(toSyntax(onlyK(norm("a", "-1e400"))).code, 8);
+  // XML 1.1 carries C0 controls as character references; a literal has no way to hold them.
+  const auto control =
+      toSyntax("<?xml version='1.1'?>" + onlyK(table("", "a&#x1E;b", "1", "string")));
+  EXPECT_EQ(control.code, 8);
+  EXPECT_EQ(
+      control.message,
+      "ADPTransformation.PMML.TransformationDictionary.DerivedField(k).MapValues.row.a(a\036b)"
+      "{String holds a control character.}");
+
+  // In a code page that cannot hold them both values would be written 'C?te',
+  // and the second row could never match.
+  testutil::ScopedLocale ascii("C");
+  const std::string lost = "{String holds a character the local code page cannot hold.}";
+  const std::string path = "ADPTransformation.PMML.TransformationDictionary.DerivedField(k)";
+  const struct {
+    const char* name;
+    std::string xml;
+    std::string message;
+  } cases[] = {
+      {"table key", onlyK(table("", "C&#xFC;te", "1", "string")),
+       path + ".MapValues.row.a(C?te)" + lost},
+      {"table output", onlyK(table("", "1", "C&#xF4;te", "double"), s),
+       path + ".MapValues.row.b(C?te)" + lost},
+      {"default", onlyK(table("defaultValue='C&#xF4;te'", "1", "x", "double"), s),
+       path + ".MapValues(defaultValue=C?te)" + lost},
+      {"bin value", onlyK(bins("", "C&#xF4;te", "rightMargin='1'"), s),
+       path + ".Discretize.DiscretizeBin(C?te)" + lost},
+      {"constant", onlyK(adptest::str("C&#xF4;te"), s), path + ".Constant(C?te)" + lost},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto r = toSyntax(c.xml, false, false);
+    EXPECT_EQ(r.code, 8);
+    EXPECT_EQ(r.message, c.message);
+  }
+  // What the code page holds, a "?" of the document's own included, is written.
+  const auto kept = toSyntax(onlyK(table("", "C?te", "1", "string")), false, false);
+  EXPECT_EQ(kept.code, 0) << kept.message;
+  EXPECT_EQ(kept.output, "\nRECODE a ('C?te' = 1) (ELSE=SYSMIS) INTO k.\n");
+}
+
 }  // namespace

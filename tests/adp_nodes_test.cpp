@@ -81,6 +81,7 @@ class ProbeNode final : public ADPBaseNode {
   std::string toSyntax() const override { return ""; }
   int parse(xercesc::DOMNode*, std::string&) override { return 0; }
   using ADPBaseNode::isSafeName;
+  using ADPBaseNode::nameProblem;
 };
 
 TEST(BaseNode, OnlyPlainVariableNamesAreSafe) {
@@ -94,6 +95,55 @@ TEST(BaseNode, OnlyPlainVariableNamesAreSafe) {
   for (const char* name : {"", "1abc", ".x", "x.", "a b", "a'b", "a\"b", "a\nb", "a-b", "a(b)",
                            "a*b", "a/b", "a\302\240b", "a\342\200\250b", "bad\xff", "a;b"}) {
     EXPECT_FALSE(node.isSafeName(name)) << name;
+  }
+}
+
+TEST(BaseNode, RefusesNamesTheLanguageReadsAsSomethingElse) {
+  testutil::Documents platform;
+  ProbeNode node;
+  node.utf8 = true;
+  const std::string reserved = "Reserved word.";
+  const std::string first = "Name cannot begin with this character.";
+  const std::string tooLong = "Name longer than 64 bytes.";
+  const auto repeat = [](const std::string& text, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) out += text;
+    return out;
+  };
+  std::vector<std::pair<std::string, std::string>> cases = {
+      {"$x", "System variable."},
+      {"$SYSMIS", "System variable."},
+      {std::string(64, 'a'), ""},
+      {std::string(65, 'a'), tooLong},
+      {"#" + std::string(64, 'a'), tooLong},
+      // Bytes as written: 32 two-byte letters fit, 33 do not.
+      {repeat("\303\251", 32), ""},
+      {repeat("\303\251", 33), tooLong},
+      // A scratch variable, and words that only contain or extend a keyword.
+      {"#scratch", ""},
+      {"#ALL", ""},
+      {"ALLx", ""},
+      {"to_1", ""},
+      {"x\331\243", ""},  // a digit of another script after the first character
+      {"@x", ""},
+      {"_x", first},
+      {"\331\243x", first},          // ARABIC-INDIC DIGIT THREE
+      {"\340\245\251x", first},      // DEVANAGARI DIGIT THREE
+      {"\357\274\220x", first},      // FULLWIDTH DIGIT ZERO
+      {"\360\235\237\216x", first},  // MATHEMATICAL BOLD DIGIT ZERO
+      {"\314\201x", first},          // COMBINING ACUTE ACCENT
+      {"1abc", "Not a valid variable name."},
+  };
+  for (const char* word :
+       {"ALL", "AND", "BY", "EQ", "GE", "GT", "LE", "LT", "NE", "NOT", "OR", "TO", "WITH"}) {
+    std::string lower = word;
+    for (char& c : lower) c = static_cast<char>(c - 'A' + 'a');
+    cases.push_back({word, reserved});
+    cases.push_back({lower, reserved});
+  }
+  cases.push_back({"wItH", reserved});
+  for (const auto& c : cases) {
+    EXPECT_EQ(node.nameProblem(c.first), c.second) << c.first;
   }
 }
 
@@ -375,6 +425,53 @@ TEST(ValueNode, WritesLiteralsAndRefusesMalformedText) {
   EXPECT_EQ(Parsed<ADPValueNode>(num("2.5")).path, "X");
 }
 
+TEST(ValueNode, WritesOnlyLiteralsTheLanguageReadsAsTheValue) {
+  const std::string beyond = "{Number beyond the range of a double.}";
+  check<ADPValueNode>({
+      // RECODE refuses a leading "+"; every other form is written as it is.
+      {"leading plus", num("+5"), 0, "5"},
+      {"leading plus of a fraction", num("+.5"), 0, ".5"},
+      {"exponent sign kept", num("5e+3"), 0, "5e+3"},
+      {"minus kept", num("-0.50"), 0, "-0.50"},
+      {"too small for a double is zero, kept", num("1e-400"), 0, "1e-400"},
+      {"beyond a double", num("1e400"), 8, "X.Constant(1e400)" + beyond},
+      {"beyond a double, negative", num("-1e400"), 8, "X.Constant(-1e400)" + beyond},
+      {"tab in a string", str("a&#9;b"), 8, "X.Constant(a\tb){String holds a control character.}"},
+  });
+
+  // Control characters other than tab, CR and LF cannot stand in an XML 1.0 document.
+  for (const char* text : {"a\001b", "a\037b", "a\036b", "\033[2J"}) {
+    ADPValueNode value;
+    value.utf8 = true;
+    value.setDataType("string");
+    value.setValue(text);
+    EXPECT_EQ(value.literalProblem(), "String holds a control character.") << text;
+  }
+
+  // In the local code page a character it cannot hold would be written as "?",
+  // so that "Côte" and "Cüte" would both be 'C?te'.
+  testutil::ScopedLocale ascii("C");
+  const struct {
+    std::string xml;
+    int code;
+    std::string pathOrText;
+  } local[] = {
+      {str("C&#xF4;te"), 8,
+       "X.Constant(C?te){String holds a character the local code page cannot hold.}"},
+      {str("C&#xFC;te"), 8,
+       "X.Constant(C?te){String holds a character the local code page cannot hold.}"},
+      {str("C?te"), 0, "'C?te'"},
+  };
+  for (const auto& c : local) {
+    SCOPED_TRACE(c.xml);
+    testutil::Documents docs;
+    ADPValueNode value;
+    std::string path = "X";
+    EXPECT_EQ(value.parse(docs.element(c.xml), path), c.code);
+    EXPECT_EQ(c.code == 0 ? value.toSyntax() : path, c.pathOrText);
+  }
+}
+
 TEST(VariableNode, ReadsNamesAndDeclarations) {
   check<ADPVariableNode>({
       {"reference", var("age"), 0, "age"},
@@ -382,6 +479,12 @@ TEST(VariableNode, ReadsNamesAndDeclarations) {
       {"other element", "<Constant/>", 6, "X[FieldRef,Discretize,DerivedField,FieldColumnPair]"},
       {"unsafe", "<FieldColumnPair field=\"a'b\"/>", 7,
        "X.FieldColumnPair(a'b){Not a valid variable name.}"},
+      {"reserved word", var("all"), 7, "X.FieldRef(all){Reserved word.}"},
+      {"system variable", "<Discretize field='$casenum'/>", 7,
+       "X.FieldRef($casenum){System variable.}"},
+      {"reserved word declared", "<DerivedField name='TO' dataType='double'/>", 7,
+       "X.DerivedField(TO){Reserved word.}"},
+      {"scratch variable declared", "<DerivedField name='#t' dataType='double'/>", 0, ""},
   });
 }
 

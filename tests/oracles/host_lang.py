@@ -398,7 +398,7 @@ _TOKEN = re.compile(
     r"""\s*(?:
       (?P<num>(?:\d+\.?\d*|\.\d+)(?:[eE][+-]?\d+)?)
     | (?P<str>'(?:[^']|'')*'|"(?:[^"]|"")*")
-    | (?P<name>[^\W\d][\w.$#@]*|[$#@][\w.$#@]*)
+    | (?P<name>[^\W\d_][\w.$#@]*|[$#@][\w.$#@]*)
     | (?P<op>\*\*|<=|>=|<>|~=|[-+*/=<>()&|~,])
     )""",
     re.VERBOSE,
@@ -407,6 +407,8 @@ _TOKEN = re.compile(
 _WORD_OPS = {"AND": "AND", "OR": "OR", "NOT": "NOT", "EQ": "=", "NE": "<>", "LT": "<",
              "LE": "<=", "GT": ">", "GE": ">="}
 _SYMBOL_OPS = {"&": "AND", "|": "OR", "~": "NOT", "~=": "<>"}
+# Reserved words that are not operators: never variable names (TO makes a range of a list).
+_KEYWORDS = ("ALL", "BY", "TO", "WITH")
 
 
 class _Tok:
@@ -430,7 +432,9 @@ def _tokenize(text):
         if m.group("num"):
             if pos < len(text) and (text[pos].isalnum() or text[pos] == "_"):
                 raise SyntaxError_("malformed number near %r" % text[m.start("num"):pos + 5])
-            tokens.append(_Tok("num", m.group("num"), float(m.group("num"))))
+            value = float(m.group("num"))
+            # A number beyond the range of a double is read as system-missing.
+            tokens.append(_Tok("num", m.group("num"), value if math.isfinite(value) else None))
         elif m.group("str"):
             s = m.group("str")
             tokens.append(_Tok("str", s, s[1:-1].replace(s[0] * 2, s[0])))
@@ -486,9 +490,17 @@ class _Cursor:
             raise SyntaxError_("expected %s, found %r" % (word, tok.text))
 
     def name(self):
+        """A variable name: not a keyword (ALL BY TO WITH; the word operators are never names),
+        not a system variable ($...), at most 64 bytes."""
         tok = self.next()
         if tok.kind != "name":
             raise SyntaxError_("expected a variable name, found %r" % tok.text)
+        if tok.value in _KEYWORDS:
+            raise SyntaxError_("%s is a keyword, not a variable name" % tok.text)
+        if tok.text.startswith("$"):
+            raise SyntaxError_("%s is a system variable" % tok.text)
+        if len(tok.text.encode("utf-8")) > 64:
+            raise SyntaxError_("a variable name has at most 64 bytes: %r" % tok.text)
         return tok.text
 
     def done(self):
@@ -901,11 +913,13 @@ def _parse_if(cur):
 
 
 def _recode_number(cur):
+    # A value of a RECODE clause takes a minus sign but not a plus.
     sign = 1.0
-    if cur.is_op("-", "+"):
-        sign = -1.0 if cur.next().value == "-" else 1.0
+    if cur.is_op("-"):
+        cur.next()
+        sign = -1.0
     tok = cur.next()
-    if tok.kind != "num":
+    if tok.kind != "num" or tok.value is None:
         raise SyntaxError_("expected a number in RECODE, found %r" % tok.text)
     return sign * tok.value
 

@@ -55,6 +55,7 @@ class Expressions(unittest.TestCase):
     def test_missing_propagation_and_its_exceptions(self):
         self.check([
             ("m + 1", {}, None),
+            ("1e400 + 1", {}, None),  # beyond a double: read as missing
             ("m - m", {}, None),
             ("0 * m", {}, 0.0),
             ("m * 0", {}, 0.0),
@@ -288,6 +289,15 @@ class Parsing(unittest.TestCase):
             "VARIABLE LEVEL x (HIGH).",
             "SORT CASES BY x.",
             "COMPUTE y = 'unclosed.",
+            # Keywords, system variables, over-long names and a plus in a RECODE value.
+            "COMPUTE all = 1.",
+            "COMPUTE To = 1.",
+            "VARIABLE ROLE /INPUT x TO y.",
+            "COMPUTE $x = 1.",
+            "COMPUTE _y = 1.",
+            "COMPUTE %s = 1." % ("y" * 65),
+            "RECODE x (+5 = 1) INTO y.",
+            "RECODE x (1e400 = 1) INTO y.",
         ]
         for syntax in cases:
             with self.subTest(syntax=syntax):

@@ -246,7 +246,7 @@ TEST(MappingNode, WritesTablesAndBins) {
        0, body + "(ELSE=COPY) ", "integer"},
       {"string outputs",
        mapValues("<FieldColumnPair field='n'/>" + rows(row("1", "one")), "defaultValue=\"it's\""),
-       0, "n (1 = 'one') (ELSE='it''s') ", "string"},
+       0, "n (1 = 'one') (MISSING='') (ELSE='it''s') ", "string"},
       {"string bins",
        "<Discretize field='age' dataType='integer'><DiscretizeBin binValue='young'>"
        "<Interval rightMargin='30'/></DiscretizeBin></Discretize>",

@@ -150,6 +150,27 @@ std::string ADPBaseNode::nameProblem(const std::string& name) const {
   return std::string();
 }
 
+std::vector<std::string> ADPBaseNode::userMissingCodes(const xercesc::DOMNode* element,
+                                                       const std::string& field) const {
+  std::vector<std::string> codes;
+  const xercesc::DOMDocument* document = element == nullptr ? nullptr : element->getOwnerDocument();
+  if (document == nullptr) return codes;
+  xercesc::DOMNode* dictionary =
+      firstChildElement(document->getDocumentElement(), "DataDictionary");
+  for (xercesc::DOMNode* f = firstChildElement(dictionary, "DataField"); f != nullptr;
+       f = nextSiblingElement(f, "DataField")) {
+    if (getAttributeValue(f, "name") != field) continue;
+    for (xercesc::DOMNode* v = firstChildElement(f, "Value"); v != nullptr;
+         v = nextSiblingElement(v, "Value")) {
+      if (getAttributeValue(v, "property") == "missing") {
+        codes.push_back(getAttributeValue(v, "value"));
+      }
+    }
+    break;
+  }
+  return codes;
+}
+
 int ADPBaseNode::resolveNestedApply(xercesc::DOMNode*& element, std::string& name,
                                     std::string& function, std::string& errorPath) const {
   function = getAttributeValue(element, "function");

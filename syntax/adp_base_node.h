@@ -87,6 +87,12 @@ class ADPBaseNode {
   // as a message for the error path; empty when it can.
   std::string nameProblem(const std::string& name) const;
 
+  // The user-missing codes (`Value property="missing"`) of the DataField
+  // `field` in the data dictionary of the document holding `element`, as
+  // written; empty when the dictionary declares none or has no such field.
+  std::vector<std::string> userMissingCodes(const xercesc::DOMNode* element,
+                                            const std::string& field) const;
+
   // For an `Apply` met as an operand or argument: reads its function and, for
   // an "if", moves `element`, `name` and `function` to its first element child.
   // Returns 0, or the code of a missing function or an empty "if".

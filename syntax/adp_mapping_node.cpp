@@ -2,6 +2,7 @@
 #include "syntax/adp_mapping_node.h"
 
 #include <memory>
+#include <utility>
 #include <xercesc/dom/DOM.hpp>
 
 #include "syntax/adp_result_codes.h"
@@ -81,6 +82,7 @@ int ADPMappingNode::readMissingAndDefault(xercesc::DOMNode* element, std::string
 int ADPMappingNode::addClause(xercesc::DOMNode* element, std::string& errorPath) {
   auto clause = std::make_unique<ADPTwoValuesNode>();
   clause->setDataTypes(inputDataType_, outputDataType_);
+  clause->setColumns(inputColumn_, outputColumn_);
   return parseChild(std::move(clause), element, errorPath);
 }
 
@@ -106,6 +108,9 @@ int ADPMappingNode::parseMapValues(xercesc::DOMNode* element, std::string& error
   code = inputField_.parse(current, errorPath);
   inputDataType_ = getAttributeValue(current, "dataType");
   if (code != 0) return code;
+  inputMissing_ = userMissingCodes(element, inputField_.name());
+  inputColumn_ = getAttributeValue(current, "column");
+  outputColumn_ = getAttributeValue(element, "outputColumn");
 
   // A MapValues without a table is accepted and has no rows.
   xercesc::DOMNode* table = nextSiblingElement(current, "");
@@ -134,12 +139,14 @@ int ADPMappingNode::parseMapValues(xercesc::DOMNode* element, std::string& error
 
 int ADPMappingNode::parseDiscretize(xercesc::DOMNode* element, std::string& errorPath) {
   elseCopy_ = false;
+  discretize_ = true;
   int code = readMissingAndDefault(element, errorPath);
   if (code != 0) return code;
   // The data type the document gives the Discretize is that of its input field.
   inputDataType_ = getAttributeValue(element, "dataType");
   code = inputField_.parse(element, errorPath);
   if (code != 0) return code;
+  inputMissing_ = userMissingCodes(element, inputField_.name());
 
   // A Discretize without bins is accepted.
   for (xercesc::DOMNode* bin = firstChildElement(element, ""); bin != nullptr;
@@ -157,13 +164,120 @@ int ADPMappingNode::parseDiscretize(xercesc::DOMNode* element, std::string& erro
   return pmmlxform::kAdpOk;
 }
 
+std::string ADPMappingNode::elseResult() const {
+  if (elseCopy_) return "COPY";
+  const std::string fallback = defaultValue_.toSyntax();
+  if (!fallback.empty()) return fallback;
+  return defaultValue_.dataType() == "string" ? "''" : "SYSMIS";
+}
+
+bool ADPMappingNode::isUserMissing(double number) const {
+  for (const auto& code : inputMissing_) {
+    double missing = 0;
+    if (pmmlxform::recodeNumber(code, missing) && missing == number) return true;
+  }
+  return false;
+}
+
+bool ADPMappingNode::clausesTakeUserMissing() const {
+  const bool stringInput = inputDataType_ == "string";
+  for (const auto& child : children) {
+    const auto& clause = static_cast<const ADPTwoValuesNode&>(*child);
+    if (discretize_) {
+      for (const auto& code : inputMissing_) {
+        double number = 0;
+        if (pmmlxform::recodeNumber(code, number) && clause.binHolds(number, true)) return true;
+      }
+      continue;
+    }
+    const std::string key = clause.keyText();
+    double number = 0;
+    if (stringInput) {
+      for (const auto& code : inputMissing_) {
+        if (pmmlxform::sameRecodeString(code, key)) return true;
+      }
+    } else if (pmmlxform::recodeNumber(key, number) && isUserMissing(number)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string ADPMappingNode::missingClause() const {
+  const std::string replacement = missingValue_.toSyntax();
+  if (!replacement.empty()) return "(MISSING=" + replacement + ") ";
+  // Without a replacement, missing input stays missing. The ELSE clause sends
+  // system-missing input to a default or a copy; a string input has no
+  // system-missing value, only its user-missing codes.
+  const bool valuedElse = elseCopy_ || !defaultValue_.toSyntax().empty();
+  const bool elseTakesMissing =
+      valuedElse && (!inputMissing_.empty() || (!elseCopy_ && inputDataType_ != "string"));
+  if (!elseTakesMissing && !clausesTakeUserMissing()) return std::string();
+  // The language has no missing string: blank is the nearest a string target takes.
+  return std::string("(MISSING=") + (defaultValue_.dataType() == "string" ? "''" : "SYSMIS") + ") ";
+}
+
+std::vector<std::string> ADPMappingNode::marginClauses() const {
+  std::vector<std::string> clauses;
+  if (!discretize_) return clauses;
+  std::vector<ADPTwoValuesNode::Margin> margins;
+  std::vector<const ADPTwoValuesNode*> bins;
+  for (const auto& child : children) {
+    bins.push_back(static_cast<const ADPTwoValuesNode*>(child.get()));
+    if (!bins.back()->binMargins(margins)) return clauses;
+  }
+  // What the first bin holding the value gives, by the closures or by the
+  // closed ranges; the ELSE clause when none does.
+  const std::string fallback = elseResult();
+  auto firstMatch = [&](double x, bool asRange) {
+    for (const ADPTwoValuesNode* bin : bins) {
+      if (bin->binHolds(x, asRange)) return bin->resultText();
+    }
+    return fallback;
+  };
+  // Margins that need a value of their own, grouped by that value in the
+  // order they first occur: "(1 3 = SYSMIS) ".
+  std::vector<double> done;
+  std::vector<std::pair<std::string, std::string>> groups;  // value, margins
+  for (const auto& margin : margins) {
+    bool seen = false;
+    for (double d : done) seen = seen || d == margin.number;
+    if (seen) continue;
+    done.push_back(margin.number);
+    // A user-missing code goes to the MISSING clause.
+    if (isUserMissing(margin.number)) continue;
+    const std::string wanted = firstMatch(margin.number, false);
+    if (wanted == firstMatch(margin.number, true)) continue;
+    auto group = groups.begin();
+    while (group != groups.end() && group->first != wanted) ++group;
+    if (group == groups.end()) {
+      groups.emplace_back(wanted, margin.text);
+    } else {
+      group->second += " " + margin.text;
+    }
+  }
+  for (const auto& group : groups) {
+    clauses.push_back("(" + group.second + " = " + group.first + ") ");
+  }
+  return clauses;
+}
+
 std::string ADPMappingNode::toSyntax() const {
   std::string result = inputField_.toSyntax() + " ";
+  // Value clauses take user-missing codes too, so when one would, the MISSING
+  // clause comes first; single margin values come before the ranges.
+  const std::string missing = missingClause();
+  const bool missingFirst = !missing.empty() && clausesTakeUserMissing();
+  std::vector<std::string> clauses;
+  if (missingFirst) clauses.push_back(missing);
+  for (const auto& clause : marginClauses()) clauses.push_back(clause);
+  for (const auto& child : children) clauses.push_back("(" + child->toSyntax() + ") ");
+
   // Clauses gather in a buffer; a buffer that grows past the limit starts a
   // new line. Both limits are strict.
   std::string buffer;
-  for (const auto& child : children) {
-    buffer += "(" + child->toSyntax() + ") ";
+  for (const auto& clause : clauses) {
+    buffer += clause;
     if (buffer.size() > kClauseLineLimit) {
       result += kLineBreak + buffer;
       buffer.clear();
@@ -171,21 +285,8 @@ std::string ADPMappingNode::toSyntax() const {
   }
   result += buffer;
   if (result.size() > kResultLineLimit) result += kLineBreak;
-
-  const std::string missing = missingValue_.toSyntax();
-  if (!missing.empty()) result += "(MISSING=" + missing + ") ";
-
-  const std::string fallback = defaultValue_.toSyntax();
-  if (elseCopy_) {
-    result += "(ELSE=COPY) ";
-  } else if (!fallback.empty()) {
-    result += "(ELSE=" + fallback + ") ";
-  } else if (defaultValue_.dataType() == "string") {
-    result += "(ELSE='') ";
-  } else {
-    result += "(ELSE=SYSMIS) ";
-  }
-  return result;
+  if (!missingFirst) result += missing;
+  return result + "(ELSE=" + elseResult() + ") ";
 }
 
 std::size_t ADPMappingNode::longestStringLiteral() const {

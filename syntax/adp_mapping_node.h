@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "syntax/adp_base_node.h"
 #include "syntax/adp_value_node.h"
@@ -42,12 +43,32 @@ class ADPMappingNode final : public ADPBaseNode {
   // Parses one row or bin and attaches it.
   int addClause(xercesc::DOMNode* element, std::string& errorPath);
 
+  // What the ELSE clause gives: COPY, the default value, or missing.
+  std::string elseResult() const;
+  // The MISSING clause, empty when missing input needs none: the ELSE clause
+  // and the rows would give it the value PMML gives it.
+  std::string missingClause() const;
+  // True when a row or bin takes one of the input's user-missing codes, which
+  // must then reach the MISSING clause first.
+  bool clausesTakeUserMissing() const;
+  // Clauses for the margins that a closed range gives another value than the
+  // bins' closures do: a value on a margin shared by two bins, or on an end
+  // that its interval leaves out.
+  std::vector<std::string> marginClauses() const;
+  bool isUserMissing(double number) const;
+
   std::string inputDataType_;
   std::string outputDataType_;
   ADPValueNode missingValue_;
   ADPValueNode defaultValue_;
   ADPVariableNode inputField_;
   bool elseCopy_ = false;
+  bool discretize_ = false;
+  // The table's input and output column names.
+  std::string inputColumn_;
+  std::string outputColumn_;
+  // The user-missing codes the data dictionary declares for the input field.
+  std::vector<std::string> inputMissing_;
 };
 
 #endif  // PMMLXFORM_SYNTAX_ADP_MAPPING_NODE_H_

@@ -5,6 +5,7 @@
 
 #include "syntax/adp_literal.h"
 #include "syntax/adp_result_codes.h"
+#include "syntax/adp_two_values_node.h"
 
 namespace {
 
@@ -64,6 +65,7 @@ int ADPNormNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
   }
   field_ = field;
   appendSegment(errorPath, field_, kAttributeSegment);
+  inputMissing_ = userMissingCodes(element, field_);
 
   // Exactly two points; the first is the lower one, whatever their order.
   struct Point {
@@ -126,13 +128,43 @@ std::string ADPNormNode::toSyntax() const {
   const Treatment* treatment = findTreatment(outliers_);
   if (treatment == nullptr) return std::string();
   std::string text = field_;
-  if (!missingReplacement_.empty()) text += " ( MISSING = " + missingReplacement_ + " )";
+  if (!missingReplacement_.empty()) {
+    text += " ( MISSING = " + missingReplacement_ + " )";
+  } else if (rangesTakeUserMissing()) {
+    // Missing input gives a missing result.
+    text += " ( MISSING = SYSMIS )";
+  }
   text += " (" + lowerBound_ + " THRU " + upperBound_ + " = Copy)";
   if (treatment->clipped) {
     text += " (LOWEST THRU " + lowerBound_ + " = " + lowerBound_ + ") (" + upperBound_ +
             " THRU HIGHEST = " + upperBound_ + ")";
   }
   return text + treatment->tail;
+}
+
+bool ADPNormNode::rangesTakeUserMissing() const {
+  const Treatment* treatment = findTreatment(outliers_);
+  double low = 0;
+  double high = 0;
+  if (treatment == nullptr || !pmmlxform::recodeNumber(lowerBound_, low) ||
+      !pmmlxform::recodeNumber(upperBound_, high)) {
+    return false;
+  }
+  for (const auto& code : inputMissing_) {
+    double x = 0;
+    if (!pmmlxform::recodeNumber(code, x)) continue;
+    if ((low <= x && x <= high) || (treatment->clipped && (x <= low || x >= high))) return true;
+  }
+  return false;
+}
+
+bool ADPNormNode::rescalesToItself() const {
+  double values[4] = {0, 0, 0, 0};
+  const std::string* texts[4] = {&lowerBound_, &lowerNorm_, &upperBound_, &upperNorm_};
+  for (int i = 0; i < 4; ++i) {
+    if (!pmmlxform::recodeNumber(*texts[i], values[i])) return false;
+  }
+  return values[0] == values[1] && values[2] == values[3];
 }
 
 std::string ADPNormNode::toComputeSyntax(const std::string& target) const {
@@ -142,6 +174,12 @@ std::string ADPNormNode::toComputeSyntax(const std::string& target) const {
     text = "** Targe - " + target + " , Input - " + target + " " + lowerBound_ + " " + upperBound_ +
            " " + lowerNorm_ + " " + upperNorm_ + " .\n";
   }
-  return text + "COMPUTE " + target + " = " + lowerNorm_ + " + (" + target + "-" + lowerBound_ +
-         ")*(" + upperNorm_ + "-" + lowerNorm_ + ")/(" + upperBound_ + "-" + lowerBound_ + ").";
+  text += "COMPUTE " + target + " = " + lowerNorm_ + " + (" + target + "-" + lowerBound_ + ")*(" +
+          upperNorm_ + "-" + lowerNorm_ + ")/(" + upperBound_ + "-" + lowerBound_ + ").";
+  // The RECODE put the replacement in on the input's scale, and the rescaling
+  // moved it; where that changes it, missing input is given it again.
+  if (!missingReplacement_.empty() && !rescalesToItself()) {
+    text += "\nIF (MISSING(" + field_ + ")) " + target + " = " + missingReplacement_ + ".";
+  }
+  return text;
 }

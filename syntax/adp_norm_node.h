@@ -7,6 +7,7 @@
 // `orig` to their `norm` values.
 
 #include <string>
+#include <vector>
 
 #include "syntax/adp_base_node.h"
 
@@ -18,13 +19,19 @@ class ADPNormNode final : public ADPBaseNode {
   int parse(xercesc::DOMNode* element, std::string& errorPath) override;
 
   // The rescaling of `target` in place, after the RECODE into it; with
-  // comments a "** Targe - ..." line comes first.
+  // comments a "** Targe - ..." line comes first. A missing replacement is a
+  // value on the normalised scale, so it is set after the rescaling.
   std::string toComputeSyntax(const std::string& target) const;
 
  private:
   // Reads orig and norm of one LinearNorm point; both must be numbers.
   int readPoint(xercesc::DOMNode* point, std::string& orig, std::string& norm,
                 std::string& errorPath) const;
+  // True when a range of the RECODE takes one of the input's user-missing
+  // codes, which must then reach a MISSING clause first.
+  bool rangesTakeUserMissing() const;
+  // True when the points map every value to itself.
+  bool rescalesToItself() const;
 
   std::string field_;
   std::string outliers_;
@@ -33,6 +40,8 @@ class ADPNormNode final : public ADPBaseNode {
   std::string lowerNorm_;
   std::string upperBound_;
   std::string upperNorm_;
+  // The user-missing codes the data dictionary declares for the field.
+  std::vector<std::string> inputMissing_;
 };
 
 #endif  // PMMLXFORM_SYNTAX_ADP_NORM_NODE_H_

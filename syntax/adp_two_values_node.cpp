@@ -1,9 +1,11 @@
 // RECODE clauses: a table row, a bin and the interval inside a bin.
 #include "syntax/adp_two_values_node.h"
 
+#include <charconv>
 #include <memory>
 #include <xercesc/dom/DOM.hpp>
 
+#include "syntax/adp_literal.h"
 #include "syntax/adp_result_codes.h"
 #include "syntax/adp_value_node.h"
 
@@ -57,6 +59,10 @@ bool isOpen(const ADPBaseNode& margin) {
   return static_cast<const ADPValueNode&>(margin).value().empty();
 }
 
+const std::string& valueOf(const ADPBaseNode& value) {
+  return static_cast<const ADPValueNode&>(value).value();
+}
+
 }  // namespace
 
 int ADPTwoValuesNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
@@ -102,16 +108,31 @@ int ADPTwoValuesNode::addColumn(xercesc::DOMNode* row, xercesc::DOMNode* column,
   return pmmlxform::kAdpOk;
 }
 
+xercesc::DOMNode* ADPTwoValuesNode::cellNamed(xercesc::DOMNode* row,
+                                              const std::string& column) const {
+  for (xercesc::DOMNode* cell = firstChildElement(row, ""); cell != nullptr;
+       cell = nextSiblingElement(cell, "")) {
+    if (nodeName(cell) == column) return cell;
+  }
+  return nullptr;
+}
+
 int ADPTwoValuesNode::parseRow(xercesc::DOMNode* element, std::string& errorPath) {
-  // The first column is the input and the second the output, whatever their
-  // names: the table's column names are not read.
-  xercesc::DOMNode* input = firstChildElement(element, "");
+  // The table names the input and output columns; a row may hold its cells in
+  // any order. Without both names the first cell is the input and the second
+  // the output.
+  const bool byName =
+      !inputColumn_.empty() && !outputColumn_.empty() && inputColumn_ != outputColumn_;
+  xercesc::DOMNode* input =
+      byName ? cellNamed(element, inputColumn_) : firstChildElement(element, "");
   int code = addColumn(element, input, firstDataType_, errorPath);
   if (code != 0) return code;
-  xercesc::DOMNode* output = nextSiblingElement(input, "");
+  xercesc::DOMNode* output =
+      byName ? cellNamed(element, outputColumn_) : nextSiblingElement(input, "");
   code = addColumn(element, output, secondDataType_, errorPath);
   if (code != 0) return code;
-  if (nextSiblingElement(output, "") != nullptr) {
+  xercesc::DOMNode* second = nextSiblingElement(firstChildElement(element, ""), "");
+  if (nextSiblingElement(second, "") != nullptr) {
     appendSegment(errorPath, "More than two rows", kMessageSegment);
     return pmmlxform::kAdpWrongChildCount;
   }
@@ -157,7 +178,9 @@ int ADPTwoValuesNode::parseBin(xercesc::DOMNode* element, std::string& errorPath
 
 int ADPTwoValuesNode::parseInterval(xercesc::DOMNode* element, std::string& errorPath) {
   clauseKind_ = kIntervalClause;
-  // The closure is not read: every interval is written as a closed range.
+  // Every interval is written as a closed range; the closure tells the mapping
+  // node where that range takes a margin the interval leaves out.
+  closure_ = getAttributeValue(element, "closure");
   for (const char* margin : kMargins) {
     const std::string text = getAttributeValue(element, margin);
     auto value = newValue(utf8, firstDataType_);
@@ -184,7 +207,78 @@ std::string ADPTwoValuesNode::toSyntax() const {
   return children[0]->toSyntax() + " = " + children[1]->toSyntax();
 }
 
+bool ADPTwoValuesNode::binMargins(std::vector<Margin>& margins) const {
+  if (clauseKind_ != kMappingClause || children.size() != 2) return false;
+  const ADPBaseNode& interval = *children[0];
+  if (interval.nodeKind != kTwoValues || interval.children.size() != 2) return false;
+  for (const auto& margin : interval.children) {
+    if (isOpen(*margin)) continue;
+    const auto& value = static_cast<const ADPValueNode&>(*margin);
+    double number = 0;
+    if (value.dataType() == "string" || !pmmlxform::recodeNumber(value.value(), number)) {
+      return false;
+    }
+    margins.push_back({number, value.toSyntax()});
+  }
+  return true;
+}
+
+bool ADPTwoValuesNode::binHolds(double x, bool asRange) const {
+  if (clauseKind_ != kMappingClause || children.size() != 2) return false;
+  const auto& interval = static_cast<const ADPTwoValuesNode&>(*children[0]);
+  if (interval.nodeKind != kTwoValues || interval.children.size() != 2) return false;
+  const std::string& closure = interval.closure_;
+  // An absent closure is closed at both ends.
+  const bool openLeft = !asRange && closure.compare(0, 4, "open") == 0;
+  const bool openRight =
+      !asRange && closure.size() >= 4 && closure.compare(closure.size() - 4, 4, "Open") == 0;
+  double low = 0;
+  double high = 0;
+  const ADPBaseNode& left = *interval.children[0];
+  const ADPBaseNode& right = *interval.children[1];
+  if (!isOpen(left)) {
+    if (!pmmlxform::recodeNumber(valueOf(left), low)) return false;
+    if (x < low || (openLeft && x == low)) return false;
+  }
+  if (!isOpen(right)) {
+    if (!pmmlxform::recodeNumber(valueOf(right), high)) return false;
+    if (x > high || (openRight && x == high)) return false;
+  }
+  return true;
+}
+
+std::string ADPTwoValuesNode::resultText() const {
+  return children.size() == 2 ? children[1]->toSyntax() : std::string();
+}
+
+std::string ADPTwoValuesNode::keyText() const {
+  if (children.size() != 2 || children[0]->nodeKind != kValue) return std::string();
+  return valueOf(*children[0]);
+}
+
 std::size_t ADPTwoValuesNode::longestStringLiteral() const {
   if (clauseKind_ != kMappingClause || children.size() != 2) return 0;
   return children[1]->longestStringLiteral();
 }
+
+namespace pmmlxform {
+
+bool recodeNumber(const std::string& text, double& number) {
+  if (!isNumericLiteral(text)) return false;
+  // from_chars reads no "+" sign and is independent of the locale.
+  const char* first = text.data();
+  const char* last = first + text.size();
+  if (*first == '+') ++first;
+  const auto result = std::from_chars(first, last, number);
+  return result.ec == std::errc() && result.ptr == last;
+}
+
+bool sameRecodeString(const std::string& a, const std::string& b) {
+  const std::size_t endA = a.find_last_not_of(' ');
+  const std::size_t endB = b.find_last_not_of(' ');
+  const std::size_t lengthA = endA == std::string::npos ? 0 : endA + 1;
+  const std::size_t lengthB = endB == std::string::npos ? 0 : endB + 1;
+  return lengthA == lengthB && a.compare(0, lengthA, b, 0, lengthB) == 0;
+}
+
+}  // namespace pmmlxform

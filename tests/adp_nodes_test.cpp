@@ -4,7 +4,9 @@
 
 #include <sstream>
 #include <string>
+#include <type_traits>
 #include <vector>
+#include <xercesc/dom/DOM.hpp>
 
 #include "syntax/adp_base_node.h"
 #include "syntax/adp_derived_node.h"
@@ -296,7 +298,7 @@ TEST(MappingNode, WritesTablesAndBins) {
        0, body + "(ELSE=COPY) ", "integer"},
       {"string outputs",
        mapValues("<FieldColumnPair field='n'/>" + rows(row("1", "one")), "defaultValue=\"it's\""),
-       0, "n (1 = 'one') (ELSE='it''s') ", "string"},
+       0, "n (1 = 'one') (MISSING='') (ELSE='it''s') ", "string"},
       {"string bins",
        "<Discretize field='age' dataType='integer'><DiscretizeBin binValue='young'>"
        "<Interval rightMargin='30'/></DiscretizeBin></Discretize>",
@@ -307,6 +309,112 @@ TEST(MappingNode, WritesTablesAndBins) {
       {"string default over two lines", mapValues(kPair, "defaultValue='a&#13;HOST'"), 8,
        "X.MapValues(defaultValue=a\rHOST){String holds a line break.}", "string"},
   });
+}
+
+std::string bin(const std::string& value, const std::string& interval) {
+  return "<DiscretizeBin binValue='" + value + "'>" + interval + "</DiscretizeBin>";
+}
+
+// RECODE clauses give every value the PMML's value: a margin that a closed
+// range and the bins' closures take differently, missing input next to a
+// default value, and table cells named by their columns.
+std::string discretize(const std::string& bins, const std::string& attributes = "") {
+  return "<Discretize field='x' " + attributes + ">" + bins + "</Discretize>";
+}
+std::string interval(const std::string& value, const std::string& closure, const std::string& low,
+                     const std::string& high) {
+  std::string margins;
+  if (!low.empty()) margins += " leftMargin='" + low + "'";
+  if (!high.empty()) margins += " rightMargin='" + high + "'";
+  return bin(value, "<Interval closure='" + closure + "'" + margins + "/>");
+}
+
+TEST(MappingNode, GivesMarginsAndMissingInputThePmmlValue) {
+  const std::string closedOpen =
+      interval("1", "closedOpen", "0", "10") + interval("2", "closedOpen", "10", "20");
+  const std::string pair = "<FieldColumnPair field='x' column='k' dataType='double'/>";
+  checkMapping({
+      {"a shared margin goes to the later bin, an excluded end to missing", discretize(closedOpen),
+       0,
+       "x (10 = 2) (20 = SYSMIS) (0 THRU 10 = 1) (10 THRU 20 = 2) "
+       "(ELSE=SYSMIS) ",
+       "integer"},
+      {"ranges that agree with the closures are kept",
+       discretize(interval("1", "closedClosed", "", "10") + interval("2", "openClosed", "10", "")),
+       0, "x (LOWEST THRU 10 = 1) (10 THRU HIGHEST = 2) (ELSE=SYSMIS) ", "integer"},
+      {"margins with one value share a clause, a number written twice counts once",
+       discretize(interval("1", "openOpen", "0", "10") + interval("2", "openClosed", "10.0", "20"),
+                  "defaultValue='5'"),
+       0, "x (0 10 = 5) (0 THRU 10 = 1) (10.0 THRU 20 = 2) (MISSING=SYSMIS) (ELSE=5) ", "integer"},
+      {"a string bin's excluded end is blank", discretize(interval("low", "openOpen", "", "10")), 0,
+       "x (10 = '') (LOWEST THRU 10 = 'low') (ELSE='') ", "string"},
+      {"a default is not for missing input",
+       mapValues(pair + rows("<row><k>1</k><to>6</to></row>"), "defaultValue='5'"), 0,
+       "x (1 = 6) (MISSING=SYSMIS) (ELSE=5) ", "integer"},
+      {"a string input has no system-missing value",
+       mapValues(kPair + kColours, "defaultValue='5'"), 0,
+       "colour ('red' = 1) ('blue' = 2) (ELSE=5) ", "integer"},
+      {"a copy of system-missing is missing",
+       mapValues(kElseCopy + pair + rows("<row><k>1</k><to>6</to></row>")), 0,
+       "x (1 = 6) (ELSE=COPY) ", "double"},
+      {"cells by column name", mapValues(kPair + rows("<row><to>1</to><from>red</from></row>")), 0,
+       "colour ('red' = 1) (ELSE=SYSMIS) ", "integer"},
+      {"the named output cell is missing",
+       mapValues(kPair + rows("<row><from>red</from><other>1</other></row>")), 10,
+       "X.MapValues.row.row", "integer"},
+  });
+}
+
+// The node parsed from `expression` in a document whose data dictionary holds
+// `dataFields`, so that it reads the user-missing codes of its input.
+template <typename Node, typename Render>
+void checkWithDictionary(const std::string& dataFields, const std::vector<Case>& cases,
+                         Render render) {
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    testutil::Documents docs;
+    Node node;
+    node.utf8 = true;
+    if constexpr (std::is_same_v<Node, ADPMappingNode>) {
+      if (c.option == "string") node.setStringValues();
+      node.setDataTypes("", c.option);
+    }
+    std::string path = "X";
+    xercesc::DOMElement* root = docs.element("<PMML><DataDictionary>" + dataFields +
+                                             "</DataDictionary>" + c.xml + "</PMML>");
+    ASSERT_EQ(node.parse(root->getLastElementChild(), path), 0) << path;
+    EXPECT_EQ(render(node), c.pathOrText);
+  }
+}
+
+TEST(MappingNode, SendsUserMissingCodesToTheMissingClause) {
+  const std::string fields =
+      "<DataField name='x' dataType='double'><Value value='99' property='missing'/>"
+      "<Value value='-1' property='missing'/></DataField>"
+      "<DataField name='s' dataType='string'><Value value='dk' property='missing'/></DataField>";
+  const std::string xPair = "<FieldColumnPair field='x' column='k' dataType='double'/>";
+  const std::string sPair = "<FieldColumnPair field='s' column='k' dataType='string'/>";
+  checkWithDictionary<ADPMappingNode>(
+      fields,
+      {
+          {"a code inside a bin",
+           discretize(interval("1", "closedClosed", "", "10"), "mapMissingTo='7'"), 0,
+           "x (MISSING=7) (LOWEST THRU 10 = 1) (ELSE=SYSMIS) ", "integer"},
+          {"codes outside every bin keep the text",
+           discretize(interval("1", "closedClosed", "0", "10"), "mapMissingTo='7'"), 0,
+           "x (0 THRU 10 = 1) (MISSING=7) (ELSE=SYSMIS) ", "integer"},
+          {"a code on a margin is left to the MISSING clause",
+           discretize(interval("1", "closedOpen", "-1", "10")), 0,
+           "x (MISSING=SYSMIS) (10 = SYSMIS) (-1 THRU 10 = 1) (ELSE=SYSMIS) ", "integer"},
+          {"a numeric key", mapValues(xPair + rows("<row><k>99.0</k><to>5</to></row>")), 0,
+           "x (MISSING=SYSMIS) (99.0 = 5) (ELSE=SYSMIS) ", "integer"},
+          {"a string key with trailing blanks",
+           mapValues(sPair + rows("<row><k>dk </k><to>a</to></row>"), "defaultValue='b'"), 0,
+           "s (MISSING='') ('dk ' = 'a') (ELSE='b') ", "string"},
+          {"a copied code", mapValues(kElseCopy + xPair + rows("<row><k>1</k><to>6</to></row>")), 0,
+           "x (1 = 6) (MISSING=SYSMIS) (ELSE=COPY) ", "double"},
+      },
+      [](const ADPMappingNode& n) { return n.toSyntax(); });
 }
 
 std::string norm(const std::string& attributes, const std::string& points) {
@@ -329,6 +437,37 @@ TEST(NormNode, ClipsToTheBreakPointsOrRejects) {
       {"three points", norm(missing, age + point("99", "99")), 9,
        "X.NormContinuous(age){Too many nodes}"},
   });
+}
+
+// The RECODE body and the rescaling into t.
+TEST(NormNode, GivesMissingInputTheReplacementOrMissing) {
+  const std::string fields =
+      "<DataField name='x' dataType='double'><Value value='-1' property='missing'/></DataField>";
+  const std::string unit = point("0", "0") + point("100", "1");
+  const std::string rescale = "\nCOMPUTE t = 0 + (t-0)*(1-0)/(100-0).";
+  checkWithDictionary<ADPNormNode>(
+      fields,
+      {
+          {"the replacement is on the normalised scale",
+           norm("field='x' mapMissingTo='0.5' outliers='asMissingValues'", unit), 0,
+           "x ( MISSING = 0.5 ) (0 THRU 100 = Copy)(ELSE = SYSMIS)" + rescale +
+               "\nIF (MISSING(x)) t = 0.5."},
+          {"a rescaling to itself keeps it",
+           norm("field='x' mapMissingTo='45'", point("18", "18") + point("90", "90")), 0,
+           "x ( MISSING = 45 ) (18 THRU 90 = Copy)(ELSE = COPY)"
+           "\nCOMPUTE t = 18 + (t-18)*(90-18)/(90-18)."},
+          {"a clipped code", norm("field='x' outliers='asExtremeValues'", unit), 0,
+           "x ( MISSING = SYSMIS ) (0 THRU 100 = Copy) (LOWEST THRU 0 = 0) "
+           "(100 THRU HIGHEST = 100)" +
+               rescale},
+          {"a code outside the copied range", norm("field='x' outliers='asMissingValues'", unit), 0,
+           "x (0 THRU 100 = Copy)(ELSE = SYSMIS)" + rescale},
+          {"a copied code",
+           norm("field='x' outliers='asMissingValues'", point("-5", "0") + point("5", "1")), 0,
+           "x ( MISSING = SYSMIS ) (-5 THRU 5 = Copy)(ELSE = SYSMIS)"
+           "\nCOMPUTE t = 0 + (t--5)*(1-0)/(5--5)."},
+      },
+      [](const ADPNormNode& n) { return n.toSyntax() + "\n" + n.toComputeSyntax("t"); });
 }
 
 std::string outlier(const std::string& content, const std::string& function = "outlierHandle") {
@@ -365,10 +504,6 @@ TEST(OutlierNode, WritesTheCutOffBlockOrRejects) {
            "X.Apply(outlierHandle){The parameter number of outlierHandle is wrong.}"},
       },
       [](ADPOutlierNode& n, const std::string&) { n.targetField().setName("age_t"); });
-}
-
-std::string bin(const std::string& value, const std::string& interval) {
-  return "<DiscretizeBin binValue='" + value + "'>" + interval + "</DiscretizeBin>";
 }
 
 TEST(TwoValuesNode, WritesClausesAndRefusesDatesAndTimes) {

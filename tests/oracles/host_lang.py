@@ -239,6 +239,16 @@ def _day_seconds(x):
     return x % _DAY
 
 
+def _in_order_sum(values):
+    # The values present, added from the first argument to the last in double precision, as a
+    # program adds its operands; an exactly rounded sum would part from it by more than any
+    # relative tolerance where large terms cancel.
+    total = 0.0
+    for v in values:
+        total += v
+    return total
+
+
 def _sd_var(values, sd):
     # Choice: as for the other statistics, only the arguments that are not missing count, and at
     # least two of them are needed; the sample (n - 1) form.
@@ -315,8 +325,8 @@ _FUNCTIONS = {
     "MOD": (2, 2, "n", "n", lambda a, b: math.fmod(a, b) if b != 0 else None, "any"),
     "MIN": (1, None, "n", "n", lambda *v: min(v) if v else None, "valid"),
     "MAX": (1, None, "n", "n", lambda *v: max(v) if v else None, "valid"),
-    "SUM": (1, None, "n", "n", lambda *v: math.fsum(v) if v else None, "valid"),
-    "MEAN": (1, None, "n", "n", lambda *v: statistics.fmean(v) if v else None, "valid"),
+    "SUM": (1, None, "n", "n", lambda *v: _in_order_sum(v) if v else None, "valid"),
+    "MEAN": (1, None, "n", "n", lambda *v: _in_order_sum(v) / len(v) if v else None, "valid"),
     "MEDIAN": (1, None, "n", "n", lambda *v: statistics.median(v) if v else None, "valid"),
     "SD": (1, None, "n", "n", lambda *v: _sd_var(v, True), "valid"),
     "VARIANCE": (1, None, "n", "n", lambda *v: _sd_var(v, False), "valid"),

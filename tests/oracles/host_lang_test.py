@@ -102,6 +102,9 @@ class Expressions(unittest.TestCase):
             ("MEAN(x, 4)", {"x": 99}, 4.0),
             ("MAX(m, m)", {}, None),
             ("SUM(m)", {}, None),
+            # Added in order: the 1 is lost beside 1e16 before -1e16 cancels it.
+            ("SUM(1e16, 1, -1e16)", {}, 0.0),
+            ("MEAN(1e16, 1, -1e16, 0)", {}, 0.0),
         ])
 
     def test_numeric_functions(self):

@@ -84,9 +84,9 @@ class ADPBaseNode {
   // True when `name` (in this node's encoding) can be written as a variable name.
   bool isSafeName(const std::string& name) const;
 
-  // For an `Apply` met as an operand or argument: reads its function and, for
-  // an "if", moves `element`, `name` and `function` to its first element child.
-  // Returns 0, or the code of a missing function or an empty "if".
+  // For an `Apply` met as an operand or argument: reads its function. Returns
+  // 0, or the code of a missing function, an empty "if", or any other "if",
+  // which cannot be written inside an expression.
   int resolveNestedApply(xercesc::DOMNode*& element, std::string& name, std::string& function,
                          std::string& errorPath) const;
 

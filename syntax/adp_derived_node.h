@@ -28,7 +28,22 @@ class ADPDerivedNode final : public ADPBaseNode {
   static std::string uniqueJoin(const std::string& list, const std::string& separator);
 
  private:
+  // Reads the replacement for missing arguments of the field's Apply, and
+  // refuses one on an Apply nested inside it.
+  int readMapMissingTo(xercesc::DOMNode* apply, std::string& errorPath);
+  // Declared width of a string field of the document (0 when unknown).
+  std::size_t fieldWidth(xercesc::DOMNode* element, const std::string& name) const;
+  // Width a string field needs for what a field reference or a string
+  // function over fields gives; 0 for a field that is not a string.
+  std::size_t valueWidth(const ADPBaseNode& expression, xercesc::DOMNode* element) const;
+  // "\nIF (test) name = replacement." after the COMPUTE; empty when none.
+  std::string mapMissingCommand(const ADPBaseNode& expression) const;
+  // The DO IF block of an "if" function.
+  std::string ifBlock(const ADPBaseNode& expression) const;
+
   ADPVariableNode target_;
+  std::string mapMissingTo_;
+  bool hasMapMissingTo_ = false;
 };
 
 #endif  // PMMLXFORM_SYNTAX_ADP_DERIVED_NODE_H_

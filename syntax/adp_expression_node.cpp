@@ -1,6 +1,7 @@
 // Operator expressions: the operator table, parse of operands, infix rendering.
 #include "syntax/adp_expression_node.h"
 
+#include <cstdlib>
 #include <memory>
 #include <xercesc/dom/DOM.hpp>
 
@@ -45,6 +46,51 @@ std::string operandText(const ADPBaseNode& operand) {
     text = "(" + text + ")";
   }
   return text;
+}
+
+// True when the operand is a constant, which is never missing.
+bool isConstant(const ADPBaseNode& operand) { return operand.nodeKind == ADPBaseNode::kValue; }
+
+// True when the operand can take the value 0 (false): anything but a
+// constant other than 0.
+bool canBeZero(const ADPBaseNode& operand) {
+  if (!isConstant(operand)) return true;
+  const std::string& value = static_cast<const ADPValueNode&>(operand).value();
+  char* end = nullptr;
+  const double number = std::strtod(value.c_str(), &end);
+  return end != value.c_str() && *end == '\0' && number == 0.0;
+}
+
+// True when the operand can be true: anything but the constant 0.
+bool canBeTrue(const ADPBaseNode& operand) {
+  return !isConstant(operand) || !canBeZero(operand);
+}
+
+// True when the syntax can give a value where `missing` is missing, because
+// `other` can be 0 (0*x, 0/x, x**0) or decide the result (x AND false,
+// x OR true); PMML gives missing whenever an operand is missing.
+bool absorbsMissing(const std::string& function, const ADPBaseNode& missing,
+                    const ADPBaseNode& other, bool otherIsLeft) {
+  if (isConstant(missing)) return false;
+  if (function == "*" || function == "and") return canBeZero(other);
+  if (function == "/") return otherIsLeft && canBeZero(other);
+  if (function == "pow" || function == "power") return !otherIsLeft && canBeZero(other);
+  if (function == "or") return canBeTrue(other);
+  return false;
+}
+
+// A logical operand as 1 or 0 (missing stays missing): comparisons and
+// logical operators give that already, other values are tested against 0.
+std::string truthText(const ADPBaseNode& operand, const std::string& text) {
+  if (operand.nodeKind == ADPBaseNode::kExpression) {
+    const std::string& f = static_cast<const ADPExpressionNode&>(operand).functionName();
+    if (f != "+" && f != "-" && f != "*" && f != "/" && f != "pow" && f != "power") return text;
+  }
+  if (operand.nodeKind == ADPBaseNode::kFunction &&
+      static_cast<const ADPFunctionNode&>(operand).functionName() == "not") {
+    return text;
+  }
+  return "(" + text + "~=0)";
 }
 
 }  // namespace
@@ -113,10 +159,28 @@ int ADPExpressionNode::parse(xercesc::DOMNode* element, std::string& errorPath) 
 
 std::string ADPExpressionNode::toSyntax() const {
   if (children.size() != 2) return std::string();
-  std::string text = "(" + operandText(*children[0]) + operatorSymbol(function_);
-  std::string right = operandText(*children[1]);
+  const ADPBaseNode& leftNode = *children[0];
+  const ADPBaseNode& rightNode = *children[1];
+  std::string left = operandText(leftNode);
+  std::string right = operandText(rightNode);
   if (right.size() > 1 && right[0] == '-') right = "(" + right + ")";
-  return text + right + ")";
+  const bool power = function_ == "pow" || function_ == "power";
+  // "**" binds more tightly than a sign: -2**2 is -(2**2).
+  if (power && left.size() > 1 && left[0] == '-') left = "(" + left + ")";
+
+  const bool guardLeft = absorbsMissing(function_, leftNode, rightNode, false);
+  const bool guardRight = absorbsMissing(function_, rightNode, leftNode, true);
+  if (function_ == "and" || function_ == "or") {
+    if (!guardLeft && !guardRight) return "(" + left + operatorSymbol(function_) + right + ")";
+    // The sum of the two truth values is missing when either is.
+    return "(" + truthText(leftNode, left) + "+" + truthText(rightNode, right) +
+           (function_ == "and" ? "=2)" : ">0)");
+  }
+  std::string text = "(" + left + operatorSymbol(function_) + right;
+  // x-x is 0, or missing where x is: it makes the result missing there.
+  if (guardLeft) text += "+(" + left + "-" + left + ")";
+  if (guardRight) text += "+(" + right + "-" + right + ")";
+  return text + ")";
 }
 
 std::string ADPExpressionNode::getInputs() const {

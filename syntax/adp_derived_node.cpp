@@ -125,8 +125,10 @@ int ADPDerivedNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
         return pmmlxform::kAdpBadName;
       }
     }
-    code = readMapMissingTo(current, errorPath);
-    if (code != 0) return code;
+    if (function != kOutlierFunction) {
+      code = readMapMissingTo(current, errorPath);
+      if (code != 0) return code;
+    }
   }
 
   Expression kind = kindOfElement(name);

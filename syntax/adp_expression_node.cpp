@@ -1,8 +1,10 @@
 // Operator expressions: the operator table, parse of operands, infix rendering.
 #include "syntax/adp_expression_node.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 #include <xercesc/dom/DOM.hpp>
 
 #include "syntax/adp_function_node.h"
@@ -77,6 +79,31 @@ bool absorbsMissing(const std::string& function, const ADPBaseNode& missing,
   if (function == "pow" || function == "power") return !otherIsLeft && canBeZero(other);
   if (function == "or") return canBeTrue(other);
   return false;
+}
+
+// Terms that are 0 where the operand has a value and missing where PMML
+// reads it as missing: x-x for each numeric field it reads (an operator or a
+// function over fields is missing when one of them is), the whole value for
+// an aggregate, which is missing only when all its arguments are. Built from
+// the fields rather than the operand's text, so that nested guards do not
+// repeat whole expressions. A string is never missing in the syntax.
+void collectMissingTerms(const ADPBaseNode& node, std::vector<std::string>& terms) {
+  std::string term;
+  if (node.nodeKind == ADPBaseNode::kVariable) {
+    const auto& field = static_cast<const ADPVariableNode&>(node);
+    if (field.dataType() != "string") term = "(" + field.name() + "-" + field.name() + ")";
+  } else if (node.nodeKind == ADPBaseNode::kFunction &&
+             ADPFunctionNode::isAggregate(
+                 static_cast<const ADPFunctionNode&>(node).functionName())) {
+    const std::string text = node.toSyntax();
+    term = "(" + text + "-" + text + ")";
+  } else {
+    for (const auto& child : node.children) collectMissingTerms(*child, terms);
+    return;
+  }
+  if (!term.empty() && std::find(terms.begin(), terms.end(), term) == terms.end()) {
+    terms.push_back(term);
+  }
 }
 
 // A logical operand as 1 or 0 (missing stays missing): comparisons and
@@ -177,9 +204,12 @@ std::string ADPExpressionNode::toSyntax() const {
            (function_ == "and" ? "=2)" : ">0)");
   }
   std::string text = "(" + left + operatorSymbol(function_) + right;
-  // x-x is 0, or missing where x is: it makes the result missing there.
-  if (guardLeft) text += "+(" + left + "-" + left + ")";
-  if (guardRight) text += "+(" + right + "-" + right + ")";
+  // Adding 0, or missing where a guarded operand is, makes the result
+  // missing there.
+  std::vector<std::string> terms;
+  if (guardLeft) collectMissingTerms(leftNode, terms);
+  if (guardRight) collectMissingTerms(rightNode, terms);
+  for (const auto& term : terms) text += "+" + term;
   return text + ")";
 }
 

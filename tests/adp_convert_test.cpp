@@ -202,6 +202,19 @@ TEST(AdpConvert, TakesStringLengthsFromValuesOrTheSourceField) {
             "\nSTRING next(A7).\nCOMPUTE next = region.\n\n");
 }
 
+TEST(AdpConvert, StringFunctionsAreAsWideAsTheirFields) {
+  const std::string data = dataField("s", "<Value value='low'/><Value value='high'/>", "string");
+  const std::string s = "dataType='string'";
+  const auto c = toSyntax(pmml(
+      data, derived("joined", call("concat", var("s") + "<Constant dataType='string'>ab</Constant>"), s) +
+                derived("upper", call("uppercase", var("joined")), s)));
+  EXPECT_EQ(c.code, 0) << c.message;
+  // concat: the field's 4 and the literal's 2; uppercase: the derived field's 6.
+  EXPECT_EQ(c.output,
+            "\nSTRING joined(A6).\nCOMPUTE joined = CONCAT(RTRIM(s),'ab')."
+            "\nSTRING upper(A6).\nCOMPUTE upper = UPCASE(joined).\n");
+}
+
 std::string table(const std::string& attributes, const std::string& a, const std::string& b,
                   const std::string& keyType = "") {
   return "<MapValues " + attributes + "><FieldColumnPair field='a' dataType='" + keyType +

@@ -256,10 +256,23 @@ TEST(ExpressionNode, MissingOperandsGiveMissing) {
       {"or of fields", call("or", x + y), 0, "((x~=0)+(y~=0)>0)"},
       {"or of a not", call("or", call("not", x) + num("1")), 0, "(NOT(x)+(1~=0)>0)"},
       {"and with true needs nothing", call("and", x + num("1")), 0, "(x&1)"},
+      // Nested operands are guarded by the fields they read; a string is never missing.
+      {"nested operand", call("*", call("+", x + y) + var("z")), 0,
+       "((x+y)*z+(x-x)+(y-y)+(z-z))"},
+      {"string field", call("*", call("equal", "<FieldRef field='s' dataType='string'/>" + str("a")) + y),
+       0, "((s='a')*y+(y-y))"},
+      {"aggregate operand", call("*", call("sum", x + y) + var("z")), 0,
+       "(SUM(x,y)*z+(SUM(x,y)-SUM(x,y))+(z-z))"},
       // "**" binds more tightly than the sign.
       {"negative base", call("pow", num("-2") + num("2")), 0, "((-2)**2)"},
       {"negative exponent", call("pow", num("2") + num("-1")), 0, "(2**(-1))"},
   });
+  // Guards grow with the fields, not with the depth of the nesting.
+  std::string deep = x;
+  for (int i = 0; i < 200; ++i) deep = call("*", deep + y);
+  Parsed<ADPExpressionNode> p(deep);
+  ASSERT_EQ(p.code, 0);
+  EXPECT_LT(p.node.toSyntax().size(), 200u * 30u);
 }
 
 TEST(FunctionNode, FloorRoundConcatAndIfArguments) {

@@ -129,6 +129,9 @@ int ADPDerivedNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
       code = readMapMissingTo(current, errorPath);
       if (code != 0) return code;
     }
+  } else if (name == "FieldRef") {
+    code = readMapMissingTo(current, errorPath);
+    if (code != 0) return code;
   }
 
   Expression kind = kindOfElement(name);
@@ -198,8 +201,8 @@ int ADPDerivedNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
 }
 
 int ADPDerivedNode::readMapMissingTo(xercesc::DOMNode* apply, std::string& errorPath) {
-  // An Apply inside the expression has no command of its own to carry its
-  // replacement; dropping it would leave those rows missing.
+  // An Apply or a field reference inside the expression has no command of its
+  // own to carry its replacement; dropping it would leave those rows missing.
   std::vector<xercesc::DOMNode*> pending;
   for (xercesc::DOMNode* c = firstChildElement(apply, ""); c != nullptr;
        c = nextSiblingElement(c, "")) {
@@ -208,9 +211,12 @@ int ADPDerivedNode::readMapMissingTo(xercesc::DOMNode* apply, std::string& error
   while (!pending.empty()) {
     xercesc::DOMNode* n = pending.back();
     pending.pop_back();
-    if (nodeName(n) == "Apply" && !getAttributeValue(n, "mapMissingTo").empty()) {
-      appendSegment(errorPath, "Apply", kElementSegment);
-      appendSegment(errorPath, getAttributeValue(n, "function"), kAttributeSegment);
+    const std::string nested = nodeName(n);
+    if ((nested == "Apply" || nested == "FieldRef") &&
+        !getAttributeValue(n, "mapMissingTo").empty()) {
+      appendSegment(errorPath, nested, kElementSegment);
+      appendSegment(errorPath, getAttributeValue(n, nested == "Apply" ? "function" : "field"),
+                    kAttributeSegment);
       appendSegment(errorPath, kNestedMapMissingMessage, kMessageSegment);
       return pmmlxform::kAdpUnsupported;
     }
@@ -226,7 +232,7 @@ int ADPDerivedNode::readMapMissingTo(xercesc::DOMNode* apply, std::string& error
   value.setContent(getAttributeValue(apply, "mapMissingTo"));
   const std::string problem = value.literalProblem();
   if (!problem.empty()) {
-    appendSegment(errorPath, "Apply", kElementSegment);
+    appendSegment(errorPath, nodeName(apply), kElementSegment);
     appendSegment(errorPath, "mapMissingTo=" + value.value(), kAttributeSegment);
     appendSegment(errorPath, problem, kMessageSegment);
     return pmmlxform::kAdpBadValue;
@@ -283,8 +289,10 @@ std::string ADPDerivedNode::mapMissingCommand(const ADPBaseNode& expression) con
           static_cast<const ADPFunctionNode&>(expression).functionName())) {
     return std::string();  // evaluated over the arguments that are there
   }
-  // The replacement stands for the value wherever an argument is missing.
+  // The replacement stands for the value wherever an argument (or the
+  // referenced field) is missing.
   std::string test;
+  if (expression.nodeKind == kVariable) test = ADPFunctionNode::missingTest(expression);
   for (const auto& argument : expression.children) {
     const std::string one = ADPFunctionNode::missingTest(*argument);
     if (one.empty()) continue;
@@ -339,7 +347,7 @@ std::string ADPDerivedNode::toSyntax() const {
       text += computed;
       break;
     case kVariable:
-      text += computed + "\n";
+      text += computed + mapMissingCommand(expression) + "\n";
       break;
     case kFunction: {
       const std::string& function = static_cast<const ADPFunctionNode&>(expression).functionName();

@@ -28,8 +28,8 @@ class ADPDerivedNode final : public ADPBaseNode {
   static std::string uniqueJoin(const std::string& list, const std::string& separator);
 
  private:
-  // Reads the replacement for missing arguments of the field's Apply, and
-  // refuses one on an Apply nested inside it.
+  // Reads the replacement for missing arguments of the field's Apply (or for
+  // its missing field reference), and refuses one nested inside it.
   int readMapMissingTo(xercesc::DOMNode* apply, std::string& errorPath);
   // Declared width of a string field of the document (0 when unknown).
   std::size_t fieldWidth(xercesc::DOMNode* element, const std::string& name) const;

@@ -205,8 +205,13 @@ TEST(DerivedNode, WritesIfBlocksAndMissingReplacements) {
       {"string replacement widens the field",
        field("t", "dataType='string' length='1'", applyWith("uppercase", "mapMissingTo='none'", x)),
        0, "\nSTRING t(A4).\nCOMPUTE t = UPCASE(x).\nIF (MISSING(x)) t = 'none'."},
+      {"field reference", field("t", kScale, "<FieldRef field='x' " + m + "/>"), 0,
+       "\nCOMPUTE t = x.\nIF (MISSING(x)) t = 9.\n"},
       {"nested replacement", field("t", kScale, call("abs", applyWith("-", m, x + y))), 3,
        "X.DerivedField(t).Apply(-){mapMissingTo can only stand on a field's whole expression.}"},
+      {"nested field replacement",
+       field("t", kScale, call("abs", "<FieldRef field='x' " + m + "/>")), 3,
+       "X.DerivedField(t).FieldRef(x){mapMissingTo can only stand on a field's whole expression.}"},
       {"replacement not a number", field("t", kScale, applyWith("ln", "mapMissingTo='n/a'", x)), 8,
        "X.DerivedField(t).Apply(mapMissingTo=n/a){Not a number.}"},
   });

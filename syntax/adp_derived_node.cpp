@@ -266,7 +266,7 @@ std::size_t ADPDerivedNode::fieldWidth(xercesc::DOMNode* element, const std::str
 }
 
 std::size_t ADPDerivedNode::valueWidth(const ADPBaseNode& expression,
-                                      xercesc::DOMNode* element) const {
+                                       xercesc::DOMNode* element) const {
   if (target_.dataType() != "string") return 0;
   if (expression.nodeKind == kVariable) return fieldWidth(element, expression.toSyntax());
   if (expression.nodeKind != kFunction) return 0;

@@ -64,9 +64,7 @@ bool canBeZero(const ADPBaseNode& operand) {
 }
 
 // True when the operand can be true: anything but the constant 0.
-bool canBeTrue(const ADPBaseNode& operand) {
-  return !isConstant(operand) || !canBeZero(operand);
-}
+bool canBeTrue(const ADPBaseNode& operand) { return !isConstant(operand) || !canBeZero(operand); }
 
 // True when the syntax can give a value where `missing` is missing, because
 // `other` can be 0 (0*x, 0/x, x**0) or decide the result (x AND false,

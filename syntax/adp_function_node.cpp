@@ -108,8 +108,9 @@ std::string stripParentheses(const std::string& text) {
 constexpr const char* kAggregates[] = {"min", "max", "sum", "avg", "mean", "sd", "variance"};
 
 // PMML functions whose value is a string; the syntax has no missing string.
-constexpr const char* kStringFunctions[] = {"uppercase", "concat", "lower", "ltrim",
-                                            "rtrim",     "trimend", "substr"};
+constexpr const char* kStringFunctions[] = {
+    "uppercase", "concat", "lower", "ltrim", "rtrim", "trimend", "substr",
+};
 
 bool isOneOf(const std::string& name, const char* const* first, const char* const* last) {
   for (; first != last; ++first) {

@@ -206,8 +206,9 @@ TEST(AdpConvert, StringFunctionsAreAsWideAsTheirFields) {
   const std::string data = dataField("s", "<Value value='low'/><Value value='high'/>", "string");
   const std::string s = "dataType='string'";
   const auto c = toSyntax(pmml(
-      data, derived("joined", call("concat", var("s") + "<Constant dataType='string'>ab</Constant>"), s) +
-                derived("upper", call("uppercase", var("joined")), s)));
+      data,
+      derived("joined", call("concat", var("s") + "<Constant dataType='string'>ab</Constant>"), s) +
+          derived("upper", call("uppercase", var("joined")), s)));
   EXPECT_EQ(c.code, 0) << c.message;
   // concat: the field's 4 and the literal's 2; uppercase: the derived field's 6.
   EXPECT_EQ(c.output,

@@ -244,29 +244,37 @@ int ADPDerivedNode::readMapMissingTo(xercesc::DOMNode* apply, std::string& error
   return pmmlxform::kAdpOk;
 }
 
-std::size_t ADPDerivedNode::fieldWidth(xercesc::DOMNode* element, const std::string& name) const {
-  xercesc::DOMDocument* document = element->getOwnerDocument();
-  xercesc::DOMNode* pmml = document == nullptr ? nullptr : document->getDocumentElement();
-  for (const char* dictionary : {"TransformationDictionary", "DataDictionary"}) {
-    for (xercesc::DOMNode* f = firstChildElement(firstChildElement(pmml, dictionary), "");
-         f != nullptr; f = nextSiblingElement(f, "")) {
-      if (getAttributeValue(f, "name") != name) continue;
-      if (nodeName(f) == "DerivedField") {
-        return std::strtoul(getAttributeValue(f, "length").c_str(), nullptr, 10);
+std::size_t ADPDerivedNode::fieldWidth(xercesc::DOMNode* element, const std::string& name) {
+  if (!fieldIndex_) fieldIndex_ = std::make_shared<FieldIndex>();
+  if (!fieldIndex_->built) {
+    // Derived fields answer before data fields; the first field of a name
+    // answers for it.
+    fieldIndex_->built = true;
+    xercesc::DOMDocument* document = element->getOwnerDocument();
+    xercesc::DOMNode* pmml = document == nullptr ? nullptr : document->getDocumentElement();
+    for (const char* dictionary : {"TransformationDictionary", "DataDictionary"}) {
+      for (xercesc::DOMNode* f = firstChildElement(firstChildElement(pmml, dictionary), "");
+           f != nullptr; f = nextSiblingElement(f, "")) {
+        fieldIndex_->fields.emplace(getAttributeValue(f, "name"), f);
       }
-      std::size_t longest = 0;
-      for (xercesc::DOMNode* v = firstChildElement(f, "Value"); v != nullptr;
-           v = nextSiblingElement(v, "Value")) {
-        longest = std::max(longest, getAttributeValue(v, "value").size());
-      }
-      return longest;
     }
   }
-  return 0;
+  const auto found = fieldIndex_->fields.find(name);
+  if (found == fieldIndex_->fields.end()) return 0;
+  xercesc::DOMNode* field = found->second;
+  if (nodeName(field) == "DerivedField") {
+    return std::strtoul(getAttributeValue(field, "length").c_str(), nullptr, 10);
+  }
+  std::size_t longest = 0;
+  for (xercesc::DOMNode* v = firstChildElement(field, "Value"); v != nullptr;
+       v = nextSiblingElement(v, "Value")) {
+    longest = std::max(longest, getAttributeValue(v, "value").size());
+  }
+  return longest;
 }
 
 std::size_t ADPDerivedNode::valueWidth(const ADPBaseNode& expression,
-                                       xercesc::DOMNode* element) const {
+                                       xercesc::DOMNode* element) {
   if (target_.dataType() != "string") return 0;
   if (expression.nodeKind == kVariable) return fieldWidth(element, expression.toSyntax());
   if (expression.nodeKind != kFunction) return 0;

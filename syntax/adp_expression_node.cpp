@@ -109,7 +109,7 @@ void collectMissingTerms(const ADPBaseNode& node, std::vector<std::string>& term
 std::string truthText(const ADPBaseNode& operand, const std::string& text) {
   if (operand.nodeKind == ADPBaseNode::kExpression) {
     const std::string& f = static_cast<const ADPExpressionNode&>(operand).functionName();
-    if (f != "+" && f != "-" && f != "*" && f != "/" && f != "pow" && f != "power") return text;
+    if (!ADPExpressionNode::isArithmetic(f)) return text;
   }
   if (operand.nodeKind == ADPBaseNode::kFunction &&
       static_cast<const ADPFunctionNode&>(operand).functionName() == "not") {
@@ -153,7 +153,9 @@ int ADPExpressionNode::parse(xercesc::DOMNode* element, std::string& errorPath) 
       const int code = resolveNestedApply(source, name, childFunction, errorPath);
       if (code != 0) return code;
       if (isOperator(childFunction)) {
-        operand = std::make_unique<ADPExpressionNode>();
+        auto inner = std::make_unique<ADPExpressionNode>();
+        inner->inArithmetic_ = isArithmetic(function_);
+        operand = std::move(inner);
       } else if (ADPFunctionNode::isSupportedFunction(childFunction)) {
         operand = std::make_unique<ADPFunctionNode>();
       } else {
@@ -203,12 +205,36 @@ std::string ADPExpressionNode::toSyntax() const {
   }
   std::string text = "(" + left + operatorSymbol(function_) + right;
   // Adding 0, or missing where a guarded operand is, makes the result
-  // missing there.
-  std::vector<std::string> terms;
-  if (guardLeft) collectMissingTerms(leftNode, terms);
-  if (guardRight) collectMissingTerms(rightNode, terms);
-  for (const auto& term : terms) text += "+" + term;
+  // missing there. Arithmetic is missing wherever one of its operands is,
+  // so the outermost operator of a run of arithmetic writes the guards of
+  // the whole run once.
+  if (!inArithmetic_ && isArithmetic(function_)) {
+    std::vector<std::string> terms;
+    collectGuardTerms(terms);
+    for (const auto& term : terms) text += "+" + term;
+  }
   return text + ")";
+}
+
+bool ADPExpressionNode::isArithmetic(const std::string& function) {
+  return function == "+" || function == "-" || function == "*" || function == "/" ||
+         function == "pow" || function == "power";
+}
+
+void ADPExpressionNode::collectGuardTerms(std::vector<std::string>& terms) const {
+  if (children.size() != 2 || !isArithmetic(function_)) return;
+  if (absorbsMissing(function_, *children[0], *children[1], false)) {
+    collectMissingTerms(*children[0], terms);
+  }
+  if (absorbsMissing(function_, *children[1], *children[0], true)) {
+    collectMissingTerms(*children[1], terms);
+  }
+  for (const auto& child : children) {
+    if (child->nodeKind == kExpression) {
+      const auto& inner = static_cast<const ADPExpressionNode&>(*child);
+      if (inner.inArithmetic_) inner.collectGuardTerms(terms);
+    }
+  }
 }
 
 std::string ADPExpressionNode::getInputs() const {

@@ -263,6 +263,10 @@ TEST(ExpressionNode, MissingOperandsGiveMissing) {
       {"and with true needs nothing", call("and", x + num("1")), 0, "(x&1)"},
       // Nested operands are guarded by the fields they read; a string is never missing.
       {"nested operand", call("*", call("+", x + y) + var("z")), 0, "((x+y)*z+(x-x)+(y-y)+(z-z))"},
+      // A run of arithmetic is guarded once, at its outermost operator.
+      {"run of arithmetic", call("-", call("*", x + y) + num("1")), 0, "((x*y)-1+(x-x)+(y-y))"},
+      {"comparison starts a run", call("*", call("greaterThan", call("*", x + y) + num("0")) + y),
+       0, "(((x*y+(x-x)+(y-y))>0)*y+(x-x)+(y-y))"},
       {"string field",
        call("*", call("equal", "<FieldRef field='s' dataType='string'/>" + str("a")) + y), 0,
        "((s='a')*y+(y-y))"},
@@ -277,7 +281,10 @@ TEST(ExpressionNode, MissingOperandsGiveMissing) {
   for (int i = 0; i < 200; ++i) deep = call("*", deep + y);
   Parsed<ADPExpressionNode> p(deep);
   ASSERT_EQ(p.code, 0);
-  EXPECT_LT(p.node.toSyntax().size(), 200u * 30u);
+  std::string run = std::string(200, '(') + "x";
+  for (int i = 0; i < 200; ++i) run += "*y)";
+  run.insert(run.size() - 1, "+(x-x)+(y-y)");
+  EXPECT_EQ(p.node.toSyntax(), run);
 }
 
 TEST(FunctionNode, FloorRoundConcatAndIfArguments) {

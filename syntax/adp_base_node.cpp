@@ -7,6 +7,10 @@
 #include "syntax/adp_literal.h"
 #include "syntax/adp_result_codes.h"
 
+namespace {
+constexpr const char kNestedIfMessage[] = "An if can only be a field's whole expression.";
+}  // namespace
+
 ADPBaseNode::~ADPBaseNode() {
   // Children go first to last, as they were attached.
   for (auto& child : children) child.reset();
@@ -184,18 +188,18 @@ int ADPBaseNode::resolveNestedApply(xercesc::DOMNode*& element, std::string& nam
     appendSegment(errorPath, pmmlxform::kEmptyFunctionMessage, kMessageSegment);
     return pmmlxform::kAdpBadName;
   }
-  // Only the first element of an "if" is converted; its other children are not read.
-  xercesc::DOMNode* inner = firstChildElement(element, "");
-  if (inner == nullptr) {
+  if (firstChildElement(element, "") == nullptr) {
     appendSegment(errorPath, "Apply", kElementSegment);
     appendSegment(errorPath, function, kAttributeSegment);
     appendSegment(errorPath, pmmlxform::kEmptyIfMessage, kMessageSegment);
     return pmmlxform::kAdpMissingContent;
   }
-  element = inner;
-  name = nodeName(inner);
-  function = getAttributeValue(inner, "function");
-  return pmmlxform::kAdpOk;
+  // An "if" is written as a DO IF block of its own field; inside an
+  // expression it has no syntax, and its condition alone is a wrong value.
+  appendSegment(errorPath, "Apply", kElementSegment);
+  appendSegment(errorPath, function, kAttributeSegment);
+  appendSegment(errorPath, kNestedIfMessage, kMessageSegment);
+  return pmmlxform::kAdpUnsupported;
 }
 
 int ADPBaseNode::parseChild(std::unique_ptr<ADPBaseNode> child, xercesc::DOMNode* element,

@@ -93,9 +93,9 @@ class ADPBaseNode {
   std::vector<std::string> userMissingCodes(const xercesc::DOMNode* element,
                                             const std::string& field) const;
 
-  // For an `Apply` met as an operand or argument: reads its function and, for
-  // an "if", moves `element`, `name` and `function` to its first element child.
-  // Returns 0, or the code of a missing function or an empty "if".
+  // For an `Apply` met as an operand or argument: reads its function. Returns
+  // 0, or the code of a missing function, an empty "if", or any other "if",
+  // which cannot be written inside an expression.
   int resolveNestedApply(xercesc::DOMNode*& element, std::string& name, std::string& function,
                          std::string& errorPath) const;
 

@@ -1,6 +1,8 @@
 // Derived fields: choosing the expression node, and the commands of one field.
 #include "syntax/adp_derived_node.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
@@ -40,6 +42,9 @@ constexpr ElementKind kElementKinds[] = {
 
 // The Apply function that is a block of commands rather than an expression.
 constexpr const char kOutlierFunction[] = "outlierHandle";
+
+constexpr const char kNestedMapMissingMessage[] =
+    "mapMissingTo can only stand on a field's whole expression.";
 
 constexpr const char kAcceptedElements[] = "Apply,MapValues,NormContinuous,Discretize";
 
@@ -106,7 +111,7 @@ int ADPDerivedNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
       return pmmlxform::kAdpBadName;
     }
     if (function == "if") {
-      // The first element of the "if" is the expression; the rest is not read.
+      // The "if" becomes a DO IF block over its condition and values.
       xercesc::DOMNode* inner = firstChildElement(current, "");
       if (inner == nullptr) {
         appendSegment(errorPath, "Apply", kElementSegment);
@@ -114,15 +119,19 @@ int ADPDerivedNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
         appendSegment(errorPath, pmmlxform::kEmptyIfMessage, kMessageSegment);
         return pmmlxform::kAdpMissingContent;
       }
-      current = inner;
-      name = nodeName(current);
-      function = getAttributeValue(current, "function");
-      if (name == "Apply" && function.empty()) {
+      if (nodeName(inner) == "Apply" && getAttributeValue(inner, "function").empty()) {
         appendSegment(errorPath, "Apply", kElementSegment);
         appendSegment(errorPath, pmmlxform::kEmptyFunctionMessage, kMessageSegment);
         return pmmlxform::kAdpBadName;
       }
     }
+    if (function != kOutlierFunction) {
+      code = readMapMissingTo(current, errorPath);
+      if (code != 0) return code;
+    }
+  } else if (name == "FieldRef") {
+    code = readMapMissingTo(current, errorPath);
+    if (code != 0) return code;
   }
 
   Expression kind = kindOfElement(name);
@@ -182,8 +191,151 @@ int ADPDerivedNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
   if (code != 0) return code;
   // A string field is declared wide enough for every literal it can take.
   target_.widenTo(children.front()->longestStringLiteral());
+  target_.widenTo(valueWidth(*children.front(), element));
+  if (target_.dataType() == "string") {
+    // Later fields that read this one see its declared width.
+    setAttributeValue(element, "length", std::to_string(target_.width()));
+  }
   removeSegment(errorPath);
   return pmmlxform::kAdpOk;
+}
+
+int ADPDerivedNode::readMapMissingTo(xercesc::DOMNode* apply, std::string& errorPath) {
+  // An Apply or a field reference inside the expression has no command of its
+  // own to carry its replacement; dropping it would leave those rows missing.
+  std::vector<xercesc::DOMNode*> pending;
+  for (xercesc::DOMNode* c = firstChildElement(apply, ""); c != nullptr;
+       c = nextSiblingElement(c, "")) {
+    pending.push_back(c);
+  }
+  while (!pending.empty()) {
+    xercesc::DOMNode* n = pending.back();
+    pending.pop_back();
+    const std::string nested = nodeName(n);
+    if ((nested == "Apply" || nested == "FieldRef") &&
+        !getAttributeValue(n, "mapMissingTo").empty()) {
+      appendSegment(errorPath, nested, kElementSegment);
+      appendSegment(errorPath, getAttributeValue(n, nested == "Apply" ? "function" : "field"),
+                    kAttributeSegment);
+      appendSegment(errorPath, kNestedMapMissingMessage, kMessageSegment);
+      return pmmlxform::kAdpUnsupported;
+    }
+    for (xercesc::DOMNode* c = firstChildElement(n, ""); c != nullptr;
+         c = nextSiblingElement(c, "")) {
+      pending.push_back(c);
+    }
+  }
+  if (getAttributeValue(apply, "mapMissingTo").empty()) return pmmlxform::kAdpOk;
+  ADPValueNode value;
+  value.utf8 = utf8;
+  value.setDataType(target_.dataType() == "string" ? "string" : "double");
+  value.setContent(getAttributeValue(apply, "mapMissingTo"));
+  const std::string problem = value.literalProblem();
+  if (!problem.empty()) {
+    appendSegment(errorPath, nodeName(apply), kElementSegment);
+    appendSegment(errorPath, "mapMissingTo=" + value.value(), kAttributeSegment);
+    appendSegment(errorPath, problem, kMessageSegment);
+    return pmmlxform::kAdpBadValue;
+  }
+  mapMissingTo_ = value.toSyntax();
+  if (value.dataType() == "string" && mapMissingTo_.empty()) mapMissingTo_ = "''";
+  target_.widenTo(value.longestStringLiteral());
+  hasMapMissingTo_ = true;
+  return pmmlxform::kAdpOk;
+}
+
+std::size_t ADPDerivedNode::fieldWidth(xercesc::DOMNode* element, const std::string& name) {
+  if (!fieldIndex_) fieldIndex_ = std::make_shared<FieldIndex>();
+  if (!fieldIndex_->built) {
+    // Derived fields answer before data fields; the first field of a name
+    // answers for it.
+    fieldIndex_->built = true;
+    xercesc::DOMDocument* document = element->getOwnerDocument();
+    xercesc::DOMNode* pmml = document == nullptr ? nullptr : document->getDocumentElement();
+    for (const char* dictionary : {"TransformationDictionary", "DataDictionary"}) {
+      for (xercesc::DOMNode* f = firstChildElement(firstChildElement(pmml, dictionary), "");
+           f != nullptr; f = nextSiblingElement(f, "")) {
+        fieldIndex_->fields.emplace(getAttributeValue(f, "name"), f);
+      }
+    }
+  }
+  const auto found = fieldIndex_->fields.find(name);
+  if (found == fieldIndex_->fields.end()) return 0;
+  xercesc::DOMNode* field = found->second;
+  if (nodeName(field) == "DerivedField") {
+    return std::strtoul(getAttributeValue(field, "length").c_str(), nullptr, 10);
+  }
+  std::size_t longest = 0;
+  for (xercesc::DOMNode* v = firstChildElement(field, "Value"); v != nullptr;
+       v = nextSiblingElement(v, "Value")) {
+    longest = std::max(longest, getAttributeValue(v, "value").size());
+  }
+  return longest;
+}
+
+std::size_t ADPDerivedNode::valueWidth(const ADPBaseNode& expression,
+                                       xercesc::DOMNode* element) {
+  if (target_.dataType() != "string") return 0;
+  if (expression.nodeKind == kVariable) return fieldWidth(element, expression.toSyntax());
+  if (expression.nodeKind != kFunction) return 0;
+  // A string function gives at most as many characters as its widest field
+  // argument; a concat as many as all its parts together.
+  const bool concat = static_cast<const ADPFunctionNode&>(expression).functionName() == "concat";
+  std::size_t width = 0;
+  for (const auto& part : expression.children) {
+    const std::size_t one = part->nodeKind == kVariable ? fieldWidth(element, part->toSyntax())
+                                                        : part->longestStringLiteral();
+    width = concat ? width + one : std::max(width, one);
+  }
+  return width;
+}
+
+std::string ADPDerivedNode::mapMissingCommand(const ADPBaseNode& expression) const {
+  if (!hasMapMissingTo_) return std::string();
+  if (expression.nodeKind == kFunction &&
+      ADPFunctionNode::isAggregate(
+          static_cast<const ADPFunctionNode&>(expression).functionName())) {
+    return std::string();  // evaluated over the arguments that are there
+  }
+  // The replacement stands for the value wherever an argument (or the
+  // referenced field) is missing.
+  std::string test;
+  if (expression.nodeKind == kVariable) test = ADPFunctionNode::missingTest(expression);
+  for (const auto& argument : expression.children) {
+    const std::string one = ADPFunctionNode::missingTest(*argument);
+    if (one.empty()) continue;
+    test += (test.empty() ? "" : "|") + one;
+  }
+  if (test.empty()) return std::string();
+  return "\nIF (" + test + ") " + target_.name() + " = " + mapMissingTo_ + ".";
+}
+
+std::string ADPDerivedNode::ifBlock(const ADPBaseNode& expression) const {
+  const std::string& name = target_.name();
+  const auto& args = expression.children;
+  const ADPBaseNode& condition = *args[0];
+  // A value the condition chooses; a missing one takes the replacement.
+  auto assign = [&](const ADPBaseNode& value) {
+    std::string text = "COMPUTE " + name + " = " + value.toSyntax() + ".\n";
+    const std::string test = ADPFunctionNode::missingTest(value);
+    if (hasMapMissingTo_ && !test.empty()) {
+      text += "IF (" + test + ") " + name + " = " + mapMissingTo_ + ".\n";
+    }
+    return text;
+  };
+  // A missing condition runs no branch and leaves the field missing, as in
+  // PMML; with a replacement it is tested first.
+  std::string text;
+  const std::string test = ADPFunctionNode::missingTest(condition);
+  if (hasMapMissingTo_ && !test.empty()) {
+    text = "DO IF " + test + ".\nCOMPUTE " + name + " = " + mapMissingTo_ + ".\nELSE IF " +
+           condition.toSyntax() + ".\n";
+  } else {
+    text = "DO IF " + condition.toSyntax() + ".\n";
+  }
+  text += assign(*args[1]);
+  if (args.size() > 2) text += "ELSE.\n" + assign(*args[2]);
+  return text + "END IF.";
 }
 
 std::string ADPDerivedNode::toSyntax() const {
@@ -197,15 +349,17 @@ std::string ADPDerivedNode::toSyntax() const {
   bool commented = true;
   switch (expression.nodeKind) {
     case kExpression:
+      text += computed + mapMissingCommand(expression);
+      break;
     case kValue:
       text += computed;
       break;
     case kVariable:
-      text += computed + "\n";
+      text += computed + mapMissingCommand(expression) + "\n";
       break;
     case kFunction: {
-      text += computed;
       const std::string& function = static_cast<const ADPFunctionNode&>(expression).functionName();
+      text += function == "if" ? ifBlock(expression) : computed + mapMissingCommand(expression);
       if (!helperField && function == "recast_to_ordinal") {
         text += "\nVARIABLE LEVEL " + name + " (ORDINAL).";
       } else if (!helperField && function == "recast_to_scale") {

@@ -7,7 +7,9 @@
 // (`COMPUTE ...`, `RECODE ... INTO`, or an outlier `DO IF` block) and
 // `VARIABLE LEVEL` for ordinal and nominal fields.
 
+#include <memory>
 #include <string>
+#include <unordered_map>
 
 #include "syntax/adp_base_node.h"
 #include "syntax/adp_variable_node.h"
@@ -23,12 +25,36 @@ class ADPDerivedNode final : public ADPBaseNode {
   ADPVariableNode& target() { return target_; }
   const ADPVariableNode& target() const { return target_; }
 
+  // The document's fields by name, built by the first field that needs it
+  // and shared by all, so that looking a field up does not walk the document.
+  struct FieldIndex {
+    bool built = false;
+    std::unordered_map<std::string, xercesc::DOMNode*> fields;
+  };
+  void setFieldIndex(std::shared_ptr<FieldIndex> index) { fieldIndex_ = std::move(index); }
+
   // " a b a" with separator " " -> " a b": each token once, in order, each
   // after the separator; a leading separator of the list is skipped.
   static std::string uniqueJoin(const std::string& list, const std::string& separator);
 
  private:
+  // Reads the replacement for missing arguments of the field's Apply (or for
+  // its missing field reference), and refuses one nested inside it.
+  int readMapMissingTo(xercesc::DOMNode* apply, std::string& errorPath);
+  // Declared width of a string field of the document (0 when unknown).
+  std::size_t fieldWidth(xercesc::DOMNode* element, const std::string& name);
+  // Width a string field needs for what a field reference or a string
+  // function over fields gives; 0 for a field that is not a string.
+  std::size_t valueWidth(const ADPBaseNode& expression, xercesc::DOMNode* element);
+  // "\nIF (test) name = replacement." after the COMPUTE; empty when none.
+  std::string mapMissingCommand(const ADPBaseNode& expression) const;
+  // The DO IF block of an "if" function.
+  std::string ifBlock(const ADPBaseNode& expression) const;
+
   ADPVariableNode target_;
+  std::shared_ptr<FieldIndex> fieldIndex_;
+  std::string mapMissingTo_;
+  bool hasMapMissingTo_ = false;
 };
 
 #endif  // PMMLXFORM_SYNTAX_ADP_DERIVED_NODE_H_

@@ -1,7 +1,10 @@
 // Operator expressions: the operator table, parse of operands, infix rendering.
 #include "syntax/adp_expression_node.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
+#include <vector>
 #include <xercesc/dom/DOM.hpp>
 
 #include "syntax/adp_function_node.h"
@@ -47,6 +50,74 @@ std::string operandText(const ADPBaseNode& operand) {
   return text;
 }
 
+// True when the operand is a constant, which is never missing.
+bool isConstant(const ADPBaseNode& operand) { return operand.nodeKind == ADPBaseNode::kValue; }
+
+// True when the operand can take the value 0 (false): anything but a
+// constant other than 0.
+bool canBeZero(const ADPBaseNode& operand) {
+  if (!isConstant(operand)) return true;
+  const std::string& value = static_cast<const ADPValueNode&>(operand).value();
+  char* end = nullptr;
+  const double number = std::strtod(value.c_str(), &end);
+  return end != value.c_str() && *end == '\0' && number == 0.0;
+}
+
+// True when the operand can be true: anything but the constant 0.
+bool canBeTrue(const ADPBaseNode& operand) { return !isConstant(operand) || !canBeZero(operand); }
+
+// True when the syntax can give a value where `missing` is missing, because
+// `other` can be 0 (0*x, 0/x, x**0) or decide the result (x AND false,
+// x OR true); PMML gives missing whenever an operand is missing.
+bool absorbsMissing(const std::string& function, const ADPBaseNode& missing,
+                    const ADPBaseNode& other, bool otherIsLeft) {
+  if (isConstant(missing)) return false;
+  if (function == "*" || function == "and") return canBeZero(other);
+  if (function == "/") return otherIsLeft && canBeZero(other);
+  if (function == "pow" || function == "power") return !otherIsLeft && canBeZero(other);
+  if (function == "or") return canBeTrue(other);
+  return false;
+}
+
+// Terms that are 0 where the operand has a value and missing where PMML
+// reads it as missing: x-x for each numeric field it reads (an operator or a
+// function over fields is missing when one of them is), the whole value for
+// an aggregate, which is missing only when all its arguments are. Built from
+// the fields rather than the operand's text, so that nested guards do not
+// repeat whole expressions. A string is never missing in the syntax.
+void collectMissingTerms(const ADPBaseNode& node, std::vector<std::string>& terms) {
+  std::string term;
+  if (node.nodeKind == ADPBaseNode::kVariable) {
+    const auto& field = static_cast<const ADPVariableNode&>(node);
+    if (field.dataType() != "string") term = "(" + field.name() + "-" + field.name() + ")";
+  } else if (node.nodeKind == ADPBaseNode::kFunction &&
+             ADPFunctionNode::isAggregate(
+                 static_cast<const ADPFunctionNode&>(node).functionName())) {
+    const std::string text = node.toSyntax();
+    term = "(" + text + "-" + text + ")";
+  } else {
+    for (const auto& child : node.children) collectMissingTerms(*child, terms);
+    return;
+  }
+  if (!term.empty() && std::find(terms.begin(), terms.end(), term) == terms.end()) {
+    terms.push_back(term);
+  }
+}
+
+// A logical operand as 1 or 0 (missing stays missing): comparisons and
+// logical operators give that already, other values are tested against 0.
+std::string truthText(const ADPBaseNode& operand, const std::string& text) {
+  if (operand.nodeKind == ADPBaseNode::kExpression) {
+    const std::string& f = static_cast<const ADPExpressionNode&>(operand).functionName();
+    if (!ADPExpressionNode::isArithmetic(f)) return text;
+  }
+  if (operand.nodeKind == ADPBaseNode::kFunction &&
+      static_cast<const ADPFunctionNode&>(operand).functionName() == "not") {
+    return text;
+  }
+  return "(" + text + "~=0)";
+}
+
 }  // namespace
 
 bool ADPExpressionNode::isOperator(const std::string& function) {
@@ -82,7 +153,9 @@ int ADPExpressionNode::parse(xercesc::DOMNode* element, std::string& errorPath) 
       const int code = resolveNestedApply(source, name, childFunction, errorPath);
       if (code != 0) return code;
       if (isOperator(childFunction)) {
-        operand = std::make_unique<ADPExpressionNode>();
+        auto inner = std::make_unique<ADPExpressionNode>();
+        inner->inArithmetic_ = isArithmetic(function_);
+        operand = std::move(inner);
       } else if (ADPFunctionNode::isSupportedFunction(childFunction)) {
         operand = std::make_unique<ADPFunctionNode>();
       } else {
@@ -113,10 +186,55 @@ int ADPExpressionNode::parse(xercesc::DOMNode* element, std::string& errorPath) 
 
 std::string ADPExpressionNode::toSyntax() const {
   if (children.size() != 2) return std::string();
-  std::string text = "(" + operandText(*children[0]) + operatorSymbol(function_);
-  std::string right = operandText(*children[1]);
+  const ADPBaseNode& leftNode = *children[0];
+  const ADPBaseNode& rightNode = *children[1];
+  std::string left = operandText(leftNode);
+  std::string right = operandText(rightNode);
   if (right.size() > 1 && right[0] == '-') right = "(" + right + ")";
-  return text + right + ")";
+  const bool power = function_ == "pow" || function_ == "power";
+  // "**" binds more tightly than a sign: -2**2 is -(2**2).
+  if (power && left.size() > 1 && left[0] == '-') left = "(" + left + ")";
+
+  const bool guardLeft = absorbsMissing(function_, leftNode, rightNode, false);
+  const bool guardRight = absorbsMissing(function_, rightNode, leftNode, true);
+  if (function_ == "and" || function_ == "or") {
+    if (!guardLeft && !guardRight) return "(" + left + operatorSymbol(function_) + right + ")";
+    // The sum of the two truth values is missing when either is.
+    return "(" + truthText(leftNode, left) + "+" + truthText(rightNode, right) +
+           (function_ == "and" ? "=2)" : ">0)");
+  }
+  std::string text = "(" + left + operatorSymbol(function_) + right;
+  // Adding 0, or missing where a guarded operand is, makes the result
+  // missing there. Arithmetic is missing wherever one of its operands is,
+  // so the outermost operator of a run of arithmetic writes the guards of
+  // the whole run once.
+  if (!inArithmetic_ && isArithmetic(function_)) {
+    std::vector<std::string> terms;
+    collectGuardTerms(terms);
+    for (const auto& term : terms) text += "+" + term;
+  }
+  return text + ")";
+}
+
+bool ADPExpressionNode::isArithmetic(const std::string& function) {
+  return function == "+" || function == "-" || function == "*" || function == "/" ||
+         function == "pow" || function == "power";
+}
+
+void ADPExpressionNode::collectGuardTerms(std::vector<std::string>& terms) const {
+  if (children.size() != 2 || !isArithmetic(function_)) return;
+  if (absorbsMissing(function_, *children[0], *children[1], false)) {
+    collectMissingTerms(*children[0], terms);
+  }
+  if (absorbsMissing(function_, *children[1], *children[0], true)) {
+    collectMissingTerms(*children[1], terms);
+  }
+  for (const auto& child : children) {
+    if (child->nodeKind == kExpression) {
+      const auto& inner = static_cast<const ADPExpressionNode&>(*child);
+      if (inner.inArithmetic_) inner.collectGuardTerms(terms);
+    }
+  }
 }
 
 std::string ADPExpressionNode::getInputs() const {

@@ -2,6 +2,7 @@
 // date/time-difference rendering.
 #include "syntax/adp_function_node.h"
 
+#include <iterator>
 #include <memory>
 #include <xercesc/dom/DOM.hpp>
 
@@ -11,6 +12,8 @@
 #include "syntax/adp_variable_node.h"
 
 namespace {
+
+constexpr const char kIfArgumentsMessage[] = "An if takes a condition and one or two values.";
 
 // PMML function name -> syntax function. An empty syntax name writes the
 // arguments alone (the recasts only change the measurement level).
@@ -100,7 +103,38 @@ std::string stripParentheses(const std::string& text) {
   return text;
 }
 
+// PMML functions that take missing arguments as data: they leave them out,
+// as the syntax's statistics functions do.
+constexpr const char* kAggregates[] = {"min", "max", "sum", "avg", "mean", "sd", "variance"};
+
+// PMML functions whose value is a string; the syntax has no missing string.
+constexpr const char* kStringFunctions[] = {
+    "uppercase", "concat", "lower", "ltrim", "rtrim", "trimend", "substr",
+};
+
+bool isOneOf(const std::string& name, const char* const* first, const char* const* last) {
+  for (; first != last; ++first) {
+    if (name == *first) return true;
+  }
+  return false;
+}
+
 }  // namespace
+
+bool ADPFunctionNode::isAggregate(const std::string& function) {
+  return isOneOf(function, std::begin(kAggregates), std::end(kAggregates));
+}
+
+std::string ADPFunctionNode::missingTest(const ADPBaseNode& node) {
+  if (node.nodeKind == kValue) return std::string();
+  if (node.nodeKind == kVariable) return "MISSING(" + node.toSyntax() + ")";
+  if (node.nodeKind == kFunction &&
+      isOneOf(static_cast<const ADPFunctionNode&>(node).functionName(),
+              std::begin(kStringFunctions), std::end(kStringFunctions))) {
+    return std::string();
+  }
+  return "SYSMIS(" + stripParentheses(node.toSyntax()) + ")";
+}
 
 std::string ADPFunctionNode::syntaxFunctionName(std::string function) {
   const Function* f = findFunction(function);
@@ -137,13 +171,17 @@ int ADPFunctionNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
       std::string childFunction;
       const int code = resolveNestedApply(source, name, childFunction, errorPath);
       if (code != 0) return code;
-      // Operators nest inside a function; other functions do not.
-      if (!ADPExpressionNode::isOperator(childFunction)) {
+      // Operators nest inside a function; other functions only inside an
+      // "if", whose arguments are written as commands of their own.
+      if (ADPExpressionNode::isOperator(childFunction)) {
+        argument = std::make_unique<ADPExpressionNode>();
+      } else if (function_ == "if" && isSupportedFunction(childFunction)) {
+        argument = std::make_unique<ADPFunctionNode>();
+      } else {
         appendSegment(errorPath, name, kElementSegment);
         appendSegment(errorPath, childFunction, kAttributeSegment);
         return pmmlxform::kAdpBadName;
       }
-      argument = std::make_unique<ADPExpressionNode>();
     } else {
       appendSegment(errorPath, name, kElementSegment);
       appendSegment(errorPath, "FieldRef,Constant,Apply", kListSegment);
@@ -151,6 +189,10 @@ int ADPFunctionNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
     }
     const int code = parseChild(std::move(argument), source, errorPath);
     if (code != 0) return code;
+  }
+  if (function_ == "if" && (children.size() < 2 || children.size() > 3)) {
+    appendSegment(errorPath, kIfArgumentsMessage, kMessageSegment);
+    return pmmlxform::kAdpWrongChildCount;
   }
   removeSegment(errorPath);
   return pmmlxform::kAdpOk;
@@ -174,11 +216,25 @@ std::string ADPFunctionNode::toSyntax() const {
     }
     return text;
   }
+  if (children.size() == 1 && (function_ == "floor" || function_ == "round")) {
+    const std::string arg = children[0]->toSyntax();
+    const std::string inner = stripParentheses(arg);
+    // TRUNC cuts towards zero; one less below a negative non-whole value
+    // rounds down.
+    if (function_ == "floor") return "(TRUNC(" + inner + ")-(" + arg + "<TRUNC(" + inner + ")))";
+    // RND takes a half away from zero, PMML's round up: one more on a
+    // negative half.
+    return "(RND(" + inner + ")+(" + arg + "-TRUNC(" + inner + ")=-0.5))";
+  }
   text = syntaxName;
   if (!syntaxName.empty()) text += "(";
   for (std::size_t i = 0; i < children.size(); ++i) {
     if (i > 0) text += ",";
-    text += stripParentheses(children[i]->toSyntax());
+    std::string arg = stripParentheses(children[i]->toSyntax());
+    // A string variable is padded with blanks to its width; PMML joins the
+    // values themselves.
+    if (function_ == "concat" && children[i]->nodeKind == kVariable) arg = "RTRIM(" + arg + ")";
+    text += arg;
   }
   if (!syntaxName.empty()) text += ")";
   return text;

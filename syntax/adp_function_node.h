@@ -28,6 +28,11 @@ class ADPFunctionNode final : public ADPBaseNode {
   static bool isKnownFunction(const std::string& function);
   // True for a name with a syntax function and for the two recasts.
   static bool isSupportedFunction(const std::string& function);
+  // True for the functions that leave missing arguments out (min, sum, ...).
+  static bool isAggregate(const std::string& function);
+  // A logical test that is true where PMML reads the argument as missing;
+  // empty for a constant and for a string value, which cannot be missing.
+  static std::string missingTest(const ADPBaseNode& node);
   // True when the function is written as its bare argument list.
   bool isBareList() const { return syntaxFunctionName(function_).empty(); }
 

@@ -41,6 +41,8 @@ int ADPVariableNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
       return pmmlxform::kAdpBadName;
     }
     isReference_ = true;
+    // The root gives a reference the data type of its field.
+    dataType_ = getAttributeValue(element, "dataType");
     return pmmlxform::kAdpOk;
   }
   if (elementName == "DerivedField") {

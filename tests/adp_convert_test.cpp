@@ -202,6 +202,20 @@ TEST(AdpConvert, TakesStringLengthsFromValuesOrTheSourceField) {
             "\nSTRING next(A7).\nCOMPUTE next = region.\n\n");
 }
 
+TEST(AdpConvert, StringFunctionsAreAsWideAsTheirFields) {
+  const std::string data = dataField("s", "<Value value='low'/><Value value='high'/>", "string");
+  const std::string s = "dataType='string'";
+  const auto c = toSyntax(pmml(
+      data,
+      derived("joined", call("concat", var("s") + "<Constant dataType='string'>ab</Constant>"), s) +
+          derived("upper", call("uppercase", var("joined")), s)));
+  EXPECT_EQ(c.code, 0) << c.message;
+  // concat: the field's 4 and the literal's 2; uppercase: the derived field's 6.
+  EXPECT_EQ(c.output,
+            "\nSTRING joined(A6).\nCOMPUTE joined = CONCAT(RTRIM(s),'ab')."
+            "\nSTRING upper(A6).\nCOMPUTE upper = UPCASE(joined).\n");
+}
+
 std::string table(const std::string& attributes, const std::string& a, const std::string& b,
                   const std::string& keyType = "") {
   return "<MapValues " + attributes + "><FieldColumnPair field='a' dataType='" + keyType +
@@ -239,6 +253,12 @@ TEST(AdpConvert, RefusesEveryAttemptToAddACommand) {
       {"table key", onlyK(table("", host, "1")), 8},
       {"string key over two lines", onlyK(table("", "x&#10;HOST", "1", "string")), 8},
       {"mapMissingTo of a table", onlyK(table("mapMissingTo=" + a, "1", "1")), 8},
+      {"mapMissingTo of a function",
+       onlyK("<Apply function='ln' mapMissingTo=" + a + ">" + var("a") + "</Apply>"), 8},
+      {"string mapMissingTo over two lines",
+       onlyK("<Apply function='uppercase' mapMissingTo='a&#10;HOST'>" + var("a") + "</Apply>",
+             "dataType='string'"),
+       8},
       {"bin value", onlyK(bins("", host, "")), 8},
       {"date margin of bins", onlyK(bins("dataType='date'", "1", "leftMargin='1/2/2000'")), 8},
       {"orig of a point", onlyK(norm("a", host)), 8},

@@ -217,7 +217,8 @@ TEST(DerivedNode, ReportsFailuresAndKeepsNoChildren) {
       {field("t", kScale, "<TextIndex/>"),
        "X.DerivedField(t).TextIndex[Apply,MapValues,NormContinuous,Discretize]"},
       // A function outside the table would be written as its bare arguments.
-      {field("t", kScale, call("if", call("median", var("a")))), "X.DerivedField(t).Apply(median)"},
+      {field("t", kScale, call("if", call("median", var("a")))),
+       "X.DerivedField(t).Apply(if).Apply(median)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.first);
@@ -228,26 +229,130 @@ TEST(DerivedNode, ReportsFailuresAndKeepsNoChildren) {
   }
 }
 
+std::string applyWith(const std::string& function, const std::string& attributes,
+                      const std::string& content) {
+  return "<Apply function='" + function + "' " + attributes + ">" + content + "</Apply>";
+}
+
+// An "if" is a DO IF block; mapMissingTo stands where an argument is missing.
+TEST(DerivedNode, WritesIfBlocksAndMissingReplacements) {
+  const std::string x = var("x"), y = var("y"), m = "mapMissingTo='9'";
+  const std::string test = call("greaterThan", x + num("5"));
+  checkDerived({
+      {"if with else", field("t", kScale, call("if", test + num("1") + num("2"))), 0,
+       "\nDO IF (x>5).\nCOMPUTE t = 1.\nELSE.\nCOMPUTE t = 2.\nEND IF."},
+      {"if without else", field("t", kScale, call("if", var("c") + call("floor", x))), 0,
+       "\nDO IF c.\nCOMPUTE t = (TRUNC(x)-(x<TRUNC(x))).\nEND IF."},
+      {"if with a replacement", field("t", kScale, applyWith("if", m, test + y + num("2"))), 0,
+       "\nDO IF SYSMIS(x>5).\nCOMPUTE t = 9.\nELSE IF (x>5).\nCOMPUTE t = y.\n"
+       "IF (MISSING(y)) t = 9.\nELSE.\nCOMPUTE t = 2.\nEND IF."},
+      {"function", field("t", kScale, applyWith("ln", m, x)), 0,
+       "\nCOMPUTE t = LN(x).\nIF (MISSING(x)) t = 9."},
+      {"operator", field("t", kScale, applyWith("*", m, call("+", x + y) + num("2"))), 0,
+       "\nCOMPUTE t = ((x+y)*2).\nIF (SYSMIS(x+y)) t = 9."},
+      {"constants are never missing", field("t", kScale, applyWith("+", m, num("1") + num("2"))), 0,
+       "\nCOMPUTE t = (1+2)."},
+      {"an aggregate leaves missing arguments out", field("t", kScale, applyWith("sum", m, x + y)),
+       0, "\nCOMPUTE t = SUM(x,y)."},
+      {"string replacement widens the field",
+       field("t", "dataType='string' length='1'", applyWith("uppercase", "mapMissingTo='none'", x)),
+       0, "\nSTRING t(A4).\nCOMPUTE t = UPCASE(x).\nIF (MISSING(x)) t = 'none'."},
+      {"field reference", field("t", kScale, "<FieldRef field='x' " + m + "/>"), 0,
+       "\nCOMPUTE t = x.\nIF (MISSING(x)) t = 9.\n"},
+      {"nested replacement", field("t", kScale, call("abs", applyWith("-", m, x + y))), 3,
+       "X.DerivedField(t).Apply(-){mapMissingTo can only stand on a field's whole expression.}"},
+      {"nested field replacement",
+       field("t", kScale, call("abs", "<FieldRef field='x' " + m + "/>")), 3,
+       "X.DerivedField(t).FieldRef(x){mapMissingTo can only stand on a field's whole expression.}"},
+      {"replacement not a number", field("t", kScale, applyWith("ln", "mapMissingTo='n/a'", x)), 8,
+       "X.DerivedField(t).Apply(mapMissingTo=n/a){Not a number.}"},
+  });
+}
+
 TEST(ExpressionNode, WritesOperatorsAndOperands) {
+  // The right operand 2 can neither be missing nor absorb a missing left one.
   std::istringstream operators(
-      "+ + - - * * / / pow ** power ** and & or | equal = notEqual ~= lessThan < greaterThan > "
+      "+ + - - * * / / pow ** power ** and & equal = notEqual ~= lessThan < greaterThan > "
       "lessOrEqual <= greaterOrEqual >=");
   for (std::string function, op; operators >> function >> op;) {
-    Parsed<ADPExpressionNode> p(call(function, var("a") + var("b")));
-    EXPECT_EQ(p.node.toSyntax(), "(a" + op + "b)") << function;
+    Parsed<ADPExpressionNode> p(call(function, var("a") + num("2")));
+    EXPECT_EQ(p.node.toSyntax(), "(a" + op + "2)") << function;
   }
   const std::string a = var("a"), b = var("b");
   check<ADPExpressionNode>({
       {"negative operands", call("-", num("-3") + num("-3")), 0, "(-3-(-3))"},
-      {"if is its first element", call("+", call("if", call("-", a + b) + var("z")) + b), 0,
-       "((a-b)+b)"},
-      {"function operand", call("+", call("round", a) + b), 0, "(RND(a)+b)"},
+      {"or", call("or", a + num("0")), 0, "(a|0)"},
+      {"an if has no syntax inside an expression",
+       call("+", call("if", call("-", a + b) + var("z")) + b), 3,
+       "X.Apply(+).Apply(if){An if can only be a field's whole expression.}"},
+      {"function operand", call("+", call("abs", a) + b), 0, "(ABS(a)+b)"},
       // A recast over an expression is its bare expression, kept together.
       {"recast over an expression", call("*", call("recast_to_scale", call("+", a + b)) + num("2")),
        0, "((a+b)*2)"},
       {"not an operator", call("round", a), 3, "X.Apply(round)"},
       {"one operand", call("+", a), 9, "X.Apply(+){Expression must have two arguments.}"},
       {"nested reorder", call("+", call("reorder", a) + b), 3, "X.Apply(+).Apply(reorder)"},
+  });
+}
+
+// PMML gives missing for an operator with a missing operand; the syntax gives
+// 0*x = 0, 0/x = 0, x**0 = 1, x AND false = false, x OR true = true.
+TEST(ExpressionNode, MissingOperandsGiveMissing) {
+  const std::string x = var("x"), y = var("y");
+  check<ADPExpressionNode>({
+      {"0*x", call("*", num("0") + x), 0, "(0*x+(x-x))"},
+      {"x*y", call("*", x + y), 0, "(x*y+(x-x)+(y-y))"},
+      {"x*2 needs nothing", call("*", x + num("2")), 0, "(x*2)"},
+      {"x/y", call("/", x + y), 0, "(x/y+(y-y))"},
+      {"x/2 needs nothing", call("/", x + num("2")), 0, "(x/2)"},
+      {"x**0", call("pow", x + num("0")), 0, "(x**0+(x-x))"},
+      {"x**y", call("power", x + y), 0, "(x**y+(x-x))"},
+      {"and of comparisons",
+       call("and", call("greaterThan", x + num("5")) + call("lessThan", y + num("3"))), 0,
+       "((x>5)+(y<3)=2)"},
+      {"or of fields", call("or", x + y), 0, "((x~=0)+(y~=0)>0)"},
+      {"or of a not", call("or", call("not", x) + num("1")), 0, "(NOT(x)+(1~=0)>0)"},
+      {"and with true needs nothing", call("and", x + num("1")), 0, "(x&1)"},
+      // Nested operands are guarded by the fields they read; a string is never missing.
+      {"nested operand", call("*", call("+", x + y) + var("z")), 0, "((x+y)*z+(x-x)+(y-y)+(z-z))"},
+      // A run of arithmetic is guarded once, at its outermost operator.
+      {"run of arithmetic", call("-", call("*", x + y) + num("1")), 0, "((x*y)-1+(x-x)+(y-y))"},
+      {"comparison starts a run", call("*", call("greaterThan", call("*", x + y) + num("0")) + y),
+       0, "(((x*y+(x-x)+(y-y))>0)*y+(x-x)+(y-y))"},
+      {"string field",
+       call("*", call("equal", "<FieldRef field='s' dataType='string'/>" + str("a")) + y), 0,
+       "((s='a')*y+(y-y))"},
+      {"aggregate operand", call("*", call("sum", x + y) + var("z")), 0,
+       "(SUM(x,y)*z+(SUM(x,y)-SUM(x,y))+(z-z))"},
+      // "**" binds more tightly than the sign.
+      {"negative base", call("pow", num("-2") + num("2")), 0, "((-2)**2)"},
+      {"negative exponent", call("pow", num("2") + num("-1")), 0, "(2**(-1))"},
+  });
+  // Guards grow with the fields, not with the depth of the nesting.
+  std::string deep = x;
+  for (int i = 0; i < 200; ++i) deep = call("*", deep + y);
+  Parsed<ADPExpressionNode> p(deep);
+  ASSERT_EQ(p.code, 0);
+  std::string run = std::string(200, '(') + "x";
+  for (int i = 0; i < 200; ++i) run += "*y)";
+  run.insert(run.size() - 1, "+(x-x)+(y-y)");
+  EXPECT_EQ(p.node.toSyntax(), run);
+}
+
+TEST(FunctionNode, FloorRoundConcatAndIfArguments) {
+  const std::string x = var("x");
+  check<ADPFunctionNode>({
+      {"floor", call("floor", x), 0, "(TRUNC(x)-(x<TRUNC(x)))"},
+      {"floor of an expression", call("floor", call("/", x + num("2"))), 0,
+       "(TRUNC(x/2)-((x/2)<TRUNC(x/2)))"},
+      {"round takes a half up", call("round", x), 0, "(RND(x)+(x-TRUNC(x)=-0.5))"},
+      {"concat joins values without padding", call("concat", var("s") + str("b ")), 0,
+       "CONCAT(RTRIM(s),'b ')"},
+      {"if takes functions", call("if", x + call("abs", x)), 0, "IF(x,ABS(x))"},
+      {"if without values", call("if", x), 9,
+       "X.Apply(if){An if takes a condition and one or two values.}"},
+      {"if inside an if", call("if", x + call("if", x + x)), 3,
+       "X.Apply(if).Apply(if){An if can only be a field's whole expression.}"},
   });
 }
 

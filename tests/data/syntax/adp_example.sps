@@ -1,6 +1,6 @@
 
 COMPUTE spend_t = LN(spend+1).
-COMPUTE age_t = RND(age/10).
+COMPUTE age_t = (RND(age/10)+((age/10)-TRUNC(age/10)=-0.5)).
 COMPUTE income_log = LN(income+1).
 COMPUTE #tenure_days = (last_visit-signup_date)/time.days(1).
 COMPUTE tenure_years = (#tenure_days/365.25).
@@ -16,7 +16,7 @@ VARIABLE LEVEL region_uc (NOMINAL).
 COMPUTE is_female = (gender='F').
 VARIABLE LEVEL is_female (NOMINAL). 
 
-COMPUTE high_value = ((income>50000)&(visits>=3)).
+COMPUTE high_value = ((income>50000)+(visits>=3)=2).
 VARIABLE LEVEL high_value (NOMINAL). 
 
 COMPUTE age_scale = age.

@@ -154,23 +154,35 @@ std::string ADPBaseNode::nameProblem(const std::string& name) const {
   return std::string();
 }
 
-std::vector<std::string> ADPBaseNode::userMissingCodes(const xercesc::DOMNode* element,
-                                                       const std::string& field) const {
-  std::vector<std::string> codes;
+const ADPBaseNode::FieldIndex& ADPBaseNode::indexOf(const xercesc::DOMNode* element) {
+  if (!fieldIndex) fieldIndex = std::make_shared<FieldIndex>();
+  if (fieldIndex->built) return *fieldIndex;
+  fieldIndex->built = true;
   const xercesc::DOMDocument* document = element == nullptr ? nullptr : element->getOwnerDocument();
-  if (document == nullptr) return codes;
-  xercesc::DOMNode* dictionary =
-      firstChildElement(document->getDocumentElement(), "DataDictionary");
-  for (xercesc::DOMNode* f = firstChildElement(dictionary, "DataField"); f != nullptr;
-       f = nextSiblingElement(f, "DataField")) {
-    if (getAttributeValue(f, "name") != field) continue;
-    for (xercesc::DOMNode* v = firstChildElement(f, "Value"); v != nullptr;
-         v = nextSiblingElement(v, "Value")) {
-      if (getAttributeValue(v, "property") == "missing") {
-        codes.push_back(getAttributeValue(v, "value"));
-      }
+  xercesc::DOMNode* pmml = document == nullptr ? nullptr : document->getDocumentElement();
+  for (const char* dictionary : {"TransformationDictionary", "DataDictionary"}) {
+    const bool data = std::string(dictionary) == "DataDictionary";
+    for (xercesc::DOMNode* f = firstChildElement(firstChildElement(pmml, dictionary), "");
+         f != nullptr; f = nextSiblingElement(f, "")) {
+      const std::string name = getAttributeValue(f, "name");
+      fieldIndex->fields.emplace(name, f);
+      if (data && nodeName(f) == "DataField") fieldIndex->dataFields.emplace(name, f);
     }
-    break;
+  }
+  return *fieldIndex;
+}
+
+std::vector<std::string> ADPBaseNode::userMissingCodes(const xercesc::DOMNode* element,
+                                                       const std::string& field) {
+  std::vector<std::string> codes;
+  const FieldIndex& index = indexOf(element);
+  const auto found = index.dataFields.find(field);
+  if (found == index.dataFields.end()) return codes;
+  for (xercesc::DOMNode* v = firstChildElement(found->second, "Value"); v != nullptr;
+       v = nextSiblingElement(v, "Value")) {
+    if (getAttributeValue(v, "property") == "missing") {
+      codes.push_back(getAttributeValue(v, "value"));
+    }
   }
   return codes;
 }
@@ -205,6 +217,7 @@ int ADPBaseNode::resolveNestedApply(xercesc::DOMNode*& element, std::string& nam
 int ADPBaseNode::parseChild(std::unique_ptr<ADPBaseNode> child, xercesc::DOMNode* element,
                             std::string& errorPath) {
   child->utf8 = utf8;
+  if (!child->fieldIndex) child->fieldIndex = fieldIndex;
   const int code = child->parse(element, errorPath);
   if (code != 0) return code;
   attach(std::move(child));

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 #include <xercesc/util/XercesDefs.hpp>
 
@@ -40,6 +41,18 @@ class ADPBaseNode {
     kMessageSegment = 3,    // "{text}"
   };
 
+  // The fields of one document by name, built on first use and shared by
+  // every node of one conversion, so that a lookup does not walk the
+  // dictionaries again for each field.
+  struct FieldIndex {
+    bool built = false;
+    // Derived fields answer before data fields; the first field of a name
+    // answers for it.
+    std::unordered_map<std::string, xercesc::DOMNode*> fields;
+    // The first DataField of each name.
+    std::unordered_map<std::string, xercesc::DOMNode*> dataFields;
+  };
+
   explicit ADPBaseNode(int kind) : nodeKind(kind) {}
   virtual ~ADPBaseNode();
   ADPBaseNode(const ADPBaseNode&) = delete;
@@ -61,6 +74,8 @@ class ADPBaseNode {
 
   bool utf8 = false;
   bool comments = false;
+  // Shared with the children a node parses; a node without one builds its own.
+  std::shared_ptr<FieldIndex> fieldIndex;
   const int nodeKind;
   std::vector<std::unique_ptr<ADPBaseNode>> children;
 
@@ -91,7 +106,9 @@ class ADPBaseNode {
   // `field` in the data dictionary of the document holding `element`, as
   // written; empty when the dictionary declares none or has no such field.
   std::vector<std::string> userMissingCodes(const xercesc::DOMNode* element,
-                                            const std::string& field) const;
+                                            const std::string& field);
+  // The field index of the document holding `element`.
+  const FieldIndex& indexOf(const xercesc::DOMNode* element);
 
   // For an `Apply` met as an operand or argument: reads its function. Returns
   // 0, or the code of a missing function, an empty "if", or any other "if",

@@ -245,22 +245,9 @@ int ADPDerivedNode::readMapMissingTo(xercesc::DOMNode* apply, std::string& error
 }
 
 std::size_t ADPDerivedNode::fieldWidth(xercesc::DOMNode* element, const std::string& name) {
-  if (!fieldIndex_) fieldIndex_ = std::make_shared<FieldIndex>();
-  if (!fieldIndex_->built) {
-    // Derived fields answer before data fields; the first field of a name
-    // answers for it.
-    fieldIndex_->built = true;
-    xercesc::DOMDocument* document = element->getOwnerDocument();
-    xercesc::DOMNode* pmml = document == nullptr ? nullptr : document->getDocumentElement();
-    for (const char* dictionary : {"TransformationDictionary", "DataDictionary"}) {
-      for (xercesc::DOMNode* f = firstChildElement(firstChildElement(pmml, dictionary), "");
-           f != nullptr; f = nextSiblingElement(f, "")) {
-        fieldIndex_->fields.emplace(getAttributeValue(f, "name"), f);
-      }
-    }
-  }
-  const auto found = fieldIndex_->fields.find(name);
-  if (found == fieldIndex_->fields.end()) return 0;
+  const FieldIndex& index = indexOf(element);
+  const auto found = index.fields.find(name);
+  if (found == index.fields.end()) return 0;
   xercesc::DOMNode* field = found->second;
   if (nodeName(field) == "DerivedField") {
     return std::strtoul(getAttributeValue(field, "length").c_str(), nullptr, 10);

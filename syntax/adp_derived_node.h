@@ -9,7 +9,6 @@
 
 #include <memory>
 #include <string>
-#include <unordered_map>
 
 #include "syntax/adp_base_node.h"
 #include "syntax/adp_variable_node.h"
@@ -27,11 +26,6 @@ class ADPDerivedNode final : public ADPBaseNode {
 
   // The document's fields by name, built by the first field that needs it
   // and shared by all, so that looking a field up does not walk the document.
-  struct FieldIndex {
-    bool built = false;
-    std::unordered_map<std::string, xercesc::DOMNode*> fields;
-  };
-  void setFieldIndex(std::shared_ptr<FieldIndex> index) { fieldIndex_ = std::move(index); }
 
   // " a b a" with separator " " -> " a b": each token once, in order, each
   // after the separator; a leading separator of the list is skipped.
@@ -52,7 +46,6 @@ class ADPDerivedNode final : public ADPBaseNode {
   std::string ifBlock(const ADPBaseNode& expression) const;
 
   ADPVariableNode target_;
-  std::shared_ptr<FieldIndex> fieldIndex_;
   std::string mapMissingTo_;
   bool hasMapMissingTo_ = false;
 };

@@ -208,7 +208,7 @@ int ADPRootNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
 
 int ADPRootNode::convertFields(xercesc::DOMNode* container, std::string& errorPath) {
   int converted = 0;
-  const auto fieldIndex = std::make_shared<ADPDerivedNode::FieldIndex>();
+  const auto index = std::make_shared<FieldIndex>();
   for (xercesc::DOMNode* child = firstChildElement(container, ""); child != nullptr;
        child = nextSiblingElement(child, "")) {
     const std::string name = nodeName(child);
@@ -217,7 +217,7 @@ int ADPRootNode::convertFields(xercesc::DOMNode* container, std::string& errorPa
       ++converted;
       auto field = std::make_unique<ADPDerivedNode>();
       field->comments = comments;
-      field->setFieldIndex(fieldIndex);
+      field->fieldIndex = index;
       if (backMode_) {
         field->target().setName(targetName_);
         xercesc::DOMNode* reference = firstFieldReference(child);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
@@ -192,6 +193,7 @@ int ADPDerivedNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
   // A string field is declared wide enough for every literal it can take.
   target_.widenTo(children.front()->longestStringLiteral());
   target_.widenTo(valueWidth(*children.front(), element));
+  noteStringMissing(*children.front(), element);
   if (target_.dataType() == "string") {
     // Later fields that read this one see its declared width.
     setAttributeValue(element, "length", std::to_string(target_.width()));
@@ -297,6 +299,65 @@ std::string ADPDerivedNode::mapMissingCommand(const ADPBaseNode& expression) con
   return "\nIF (" + test + ") " + target_.name() + " = " + mapMissingTo_ + ".";
 }
 
+void ADPDerivedNode::noteStringMissing(const ADPBaseNode& node, xercesc::DOMNode* element) {
+  if (node.nodeKind == kVariable) {
+    const auto& variable = static_cast<const ADPVariableNode&>(node);
+    if (variable.dataType() == "string" && !userMissingCodes(element, variable.name()).empty()) {
+      stringMissing_.insert(variable.name());
+    }
+  }
+  // The RECODE kinds send missing codes to their MISSING clause themselves.
+  if (node.nodeKind == kMapping || node.nodeKind == kNorm || node.nodeKind == kOutlier) return;
+  for (const auto& child : node.children) noteStringMissing(*child, element);
+}
+
+std::string ADPDerivedNode::stringMissingTest(const ADPBaseNode& node) const {
+  if (stringMissing_.empty()) return std::string();
+  std::vector<std::string> names;
+  const std::function<void(const ADPBaseNode&)> walk = [&](const ADPBaseNode& n) {
+    if (n.nodeKind == kVariable) {
+      const std::string& name = static_cast<const ADPVariableNode&>(n).name();
+      if (stringMissing_.count(name) != 0 &&
+          std::find(names.begin(), names.end(), name) == names.end()) {
+        names.push_back(name);
+      }
+      return;
+    }
+    // An aggregate leaves its missing arguments out.
+    if (n.nodeKind == kFunction &&
+        ADPFunctionNode::isAggregate(static_cast<const ADPFunctionNode&>(n).functionName())) {
+      return;
+    }
+    if (n.nodeKind != kExpression && n.nodeKind != kFunction) return;
+    for (const auto& child : n.children) walk(*child);
+  };
+  walk(node);
+  std::string test;
+  for (const auto& name : names) test += (test.empty() ? "" : "|") + ("MISSING(" + name + ")");
+  return test;
+}
+
+std::string ADPDerivedNode::stringMissingCommand(const ADPBaseNode& node) const {
+  std::string test = stringMissingTest(node);
+  if (hasMapMissingTo_ && !test.empty()) {
+    // The replacement's own test already covers the fields read directly.
+    const std::string direct = mapMissingCommand(node);
+    std::string rest;
+    std::size_t from = 0;
+    while (from <= test.size()) {
+      const std::size_t bar = std::min(test.find('|', from), test.size());
+      const std::string one = test.substr(from, bar - from);
+      if (direct.find(one) == std::string::npos) rest += (rest.empty() ? "" : "|") + one;
+      from = bar + 1;
+    }
+    test = rest;
+  }
+  if (test.empty()) return std::string();
+  std::string value = mapMissingTo_;
+  if (!hasMapMissingTo_) value = target_.dataType() == "string" ? "''" : "$SYSMIS";
+  return "\nIF (" + test + ") " + target_.name() + " = " + value + ".";
+}
+
 std::string ADPDerivedNode::ifBlock(const ADPBaseNode& expression) const {
   const std::string& name = target_.name();
   const auto& args = expression.children;
@@ -308,6 +369,8 @@ std::string ADPDerivedNode::ifBlock(const ADPBaseNode& expression) const {
     if (hasMapMissingTo_ && !test.empty()) {
       text += "IF (" + test + ") " + name + " = " + mapMissingTo_ + ".\n";
     }
+    const std::string codes = stringMissingCommand(value);
+    if (!codes.empty()) text += codes.substr(1) + "\n";
     return text;
   };
   // A missing condition runs no branch and leaves the field missing, as in
@@ -322,7 +385,8 @@ std::string ADPDerivedNode::ifBlock(const ADPBaseNode& expression) const {
   }
   text += assign(*args[1]);
   if (args.size() > 2) text += "ELSE.\n" + assign(*args[2]);
-  return text + "END IF.";
+  // A missing code in the condition makes the whole result missing.
+  return text + "END IF." + stringMissingCommand(condition);
 }
 
 std::string ADPDerivedNode::toSyntax() const {
@@ -336,17 +400,19 @@ std::string ADPDerivedNode::toSyntax() const {
   bool commented = true;
   switch (expression.nodeKind) {
     case kExpression:
-      text += computed + mapMissingCommand(expression);
+      text += computed + mapMissingCommand(expression) + stringMissingCommand(expression);
       break;
     case kValue:
       text += computed;
       break;
     case kVariable:
-      text += computed + mapMissingCommand(expression) + "\n";
+      text += computed + mapMissingCommand(expression) + stringMissingCommand(expression) + "\n";
       break;
     case kFunction: {
       const std::string& function = static_cast<const ADPFunctionNode&>(expression).functionName();
-      text += function == "if" ? ifBlock(expression) : computed + mapMissingCommand(expression);
+      text += function == "if" ? ifBlock(expression)
+                               : computed + mapMissingCommand(expression) +
+                                     stringMissingCommand(expression);
       if (!helperField && function == "recast_to_ordinal") {
         text += "\nVARIABLE LEVEL " + name + " (ORDINAL).";
       } else if (!helperField && function == "recast_to_scale") {

@@ -8,6 +8,7 @@
 // `VARIABLE LEVEL` for ordinal and nominal fields.
 
 #include <memory>
+#include <set>
 #include <string>
 
 #include "syntax/adp_base_node.h"
@@ -23,9 +24,6 @@ class ADPDerivedNode final : public ADPBaseNode {
   // The field the node defines; its name may be preset before parse.
   ADPVariableNode& target() { return target_; }
   const ADPVariableNode& target() const { return target_; }
-
-  // The document's fields by name, built by the first field that needs it
-  // and shared by all, so that looking a field up does not walk the document.
 
   // " a b a" with separator " " -> " a b": each token once, in order, each
   // after the separator; a leading separator of the list is skipped.
@@ -44,10 +42,21 @@ class ADPDerivedNode final : public ADPBaseNode {
   std::string mapMissingCommand(const ADPBaseNode& expression) const;
   // The DO IF block of an "if" function.
   std::string ifBlock(const ADPBaseNode& expression) const;
+  // Notes the string fields `node` reads that declare user-missing codes.
+  void noteStringMissing(const ADPBaseNode& node, xercesc::DOMNode* element);
+  // "MISSING(a)|MISSING(b)" for the noted string fields `node` reads outside
+  // aggregates; empty when it reads none.
+  std::string stringMissingTest(const ADPBaseNode& node) const;
+  // "\nIF (test) name = value." that gives the field the value PMML gives
+  // when one of those fields holds a missing code; empty when none is read.
+  std::string stringMissingCommand(const ADPBaseNode& node) const;
 
   ADPVariableNode target_;
   std::string mapMissingTo_;
   bool hasMapMissingTo_ = false;
+  // String fields read with user-missing codes: the language reads a code of
+  // a string as the value it is, PMML as a missing value.
+  std::set<std::string> stringMissing_;
 };
 
 #endif  // PMMLXFORM_SYNTAX_ADP_DERIVED_NODE_H_

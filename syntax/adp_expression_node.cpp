@@ -104,6 +104,25 @@ void collectMissingTerms(const ADPBaseNode& node, std::vector<std::string>& term
   }
 }
 
+// Longest divisor text the zero test below repeats. A divisor that holds
+// another tested division grows with each level; past this the field is
+// refused rather than written at a size that doubles with every level.
+constexpr std::size_t kLongestTestedDivisor = 64 * 1024;
+
+// True when the language would give 0 where PMML gives no value: it takes
+// 0/x as 0 also for x = 0, while a division by zero has no value in PMML.
+bool needsZeroTest(const std::string& function, const ADPBaseNode& dividend,
+                   const ADPBaseNode& divisor) {
+  return function == "/" && canBeZero(dividend) && canBeZero(divisor);
+}
+
+// The divisor as an operand text: a signed one in parentheses.
+std::string divisorText(const ADPBaseNode& divisor) {
+  std::string text = operandText(divisor);
+  if (text.size() > 1 && text[0] == '-') text = "(" + text + ")";
+  return text;
+}
+
 // A logical operand as 1 or 0 (missing stays missing): comparisons and
 // logical operators give that already, other values are tested against 0.
 std::string truthText(const ADPBaseNode& operand, const std::string& text) {
@@ -180,6 +199,11 @@ int ADPExpressionNode::parse(xercesc::DOMNode* element, std::string& errorPath) 
     appendSegment(errorPath, "Expression must have two arguments.", kMessageSegment);
     return pmmlxform::kAdpWrongChildCount;
   }
+  if (needsZeroTest(function_, *children[0], *children[1]) &&
+      divisorText(*children[1]).size() > kLongestTestedDivisor) {
+    appendSegment(errorPath, pmmlxform::kLongDivisorMessage, kMessageSegment);
+    return pmmlxform::kAdpUnsupported;
+  }
   removeSegment(errorPath);
   return pmmlxform::kAdpOk;
 }
@@ -226,7 +250,11 @@ void ADPExpressionNode::collectGuardTerms(std::vector<std::string>& terms) const
   if (absorbsMissing(function_, *children[0], *children[1], false)) {
     collectMissingTerms(*children[0], terms);
   }
-  if (absorbsMissing(function_, *children[1], *children[0], true)) {
+  if (needsZeroTest(function_, *children[0], *children[1])) {
+    // 1/(d~=0) is missing where the divisor is 0 or missing, 1 elsewhere.
+    const std::string term = "(1/(" + divisorText(*children[1]) + "~=0)-1)";
+    if (std::find(terms.begin(), terms.end(), term) == terms.end()) terms.push_back(term);
+  } else if (absorbsMissing(function_, *children[1], *children[0], true)) {
     collectMissingTerms(*children[1], terms);
   }
   for (const auto& child : children) {

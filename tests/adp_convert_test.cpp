@@ -216,6 +216,33 @@ TEST(AdpConvert, StringFunctionsAreAsWideAsTheirFields) {
             "\nSTRING upper(A6).\nCOMPUTE upper = UPCASE(joined).\n");
 }
 
+// The language reads a string's missing code as the value it is; PMML reads it
+// as missing: each computed field that reads one sets the missing result (blank
+// for a string field, or the mapMissingTo value) where the code stands.
+TEST(AdpConvert, StringMissingCodesGiveTheMissingResult) {
+  const std::string data =
+      dataField("s", "<Value value='a'/><Value value='dk' property='missing'/>", "string") +
+      dataField("plain", "<Value value='b'/>", "string");
+  const std::string str = "dataType='string'";
+  const std::string a = "<Constant dataType='string'>a</Constant>";
+  const auto c = toSyntax(pmml(
+      data, derived("copy", var("s"), str) + derived("same", call("equal", var("s") + a)) +
+                derived("up", call("uppercase", var("s")), str) +
+                derived("pick", call("if", call("equal", var("s") + a) + num("1") + num("2"))) +
+                derived("other", call("equal", var("plain") + a)) +
+                derived("filled", "<Apply function='equal' mapMissingTo='9'>" + var("s") + a +
+                                      "</Apply>")));
+  EXPECT_EQ(c.code, 0) << c.message;
+  EXPECT_EQ(c.output,
+            "\nSTRING copy(A2).\nCOMPUTE copy = s.\nIF (MISSING(s)) copy = ''.\n"
+            "\nCOMPUTE same = (s='a').\nIF (MISSING(s)) same = $SYSMIS."
+            "\nSTRING up(A2).\nCOMPUTE up = UPCASE(s).\nIF (MISSING(s)) up = ''."
+            "\nDO IF (s='a').\nCOMPUTE pick = 1.\nELSE.\nCOMPUTE pick = 2.\nEND IF."
+            "\nIF (MISSING(s)) pick = $SYSMIS."
+            "\nCOMPUTE other = (plain='a')."
+            "\nCOMPUTE filled = (s='a').\nIF (MISSING(s)) filled = 9.\n");
+}
+
 std::string table(const std::string& attributes, const std::string& a, const std::string& b,
                   const std::string& keyType = "") {
   return "<MapValues " + attributes + "><FieldColumnPair field='a' dataType='" + keyType +

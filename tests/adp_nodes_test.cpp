@@ -295,6 +295,17 @@ TEST(ExpressionNode, WritesOperatorsAndOperands) {
   });
 }
 
+// Each division whose divisor holds a division through a function repeats the
+// divisor in its zero test; a document nested deeply enough is refused rather
+// than written at a size that doubles with every level.
+TEST(ExpressionNode, RefusesDivisorsTooLongToTest) {
+  std::string divisor = var("y");
+  for (int i = 0; i < 40; ++i) divisor = call("min", call("/", var("x") + divisor));
+  Parsed<ADPExpressionNode> parsed(call("/", var("x") + divisor));
+  EXPECT_EQ(parsed.code, 3);
+  EXPECT_NE(parsed.path.find("{Divisor too long to test for zero.}"), std::string::npos);
+}
+
 // PMML gives missing for an operator with a missing operand; the syntax gives
 // 0*x = 0, 0/x = 0, x**0 = 1, x AND false = false, x OR true = true.
 TEST(ExpressionNode, MissingOperandsGiveMissing) {
@@ -303,8 +314,13 @@ TEST(ExpressionNode, MissingOperandsGiveMissing) {
       {"0*x", call("*", num("0") + x), 0, "(0*x+(x-x))"},
       {"x*y", call("*", x + y), 0, "(x*y+(x-x)+(y-y))"},
       {"x*2 needs nothing", call("*", x + num("2")), 0, "(x*2)"},
-      {"x/y", call("/", x + y), 0, "(x/y+(y-y))"},
+      // 0/0 is 0 in the syntax: the divisor is tested for zero too.
+      {"x/y", call("/", x + y), 0, "(x/y+(1/(y~=0)-1))"},
       {"x/2 needs nothing", call("/", x + num("2")), 0, "(x/2)"},
+      {"x/0", call("/", x + num("0")), 0, "(x/0+(1/(0~=0)-1))"},
+      {"1/y", call("/", num("1") + y), 0, "(1/y)"},
+      {"x/(y*z) in a run", call("+", call("/", x + call("*", y + var("z"))) + num("1")), 0,
+       "((x/(y*z))+1+(1/((y*z)~=0)-1)+(y-y)+(z-z))"},
       {"x**0", call("pow", x + num("0")), 0, "(x**0+(x-x))"},
       {"x**y", call("power", x + y), 0, "(x**y+(x-x))"},
       {"and of comparisons",

@@ -134,7 +134,8 @@ inline constexpr const char kFirstCharacterMessage[] = "Name cannot begin with t
 inline constexpr const char kNotNumberMessage[] = "Not a number.";
 inline constexpr const char kEmptyFunctionMessage[] = "Function name is empty.";
 inline constexpr const char kEmptyIfMessage[] = "No element inside if.";
-inline constexpr const char kLongDivisorMessage[] = "Divisor too long to test for zero.";
+inline constexpr const char kLongGuardsMessage[] =
+    "Expression too long to test for missing values.";
 }  // namespace pmmlxform
 
 #endif  // PMMLXFORM_SYNTAX_ADP_BASE_NODE_H_

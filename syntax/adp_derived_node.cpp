@@ -266,6 +266,11 @@ std::size_t ADPDerivedNode::valueWidth(const ADPBaseNode& expression,
                                        xercesc::DOMNode* element) {
   if (target_.dataType() != "string") return 0;
   if (expression.nodeKind == kVariable) return fieldWidth(element, expression.toSyntax());
+  if (expression.nodeKind == kMapping) {
+    // A copied value is as wide as the field it comes from.
+    const std::string copied = static_cast<const ADPMappingNode&>(expression).copiedField();
+    return copied.empty() ? 0 : fieldWidth(element, copied);
+  }
   if (expression.nodeKind != kFunction) return 0;
   // A string function gives at most as many characters as its widest field
   // argument; a concat as many as all its parts together.

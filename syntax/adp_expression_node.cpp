@@ -79,10 +79,28 @@ bool absorbsMissing(const std::string& function, const ADPBaseNode& missing,
   return false;
 }
 
+// Functions that give no value for some values of their arguments (a
+// logarithm or root of a negative number, an overflow, MOD by 0).
+constexpr const char* kPartialFunctions[] = {"ln",         "log10",      "sqrt",      "exp", "mod",
+                                             "idf.normal", "cdf.normal", "pdf.normal"};
+
+bool isPartial(const ADPBaseNode& node) {
+  if (node.nodeKind == ADPBaseNode::kExpression) {
+    const std::string& f = static_cast<const ADPExpressionNode&>(node).functionName();
+    return f == "pow" || f == "power";  // a negative base, 0 to a negative power
+  }
+  if (node.nodeKind != ADPBaseNode::kFunction) return false;
+  const std::string& f = static_cast<const ADPFunctionNode&>(node).functionName();
+  return ADPFunctionNode::isAggregate(f) ||
+         std::find_if(std::begin(kPartialFunctions), std::end(kPartialFunctions),
+                      [&](const char* p) { return f == p; }) != std::end(kPartialFunctions);
+}
+
 // Terms that are 0 where the operand has a value and missing where PMML
 // reads it as missing: x-x for each numeric field it reads (an operator or a
 // function over fields is missing when one of them is), the whole value for
-// an aggregate, which is missing only when all its arguments are. Built from
+// an aggregate, which is missing only when all its arguments are, and for a
+// function or power that can give no value for values of its arguments. Built from
 // the fields rather than the operand's text, so that nested guards do not
 // repeat whole expressions. A string is never missing in the syntax.
 void collectMissingTerms(const ADPBaseNode& node, std::vector<std::string>& terms) {
@@ -90,9 +108,7 @@ void collectMissingTerms(const ADPBaseNode& node, std::vector<std::string>& term
   if (node.nodeKind == ADPBaseNode::kVariable) {
     const auto& field = static_cast<const ADPVariableNode&>(node);
     if (field.dataType() != "string") term = "(" + field.name() + "-" + field.name() + ")";
-  } else if (node.nodeKind == ADPBaseNode::kFunction &&
-             ADPFunctionNode::isAggregate(
-                 static_cast<const ADPFunctionNode&>(node).functionName())) {
+  } else if (isPartial(node)) {
     const std::string text = node.toSyntax();
     term = "(" + text + "-" + text + ")";
   } else {
@@ -104,10 +120,11 @@ void collectMissingTerms(const ADPBaseNode& node, std::vector<std::string>& term
   }
 }
 
-// Longest divisor text the zero test below repeats. A divisor that holds
-// another tested division grows with each level; past this the field is
-// refused rather than written at a size that doubles with every level.
-constexpr std::size_t kLongestTestedDivisor = 64 * 1024;
+// Longest text of the tests a run of arithmetic repeats (below). A test that
+// repeats an operand holding another tested run grows with each level; past
+// this the field is refused rather than written at a size that doubles with
+// every level.
+constexpr std::size_t kLongestGuards = 64 * 1024;
 
 // True when the language would give 0 where PMML gives no value: it takes
 // 0/x as 0 also for x = 0, while a division by zero has no value in PMML.
@@ -199,10 +216,15 @@ int ADPExpressionNode::parse(xercesc::DOMNode* element, std::string& errorPath) 
     appendSegment(errorPath, "Expression must have two arguments.", kMessageSegment);
     return pmmlxform::kAdpWrongChildCount;
   }
-  if (needsZeroTest(function_, *children[0], *children[1]) &&
-      divisorText(*children[1]).size() > kLongestTestedDivisor) {
-    appendSegment(errorPath, pmmlxform::kLongDivisorMessage, kMessageSegment);
-    return pmmlxform::kAdpUnsupported;
+  if (!inArithmetic_ && isArithmetic(function_)) {
+    std::vector<std::string> terms;
+    collectGuardTerms(terms);
+    std::size_t size = 0;
+    for (const auto& term : terms) size += term.size();
+    if (size > kLongestGuards) {
+      appendSegment(errorPath, pmmlxform::kLongGuardsMessage, kMessageSegment);
+      return pmmlxform::kAdpUnsupported;
+    }
   }
   removeSegment(errorPath);
   return pmmlxform::kAdpOk;

@@ -21,6 +21,8 @@ class ADPMappingNode final : public ADPBaseNode {
   int parse(xercesc::DOMNode* element, std::string& errorPath) override;
   // The rows' and bins' outputs and the missing and default values.
   std::size_t longestStringLiteral() const override;
+  // The field an unmatched value is copied from (ELSE=COPY); empty when none.
+  std::string copiedField() const { return elseCopy_ ? inputField_.name() : std::string(); }
 
   // Set before parse: the input type (parse replaces it with the document's)
   // and the output type, the data type of the derived field.

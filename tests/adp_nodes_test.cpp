@@ -295,15 +295,19 @@ TEST(ExpressionNode, WritesOperatorsAndOperands) {
   });
 }
 
-// Each division whose divisor holds a division through a function repeats the
-// divisor in its zero test; a document nested deeply enough is refused rather
-// than written at a size that doubles with every level.
-TEST(ExpressionNode, RefusesDivisorsTooLongToTest) {
-  std::string divisor = var("y");
-  for (int i = 0; i < 40; ++i) divisor = call("min", call("/", var("x") + divisor));
-  Parsed<ADPExpressionNode> parsed(call("/", var("x") + divisor));
-  EXPECT_EQ(parsed.code, 3);
-  EXPECT_NE(parsed.path.find("{Divisor too long to test for zero.}"), std::string::npos);
+// A test that repeats an operand holding another tested run doubles with each
+// level; a document nested deeply enough is refused rather than written at
+// that size.
+TEST(ExpressionNode, RefusesTestsTooLongToWrite) {
+  for (const char* function : {"min", "ln"}) {
+    SCOPED_TRACE(function);
+    std::string operand = var("y");
+    for (int i = 0; i < 40; ++i) operand = call(function, call("/", var("x") + operand));
+    Parsed<ADPExpressionNode> parsed(call("*", var("x") + operand));
+    EXPECT_EQ(parsed.code, 3);
+    EXPECT_NE(parsed.path.find("{Expression too long to test for missing values.}"),
+              std::string::npos);
+  }
 }
 
 // PMML gives missing for an operator with a missing operand; the syntax gives
@@ -323,6 +327,10 @@ TEST(ExpressionNode, MissingOperandsGiveMissing) {
        "((x/(y*z))+1+(1/((y*z)~=0)-1)+(y-y)+(z-z))"},
       {"x**0", call("pow", x + num("0")), 0, "(x**0+(x-x))"},
       {"x**y", call("power", x + y), 0, "(x**y+(x-x))"},
+      // A function or power that can give no value is tested as a whole.
+      {"0*LN(x)", call("*", num("0") + call("ln", x)), 0, "(0*LN(x)+(LN(x)-LN(x)))"},
+      {"0*x**y", call("*", num("0") + call("pow", x + y)), 0,
+       "(0*(x**y)+((x**y)-(x**y))+(x-x))"},
       {"and of comparisons",
        call("and", call("greaterThan", x + num("5")) + call("lessThan", y + num("3"))), 0,
        "((x>5)+(y<3)=2)"},

@@ -55,9 +55,9 @@ README_KNOWN_LIMITS = {
 
 
 # How a PMML result appears in the command language where the language has no value of that
-# kind. The comparison maps the PMML side through this table and through nothing else. A missing
-# string is compared as blank where it is the field's own value only: a field that reads it
-# later is still compared with what PMML gives for a missing input.
+# kind. The comparison maps the PMML side through this table and through nothing else: the PMML
+# is evaluated with each derived field held as the language holds it, so a field that reads one
+# reads what the syntax's variable holds.
 LANGUAGE_REPRESENTATION = {
     "invalid result": (
         "system-missing, also where a function or another field reads it: PMML's "
@@ -66,9 +66,9 @@ LANGUAGE_REPRESENTATION = {
         "outside their domain (LN(-1), SQRT(-1), x/0, an overflow), and a variable holds "
         "nothing else"),
     "missing string result": (
-        "blank",
+        "blank, also where another field reads it",
         "a string variable cannot be missing: a string the syntax leaves unassigned or sets "
-        "from a missing value is blank"),
+        "from a missing value is blank, and a field computed from it reads the blank"),
 }
 
 
@@ -509,6 +509,11 @@ def candidate_values(doc, field):
                 if c.get("dataType") == "string" and id(c) not in treatments:
                     vals.add(c.text or "")
         vals.update(("", "zz"))
+        # The syntax declares string fields as wide as the values the document lists; a value
+        # longer than all of them is not one the document describes.
+        listed = [len(v.get("value")) for v in field if local(v.tag) == "Value"]
+        if listed:
+            vals = {v for v in vals if len(v) <= max(listed)}
         return sorted(vals)
     points = {float(m) for m in missing} | {0.0}
     for df in doc.derived:
@@ -678,8 +683,10 @@ def run_case(args, oracles, text, rows):
         return result, files
     invalid = oracles.pmml_eval.INVALID
 
-    def hold_invalid(v):
-        return None if v is invalid else v
+    types = {df.get("name"): df.get("dataType") for df in doc.derived}
+
+    def hold(name, v):
+        return as_language_value(v, types.get(name), invalid)
 
     dictionary = doc.dictionary(oracles.host_lang, rows)
     converted = doc.converted()
@@ -688,7 +695,7 @@ def run_case(args, oracles, text, rows):
     for i, row in enumerate(rows):
         host, err = common.guarded("host_lang", oracles.host_lang.run, out, dictionary, row)
         if err is None:
-            values, err = common.guarded("pmml_eval", pmml.derived_values, row, hold_invalid)
+            values, err = common.guarded("pmml_eval", pmml.derived_values, row, hold)
         if err:
             result.error = (err[0], f"row {i}: {err[1]}")
             break

@@ -425,7 +425,7 @@ class _Row:
             finally:
                 self.busy.discard(name)
             if self.hold is not None and definition is self.doc.derived.get(name):
-                value = self.hold(value)
+                value = self.hold(name, value)
         elif name in self.doc.data_fields or name in self.row:
             # A derived field that reads its own name reads the input field of that name.
             value = self._raw(name)
@@ -1247,8 +1247,8 @@ class PmmlDocument:
 
     def derived_values(self, row, hold=None):
         """Every DerivedField of the TransformationDictionary, name -> value. With `hold`, each
-        field's value is passed through it before it is reported or read by another field: for a
-        consumer that stores every field in a variable that cannot hold every PMML value."""
+        field's value v becomes hold(name, v) before it is reported or read by another field: for
+        a consumer that stores every field in a variable that cannot hold every PMML value."""
         env = _Row(self._doc, row)
         env.hold = hold
         return {name: env.get(name) for name in self._doc.derived}

@@ -84,9 +84,12 @@ bool absorbsMissing(const std::string& function, const ADPBaseNode& missing,
 constexpr const char* kPartialFunctions[] = {"ln",         "log10",      "sqrt",      "exp", "mod",
                                              "idf.normal", "cdf.normal", "pdf.normal"};
 
+
 bool isPartial(const ADPBaseNode& node) {
   if (node.nodeKind == ADPBaseNode::kExpression) {
-    const std::string& f = static_cast<const ADPExpressionNode&>(node).functionName();
+    const auto& expression = static_cast<const ADPExpressionNode&>(node);
+    const std::string& f = expression.functionName();
+    if (f == "/") return expression.children.size() == 2 && canBeZero(*expression.children[1]);
     return f == "pow" || f == "power";  // a negative base, 0 to a negative power
   }
   if (node.nodeKind != ADPBaseNode::kFunction) return false;

@@ -150,7 +150,10 @@ def normalise(v):
     return v
 
 
-def values_equal(a, b, approx=False):
+def values_equal(a, b, approx=False, scale=0.0):
+    """Equal values; with approx, floats within FLOAT_TOLERANCE of the larger of the two and
+    `scale` (the size of the numbers a result was computed from, where it comes out of their
+    cancellation)."""
     a, b = normalise(a), normalise(b)
     if a is None or b is None:
         return a is None and b is None
@@ -158,7 +161,7 @@ def values_equal(a, b, approx=False):
         if a == b:
             return True
         if approx and math.isfinite(a) and math.isfinite(b):
-            return abs(a - b) <= FLOAT_TOLERANCE * max(abs(a), abs(b))
+            return abs(a - b) <= FLOAT_TOLERANCE * max(abs(a), abs(b), scale)
         return False
     return type(a) is type(b) and a == b
 

@@ -262,8 +262,7 @@ std::size_t ADPDerivedNode::fieldWidth(xercesc::DOMNode* element, const std::str
   return longest;
 }
 
-std::size_t ADPDerivedNode::valueWidth(const ADPBaseNode& expression,
-                                       xercesc::DOMNode* element) {
+std::size_t ADPDerivedNode::valueWidth(const ADPBaseNode& expression, xercesc::DOMNode* element) {
   if (target_.dataType() != "string") return 0;
   if (expression.nodeKind == kVariable) return fieldWidth(element, expression.toSyntax());
   if (expression.nodeKind == kMapping) {
@@ -415,9 +414,9 @@ std::string ADPDerivedNode::toSyntax() const {
       break;
     case kFunction: {
       const std::string& function = static_cast<const ADPFunctionNode&>(expression).functionName();
-      text += function == "if" ? ifBlock(expression)
-                               : computed + mapMissingCommand(expression) +
-                                     stringMissingCommand(expression);
+      text += function == "if"
+                  ? ifBlock(expression)
+                  : computed + mapMissingCommand(expression) + stringMissingCommand(expression);
       if (!helperField && function == "recast_to_ordinal") {
         text += "\nVARIABLE LEVEL " + name + " (ORDINAL).";
       } else if (!helperField && function == "recast_to_scale") {

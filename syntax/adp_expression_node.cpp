@@ -81,9 +81,8 @@ bool absorbsMissing(const std::string& function, const ADPBaseNode& missing,
 
 // Functions that give no value for some values of their arguments (a
 // logarithm or root of a negative number, an overflow, MOD by 0).
-constexpr const char* kPartialFunctions[] = {"ln",         "log10",      "sqrt",      "exp", "mod",
-                                             "idf.normal", "cdf.normal", "pdf.normal"};
-
+constexpr const char* kPartialFunctions[] = {"ln",  "log10",      "sqrt",       "exp",
+                                             "mod", "idf.normal", "cdf.normal", "pdf.normal"};
 
 bool isPartial(const ADPBaseNode& node) {
   if (node.nodeKind == ADPBaseNode::kExpression) {

@@ -230,8 +230,8 @@ TEST(AdpConvert, StringMissingCodesGiveTheMissingResult) {
                 derived("up", call("uppercase", var("s")), str) +
                 derived("pick", call("if", call("equal", var("s") + a) + num("1") + num("2"))) +
                 derived("other", call("equal", var("plain") + a)) +
-                derived("filled", "<Apply function='equal' mapMissingTo='9'>" + var("s") + a +
-                                      "</Apply>")));
+                derived("filled",
+                        "<Apply function='equal' mapMissingTo='9'>" + var("s") + a + "</Apply>")));
   EXPECT_EQ(c.code, 0) << c.message;
   EXPECT_EQ(c.output,
             "\nSTRING copy(A2).\nCOMPUTE copy = s.\nIF (MISSING(s)) copy = ''.\n"

@@ -329,8 +329,7 @@ TEST(ExpressionNode, MissingOperandsGiveMissing) {
       {"x**y", call("power", x + y), 0, "(x**y+(x-x))"},
       // A function or power that can give no value is tested as a whole.
       {"0*LN(x)", call("*", num("0") + call("ln", x)), 0, "(0*LN(x)+(LN(x)-LN(x)))"},
-      {"0*x**y", call("*", num("0") + call("pow", x + y)), 0,
-       "(0*(x**y)+((x**y)-(x**y))+(x-x))"},
+      {"0*x**y", call("*", num("0") + call("pow", x + y)), 0, "(0*(x**y)+((x**y)-(x**y))+(x-x))"},
       {"and of comparisons",
        call("and", call("greaterThan", x + num("5")) + call("lessThan", y + num("3"))), 0,
        "((x>5)+(y<3)=2)"},

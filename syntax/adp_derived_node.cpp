@@ -377,15 +377,17 @@ std::string ADPDerivedNode::ifBlock(const ADPBaseNode& expression) const {
     if (!codes.empty()) text += codes.substr(1) + "\n";
     return text;
   };
-  // A missing condition runs no branch and leaves the field missing, as in
-  // PMML; with a replacement it is tested first.
-  std::string text;
+  // A missing condition (or a false one without an else value) runs no
+  // branch and leaves the field missing, as in PMML, also where a variable of
+  // its name exists already; with a replacement it is tested first.
+  std::string text = "COMPUTE " + name + " = " +
+                     (target_.dataType() == "string" ? "''" : "$SYSMIS") + ".\n";
   const std::string test = ADPFunctionNode::missingTest(condition);
   if (hasMapMissingTo_ && !test.empty()) {
-    text = "DO IF " + test + ".\nCOMPUTE " + name + " = " + mapMissingTo_ + ".\nELSE IF " +
-           condition.toSyntax() + ".\n";
+    text += "DO IF " + test + ".\nCOMPUTE " + name + " = " + mapMissingTo_ + ".\nELSE IF " +
+            condition.toSyntax() + ".\n";
   } else {
-    text = "DO IF " + condition.toSyntax() + ".\n";
+    text += "DO IF " + condition.toSyntax() + ".\n";
   }
   text += assign(*args[1]);
   if (args.size() > 2) text += "ELSE.\n" + assign(*args[2]);

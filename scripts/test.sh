@@ -30,7 +30,35 @@ elif [[ ${1:-} == --tsan ]]; then
   export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 fi
 
+# ctest names the tests it skipped but not why; their output says it (the
+# message of a GoogleTest skip, the "skipped: ..." line of a script that exits
+# 77). Usage: skip_reasons BUILD_DIR CTEST_OUTPUT
+skip_reasons() {
+  local names
+  names=$(sed -n 's/^[[:space:]]*[0-9]* - \(.*\) (Skipped)$/\1/p' "$2")
+  [[ -n $names ]] || return 0
+  echo "Skipped, and why:"
+  awk -v names="$names" '
+    BEGIN { n = split(names, list, "\n"); for (i = 1; i <= n; i++) want[list[i]] = 1 }
+    /^[0-9]+\/[0-9]+ Test: / { name = $0; sub(/^[0-9]+\/[0-9]+ Test: /, "", name); next }
+    /^Output:$/ { out = 1; gtest = 0; reason = ""; getline; next }
+    /^<end of output>$/ {
+      if (name in want) print "  " name ": " (reason == "" ? "(its output gives no reason)" : reason)
+      out = 0; next
+    }
+    out && /: Skipped$/ { gtest = 1; next }
+    out && gtest == 1 && /^\[  SKIPPED \]/ { gtest = 2; next }
+    out && gtest == 1 { reason = reason (reason == "" ? "" : " ") $0; next }
+    out && !gtest && tolower($0) ~ /^skip/ { reason = $0 }
+  ' "$1/Testing/Temporary/LastTest.log"
+}
+
 jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B "$build" "${args[@]}" >/dev/null
 cmake --build "$build" -j "$jobs"
-ctest --test-dir "$build" --output-on-failure -j "$jobs"
+ctest_output=$(mktemp)
+trap 'rm -f "$ctest_output"' EXIT
+status=0
+ctest --test-dir "$build" --output-on-failure -j "$jobs" | tee "$ctest_output" || status=$?
+skip_reasons "$build" "$ctest_output"
+exit "$status"

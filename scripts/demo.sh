@@ -10,8 +10,11 @@ step "1/3 Debian packages the build needs (scripts/setup.sh --build; nothing to 
 bash scripts/setup.sh --build
 build=build-demo
 step "2/3 Configuring $build/: the library and the tool, without the tests"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPMMLXFORM_BUILD_TESTS=OFF \
-  -DPMMLXFORM_BUILD_DOCS=OFF -DPMMLXFORM_SANITIZE=OFF -DPMMLXFORM_TSAN=OFF >/dev/null
+# Optimised as the test build (-O2), without its debugging information, which
+# takes about 40% of the compile time.
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
+  -DPMMLXFORM_BUILD_TESTS=OFF -DPMMLXFORM_BUILD_DOCS=OFF -DPMMLXFORM_SANITIZE=OFF \
+  -DPMMLXFORM_TSAN=OFF >/dev/null
 step "3/3 Building libpmmlxform.so and the pmmlxform tool"
 cmake --build "$build" --target pmmlxform_cli -j "$(nproc 2>/dev/null || echo 2)"
 tool=$build/bin/pmmlxform

@@ -1,6 +1,7 @@
 // The tool's jobs and the input/output conventions they share.
 #include "cli/jobs.h"
 
+#include <nlohmann/json.hpp>
 #include <pmmlxform/pmmlxform.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <nlohmann/json.hpp>
 #include <sstream>
 #include <vector>
 
@@ -21,16 +21,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A non-owning stream wrapper around std::cin / std::cout, so callers can hold
-// every stream the same way.
+// A non-owning stream wrapper around std::cin, so callers can hold every input
+// the same way.
 class BorrowedIStream : public std::istream {
  public:
   explicit BorrowedIStream(std::istream& s) : std::istream(s.rdbuf()) {}
-};
-
-class BorrowedOStream : public std::ostream {
- public:
-  explicit BorrowedOStream(std::ostream& s) : std::ostream(s.rdbuf()) {}
 };
 
 // The message on one line: control characters (a line break taken over from a

@@ -3,9 +3,14 @@
 
 #include <nlohmann/json.hpp>
 #include <pmmlxform/pmmlxform.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -14,16 +19,13 @@
 namespace cli {
 namespace {
 
-// A non-owning stream wrapper around std::cin / std::cout, so callers can hold
-// every stream the same way.
+namespace fs = std::filesystem;
+
+// A non-owning stream wrapper around std::cin, so callers can hold every input
+// the same way.
 class BorrowedIStream : public std::istream {
  public:
   explicit BorrowedIStream(std::istream& s) : std::istream(s.rdbuf()) {}
-};
-
-class BorrowedOStream : public std::ostream {
- public:
-  explicit BorrowedOStream(std::ostream& s) : std::ostream(s.rdbuf()) {}
 };
 
 // The message on one line: control characters (a line break taken over from a
@@ -35,24 +37,155 @@ std::string oneLine(std::string message) {
   return message;
 }
 
-// Writes `text` to the job's output; reports a failure to write.
-int writeOutput(const std::string& job, const Output& output, const std::string& text) {
-  int code = 0;
-  auto out = openOutput(job, output, code);
-  if (!out) return code;
-  *out << text;
-  out->flush();
-  if (!*out) return fail(job, "cannot write '" + output.path + "'", kExitCantCreate);
+// A file output written through a temporary file beside its target, renamed
+// over the target only by commit(): a job that fails, or dies, leaves the
+// user's file as it was. A target that is not a regular file (a device such as
+// /dev/null, a pipe) is written in place, as renaming would replace it.
+class StagedFile {
+ public:
+  StagedFile() = default;
+  StagedFile(const StagedFile&) = delete;
+  StagedFile& operator=(const StagedFile&) = delete;
+  ~StagedFile() {
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+  }
+
+  // Writes `text`; false with `error` set when it cannot.
+  bool stage(const std::string& path, const std::string& text, std::string& error) {
+    // A symbolic link keeps pointing at the file it names, which gets the text.
+    std::error_code ec;
+    fs::path target = path;
+    if (fs::is_symlink(fs::symlink_status(path, ec))) {
+      target = fs::weakly_canonical(path, ec);
+      if (ec) return failed(error, ec.value());
+    }
+    struct stat st {};
+    const bool exists = ::stat(target.c_str(), &st) == 0;
+    if (exists && !S_ISREG(st.st_mode)) return writeInPlace(target, text, error);
+    std::string temp = (target.parent_path().empty() ? fs::path(".") : target.parent_path()) /
+                       ("." + target.filename().string() + ".XXXXXX");
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return failed(error, errno);
+    temp_ = temp;
+    target_ = target;
+    // The permissions the file had, or those a new file gets.
+    const mode_t mode = exists ? st.st_mode & 07777 : kNewFileMode & ~currentUmask();
+    const bool ok = writeAll(fd, text) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    const int err = errno;
+    if (::close(fd) != 0 || !ok) return failed(error, ok ? errno : err);
+    return true;
+  }
+
+  // Puts the staged text in place of the target.
+  bool commit(std::string& error) {
+    if (temp_.empty()) return true;
+    if (std::rename(temp_.c_str(), target_.c_str()) != 0) return failed(error, errno);
+    temp_.clear();
+    return true;
+  }
+
+ private:
+  static constexpr mode_t kNewFileMode = 0666;
+
+  static mode_t currentUmask() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+  }
+
+  static bool writeAll(int fd, const std::string& text) {
+    for (std::size_t done = 0; done < text.size();) {
+      const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      done += static_cast<std::size_t>(n);
+    }
+    return true;
+  }
+
+  static bool writeInPlace(const fs::path& target, const std::string& text, std::string& error) {
+    std::ofstream out(target, std::ios::out | std::ios::binary | std::ios::trunc);
+    out << text;
+    out.flush();
+    return out ? true : failed(error, errno);
+  }
+
+  static bool failed(std::string& error, int err) {
+    error = std::strerror(err != 0 ? err : EIO);
+    return false;
+  }
+
+  std::string temp_;
+  fs::path target_;
+};
+
+bool toStandardOutput(const Output& output) { return output.path.empty() || output.path == "-"; }
+
+// Whether two paths name one file: the same existing file (links included), or
+// the same place once resolved.
+bool sameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  if (fs::equivalent(a, b, ec)) return true;
+  const auto resolved = [](const std::string& path) {
+    std::error_code err;
+    const fs::path full = fs::weakly_canonical(fs::absolute(path, err), err);
+    return err ? fs::path(path).lexically_normal() : full;
+  };
+  return resolved(a) == resolved(b);
+}
+
+}  // namespace
+
+int writeOutputs(const std::string& job, const std::vector<OutputText>& outputs) {
+  std::vector<std::unique_ptr<StagedFile>> files;
+  std::string error;
+  for (const OutputText& o : outputs) {
+    if (toStandardOutput(o.output)) continue;
+    files.push_back(std::make_unique<StagedFile>());
+    if (!files.back()->stage(o.output.path, o.text, error)) {
+      return fail(job, "cannot write '" + o.output.path + "': " + error, kExitCantCreate);
+    }
+  }
+  for (const OutputText& o : outputs) {
+    if (toStandardOutput(o.output)) std::cout << o.text;
+  }
+  std::cout.flush();
+  if (!std::cout) return fail(job, "cannot write to standard output", kExitCantCreate);
+  std::size_t i = 0;
+  for (const OutputText& o : outputs) {
+    if (toStandardOutput(o.output)) continue;
+    if (!files[i++]->commit(error)) {
+      return fail(job, "cannot write '" + o.output.path + "': " + error, kExitCantCreate);
+    }
+  }
   return 0;
 }
 
-// The library's result: the output first (partial after a failure), then the report.
+int refuseSharedOutput(const std::string& job, const Output& document, const std::string& option,
+                       const std::string& second) {
+  if (second.empty()) return 0;
+  if (second == "-") {
+    if (!toStandardOutput(document)) return 0;
+    return fail(job, option + " - and the document cannot both go to standard output (give -o OUT)",
+                kExitUsage);
+  }
+  if (toStandardOutput(document) || !sameFile(document.path, second)) return 0;
+  return fail(job, option + " and -o name the same file '" + second + "'", kExitUsage);
+}
+
+namespace {
+
+// The library's result: the output, then the failure. After a failure the
+// incomplete text goes to standard output, never over the user's file.
 int finish(const std::string& job, const Output& output, const std::string& text, int result,
-           const std::string& message) {
-  const int written = writeOutput(job, output, text);
-  if (written != 0) return written;
-  if (result != 0) return fail(job, oneLine(message), result);
-  return 0;
+           const std::string& message, std::vector<OutputText> more = {}) {
+  if (result != 0) {
+    std::cout << text;
+    std::cout.flush();
+    return fail(job, oneLine(message), result);
+  }
+  more.insert(more.begin(), OutputText{output, text});
+  return writeOutputs(job, more);
 }
 
 // What the merge's refusals mean; the library leaves its message empty for them.
@@ -85,6 +218,10 @@ nlohmann::ordered_json varsJson(const std::vector<TmsEndInfo>& vars) {
 
 int runSyntax(const SyntaxOptions& options) {
   const std::string job = "syntax";
+  if (const int refused =
+          refuseSharedOutput(job, options.output, "--none-fields", options.noneFields)) {
+    return refused;
+  }
   int code = 0;
   auto in = openInput(job, options.input, code);
   if (!in) return code;
@@ -93,13 +230,13 @@ int runSyntax(const SyntaxOptions& options) {
   std::vector<std::string> noneFields;
   const int result = ADP_Convert::convertPMMLtoSyntax(
       *in, text, message, noneFields, options.skipRoles, !options.localCodepage, options.comments);
+  std::vector<OutputText> more;
   if (!options.noneFields.empty()) {
     std::string names;
     for (const auto& name : noneFields) names += name + "\n";
-    const int written = writeOutput(job, Output{options.noneFields}, names);
-    if (written != 0) return written;
+    more.push_back({Output{options.noneFields}, names});
   }
-  return finish(job, options.output, text.str(), result, message);
+  return finish(job, options.output, text.str(), result, message, more);
 }
 
 int runBackSyntax(const BackSyntaxOptions& options) {
@@ -118,6 +255,9 @@ int runMerge(const MergeOptions& options) {
   const std::string job = "merge";
   if (options.transformation.path == "-" && options.model.path == "-") {
     return fail(job, "only one input can be standard input", kExitUsage);
+  }
+  if (const int refused = refuseSharedOutput(job, options.output, "--report", options.report)) {
+    return refused;
   }
   int code = 0;
   auto trans = openInput(job, options.transformation, code);
@@ -143,12 +283,7 @@ int runMerge(const MergeOptions& options) {
                  "was written (code 4)\n";
   }
 
-  auto out = openOutput(job, options.output, code);
-  if (!out) return code;
-  *out << merged;
-  out->flush();
-  if (!*out) return fail(job, "cannot write the merged document", kExitCantCreate);
-
+  std::vector<OutputText> outputs{{options.output, merged}};
   if (!options.report.empty()) {
     nlohmann::ordered_json mining = nlohmann::ordered_json::array();
     for (const TmsMiningFieldInfo& f : miningFields) {
@@ -159,15 +294,12 @@ int runMerge(const MergeOptions& options) {
                                            {"dataFields", varsJson(dataFields)},
                                            {"derivedFields", varsJson(derivedFields)},
                                            {"miningFields", mining}};
-    auto reportOut = openOutput(job, Output{options.report}, code);
-    if (!reportOut) return code;
     // Texts in a code page other than UTF-8 must not stop the report.
-    *reportOut << report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
-               << "\n";
-    reportOut->flush();
-    if (!*reportOut) return fail(job, "cannot write the report", kExitCantCreate);
+    outputs.push_back(
+        {Output{options.report},
+         report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n"});
   }
-  return 0;
+  return writeOutputs(job, outputs);
 }
 
 int fail(const std::string& job, const std::string& message, int code) {
@@ -180,17 +312,6 @@ std::unique_ptr<std::istream> openInput(const std::string& job, const Input& in,
   auto file = std::make_unique<std::ifstream>(in.path, std::ios::in | std::ios::binary);
   if (!file->is_open()) {
     code = fail(job, "cannot open '" + in.path + "': " + std::strerror(errno), kExitNoInput);
-    return nullptr;
-  }
-  return file;
-}
-
-std::unique_ptr<std::ostream> openOutput(const std::string& job, const Output& out, int& code) {
-  if (out.path.empty() || out.path == "-") return std::make_unique<BorrowedOStream>(std::cout);
-  auto file =
-      std::make_unique<std::ofstream>(out.path, std::ios::out | std::ios::binary | std::ios::trunc);
-  if (!file->is_open()) {
-    code = fail(job, "cannot write '" + out.path + "': " + std::strerror(errno), kExitCantCreate);
     return nullptr;
   }
   return file;
@@ -229,6 +350,9 @@ std::string readAll(std::istream& in) {
 
 int runTransform(const TransformOptions& opts) {
   const std::string job = "transform";
+  if (const int refused = refuseSharedOutput(job, opts.output, "--report", opts.report)) {
+    return refused;
+  }
   ConvertTransToPMML convert;
   convert.setNeedMerging(!opts.replace);
   std::string pmml;
@@ -243,24 +367,16 @@ int runTransform(const TransformOptions& opts) {
     code = convert.transform(readAll(*in), pmml, message, vars);
     if (code != 0) return fail(job, path + ": " + describeFailure(message, code), code);
   }
-  int code = 0;
-  std::unique_ptr<std::ostream> out = openOutput(job, opts.output, code);
-  if (!out) return code;
-  *out << pmml;
-  if (!pmml.empty() && pmml.back() != '\n') *out << '\n';
-  out->flush();
-  if (!*out) return fail(job, "cannot write the PMML", kExitCantCreate);
+  if (!pmml.empty() && pmml.back() != '\n') pmml += '\n';
+  std::vector<OutputText> outputs{{opts.output, pmml}};
   if (!opts.report.empty()) {
-    std::unique_ptr<std::ostream> report = openOutput(job, Output{opts.report}, code);
-    if (!report) return code;
     // Names arrive as UTF-8; anything malformed is replaced, not refused.
-    *report << nlohmann::ordered_json{{"variables", varsJson(vars)}}.dump(2, ' ', false,
-                                        nlohmann::ordered_json::error_handler_t::replace)
-            << '\n';
-    report->flush();
-    if (!*report) return fail(job, "cannot write the report", kExitCantCreate);
+    outputs.push_back(
+        {Output{opts.report}, nlohmann::ordered_json{{"variables", varsJson(vars)}}.dump(
+                                  2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
+                                  '\n'});
   }
-  return 0;
+  return writeOutputs(job, outputs);
 }
 
 int runCheck(const CheckOptions& opts) {

@@ -48,8 +48,9 @@ struct BackSyntaxOptions {
   bool localCodepage = false;
 };
 
-// Both write what the library wrote, also when it is incomplete after a
-// failure, and then report the failure with the library's error path.
+// Both write what the library wrote and then report a failure with the
+// library's error path; after a failure the incomplete text goes to standard
+// output and no file is written.
 int runSyntax(const SyntaxOptions& options);
 int runBackSyntax(const BackSyntaxOptions& options);
 
@@ -72,8 +73,23 @@ int fail(const std::string& job, const std::string& message, int code);
 // Opens an input; on failure reports it for `job` and sets `code`.
 std::unique_ptr<std::istream> openInput(const std::string& job, const Input& in, int& code);
 
-// Opens an output; on failure reports it for `job` and sets `code`.
-std::unique_ptr<std::ostream> openOutput(const std::string& job, const Output& out, int& code);
+// One text for one output.
+struct OutputText {
+  Output output;
+  std::string text;
+};
+
+// Writes each text: every file through a temporary file beside it, renamed
+// over it once all of them are written (a failure leaves every file as it
+// was); standard output in the order given. On failure reports it for `job`
+// and returns kExitCantCreate.
+int writeOutputs(const std::string& job, const std::vector<OutputText>& outputs);
+
+// Refuses (kExitUsage) a second output given with `option` (a report) that
+// would mix with the document: the same file as -o, or "-" while the document
+// goes to standard output too. 0 when they are apart.
+int refuseSharedOutput(const std::string& job, const Output& document, const std::string& option,
+                       const std::string& second);
 
 // transform: converts the descriptions in order with one object (each merged
 // into those before it unless `replace`) and writes the last PMML; `report`

@@ -14,6 +14,12 @@ install(TARGETS pmmlxform EXPORT pmmlxformTargets
 install(TARGETS pmmlxform_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
 install(FILES ${PROJECT_SOURCE_DIR}/man/pmmlxform.1
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
+# The licence statement of each Debian package, where Debian keeps it:
+# share/doc/<package>/copyright.
+install(FILES ${PROJECT_SOURCE_DIR}/cmake/copyright
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/pmmlxform COMPONENT runtime)
+install(FILES ${PROJECT_SOURCE_DIR}/cmake/copyright
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/libpmmlxform-dev COMPONENT development)
 
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/pmmlxform
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development

@@ -3,15 +3,18 @@
 #                      stylesheet, schemas and examples
 #   libpmmlxform-dev   the development component: headers, the libpmmlxform.so
 #                      link, pmmlxform.pc and the CMake package files
-# The packages hold the install tree under the configured prefix; configure
-# with -DCMAKE_INSTALL_PREFIX=/usr for packages that install where Debian's own
-# do (GNUInstallDirs then chooses the multiarch library directory).
+# The packages install under /usr, where Debian's own do, whatever prefix the
+# build was configured with (the install paths are relative to the prefix); a
+# build configured with -DCMAKE_INSTALL_PREFIX=/usr also puts the library into
+# Debian's multiarch directory (GNUInstallDirs chooses it for that prefix).
 set(CPACK_PACKAGE_NAME pmmlxform)
 set(CPACK_PACKAGE_VENDOR "pmmlxform developers")
 set(CPACK_PACKAGE_CONTACT "pmmlxform developers <pmmlxform@localhost>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
-set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
+if(NOT DEFINED CPACK_PACKAGING_INSTALL_PREFIX)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+endif()
 set(CPACK_COMPONENTS_ALL runtime development)
 set(CPACK_GENERATOR DEB)
 set(CPACK_SOURCE_GENERATOR "")

@@ -27,7 +27,11 @@ esac
 # follow; they prove nothing here and are left out.
 filter="$filter-Tool.*"
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# build/ configured exactly as scripts/test.sh configures it, so that neither
+# run recompiles what the other built.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr/local \
+  -DPMMLXFORM_BUILD_TESTS=ON -DPMMLXFORM_BUILD_DOCS=ON -DPMMLXFORM_SANITIZE=OFF \
+  -DPMMLXFORM_TSAN=OFF >/dev/null
 cmake --build build -j "$(nproc 2>/dev/null || echo 2)" --target pmmlxform_tests >/dev/null
 
 echo "memcheck: $part ($filter)" >&2

@@ -2,8 +2,10 @@
 // output, the files it writes and its exit codes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "tests/test_util.h"
 
@@ -139,9 +141,70 @@ TEST(Tool, JobsAndTheirExitCodes) {
   }
   EXPECT_FALSE(std::filesystem::exists(never)) << "no output on refusal";
   EXPECT_FALSE(contains(ToolRun(dir, "syntax --skip-roles " + quote(kAdp)).out, "VARIABLE ROLE"));
-  // With -o the partial output goes to the file.
-  EXPECT_EQ(ToolRun(dir, "syntax " + failing + " -o " + quote(dir.path() + "/p.sps")).code, 9);
-  EXPECT_EQ(readFile(dir.path() + "/p.sps"), partial);
+  // With -o the partial output goes to standard output, not to the file.
+  const ToolRun withOut(dir, "syntax " + failing + " -o " + quote(dir.path() + "/p.sps"));
+  EXPECT_EQ(withOut.code, 9);
+  EXPECT_EQ(withOut.out, partial);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() + "/p.sps"));
+}
+
+// Files the user already has: a failing or refused run leaves them byte for
+// byte, a successful one replaces them, and no temporary file stays behind.
+TEST(Tool, OutputFilesAreReplacedOnlyBySuccess) {
+  testutil::TempDir dir;
+  const std::string out = dir.write("prev.out", "previous output\n");
+  const std::string report = dir.write("prev.json", "previous report\n");
+  const std::string broken = quote(dir.write("broken.xml", "<PMML>"));
+  const std::string o = " -o " + quote(out);
+  const std::string merge = "merge " + kTransformation + " " + kModel;
+  const struct {
+    const char* name;
+    std::string args;
+    int code;
+    std::string err;  // within standard error
+  } cases[] = {
+      {"syntax fails", "syntax " + broken + o + " --none-fields " + quote(report), 5, ""},
+      {"back-syntax fails", "back-syntax --target t --source s " + broken + o, 5, ""},
+      {"transform fails",
+       "transform " + kData + "bad_convert_width.xml" + o + " --report " + quote(report), 5, ""},
+      {"merge refused", "merge " + kModel + " " + kModel + o + " --report " + quote(report), 6, ""},
+      {"one file for document and report", merge + o + " --report " + quote(out), 64,
+       "--report and -o name the same file"},
+      {"one file through another path",
+       "transform " + kFirst + o + " --report " + quote(dir.path() + "/./prev.out"), 64,
+       "--report and -o name the same file"},
+      {"report and document on standard output", merge + " --report -", 64,
+       "--report - and the document cannot both go to standard output"},
+      {"none-fields and syntax in one file",
+       "syntax " + quote(kAdp) + o + " --none-fields " + quote(out), 64, "name the same file"},
+  };
+  const auto entries = [&dir] {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+      names.push_back(e.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  dir.write("stderr.txt", "");  // each run's standard error
+  const std::vector<std::string> before = entries();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ToolRun r(dir, c.args);
+    EXPECT_EQ(r.code, c.code) << r.err;
+    EXPECT_TRUE(contains(r.err, c.err)) << r.err;
+    EXPECT_EQ(readFile(out), "previous output\n");
+    EXPECT_EQ(readFile(report), "previous report\n");
+    EXPECT_EQ(entries(), before) << "no file is added or left behind";
+  }
+  const ToolRun ok(dir, "syntax " + quote(kAdp) + o + " --none-fields " + quote(report));
+  EXPECT_EQ(ok.code, 0) << ok.err;
+  EXPECT_EQ(readFile(out), readFile(kSource + "/tests/data/syntax/adp_example.sps"));
+  EXPECT_EQ(readFile(report), "customer_id\nnotes\n");
+  EXPECT_EQ(entries(), before);
+  // A device is written, not replaced.
+  EXPECT_EQ(ToolRun(dir, "syntax " + quote(kAdp) + " -o /dev/null").code, 0);
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
 }
 
 TEST(Tool, SyntaxAndTransformWriteTheirOutputsToFiles) {

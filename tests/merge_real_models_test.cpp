@@ -222,7 +222,10 @@ TEST(RealModels, BundledModelsMergeOrAreRefusedWithTheirCode) {
 }
 
 TEST(RealModels, SharedModelsMergeOrAreRefusedWithTheirCode) {
-  if (!fs::is_directory(kShared / "models")) GTEST_SKIP() << "no ../shared/pmml/models";
+  if (!fs::is_directory(kShared / "models")) {
+    GTEST_SKIP() << "no directory " << (kShared / "models").lexically_normal()
+                 << " of real models beside the source tree (optional)";
+  }
   for (const fs::path& file : modelsIn(kShared / "models")) {
     if (!fs::exists(kBundled / file.filename())) checkModel(file);  // else checked above
   }

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch prefix, then builds and runs a consumer
 # program against it twice: with pkg-config alone, and with find_package.
-# Usage: run.sh BUILD_DIR SCRATCH_DIR
+# Usage: run.sh BUILD_DIR SCRATCH_DIR [CONFIGURED_PREFIX]
 set -euo pipefail
 build=$1
 scratch=$2
+configured_prefix=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=consumers.sh
 source "$here/consumers.sh"
@@ -12,13 +13,24 @@ rm -rf "$scratch"
 prefix=$scratch/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
-libdir=$(dirname "$(find "$prefix" -name 'libpmmlxform.so' | head -n1)")
+# The library goes to lib/ under the prefix given to --install, as the README
+# says; only a build configured for /usr takes Debian's multiarch directory.
+if [[ $configured_prefix == /usr ]]; then
+  libdir=$(dirname "$(find "$prefix" -name 'libpmmlxform.so' | head -n1)")
+else
+  libdir=$prefix/lib
+fi
 for f in "$libdir/libpmmlxform.so.1" "$prefix/include/pmmlxform/pmmlxform.h" \
          "$libdir/pkgconfig/pmmlxform.pc" "$libdir/cmake/pmmlxform/pmmlxformConfig.cmake" \
          "$prefix/bin/pmmlxform"; do
   [[ -e $f ]] || { echo "missing from install: $f"; exit 1; }
 done
 [[ -d $prefix/share/pmmlxform ]] || { echo "missing from install: share/pmmlxform"; exit 1; }
+# pkg-config finds the library through the install's own pkgconfig directory.
+found=$(PKG_CONFIG_PATH=$libdir/pkgconfig pkg-config --variable=libdir pmmlxform) ||
+  { echo "pkg-config does not find pmmlxform in $libdir/pkgconfig"; exit 1; }
+[[ $(readlink -f "$found") == "$(readlink -f "$libdir")" ]] ||
+  { echo "pkg-config names another library directory: $found"; exit 1; }
 soname=$(objdump -p "$libdir/libpmmlxform.so" | awk '/SONAME/ {print $2}')
 [[ $soname == libpmmlxform.so.1 ]] || { echo "unexpected SONAME '$soname'"; exit 1; }
 

@@ -51,21 +51,31 @@ has() {  # list, pattern, package name
 }
 for p in '/bin/pmmlxform$' '/libpmmlxform\.so\.1$' '/libpmmlxform\.so\.[0-9]+\.[0-9]+\.[0-9]+$' \
          '/share/pmmlxform/transformation\.xsl$' '/share/pmmlxform/transformation-description\.xsd$' \
-         '/share/pmmlxform/examples/survey_description\.xml$' '/share/man/man1/pmmlxform\.1$'; do
+         '/share/pmmlxform/examples/survey_description\.xml$' '/share/man/man1/pmmlxform\.1$' \
+         '^/usr/share/doc/pmmlxform/copyright$'; do
   has "$rlist" "$p" pmmlxform
 done
 for p in '/include/pmmlxform/pmmlxform\.h$' '/include/pmmlxform/version\.h$' '/libpmmlxform\.so$' \
          '/pkgconfig/pmmlxform\.pc$' '/cmake/pmmlxform/pmmlxformConfig\.cmake$' \
-         '/cmake/pmmlxform/pmmlxformTargets\.cmake$'; do
+         '/cmake/pmmlxform/pmmlxformTargets\.cmake$' '^/usr/share/doc/libpmmlxform-dev/copyright$'; do
   has "$dlist" "$p" libpmmlxform-dev
 done
 ! grep -qE '/include/|\.pc$|/cmake/|/libpmmlxform\.so$' <<<"$rlist" || fail "pmmlxform holds development files"
-! grep -qE '/bin/|/share/|\.so\.' <<<"$dlist" || fail "libpmmlxform-dev holds runtime files"
+! grep -vE '^/usr/share/(doc/(libpmmlxform-dev/.*)?)?$' <<<"$dlist" | grep -qE '/bin/|/share/|\.so\.' ||
+  fail "libpmmlxform-dev holds runtime files"
 
 # Unpack both into a scratch root and use them from there.
 root=$scratch/root
 dpkg -x "$runtime" "$root"
 dpkg -x "$dev" "$root"
+# Each package states its licence in Debian's machine-readable format.
+for pkg in pmmlxform libpmmlxform-dev; do
+  copyright=$root/usr/share/doc/$pkg/copyright
+  grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' "$copyright" &&
+    grep -qx 'License: Apache-2.0' "$copyright" &&
+    grep -q '/usr/share/common-licenses/Apache-2.0' "$copyright" ||
+    fail "$pkg: $copyright does not state the Apache-2.0 licence"
+done
 pc=$(find "$root" -name pmmlxform.pc)
 export PKG_CONFIG_PATH=$(dirname "$pc")
 prefix=$(pkg-config --variable=prefix pmmlxform)

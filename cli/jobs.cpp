@@ -1,11 +1,14 @@
 // The tool's jobs and the input/output conventions they share.
 #include "cli/jobs.h"
 
+#include "cli/pmml_text.h"
+
 #include <nlohmann/json.hpp>
 #include <pmmlxform/pmmlxform.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -214,6 +217,45 @@ nlohmann::ordered_json varsJson(const std::vector<TmsEndInfo>& vars) {
   return list;
 }
 
+// The report of the transform and merge jobs, one shape for both: the result
+// code and message, then the fields of the written document. "variables" is
+// the derived fields again, under the name the transform's report first had.
+std::string reportJson(int code, const std::string& message,
+                       const std::vector<TmsEndInfo>& dataFields,
+                       const std::vector<TmsEndInfo>& derivedFields,
+                       const std::vector<TmsMiningFieldInfo>& miningFields) {
+  nlohmann::ordered_json mining = nlohmann::ordered_json::array();
+  for (const TmsMiningFieldInfo& f : miningFields) {
+    mining.push_back({{"name", f.name}, {"usageType", f.usageType}});
+  }
+  const nlohmann::ordered_json report = {{"code", code},
+                                         {"message", message},
+                                         {"dataFields", varsJson(dataFields)},
+                                         {"derivedFields", varsJson(derivedFields)},
+                                         {"miningFields", mining},
+                                         {"variables", varsJson(derivedFields)}};
+  // Texts in a code page other than UTF-8 must not stop the report.
+  return report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
+// `pmml` indented when asked; false after reporting why it cannot be read.
+bool indentIfAsked(const std::string& job, bool indent, std::string& pmml) {
+  if (!indent) return true;
+  const PmmlText text(pmml);
+  if (!text.error().empty()) {
+    fail(job, "cannot indent the document: " + text.error(), kExitSoftware);
+    return false;
+  }
+  pmml = text.indented();
+  return true;
+}
+
+// Refuses (kExitUsage) standard input named more than once: it can be read once.
+int refuseRepeatedStandardInput(const std::string& job, const std::vector<std::string>& inputs) {
+  if (std::count(inputs.begin(), inputs.end(), "-") < 2) return 0;
+  return fail(job, "standard input (-) can be named once only", kExitUsage);
+}
+
 }  // namespace
 
 int runSyntax(const SyntaxOptions& options) {
@@ -241,6 +283,10 @@ int runSyntax(const SyntaxOptions& options) {
 
 int runBackSyntax(const BackSyntaxOptions& options) {
   const std::string job = "back-syntax";
+  // The library reads two empty names as a request for the forward syntax.
+  if (options.target.empty() && options.source.empty()) {
+    return fail(job, "--target and --source cannot both be empty", kExitUsage);
+  }
   int code = 0;
   auto in = openInput(job, options.input, code);
   if (!in) return code;
@@ -285,19 +331,9 @@ int runMerge(const MergeOptions& options) {
 
   std::vector<OutputText> outputs{{options.output, merged}};
   if (!options.report.empty()) {
-    nlohmann::ordered_json mining = nlohmann::ordered_json::array();
-    for (const TmsMiningFieldInfo& f : miningFields) {
-      mining.push_back({{"name", f.name}, {"usageType", f.usageType}});
-    }
-    const nlohmann::ordered_json report = {{"code", result},
-                                           {"message", result == 0 ? std::string() : message},
-                                           {"dataFields", varsJson(dataFields)},
-                                           {"derivedFields", varsJson(derivedFields)},
-                                           {"miningFields", mining}};
-    // Texts in a code page other than UTF-8 must not stop the report.
-    outputs.push_back(
-        {Output{options.report},
-         report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n"});
+    outputs.push_back({Output{options.report},
+                       reportJson(result, result == 0 ? std::string() : message, dataFields,
+                                  derivedFields, miningFields)});
   }
   return writeOutputs(job, outputs);
 }
@@ -353,11 +389,14 @@ int runTransform(const TransformOptions& opts) {
   if (const int refused = refuseSharedOutput(job, opts.output, "--report", opts.report)) {
     return refused;
   }
+  const std::vector<std::string> descriptions =
+      opts.descriptions.empty() ? std::vector<std::string>{"-"} : opts.descriptions;
+  if (const int refused = refuseRepeatedStandardInput(job, descriptions)) return refused;
   ConvertTransToPMML convert;
   convert.setNeedMerging(!opts.replace);
   std::string pmml;
   std::vector<TmsEndInfo> vars;
-  for (const std::string& path : opts.descriptions) {
+  for (const std::string& path : descriptions) {
     int code = 0;
     std::unique_ptr<std::istream> in = openInput(job, Input{path}, code);
     if (!in) return code;
@@ -367,31 +406,50 @@ int runTransform(const TransformOptions& opts) {
     code = convert.transform(readAll(*in), pmml, message, vars);
     if (code != 0) return fail(job, path + ": " + describeFailure(message, code), code);
   }
+  std::vector<TmsEndInfo> dataFields;
+  if (!opts.report.empty()) {
+    const PmmlText text(pmml);
+    if (text.error().empty()) dataFields = text.dataFields();
+  }
+  if (!indentIfAsked(job, opts.indent, pmml)) return kExitSoftware;
   if (!pmml.empty() && pmml.back() != '\n') pmml += '\n';
   std::vector<OutputText> outputs{{opts.output, pmml}};
   if (!opts.report.empty()) {
-    // Names arrive as UTF-8; anything malformed is replaced, not refused.
-    outputs.push_back(
-        {Output{opts.report}, nlohmann::ordered_json{{"variables", varsJson(vars)}}.dump(
-                                  2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
-                                  '\n'});
+    outputs.push_back({Output{opts.report}, reportJson(0, "", dataFields, vars, {})});
   }
   return writeOutputs(job, outputs);
 }
 
-int runCheck(const CheckOptions& opts) {
-  const std::string job = "check";
+namespace {
+
+// Checks one description: prints "INPUT: valid", or reports its failure.
+int checkOne(const std::string& job, const std::string& path) {
   int code = 0;
-  std::unique_ptr<std::istream> in = openInput(job, opts.input, code);
+  std::unique_ptr<std::istream> in = openInput(job, Input{path}, code);
   if (!in) return code;
   ConvertTransToPMML convert;
   int errorNo = 0;
   std::string message;
   if (!convert.isValidTransXML(*in, errorNo, message)) {
-    return fail(job, opts.input.path + ": " + describeFailure(message, errorNo), errorNo);
+    return fail(job, path + ": " + describeFailure(message, errorNo), errorNo);
   }
-  std::cout << opts.input.path << ": valid\n";
+  std::cout << path << ": valid\n";
   return 0;
+}
+
+}  // namespace
+
+int runCheck(const CheckOptions& opts) {
+  const std::string job = "check";
+  const std::vector<std::string> inputs =
+      opts.inputs.empty() ? std::vector<std::string>{"-"} : opts.inputs;
+  if (const int refused = refuseRepeatedStandardInput(job, inputs)) return refused;
+  int first = 0;
+  for (const std::string& path : inputs) {
+    const int code = checkOne(job, path);
+    if (first == 0) first = code;
+  }
+  return first;
 }
 
 }  // namespace cli

@@ -95,16 +95,18 @@ int refuseSharedOutput(const std::string& job, const Output& document, const std
 // into those before it unless `replace`) and writes the last PMML; `report`
 // names a file for its variables as JSON.
 struct TransformOptions {
-  std::vector<std::string> descriptions;
+  std::vector<std::string> descriptions;  // empty: standard input
+  bool indent = false;                    // write the PMML indented, one element a line
   bool replace = false;
   Output output;
   std::string report;  // empty: no report
 };
 int runTransform(const TransformOptions& opts);
 
-// check: converts one description and prints whether it is valid.
+// check: converts each description and prints whether it is valid; the exit
+// code is the first failure's.
 struct CheckOptions {
-  Input input;
+  std::vector<std::string> inputs;  // empty: standard input
 };
 int runCheck(const CheckOptions& opts);
 

@@ -182,7 +182,7 @@ namespace {
 // incomplete text goes to standard output, never over the user's file.
 int finish(const std::string& job, const Output& output, const std::string& text, int result,
            const std::string& message, std::vector<OutputText> more = {}) {
-  if (result != 0) {
+  if (result != pmmlxform::kSyntaxOk) {
     std::cout << text;
     std::cout.flush();
     return fail(job, oneLine(message), result);
@@ -197,13 +197,13 @@ struct MergeRefusal {
   const char* text;
 };
 constexpr MergeRefusal kMergeRefusals[] = {
-    {6,
+    {pmmlxform::kMergeNotTransformation,
      "the transformation document is not transformation PMML "
      "(Header, DataDictionary, TransformationDictionary)"},
-    {7,
+    {pmmlxform::kMergeNotModel,
      "the model document is not model PMML that can be merged "
      "(PMML 3.2 or 4.x, one model element with a MiningSchema)"},
-    {8, "the model holds a segmented MiningModel, which cannot be merged"},
+    {pmmlxform::kMergeSegmentedModel, "the model holds a segmented MiningModel, which cannot be merged"},
 };
 
 nlohmann::ordered_json varsJson(const std::vector<TmsEndInfo>& vars) {
@@ -317,22 +317,23 @@ int runMerge(const MergeOptions& options) {
   std::vector<TmsMiningFieldInfo> miningFields;
   const int result =
       convert.mergePMML(*trans, *model, merged, message, dataFields, derivedFields, miningFields);
-  if (result != 0 && result != 4) {
+  if (result != pmmlxform::kMergeOk && result != pmmlxform::kMergeFieldConflict) {
     for (const MergeRefusal& refusal : kMergeRefusals) {
       if (refusal.code == result && message.empty()) message = refusal.text;
     }
     return fail(job, message, result);
   }
-  if (result == 4) {
+  if (result == pmmlxform::kMergeFieldConflict) {
     std::cerr << "pmmlxform: merge: warning: field conflict on '" << message
               << "': a raw input of a derived model input is the model's target; the document "
-                 "was written (code 4)\n";
+                 "was written (code "
+              << pmmlxform::kMergeFieldConflict << ")\n";
   }
 
   std::vector<OutputText> outputs{{options.output, merged}};
   if (!options.report.empty()) {
     outputs.push_back({Output{options.report},
-                       reportJson(result, result == 0 ? std::string() : message, dataFields,
+                       reportJson(result, result == pmmlxform::kMergeOk ? std::string() : message, dataFields,
                                   derivedFields, miningFields)});
   }
   return writeOutputs(job, outputs);
@@ -366,9 +367,9 @@ std::string describeFailure(std::string message, int code) {
   message = start == std::string::npos ? std::string() : message.substr(start);
   if (!message.empty()) return message;
   switch (code) {
-    case 1:
+    case pmmlxform::kTransformNotADescription:
       return "not a well-formed transformation description";
-    case 5:
+    case pmmlxform::kTransformCannotConvert:
       return "an entry cannot be converted (the library does not say which)";
     default:
       return "the conversion failed";
@@ -404,7 +405,7 @@ int runTransform(const TransformOptions& opts) {
     vars.clear();
     pmml.clear();
     code = convert.transform(readAll(*in), pmml, message, vars);
-    if (code != 0) return fail(job, path + ": " + describeFailure(message, code), code);
+    if (code != pmmlxform::kTransformOk) return fail(job, path + ": " + describeFailure(message, code), code);
   }
   std::vector<TmsEndInfo> dataFields;
   if (!opts.report.empty()) {
@@ -415,7 +416,7 @@ int runTransform(const TransformOptions& opts) {
   if (!pmml.empty() && pmml.back() != '\n') pmml += '\n';
   std::vector<OutputText> outputs{{opts.output, pmml}};
   if (!opts.report.empty()) {
-    outputs.push_back({Output{opts.report}, reportJson(0, "", dataFields, vars, {})});
+    outputs.push_back({Output{opts.report}, reportJson(pmmlxform::kTransformOk, "", dataFields, vars, {})});
   }
   return writeOutputs(job, outputs);
 }
@@ -434,7 +435,7 @@ int checkOne(const std::string& job, const std::string& path) {
     return fail(job, path + ": " + describeFailure(message, errorNo), errorNo);
   }
   std::cout << path << ": valid\n";
-  return 0;
+  return pmmlxform::kTransformOk;
 }
 
 }  // namespace

@@ -1,9 +1,16 @@
 // The pmmlxform tool run as a user runs it, as a separate process: each job's
 // output, the files it writes and its exit codes.
 #include <gtest/gtest.h>
+#include <pmmlxform/version.h>
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/parsers/XercesDOMParser.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -94,7 +101,25 @@ TEST(Tool, JobsAndTheirExitCodes) {
       // ASCII cannot hold the name: refused rather than written as "gr??e".
       {"name beyond the local code page", "syntax --local-codepage " + latin, 7, "", "",
        "LC_ALL=C"},
-      {"unknown flag", "syntax --no-such-flag < /dev/null", 64, "", ""},
+      // Usage errors: one prefixed line naming the job, and where its help is.
+      {"unknown flag", "syntax --no-such-flag < /dev/null", 64, "",
+       "pmmlxform: syntax: The following argument was not expected: --no-such-flag (see "
+       "'pmmlxform help syntax') (code 64)\n"},
+      {"missing option", "back-syntax --target t < /dev/null", 64, "",
+       "pmmlxform: back-syntax: --source is required"},
+      {"no job", "", 64, "", "pmmlxform: no job named; the jobs are transform, check"},
+      {"unknown job", "sytnax " + quote(kAdp), 64, "",
+       "pmmlxform: unknown job 'sytnax'; did you mean 'syntax'?"},
+      {"help of an unknown job", "help tranform", 64, "",
+       "pmmlxform: unknown job 'tranform'; did you mean 'transform'?"},
+      {"no job near", "frobnicate", 64, "", "pmmlxform: unknown job 'frobnicate' (see"},
+      {"help JOB", "help back-syntax", 0, "Usage: pmmlxform back-syntax [OPTIONS] [INPUT]", ""},
+      {"help", "help", 0, "'pmmlxform help JOB'", ""},
+      {"version after a job", "merge --version", 0,
+       std::string("pmmlxform ") + PMMLXFORM_VERSION_STRING + "\n", ""},
+      {"back-syntax with two empty names",
+       "back-syntax --target '' --source '' " + quote(kAdp), 64, "",
+       "pmmlxform: back-syntax: --target and --source cannot both be empty (code 64)\n"},
 
       {"transform accumulates", "transform " + kFirst + " " + kSecond, 0,
        "<DerivedField dataType=\"double\" name=\"high_income\"", ""},
@@ -108,6 +133,16 @@ TEST(Tool, JobsAndTheirExitCodes) {
       {"unwritable output", "transform " + kFirst + " -o " + dir.path() + "/no/such/dir/out.xml",
        73, "", ""},
       {"check valid", "check " + kData + "compute.xml", 0, kData + "compute.xml: valid\n", ""},
+      {"transform reads standard input", "transform < " + kFirst, 0, "name=\"income_band\"", ""},
+      {"check reads standard input", "check < " + kData + "compute.xml", 0, ": valid\n", ""},
+      // Each file is reported; the exit status is the first failure's code.
+      {"check several files",
+       "check " + kData + "compute.xml " + kData + "bad_revars_source.xml " +
+           quote(dir.path() + "/none.xml") + " " + kData + "compute.xml",
+       3, kData + "compute.xml: valid\n" + kData + "compute.xml: valid\n", "(code 66)\n"},
+      {"check standard input twice", "check - - < /dev/null", 64, "", "(code 64)\n"},
+      {"transform standard input twice", "transform " + kFirst + " - - < /dev/null", 64, "",
+       "(code 64)\n"},
       {"check invalid", "check " + kData + "bad_revars_source.xml", 3, "",
        "pmmlxform: check: " + kData +
            "bad_revars_source.xml: entry 3, Recode into \"y\": the source \"z\" is neither "
@@ -222,13 +257,130 @@ TEST(Tool, SyntaxAndTransformWriteTheirOutputsToFiles) {
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "");
   EXPECT_TRUE(contains(readFile(pmml), "name=\"income_band\""));
-  EXPECT_EQ(readFile(report),
-            "{\n  \"variables\": [\n"
-            "    {\n      \"name\": \"income_band\",\n      \"displayName\": \"\",\n"
-            "      \"dataType\": \"double\",\n      \"optype\": \"ordinal\"\n    },\n"
-            "    {\n      \"name\": \"high_income\",\n      \"displayName\": \"\",\n"
-            "      \"dataType\": \"double\",\n      \"optype\": \"categorical\"\n    }\n"
-            "  ]\n}\n");
+  const auto names = [](const nlohmann::json& list) {
+    std::vector<std::string> out;
+    for (const auto& field : list) out.push_back(field.at("name"));
+    return out;
+  };
+  const nlohmann::json vars = nlohmann::json::parse(readFile(report));
+  EXPECT_EQ(names(vars.at("variables")), (std::vector<std::string>{"income_band", "high_income"}));
+  EXPECT_EQ(vars.at("variables")[1],
+            (nlohmann::json{{"name", "high_income"},
+                            {"displayName", ""},
+                            {"dataType", "double"},
+                            {"optype", "categorical"}}));
+}
+
+// The same document with whitespace between elements left out: elements with
+// their attributes sorted, and each text that is not whitespace alone.
+std::string canonical(const xercesc::DOMNode* node) {
+  std::string out;
+  const auto text = [](const XMLCh* s) {
+    char* t = xercesc::XMLString::transcode(s);
+    std::string r = t;
+    xercesc::XMLString::release(&t);
+    return r;
+  };
+  if (node->getNodeType() == xercesc::DOMNode::TEXT_NODE) {
+    const std::string t = text(node->getNodeValue());
+    return t.find_first_not_of(" \t\r\n") == std::string::npos ? "" : "\"" + t + "\"";
+  }
+  if (node->getNodeType() == xercesc::DOMNode::ELEMENT_NODE) {
+    std::vector<std::string> attrs;
+    const xercesc::DOMNamedNodeMap* map = node->getAttributes();
+    for (XMLSize_t i = 0; i < map->getLength(); ++i) {
+      attrs.push_back(text(map->item(i)->getNodeName()) + "=" +
+                      text(map->item(i)->getNodeValue()));
+    }
+    std::sort(attrs.begin(), attrs.end());
+    out = "<" + text(node->getNodeName());
+    for (const std::string& a : attrs) out += " " + a;
+    out += ">";
+  }
+  for (const xercesc::DOMNode* c = node->getFirstChild(); c != nullptr; c = c->getNextSibling()) {
+    out += canonical(c);
+  }
+  return out;
+}
+
+std::string canonicalDocument(const std::string& xml) {
+  xercesc::XMLPlatformUtils::Initialize();
+  std::string out;
+  {
+    xercesc::XercesDOMParser parser;
+    parser.setDoNamespaces(true);
+    const xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte*>(xml.data()),
+                                            xml.size(), "document");
+    parser.parse(source);
+    if (parser.getErrorCount() == 0 && parser.getDocument() != nullptr) {
+      out = canonical(parser.getDocument());
+    }
+  }
+  xercesc::XMLPlatformUtils::Terminate();
+  return out;
+}
+
+// --indent writes the document that the plain output holds, one element a line.
+TEST(Tool, IndentedPmmlIsTheSameDocument) {
+  testutil::TempDir dir;
+  for (const std::string& args :
+       {"transform " + kFirst + " " + kSecond, "transform " + kExamples + "survey_description.xml"}) {
+    SCOPED_TRACE(args);
+    const ToolRun plain(dir, args), indented(dir, args + " --indent");
+    ASSERT_EQ(plain.code, 0) << plain.err;
+    ASSERT_EQ(indented.code, 0) << indented.err;
+    EXPECT_EQ(std::count(plain.out.begin(), plain.out.end(), '\n'), 1) << "one line by default";
+    EXPECT_GT(std::count(indented.out.begin(), indented.out.end(), '\n'), 10);
+    EXPECT_TRUE(contains(indented.out, "\n    <DerivedField ")) << indented.out;
+    const std::string document = canonicalDocument(plain.out);
+    EXPECT_FALSE(document.empty());
+    EXPECT_EQ(canonicalDocument(indented.out), document);
+  }
+}
+
+// The transform and merge reports have one shape: the same keys in the same
+// order, "variables" repeating "derivedFields", and each field with the same
+// keys.
+TEST(Tool, TransformAndMergeReportsShareOneShape) {
+  testutil::TempDir dir;
+  const std::string transformReport = dir.path() + "/t.json", mergeReport = dir.path() + "/m.json";
+  ASSERT_EQ(ToolRun(dir, "transform " + kFirst + " " + kSecond + " -o /dev/null --report " +
+                             transformReport)
+                .code,
+            0);
+  ASSERT_EQ(
+      ToolRun(dir, "merge " + kTransformation + " " + kModel + " -o /dev/null --report " +
+                       mergeReport)
+          .code,
+      0);
+  const auto keys = [](const nlohmann::ordered_json& object) {
+    std::vector<std::string> out;
+    for (const auto& item : object.items()) out.push_back(item.key());
+    return out;
+  };
+  const nlohmann::ordered_json t = nlohmann::ordered_json::parse(readFile(transformReport));
+  const nlohmann::ordered_json m = nlohmann::ordered_json::parse(readFile(mergeReport));
+  const std::vector<std::string> shape{"code",         "message",   "dataFields", "derivedFields",
+                                       "miningFields", "variables"};
+  EXPECT_EQ(keys(t), shape);
+  EXPECT_EQ(keys(m), shape);
+  for (const auto* report : {&t, &m}) {
+    EXPECT_EQ(report->at("code"), 0);
+    EXPECT_EQ(report->at("variables"), report->at("derivedFields"));
+    for (const char* list : {"dataFields", "derivedFields"}) {
+      for (const auto& field : report->at(list)) {
+        EXPECT_EQ(keys(field),
+                  (std::vector<std::string>{"name", "displayName", "dataType", "optype"}));
+      }
+    }
+  }
+  // The transform's data fields are its DataDictionary's; it has no model.
+  ASSERT_EQ(t.at("dataFields").size(), 2u);
+  EXPECT_EQ(t.at("dataFields")[0].at("name"), "income");
+  EXPECT_EQ(t.at("dataFields")[1].at("name"), "age");
+  EXPECT_EQ(t.at("dataFields")[1].at("optype"), "continuous");
+  EXPECT_TRUE(t.at("miningFields").empty());
+  EXPECT_FALSE(m.at("miningFields").empty());
 }
 
 // The merged document itself is the library's (merge tests); here the job's

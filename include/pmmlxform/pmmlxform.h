@@ -19,7 +19,8 @@
 ///   and its text and stream forms in ::ConvertTrans;
 /// - data-preparation PMML to command syntax: the functions of ::ADP_Convert.
 ///
-/// Every call returns an `int` result code, 0 for success, with a message text.
+/// Every call returns an `int` result code, 0 for success, with a message text;
+/// result_codes.h names the codes of each job.
 /// Variables and mining fields of produced documents are reported as
 /// ::TmsEndInfo and ::TmsMiningFieldInfo records. A `DOMDocument*` handed out
 /// through a reference belongs to the caller. See each class for its thread
@@ -29,6 +30,7 @@
 #include <pmmlxform/convert_trans.h>
 #include <pmmlxform/convert_trans_to_pmml.h>
 #include <pmmlxform/export.h>
+#include <pmmlxform/result_codes.h>
 #include <pmmlxform/tms_records.h>
 #include <pmmlxform/version.h>
 

@@ -61,9 +61,10 @@ jobs=$(help_jobs <<<"$top")
 compare "jobs" "$jobs" "$(page_jobs)"
 compare "options of pmmlxform" "$(help_options <<<"$top")" "$(page_options ".SH OPTIONS")"
 for job in $jobs; do
-  # -h/--help belongs to every job and is described once, under OPTIONS.
-  expected=$("$tool" "$job" --help | help_options | grep -vxE -- '-h|--help' || true)
-  compare "options of '$job'" "$expected" "$(page_options ".SS $job" | grep -vxE -- '-h|--help' || true)"
+  # -h/--help and --version belong to every job and are described once, under OPTIONS.
+  expected=$("$tool" "$job" --help | help_options | grep -vxE -- '-h|--help|--version' || true)
+  compare "options of '$job'" "$expected" \
+    "$(page_options ".SS $job" | grep -vxE -- '-h|--help|--version' || true)"
 done
 [[ $status -eq 0 ]] && echo "manual page: the jobs and options of $(wc -w <<<"$jobs") jobs match --help"
 exit $status

@@ -1,5 +1,5 @@
 # Install layout: library, public headers, pkg-config file, CMake package,
-# the tool, the manual page and the data directory. Two components: "runtime"
+# the tool, its manual page and bash completion, and the data directory. Two components: "runtime"
 # (what a program using the library or the tool needs) and "development"
 # (headers, the unversioned library link, pkg-config and CMake files); the
 # Debian packages are cut along them (cmake/packaging.cmake).
@@ -14,6 +14,9 @@ install(TARGETS pmmlxform EXPORT pmmlxformTargets
 install(TARGETS pmmlxform_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
 install(FILES ${PROJECT_SOURCE_DIR}/man/pmmlxform.1
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
+# The tool's bash completion, where bash-completion loads it on demand.
+install(FILES ${PROJECT_SOURCE_DIR}/share/bash-completion/completions/pmmlxform
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions COMPONENT runtime)
 # The licence statement of each Debian package, where Debian keeps it:
 # share/doc/<package>/copyright.
 install(FILES ${PROJECT_SOURCE_DIR}/cmake/copyright

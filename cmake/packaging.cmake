@@ -1,6 +1,6 @@
 # Debian packages, built with `cpack -G DEB` in the build directory:
 #   pmmlxform          the runtime component: library, tool, manual page,
-#                      stylesheet, schemas and examples
+#                      bash completion, stylesheet, schemas and examples
 #   libpmmlxform-dev   the development component: headers, the libpmmlxform.so
 #                      link, pmmlxform.pc and the CMake package files
 # The packages install under /usr, where Debian's own do, whatever prefix the
@@ -43,7 +43,8 @@ set(CPACK_DEBIAN_RUNTIME_DESCRIPTION
  Turns transformation descriptions into PMML 4.3, merges transformation PMML
  into model PMML, and converts data-preparation PMML into command syntax.
  This package holds the shared library, the pmmlxform tool with its manual
- page, the transformation stylesheet, the description schema and examples.")
+ page and bash completion, the transformation stylesheet, the description
+ schema and examples.")
 
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libpmmlxform-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)

@@ -22,7 +22,7 @@ else
 fi
 for f in "$libdir/libpmmlxform.so.1" "$prefix/include/pmmlxform/pmmlxform.h" \
          "$libdir/pkgconfig/pmmlxform.pc" "$libdir/cmake/pmmlxform/pmmlxformConfig.cmake" \
-         "$prefix/bin/pmmlxform"; do
+         "$prefix/bin/pmmlxform" "$prefix/share/bash-completion/completions/pmmlxform"; do
   [[ -e $f ]] || { echo "missing from install: $f"; exit 1; }
 done
 [[ -d $prefix/share/pmmlxform ]] || { echo "missing from install: share/pmmlxform"; exit 1; }
@@ -54,4 +54,7 @@ build_consumers "$prefix" "$libdir" "$scratch"
 
 # The installed tool runs from the moved tree without any variable set.
 env -u PMMLXFORM_APP_DIR "$prefix/bin/pmmlxform" --version
+# The installed completion completes the installed tool's jobs.
+bash "$here/../completion/run.sh" "$prefix/bin/pmmlxform" \
+  "$prefix/share/bash-completion/completions/pmmlxform"
 echo "install consumer: ok"

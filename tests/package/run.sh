@@ -52,6 +52,7 @@ has() {  # list, pattern, package name
 for p in '/bin/pmmlxform$' '/libpmmlxform\.so\.1$' '/libpmmlxform\.so\.[0-9]+\.[0-9]+\.[0-9]+$' \
          '/share/pmmlxform/transformation\.xsl$' '/share/pmmlxform/transformation-description\.xsd$' \
          '/share/pmmlxform/examples/survey_description\.xml$' '/share/man/man1/pmmlxform\.1$' \
+         '^/usr/share/bash-completion/completions/pmmlxform$' \
          '^/usr/share/doc/pmmlxform/copyright$'; do
   has "$rlist" "$p" pmmlxform
 done
@@ -92,6 +93,9 @@ out=$(env -u PMMLXFORM_APP_DIR "$prefix/bin/pmmlxform" transform \
       "$prefix/share/pmmlxform/examples/survey_description.xml")
 [[ $out == *"<TransformationDictionary"* ]] || fail "the packaged tool wrote no transformation PMML"
 echo "packaged tool: $("$prefix/bin/pmmlxform" --version)"
+# The packaged completion completes the packaged tool.
+bash "$here/../completion/run.sh" "$prefix/bin/pmmlxform" \
+  "$prefix/share/bash-completion/completions/pmmlxform"
 
 # "man pmmlxform" finds the packaged page and renders it without a warning.
 if command -v man >/dev/null; then

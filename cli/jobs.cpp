@@ -1,8 +1,6 @@
 // The tool's jobs and the input/output conventions they share.
 #include "cli/jobs.h"
 
-#include "cli/pmml_text.h"
-
 #include <nlohmann/json.hpp>
 #include <pmmlxform/pmmlxform.h>
 #include <sys/stat.h>
@@ -18,6 +16,8 @@
 #include <iostream>
 #include <sstream>
 #include <vector>
+
+#include "cli/pmml_text.h"
 
 namespace cli {
 namespace {
@@ -203,7 +203,8 @@ constexpr MergeRefusal kMergeRefusals[] = {
     {pmmlxform::kMergeNotModel,
      "the model document is not model PMML that can be merged "
      "(PMML 3.2 or 4.x, one model element with a MiningSchema)"},
-    {pmmlxform::kMergeSegmentedModel, "the model holds a segmented MiningModel, which cannot be merged"},
+    {pmmlxform::kMergeSegmentedModel,
+     "the model holds a segmented MiningModel, which cannot be merged"},
 };
 
 nlohmann::ordered_json varsJson(const std::vector<TmsEndInfo>& vars) {
@@ -333,8 +334,8 @@ int runMerge(const MergeOptions& options) {
   std::vector<OutputText> outputs{{options.output, merged}};
   if (!options.report.empty()) {
     outputs.push_back({Output{options.report},
-                       reportJson(result, result == pmmlxform::kMergeOk ? std::string() : message, dataFields,
-                                  derivedFields, miningFields)});
+                       reportJson(result, result == pmmlxform::kMergeOk ? std::string() : message,
+                                  dataFields, derivedFields, miningFields)});
   }
   return writeOutputs(job, outputs);
 }
@@ -405,7 +406,8 @@ int runTransform(const TransformOptions& opts) {
     vars.clear();
     pmml.clear();
     code = convert.transform(readAll(*in), pmml, message, vars);
-    if (code != pmmlxform::kTransformOk) return fail(job, path + ": " + describeFailure(message, code), code);
+    if (code != pmmlxform::kTransformOk)
+      return fail(job, path + ": " + describeFailure(message, code), code);
   }
   std::vector<TmsEndInfo> dataFields;
   if (!opts.report.empty()) {
@@ -416,7 +418,8 @@ int runTransform(const TransformOptions& opts) {
   if (!pmml.empty() && pmml.back() != '\n') pmml += '\n';
   std::vector<OutputText> outputs{{opts.output, pmml}};
   if (!opts.report.empty()) {
-    outputs.push_back({Output{opts.report}, reportJson(pmmlxform::kTransformOk, "", dataFields, vars, {})});
+    outputs.push_back(
+        {Output{opts.report}, reportJson(pmmlxform::kTransformOk, "", dataFields, vars, {})});
   }
   return writeOutputs(job, outputs);
 }

@@ -189,8 +189,7 @@ int run(int argc, char** argv) {
   backCmd->add_flag("--local-codepage", back.localCodepage,
                     "read and write texts in the locale's code page instead of UTF-8");
   backCmd
-      ->add_option("INPUT", back.input.path,
-                   "PMML document, or - for standard input (the default)")
+      ->add_option("INPUT", back.input.path, "PMML document, or - for standard input (the default)")
       ->type_name("");
   addOutput(backCmd, back.output.path, "the syntax");
 

@@ -2,6 +2,7 @@
 // and the transform job's report.
 #include "cli/pmml_text.h"
 
+#include <memory>
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/framework/MemBufFormatTarget.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
@@ -11,8 +12,6 @@
 #include <xercesc/util/TransService.hpp>
 #include <xercesc/util/XMLChar.hpp>
 #include <xercesc/util/XMLString.hpp>
-
-#include <memory>
 
 namespace cli {
 

@@ -2,10 +2,6 @@
 // output, the files it writes and its exit codes.
 #include <gtest/gtest.h>
 #include <pmmlxform/version.h>
-#include <xercesc/dom/DOM.hpp>
-#include <xercesc/framework/MemBufInputSource.hpp>
-#include <xercesc/parsers/XercesDOMParser.hpp>
-#include <xercesc/util/PlatformUtils.hpp>
 
 #include <algorithm>
 #include <filesystem>
@@ -13,6 +9,10 @@
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/parsers/XercesDOMParser.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
 
 #include "tests/test_util.h"
 
@@ -117,9 +117,8 @@ TEST(Tool, JobsAndTheirExitCodes) {
       {"help", "help", 0, "'pmmlxform help JOB'", ""},
       {"version after a job", "merge --version", 0,
        std::string("pmmlxform ") + PMMLXFORM_VERSION_STRING + "\n", ""},
-      {"back-syntax with two empty names",
-       "back-syntax --target '' --source '' " + quote(kAdp), 64, "",
-       "pmmlxform: back-syntax: --target and --source cannot both be empty (code 64)\n"},
+      {"back-syntax with two empty names", "back-syntax --target '' --source '' " + quote(kAdp), 64,
+       "", "pmmlxform: back-syntax: --target and --source cannot both be empty (code 64)\n"},
 
       {"transform accumulates", "transform " + kFirst + " " + kSecond, 0,
        "<DerivedField dataType=\"double\" name=\"high_income\"", ""},
@@ -264,11 +263,10 @@ TEST(Tool, SyntaxAndTransformWriteTheirOutputsToFiles) {
   };
   const nlohmann::json vars = nlohmann::json::parse(readFile(report));
   EXPECT_EQ(names(vars.at("variables")), (std::vector<std::string>{"income_band", "high_income"}));
-  EXPECT_EQ(vars.at("variables")[1],
-            (nlohmann::json{{"name", "high_income"},
-                            {"displayName", ""},
-                            {"dataType", "double"},
-                            {"optype", "categorical"}}));
+  EXPECT_EQ(vars.at("variables")[1], (nlohmann::json{{"name", "high_income"},
+                                                     {"displayName", ""},
+                                                     {"dataType", "double"},
+                                                     {"optype", "categorical"}}));
 }
 
 // The same document with whitespace between elements left out: elements with
@@ -289,8 +287,7 @@ std::string canonical(const xercesc::DOMNode* node) {
     std::vector<std::string> attrs;
     const xercesc::DOMNamedNodeMap* map = node->getAttributes();
     for (XMLSize_t i = 0; i < map->getLength(); ++i) {
-      attrs.push_back(text(map->item(i)->getNodeName()) + "=" +
-                      text(map->item(i)->getNodeValue()));
+      attrs.push_back(text(map->item(i)->getNodeName()) + "=" + text(map->item(i)->getNodeValue()));
     }
     std::sort(attrs.begin(), attrs.end());
     out = "<" + text(node->getNodeName());
@@ -323,8 +320,8 @@ std::string canonicalDocument(const std::string& xml) {
 // --indent writes the document that the plain output holds, one element a line.
 TEST(Tool, IndentedPmmlIsTheSameDocument) {
   testutil::TempDir dir;
-  for (const std::string& args :
-       {"transform " + kFirst + " " + kSecond, "transform " + kExamples + "survey_description.xml"}) {
+  for (const std::string& args : {"transform " + kFirst + " " + kSecond,
+                                  "transform " + kExamples + "survey_description.xml"}) {
     SCOPED_TRACE(args);
     const ToolRun plain(dir, args), indented(dir, args + " --indent");
     ASSERT_EQ(plain.code, 0) << plain.err;
@@ -348,11 +345,10 @@ TEST(Tool, TransformAndMergeReportsShareOneShape) {
                              transformReport)
                 .code,
             0);
-  ASSERT_EQ(
-      ToolRun(dir, "merge " + kTransformation + " " + kModel + " -o /dev/null --report " +
-                       mergeReport)
-          .code,
-      0);
+  ASSERT_EQ(ToolRun(dir, "merge " + kTransformation + " " + kModel + " -o /dev/null --report " +
+                             mergeReport)
+                .code,
+            0);
   const auto keys = [](const nlohmann::ordered_json& object) {
     std::vector<std::string> out;
     for (const auto& item : object.items()) out.push_back(item.key());
@@ -360,8 +356,8 @@ TEST(Tool, TransformAndMergeReportsShareOneShape) {
   };
   const nlohmann::ordered_json t = nlohmann::ordered_json::parse(readFile(transformReport));
   const nlohmann::ordered_json m = nlohmann::ordered_json::parse(readFile(mergeReport));
-  const std::vector<std::string> shape{"code",         "message",   "dataFields", "derivedFields",
-                                       "miningFields", "variables"};
+  const std::vector<std::string> shape{"code",          "message",      "dataFields",
+                                       "derivedFields", "miningFields", "variables"};
   EXPECT_EQ(keys(t), shape);
   EXPECT_EQ(keys(m), shape);
   for (const auto* report : {&t, &m}) {

@@ -107,6 +107,7 @@ std::string PmmlText::indented() const {
 std::vector<TmsEndInfo> PmmlText::dataFields() const {
   std::vector<TmsEndInfo> fields;
   const DOMElement* root = parsed_->parser->getDocument()->getDocumentElement();
+  if (root == nullptr) return fields;
   for (const DOMElement* dict = root->getFirstElementChild(); dict != nullptr;
        dict = dict->getNextElementSibling()) {
     if (!XMLString::equals(dict->getLocalName(), u"DataDictionary")) continue;

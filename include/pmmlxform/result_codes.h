@@ -11,6 +11,7 @@ namespace pmmlxform {
 /// @brief Results of ConvertTransToPMML::transform() and isValidTransXML(),
 /// and of the transform forms of ::ConvertTrans.
 enum TransformResult : int {
+  /// Success.
   kTransformOk = 0,
   /// Not a transformation description: too short, or not well-formed XML.
   kTransformNotADescription = 1,
@@ -29,6 +30,7 @@ enum TransformResult : int {
 /// @brief Results of ConvertTransToPMML::mergePMML() and the merge forms of
 /// ::ConvertTrans.
 enum MergeResult : int {
+  /// Success.
   kMergeOk = 0,
   /// Merged, but a raw field behind a derived model input is the model's
   /// target; the document is written and the message names the field.
@@ -46,6 +48,7 @@ enum MergeResult : int {
 /// @brief Results of ADP_Convert::convertPMMLtoSyntax() and
 /// convertPMMLtoBackSyntax(); 13 and 14 come from the back-syntax only.
 enum SyntaxResult : int {
+  /// Success.
   kSyntaxOk = 0,
   /// No DerivedField is converted.
   kSyntaxNoDerivedField = 1,

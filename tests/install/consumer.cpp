@@ -23,7 +23,8 @@ int main() {
   const int code =
       ADP_Convert::convertPMMLtoSyntax(in, out, message, noneFields, false, true, false);
   const std::string expected = "\nCOMPUTE age_t = (age*2).\nVARIABLE ROLE\n  /NONE id.\n";
-  if (code != 0 || out.str() != expected || noneFields.size() != 1 || noneFields[0] != "id") {
+  if (code != pmmlxform::kSyntaxOk || out.str() != expected || noneFields.size() != 1 ||
+      noneFields[0] != "id") {
     std::printf("syntax conversion failed: code %d, message '%s', output '%s'\n", code,
                 message.c_str(), out.str().c_str());
     return 1;

@@ -73,6 +73,7 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
                                   std::string& message, std::vector<TmsEndInfo>& dataFields,
                                   std::vector<TmsEndInfo>& derivedFields,
                                   std::vector<TmsMiningFieldInfo>& miningFields) {
+  refusalReason.clear();
   try {
     if (!checkTransPMML(trans)) return kBadTransformation;
     if (!checkModelPMML(model)) return segmentedModel ? kSegmentedModel : kBadModel;

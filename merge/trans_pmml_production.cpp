@@ -118,6 +118,7 @@ int ConvertTransToPMML::transform(DOMDocument* input, DOMDocument*& output, std:
   // ones with it): the replaced document itself, or the last entry before
   // those this call appends. Cheaper than copying the whole description.
   DOMElement* inputRoot = input == nullptr ? nullptr : input->getDocumentElement();
+  stylesheetMessage.clear();
   // Any other document would convert to an empty PMML, or add nothing to the
   // held description, and pass for a valid description.
   if (inputRoot != nullptr &&

@@ -208,7 +208,7 @@ TEST(DerivedNode, WritesEachKindOfField) {
 
 TEST(DerivedNode, ReportsFailuresAndKeepsNoChildren) {
   const std::pair<std::string, std::string> cases[] = {
-      {"<DerivedField>" + var("a") + "</DerivedField>", "X.DerivedField.DerivedField"},
+      {"<DerivedField>" + var("a") + "</DerivedField>", "X.DerivedField"},
       {field("t", kScale, ""), "X.DerivedField(t)"},
       {field("t", kScale, "<Apply function='if'/>"),
        "X.DerivedField(t).Apply{Function name is empty.}"},

@@ -485,6 +485,7 @@ bool ConvertTrans::isValidTransXML(DOMDocument* input, int& errorNo, std::string
 }
 
 int ConvertTrans::getErrorNo(std::string& message) {
+  stylesheetMessage.clear();
   if (message.empty()) return kOk;
   if (message.compare(0, sizeof(kTerminatePrefix) - 1, kTerminatePrefix) != 0) return kRunError;
   // Keep the stylesheet's own message: drop the location details with the
@@ -495,13 +496,17 @@ int ConvertTrans::getErrorNo(std::string& message) {
   for (const StylesheetError& error : kStylesheetErrors) {
     const std::size_t length = std::strlen(error.prefix);
     if (rest.compare(0, length, error.prefix) == 0) {
-      message = error.keepText ? rest.substr(length) : std::string();
+      stylesheetMessage = rest.substr(length);
+      message = error.keepText ? stylesheetMessage : std::string();
       return error.code;
     }
   }
   message = rest;
+  stylesheetMessage = rest;
   return kOtherStylesheetError;
 }
+
+const std::string& ConvertTrans::lastStylesheetMessage() const { return stylesheetMessage; }
 
 DOMElement* ConvertTrans::getTheElement(DOMNode* start, std::string path, int index) {
   if (start == nullptr) return nullptr;

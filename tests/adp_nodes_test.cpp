@@ -745,8 +745,9 @@ TEST(VariableNode, ReadsNamesAndDeclarations) {
       {"reserved word", var("all"), 7, "X.FieldRef(all){Reserved word.}"},
       {"system variable", "<Discretize field='$casenum'/>", 7,
        "X.FieldRef($casenum){System variable.}"},
+      // The derived node that holds the target names the element in the path.
       {"reserved word declared", "<DerivedField name='TO' dataType='double'/>", 7,
-       "X.DerivedField(TO){Reserved word.}"},
+       "X(TO){Reserved word.}"},
       {"scratch variable declared", "<DerivedField name='#t' dataType='double'/>", 0, ""},
   });
 }

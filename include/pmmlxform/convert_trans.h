@@ -40,7 +40,7 @@ XERCES_CPP_NAMESPACE_END
 ///   message is its text after the prefix
 /// - 4: the stylesheet stopped with a message of no known prefix; the message is that text
 /// - 5: the stylesheet stopped with "CVT_ConvertErr:" (an entry that cannot be converted); the
-///   message is emptied
+///   message is emptied, and lastStylesheetMessage() holds the stylesheet's text after the prefix
 /// - 6: merge: the transformation document is missing, has no document element, is empty or not
 ///   well-formed
 /// - 7: merge: the same for the model document

@@ -267,6 +267,21 @@ constexpr char kBackSyntaxReads[] =
     "back-syntax reads data-preparation PMML whose TransformationDictionary holds an Extension "
     "with the AutomatedDataPreparation element";
 
+// What an element at the end of a code-7 path lacks.
+struct MissingName {
+  const char* element;
+  const char* text;
+};
+constexpr MissingName kMissingNames[] = {
+    {"DerivedField", "the name attribute is missing or empty"},
+    {"FieldRef", "the field attribute is missing or empty"},
+    {"FieldColumnPair", "the field attribute is missing or empty"},
+    {"Apply", "the function attribute is missing or empty"},
+    {"LinearNorm", "the orig or norm attribute is missing or empty"},
+    {"DiscretizeBin", "the binValue attribute is missing or empty"},
+    {"NormContinuous", "neither outliers nor mapMissingTo is given"},
+};
+
 // The element name of an error path's last segment:
 // "ADPTransformation.PMML.DataDictionary" gives "DataDictionary".
 std::string lastElement(const std::string& path) {
@@ -287,8 +302,13 @@ std::string describeSyntaxFailure(const std::string& message, int code, bool bac
            "): " + (back ? kBackSyntaxReads : kSyntaxReads);
   }
   if (code != kSyntaxBadName || message.empty()) return message;
-  // A path that ends at the element: its name attribute is missing or empty.
-  if (message.back() != '}' && message.back() != ')') return message + ": the name is missing";
+  // A path that ends at an element: what that element lacks.
+  if (message.back() != '}' && message.back() != ')' && message.back() != ']') {
+    const std::string element = lastElement(message);
+    for (const MissingName& missing : kMissingNames) {
+      if (element == missing.element) return message + ": " + missing.text;
+    }
+  }
   // The library checks names as the local code page wrote them, where a
   // character it cannot hold became "?".
   if (localCodepage && message.find('?') != std::string::npos) {

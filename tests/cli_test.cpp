@@ -104,8 +104,13 @@ TEST(Tool, JobsAndTheirExitCodes) {
       {"reserved word", "syntax " + file("all.xml", oneField("ALL")), 7, "",
        "DerivedField(ALL){Reserved word.} (code 7)\n"},
       {"name missing", "syntax " + file("noname.xml", oneField("")), 7, "",
-       "/noname.xml: ADPTransformation.PMML.TransformationDictionary.DerivedField: the name is "
-       "missing (code 7)\n"},
+       "/noname.xml: ADPTransformation.PMML.TransformationDictionary.DerivedField: the name "
+       "attribute is missing or empty (code 7)\n"},
+      {"field missing",
+       "syntax " + file("nofield.xml",
+                        "<PMML><DataDictionary/><TransformationDictionary><DerivedField name='a'>"
+                        "<FieldRef/></DerivedField></TransformationDictionary></PMML>"),
+       7, "", "DerivedField(a).FieldRef: the field attribute is missing or empty (code 7)\n"},
       {"model given to the syntax job", "syntax " + kModel, 11, "",
        "pmmlxform: syntax: " + kModel +
            ": no TransformationDictionary found (ADPTransformation.PMML.TransformationDictionary): "

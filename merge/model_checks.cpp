@@ -100,8 +100,9 @@ bool ConvertTransToPMML::checkTransPMML(DOMDocument* document) {
   DOMElement* element = firstChildElement(root);
   if (!is(element, "Header")) return refuse(expected("Header", "PMML", nameOf(element)));
   element = nextElement(element);
-  if (!is(element, "DataDictionary"))
+  if (!is(element, "DataDictionary")) {
     return refuse(expected("DataDictionary", "Header", nameOf(element)));
+  }
   element = nextElement(element);
   if (is(element, "MiningBuildTask")) element = nextElement(element);
   if (!is(element, "TransformationDictionary")) {
@@ -145,8 +146,9 @@ bool ConvertTransToPMML::checkModelPMML(DOMDocument* document) {
   if (!is(element, "Header")) return refuse(expected("Header", "PMML", nameOf(element)));
   element = nextElement(element);
   if (is(element, "MiningBuildTask")) element = nextElement(element);
-  if (!is(element, "DataDictionary"))
+  if (!is(element, "DataDictionary")) {
     return refuse(expected("DataDictionary", "Header", nameOf(element)));
+  }
   element = nextElement(element);
   if (is(element, "MiningBuildTask")) element = nextElement(element);
   if (is(element, "TransformationDictionary")) element = nextElement(element);

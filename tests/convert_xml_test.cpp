@@ -100,7 +100,7 @@ TEST_F(ConvertXml, IntervalsReadsOnlyMissingValuesAndKeepsNonAsciiBinValues) {
 }
 
 TEST_F(ConvertXml, OutputBecomesANewDocumentWhenItIsOne) {
-  // The engine's messages go to the driver's capture, not to standard error.
+  // The engine's messages go to the driver's problem listener, not to standard error.
   std::stringbuf ownStream;
   std::streambuf* const previous = std::cerr.rdbuf(&ownStream);
   const Outcome out = run("<a x='1'><b/></a>", sheet("<xsl:message>noise</xsl:message>"

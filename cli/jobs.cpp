@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -307,6 +308,16 @@ std::string describeSyntaxFailure(const std::string& message, int code, bool bac
     const std::string element = lastElement(message);
     for (const MissingName& missing : kMissingNames) {
       if (element == missing.element) return message + ": " + missing.text;
+    }
+  }
+  // A path that ends with an attribute's bare name in braces ("{field}"):
+  // that attribute is missing or empty.
+  const std::size_t brace = message.rfind('{');
+  if (brace != std::string::npos && message.back() == '}') {
+    const std::string attribute = message.substr(brace + 1, message.size() - brace - 2);
+    if (!attribute.empty() && std::all_of(attribute.begin(), attribute.end(),
+                                          [](char c) { return c >= 'a' && c <= 'z'; })) {
+      return message + ": the " + attribute + " attribute is missing or empty";
     }
   }
   // The library checks names as the local code page wrote them, where a

@@ -111,6 +111,14 @@ TEST(Tool, JobsAndTheirExitCodes) {
                         "<PMML><DataDictionary/><TransformationDictionary><DerivedField name='a'>"
                         "<FieldRef/></DerivedField></TransformationDictionary></PMML>"),
        7, "", "DerivedField(a).FieldRef: the field attribute is missing or empty (code 7)\n"},
+      {"normalisation without field",
+       "syntax " + file("nonormfield.xml",
+                        "<PMML><DataDictionary/><TransformationDictionary><DerivedField name='a'>"
+                        "<NormContinuous outliers='asMissingValues'><LinearNorm orig='0' norm='0'/>"
+                        "<LinearNorm orig='1' norm='1'/></NormContinuous></DerivedField>"
+                        "</TransformationDictionary></PMML>"),
+       7, "",
+       "DerivedField(a).NormContinuous{field}: the field attribute is missing or empty (code 7)\n"},
       {"model given to the syntax job", "syntax " + kModel, 11, "",
        "pmmlxform: syntax: " + kModel +
            ": no TransformationDictionary found (ADPTransformation.PMML.TransformationDictionary): "

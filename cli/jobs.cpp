@@ -1,7 +1,7 @@
 // The tool's jobs and the input/output conventions they share.
 #include "cli/jobs.h"
 
-#include <nlohmann/json.hpp>
+#include <langinfo.h>
 #include <pmmlxform/pmmlxform.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <vector>
 
@@ -124,6 +125,27 @@ class StagedFile {
 
 bool toStandardOutput(const Output& output) { return output.path.empty() || output.path == "-"; }
 
+// The file standard output goes to, as the system names it ("/dev/full"); the
+// empty text for a pipe, a socket or what cannot be told.
+std::string standardOutputName() {
+  std::error_code ec;
+  const fs::path target = fs::read_symlink("/proc/self/fd/1", ec);
+  if (ec || target.empty() || target.is_relative()) return std::string();
+  return target.string();
+}
+
+// Flushes standard output; false with `error` naming it and what stopped it.
+bool flushStandardOutput(std::string& error) {
+  errno = 0;
+  std::cout.flush();
+  if (std::cout) return true;
+  const int err = errno != 0 ? errno : EIO;
+  const std::string name = standardOutputName();
+  error = "cannot write to standard output" + (name.empty() ? "" : " ('" + name + "')") + ": " +
+          std::strerror(err);
+  return false;
+}
+
 // Whether two paths name one file: the same existing file (links included), or
 // the same place once resolved.
 bool sameFile(const std::string& a, const std::string& b) {
@@ -152,8 +174,7 @@ int writeOutputs(const std::string& job, const std::vector<OutputText>& outputs)
   for (const OutputText& o : outputs) {
     if (toStandardOutput(o.output)) std::cout << o.text;
   }
-  std::cout.flush();
-  if (!std::cout) return fail(job, "cannot write to standard output", kExitCantCreate);
+  if (!flushStandardOutput(error)) return fail(job, error, kExitCantCreate);
   std::size_t i = 0;
   for (const OutputText& o : outputs) {
     if (toStandardOutput(o.output)) continue;
@@ -191,21 +212,128 @@ int finish(const std::string& job, const Output& output, const std::string& text
   return writeOutputs(job, more);
 }
 
-// What the merge's refusals mean; the library leaves its message empty for them.
+// What the merge's refusals mean; the library leaves its message empty for
+// them and gives the failed check through lastRefusalReason().
 struct MergeRefusal {
   int code;
   const char* text;
 };
 constexpr MergeRefusal kMergeRefusals[] = {
-    {pmmlxform::kMergeNotTransformation,
-     "the transformation document is not transformation PMML "
-     "(Header, DataDictionary, TransformationDictionary)"},
-    {pmmlxform::kMergeNotModel,
-     "the model document is not model PMML that can be merged "
-     "(PMML 3.2 or 4.x, one model element with a MiningSchema)"},
+    {pmmlxform::kMergeNotTransformation, "the transformation document is not transformation PMML"},
+    {pmmlxform::kMergeNotModel, "the model document is not model PMML that can be merged"},
     {pmmlxform::kMergeSegmentedModel,
      "the model holds a segmented MiningModel, which cannot be merged"},
 };
+constexpr int kTransformationRefused = pmmlxform::kMergeNotTransformation;
+constexpr int kModelRefused = pmmlxform::kMergeNotModel;
+constexpr char kSwappedHint[] =
+    "the two look swapped: give the transformation PMML first, then the model PMML";
+
+std::string readAll(std::istream& in) {
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Whether the merge takes the two documents the other way round.
+bool mergesSwapped(const std::string& trans, const std::string& model) {
+  ConvertTransToPMML probe;
+  std::string merged, message;
+  std::vector<TmsEndInfo> dataFields, derivedFields;
+  std::vector<TmsMiningFieldInfo> miningFields;
+  const int code =
+      probe.mergePMML(model, trans, merged, message, dataFields, derivedFields, miningFields);
+  return code == 0 || code == 4;
+}
+
+// How an input is named in messages.
+std::string inputName(const std::string& path) { return path == "-" ? "standard input" : path; }
+
+// The syntax jobs' fixed failure texts, in words the user can act on.
+struct SyntaxFailure {
+  int code;
+  const char* text;
+};
+constexpr SyntaxFailure kSyntaxFailures[] = {
+    {2, "the input is empty"},
+    {5,
+     "the input is not well-formed XML, or is refused as hostile (external entities, too many "
+     "entity expansions, nesting deeper than 1,000 levels)"},
+};
+// Codes whose message is a bare path that the tool completes.
+constexpr int kSyntaxBadName = 7;
+constexpr int kSyntaxMissingElement = 11;
+// What each syntax job reads, for a document that lacks what it needs.
+constexpr char kSyntaxReads[] =
+    "the syntax job reads data-preparation PMML (a DataDictionary and a "
+    "TransformationDictionary of DerivedField elements)";
+constexpr char kBackSyntaxReads[] =
+    "back-syntax reads data-preparation PMML whose TransformationDictionary holds an Extension "
+    "with the AutomatedDataPreparation element";
+
+// What an element at the end of a code-7 path lacks.
+struct MissingName {
+  const char* element;
+  const char* text;
+};
+constexpr MissingName kMissingNames[] = {
+    {"DerivedField", "the name attribute is missing or empty"},
+    {"FieldRef", "the field attribute is missing or empty"},
+    {"FieldColumnPair", "the field attribute is missing or empty"},
+    {"Apply", "the function attribute is missing or empty"},
+    {"LinearNorm", "the orig or norm attribute is missing or empty"},
+    {"DiscretizeBin", "the binValue attribute is missing or empty"},
+    {"NormContinuous", "neither outliers nor mapMissingTo is given"},
+};
+
+// The element name of an error path's last segment:
+// "ADPTransformation.PMML.DataDictionary" gives "DataDictionary".
+std::string lastElement(const std::string& path) {
+  const std::size_t dot = path.rfind('.');
+  const std::string segment = dot == std::string::npos ? path : path.substr(dot + 1);
+  return segment.substr(0, segment.find_first_of("({["));
+}
+
+// A syntax job's failure in words: the library's path, completed where it
+// names the place but not what is wrong there.
+std::string describeSyntaxFailure(const std::string& message, int code, bool back,
+                                  bool localCodepage) {
+  for (const SyntaxFailure& failure : kSyntaxFailures) {
+    if (failure.code == code) return failure.text;
+  }
+  if (code == kSyntaxMissingElement) {
+    return "no " + lastElement(message) + " found (" + message +
+           "): " + (back ? kBackSyntaxReads : kSyntaxReads);
+  }
+  if (code != kSyntaxBadName || message.empty()) return message;
+  // A path that ends at an element: what that element lacks.
+  if (message.back() != '}' && message.back() != ')' && message.back() != ']') {
+    const std::string element = lastElement(message);
+    for (const MissingName& missing : kMissingNames) {
+      if (element == missing.element) return message + ": " + missing.text;
+    }
+  }
+  // A path that ends with an attribute's bare name in braces ("{field}"):
+  // that attribute is missing or empty.
+  const std::size_t brace = message.rfind('{');
+  if (brace != std::string::npos && message.back() == '}') {
+    const std::string attribute = message.substr(brace + 1, message.size() - brace - 2);
+    if (!attribute.empty() && std::all_of(attribute.begin(), attribute.end(),
+                                          [](char c) { return c >= 'a' && c <= 'z'; })) {
+      return message + ": the " + attribute + " attribute is missing or empty";
+    }
+  }
+  // The library checks names as the local code page wrote them, where a
+  // character it cannot hold became "?".
+  if (localCodepage && message.find('?') != std::string::npos) {
+    return message +
+           ": with --local-codepage a \"?\" stands for a character that the locale's "
+           "code page (" +
+           std::string(nl_langinfo(CODESET)) +
+           ") cannot hold; use a locale that holds it, or leave out --local-codepage";
+  }
+  return message;
+}
 
 nlohmann::ordered_json varsJson(const std::vector<TmsEndInfo>& vars) {
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
@@ -279,7 +407,10 @@ int runSyntax(const SyntaxOptions& options) {
     for (const auto& name : noneFields) names += name + "\n";
     more.push_back({Output{options.noneFields}, names});
   }
-  return finish(job, options.output, text.str(), result, message, more);
+  return finish(job, options.output, text.str(), result,
+                inputName(options.input.path) + ": " +
+                    describeSyntaxFailure(message, result, false, options.localCodepage),
+                more);
 }
 
 int runBackSyntax(const BackSyntaxOptions& options) {
@@ -295,7 +426,9 @@ int runBackSyntax(const BackSyntaxOptions& options) {
   std::string message;
   const int result = ADP_Convert::convertPMMLtoBackSyntax(
       *in, text, message, options.target, options.source, !options.localCodepage, options.comments);
-  return finish(job, options.output, text.str(), result, message);
+  return finish(job, options.output, text.str(), result,
+                inputName(options.input.path) + ": " +
+                    describeSyntaxFailure(message, result, true, options.localCodepage));
 }
 
 int runMerge(const MergeOptions& options) {
@@ -307,22 +440,31 @@ int runMerge(const MergeOptions& options) {
     return refused;
   }
   int code = 0;
-  auto trans = openInput(job, options.transformation, code);
-  if (!trans) return code;
-  auto model = openInput(job, options.model, code);
-  if (!model) return code;
+  auto transIn = openInput(job, options.transformation, code);
+  if (!transIn) return code;
+  auto modelIn = openInput(job, options.model, code);
+  if (!modelIn) return code;
+  const std::string trans = readAll(*transIn);
+  const std::string model = readAll(*modelIn);
 
   ConvertTransToPMML convert;
   std::string merged, message;
   std::vector<TmsEndInfo> dataFields, derivedFields;
   std::vector<TmsMiningFieldInfo> miningFields;
   const int result =
-      convert.mergePMML(*trans, *model, merged, message, dataFields, derivedFields, miningFields);
+      convert.mergePMML(trans, model, merged, message, dataFields, derivedFields, miningFields);
   if (result != pmmlxform::kMergeOk && result != pmmlxform::kMergeFieldConflict) {
     for (const MergeRefusal& refusal : kMergeRefusals) {
-      if (refusal.code == result && message.empty()) message = refusal.text;
+      if (refusal.code != result || !message.empty()) continue;
+      const Input& refused =
+          result == kTransformationRefused ? options.transformation : options.model;
+      message = inputName(refused.path) + ": " + refusal.text;
+      // A segmented model's refusal says it all already.
+      if (result != kTransformationRefused && result != kModelRefused) continue;
+      if (!convert.lastRefusalReason().empty()) message += ": " + convert.lastRefusalReason();
+      if (mergesSwapped(trans, model)) message += std::string("; ") + kSwappedHint;
     }
-    return fail(job, message, result);
+    return fail(job, oneLine(message), result);
   }
   if (result == pmmlxform::kMergeFieldConflict) {
     std::cerr << "pmmlxform: merge: warning: field conflict on '" << message
@@ -347,6 +489,12 @@ int fail(const std::string& job, const std::string& message, int code) {
 
 std::unique_ptr<std::istream> openInput(const std::string& job, const Input& in, int& code) {
   if (in.path == "-") return std::make_unique<BorrowedIStream>(std::cin);
+  // A directory opens as a stream that reads nothing.
+  std::error_code ec;
+  if (fs::is_directory(in.path, ec)) {
+    code = fail(job, "cannot open '" + in.path + "': " + std::strerror(EISDIR), kExitNoInput);
+    return nullptr;
+  }
   auto file = std::make_unique<std::ifstream>(in.path, std::ios::in | std::ios::binary);
   if (!file->is_open()) {
     code = fail(job, "cannot open '" + in.path + "': " + std::strerror(errno), kExitNoInput);
@@ -360,29 +508,50 @@ std::unique_ptr<std::istream> openInput(const std::string& job, const Input& in,
 
 namespace {
 
-// What the tool says when the library's message is empty (the library empties
-// it for an entry the stylesheet cannot convert, and leaves it untouched for
-// input that is not a description at all).
-std::string describeFailure(std::string message, int code) {
+// The library's texts that name its own classes, and what the tool says
+// instead.
+struct LibraryText {
+  const char* text;
+  const char* words;
+};
+constexpr LibraryText kLibraryTexts[] = {
+    {"ConvertTransToPMMLException: Output Trans xml empty!", " (no PMML was produced)"},
+    {"ConvertTransToPMMLException: ", ""},
+    {"ConvertTransException: ", ""},
+    {"ConvertByXSLTException:", ""},
+};
+// The message of a stylesheet that cannot be opened, followed by its path.
+constexpr char kNoStylesheet[] = "ConvertTransToPMMLException: can't open xslt file.";
+constexpr int kConvertError = pmmlxform::kTransformCannotConvert;
+
+// What a transform or check failure says about `input`: the stylesheet's own
+// words for an entry that cannot be converted (the library's message is empty
+// then), and the stylesheet itself, not the input, when it cannot be opened.
+std::string describeFailure(const ConvertTrans& convert, std::string message, int code,
+                            const std::string& input) {
+  const std::string name = inputName(input);
+  if (message.rfind(kNoStylesheet, 0) == 0) {
+    return "the stylesheet was not found or cannot be read: '" +
+           message.substr(sizeof(kNoStylesheet) - 1) +
+           "' (PMMLXFORM_APP_DIR names the directory that holds transformation.xsl); " + name +
+           " was not converted";
+  }
+  if (code == kConvertError && message.empty()) message = convert.lastStylesheetMessage();
+  for (const LibraryText& library : kLibraryTexts) {
+    for (std::size_t at; (at = message.find(library.text)) != std::string::npos;) {
+      message.replace(at, std::strlen(library.text), library.words);
+    }
+  }
   const std::size_t start = message.find_first_not_of(' ');
   message = start == std::string::npos ? std::string() : message.substr(start);
-  if (!message.empty()) return message;
-  switch (code) {
-    case pmmlxform::kTransformNotADescription:
-      return "not a well-formed transformation description";
-    case pmmlxform::kTransformCannotConvert:
-      return "an entry cannot be converted (the library does not say which)";
-    default:
-      return "the conversion failed";
+  if (message.empty()) {
+    message = code == pmmlxform::kTransformNotADescription
+                  ? "not a well-formed transformation description"
+              : code == kConvertError ? "an entry cannot be converted"
+                                      : "the conversion failed";
   }
+  return name + ": " + message;
 }
-
-std::string readAll(std::istream& in) {
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 
 }  // namespace
 
@@ -406,8 +575,9 @@ int runTransform(const TransformOptions& opts) {
     vars.clear();
     pmml.clear();
     code = convert.transform(readAll(*in), pmml, message, vars);
-    if (code != pmmlxform::kTransformOk)
-      return fail(job, path + ": " + describeFailure(message, code), code);
+    if (code != pmmlxform::kTransformOk) {
+      return fail(job, oneLine(describeFailure(convert, message, code, path)), code);
+    }
   }
   std::vector<TmsEndInfo> dataFields;
   if (!opts.report.empty()) {
@@ -435,9 +605,11 @@ int checkOne(const std::string& job, const std::string& path) {
   int errorNo = 0;
   std::string message;
   if (!convert.isValidTransXML(*in, errorNo, message)) {
-    return fail(job, path + ": " + describeFailure(message, errorNo), errorNo);
+    return fail(job, oneLine(describeFailure(convert, message, errorNo, path)), errorNo);
   }
   std::cout << path << ": valid\n";
+  std::string error;
+  if (!flushStandardOutput(error)) return fail(job, error, kExitCantCreate);
   return pmmlxform::kTransformOk;
 }
 

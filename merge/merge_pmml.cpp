@@ -8,6 +8,7 @@
 #include <xercesc/dom/DOM.hpp>
 
 #include "merge/input_treatment.h"
+#include "trans/kept_texts.h"
 #include "trans/convert_trans.h"
 #include "trans/name_index.h"
 #include "trans/xml_parser.h"
@@ -73,6 +74,7 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
                                   std::string& message, std::vector<TmsEndInfo>& dataFields,
                                   std::vector<TmsEndInfo>& derivedFields,
                                   std::vector<TmsMiningFieldInfo>& miningFields) {
+  pmmlxform::keptText(this, pmmlxform::KeptText::kRefusalReason).clear();
   try {
     if (!checkTransPMML(trans)) return kBadTransformation;
     if (!checkModelPMML(model)) return segmentedModel ? kSegmentedModel : kBadModel;

@@ -9,6 +9,7 @@
 #include <xercesc/dom/DOM.hpp>
 
 #include "trans/convert_trans.h"
+#include "trans/kept_texts.h"
 
 using xercesc::DOMDocument;
 using xercesc::DOMElement;
@@ -59,73 +60,130 @@ int versionPart(const std::string& text) {
   return number;
 }
 
+// Why a merge refuses a document, for lastRefusalReason().
+constexpr char kNoDocument[] = "the document is empty or not well-formed XML";
+constexpr char kAcceptedVersions[] = "3.2, or 4.0 and later given as two numbers (such as \"4.4\")";
+
+// That the element `name` is not where it belongs (first in PMML, or after
+// `after`), and which element, if any, stands there instead.
+std::string expected(const char* name, const std::string& after, const std::string& found) {
+  std::string text = std::string("no ") + name + " where it belongs (";
+  text += after == "PMML" ? "first in PMML" : "after " + after;
+  return text + (found.empty() ? ")" : "): found " + found);
+}
+
+// The model kinds a merge takes, for a refusal's text.
+std::string modelKinds() {
+  std::string text;
+  for (const char* name : kModelNames) text += (text.empty() ? "" : ", ") + std::string(name);
+  return "merged kinds: " + text;
+}
+
 }  // namespace
 
 bool ConvertTransToPMML::checkTransPMML(DOMDocument* document) {
-  if (document == nullptr) return false;
+  std::string& refusalReason = pmmlxform::keptText(this, pmmlxform::KeptText::kRefusalReason);
+  refusalReason.clear();
+  const auto refuse = [&refusalReason](const std::string& reason) {
+    refusalReason = reason;
+    return false;
+  };
+  if (document == nullptr) return refuse(kNoDocument);
   DOMElement* root = document->getDocumentElement();
-  if (root == nullptr || transcode(root->getNodeName()) != "PMML") return false;
+  if (root == nullptr) return refuse(kNoDocument);
+  const std::string rootName = transcode(root->getNodeName());
+  if (rootName != "PMML") return refuse("the document element is " + rootName + ", not PMML");
   auto is = [this](DOMElement* element, const char* name) {
     return element != nullptr && transcode(element->getNodeName()) == name;
   };
+  auto nameOf = [this](DOMElement* element) {
+    return element == nullptr ? std::string() : transcode(element->getNodeName());
+  };
   DOMElement* element = firstChildElement(root);
-  if (!is(element, "Header")) return false;
+  if (!is(element, "Header")) return refuse(expected("Header", "PMML", nameOf(element)));
   element = nextElement(element);
-  if (!is(element, "DataDictionary")) return false;
+  if (!is(element, "DataDictionary")) {
+    return refuse(expected("DataDictionary", "Header", nameOf(element)));
+  }
   element = nextElement(element);
   if (is(element, "MiningBuildTask")) element = nextElement(element);
-  return is(element, "TransformationDictionary");
+  if (!is(element, "TransformationDictionary")) {
+    return refuse(expected("TransformationDictionary", "DataDictionary", nameOf(element)));
+  }
+  return true;
 }
 
 bool ConvertTransToPMML::checkModelPMML(DOMDocument* document) {
   segmentedModel = false;
-  if (document == nullptr) return false;
+  std::string& refusalReason = pmmlxform::keptText(this, pmmlxform::KeptText::kRefusalReason);
+  refusalReason.clear();
+  const auto refuse = [&refusalReason](const std::string& reason) {
+    refusalReason = reason;
+    return false;
+  };
+  if (document == nullptr) return refuse(kNoDocument);
   DOMElement* root = document->getDocumentElement();
-  if (root == nullptr || transcode(root->getNodeName()) != "PMML") return false;
+  if (root == nullptr) return refuse(kNoDocument);
+  const std::string rootName = transcode(root->getNodeName());
+  if (rootName != "PMML") return refuse("the document element is " + rootName + ", not PMML");
 
   // Version 3.2, or 4.0 and anything later.
   const XMLText versionAttribute("version");
   const std::string version = transcode(root->getAttribute(versionAttribute.get()));
-  if (version.empty()) return false;
+  if (version.empty()) return refuse("the PMML element has no version");
   const std::size_t dot = version.find('.');
   const int major = versionPart(version.substr(0, dot));
   int minor = 0;
   if (major >= 0 && dot != std::string::npos) minor = versionPart(version.substr(dot + 1));
-  if (!((major == 3 && minor == 2) || (major >= 4 && minor >= 0))) return false;
+  if (!((major == 3 && minor == 2) || (major >= 4 && minor >= 0))) {
+    return refuse("version \"" + version + "\" is not accepted: " + kAcceptedVersions);
+  }
 
   auto is = [this](DOMElement* element, const char* name) {
     return element != nullptr && transcode(element->getNodeName()) == name;
   };
+  auto nameOf = [this](DOMElement* element) {
+    return element == nullptr ? std::string() : transcode(element->getNodeName());
+  };
   DOMElement* element = firstChildElement(root);
-  if (!is(element, "Header")) return false;
+  if (!is(element, "Header")) return refuse(expected("Header", "PMML", nameOf(element)));
   element = nextElement(element);
   if (is(element, "MiningBuildTask")) element = nextElement(element);
-  if (!is(element, "DataDictionary")) return false;
+  if (!is(element, "DataDictionary")) {
+    return refuse(expected("DataDictionary", "Header", nameOf(element)));
+  }
   element = nextElement(element);
   if (is(element, "MiningBuildTask")) element = nextElement(element);
   if (is(element, "TransformationDictionary")) element = nextElement(element);
-  if (element == nullptr) return false;
+  if (element == nullptr) return refuse("no model element follows the dictionaries");
   if (is(element, "Extension")) return true;
 
   const std::string kind = transcode(element->getNodeName());
   if (std::find(std::begin(kModelNames), std::end(kModelNames), kind) == std::end(kModelNames)) {
-    return false;
+    return refuse(kind + " is not a model kind that can be merged (" + modelKinds() + ")");
   }
   if (kind == "MiningModel") {
     const XMLText segmentation("Segmentation");
     if (element->getElementsByTagName(segmentation.get())->getLength() > 0) {
       segmentedModel = true;
-      return false;
+      return refuse("the MiningModel holds a Segmentation");
     }
   }
   DOMElement* child = firstChildElement(element);
   while (is(child, "Extension")) child = nextElement(child);
-  if (!is(child, "MiningSchema")) return false;
+  if (!is(child, "MiningSchema")) return refuse(expected("MiningSchema", kind, nameOf(child)));
 
   // Nothing but Extensions may follow the model.
   for (DOMElement* sibling = nextElement(element); sibling != nullptr;
        sibling = nextElement(sibling)) {
-    if (!is(sibling, "Extension")) return false;
+    if (!is(sibling, "Extension")) {
+      return refuse(transcode(sibling->getNodeName()) + " follows the " + kind +
+                    ", where only Extension elements may");
+    }
   }
   return true;
+}
+
+const std::string& ConvertTransToPMML::lastRefusalReason() const {
+  return pmmlxform::keptText(this, pmmlxform::KeptText::kRefusalReason);
 }

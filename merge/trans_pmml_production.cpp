@@ -12,6 +12,7 @@
 #include <xercesc/dom/DOM.hpp>
 
 #include "host/havrik.h"
+#include "trans/kept_texts.h"
 #include "host/norvel.h"
 #include "host/vendor.h"
 #include "trans/convert_trans.h"
@@ -118,6 +119,7 @@ int ConvertTransToPMML::transform(DOMDocument* input, DOMDocument*& output, std:
   // ones with it): the replaced document itself, or the last entry before
   // those this call appends. Cheaper than copying the whole description.
   DOMElement* inputRoot = input == nullptr ? nullptr : input->getDocumentElement();
+  pmmlxform::keptText(this, pmmlxform::KeptText::kStylesheetMessage).clear();
   // Any other document would convert to an empty PMML, or add nothing to the
   // held description, and pass for a valid description.
   if (inputRoot != nullptr &&

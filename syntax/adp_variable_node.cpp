@@ -45,15 +45,13 @@ int ADPVariableNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
     dataType_ = getAttributeValue(element, "dataType");
     return pmmlxform::kAdpOk;
   }
+  // The derived node that holds this target has named the element in the
+  // path already.
   if (elementName == "DerivedField") {
     if (name_.empty()) name_ = getAttributeValue(element, "name");
-    if (name_.empty()) {
-      appendSegment(errorPath, "DerivedField", kElementSegment);
-      return pmmlxform::kAdpBadName;
-    }
+    if (name_.empty()) return pmmlxform::kAdpBadName;
     const std::string problem = nameProblem(name_);
     if (!problem.empty()) {
-      appendSegment(errorPath, "DerivedField", kElementSegment);
       appendSegment(errorPath, name_, kAttributeSegment);
       appendSegment(errorPath, problem, kMessageSegment);
       return pmmlxform::kAdpBadName;

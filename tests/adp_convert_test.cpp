@@ -353,7 +353,7 @@ TEST(AdpConvert, RefusesNamesTheLanguageReadsAsSomethingElse) {
       {"derived ALL with a role", pmml("", derived("ALL", role("enable", "predictor") + var("x"))),
        td + ".DerivedField(ALL){Reserved word.}"},
       {"derived With without a role", pmml("", derived("With", var("x"))),
-       td + ".DerivedField.DerivedField(With){Reserved word.}"},
+       td + ".DerivedField(With){Reserved word.}"},
   };
   for (const auto& c : forward) {
     SCOPED_TRACE(c.name);
@@ -376,9 +376,9 @@ TEST(AdpConvert, RefusesNamesTheLanguageReadsAsSomethingElse) {
     int code;
     std::string message;
   } back[] = {
-      {"ALL", "pred_t", 7, ti + ".DerivedField.DerivedField(ALL){Reserved word.}"},
+      {"ALL", "pred_t", 7, ti + ".DerivedField(ALL){Reserved word.}"},
       {"pred_y", "to", 7, ti + ".DerivedField(pred_y).Apply(+).FieldRef(to){Reserved word.}"},
-      {"$time", "pred_t", 7, ti + ".DerivedField.DerivedField($time){System variable.}"},
+      {"$time", "pred_t", 7, ti + ".DerivedField($time){System variable.}"},
       {"pred_y", longName, 7,
        ti + ".DerivedField(pred_y).Apply(+).FieldRef(" + longName +
            "){Name longer than 64 bytes.}"},

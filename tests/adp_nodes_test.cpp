@@ -208,7 +208,7 @@ TEST(DerivedNode, WritesEachKindOfField) {
 
 TEST(DerivedNode, ReportsFailuresAndKeepsNoChildren) {
   const std::pair<std::string, std::string> cases[] = {
-      {"<DerivedField>" + var("a") + "</DerivedField>", "X.DerivedField.DerivedField"},
+      {"<DerivedField>" + var("a") + "</DerivedField>", "X.DerivedField"},
       {field("t", kScale, ""), "X.DerivedField(t)"},
       {field("t", kScale, "<Apply function='if'/>"),
        "X.DerivedField(t).Apply{Function name is empty.}"},
@@ -745,8 +745,9 @@ TEST(VariableNode, ReadsNamesAndDeclarations) {
       {"reserved word", var("all"), 7, "X.FieldRef(all){Reserved word.}"},
       {"system variable", "<Discretize field='$casenum'/>", 7,
        "X.FieldRef($casenum){System variable.}"},
+      // The derived node that holds the target names the element in the path.
       {"reserved word declared", "<DerivedField name='TO' dataType='double'/>", 7,
-       "X.DerivedField(TO){Reserved word.}"},
+       "X(TO){Reserved word.}"},
       {"scratch variable declared", "<DerivedField name='#t' dataType='double'/>", 0, ""},
   });
 }

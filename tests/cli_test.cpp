@@ -71,6 +71,13 @@ TEST(Tool, JobsAndTheirExitCodes) {
            "<PMML version=\"4.3\"><Header/><DataDictionary/>"
            "<MiningModel><MiningSchema/><Segmentation/></MiningModel></PMML>");
   const std::string never = dir.path() + "/never.pmml";
+  const std::string version441 = file(
+      "version441.pmml",
+      testutil::replaced(readFile(kModel), "<PMML version=\"4.3\"", "<PMML version=\"4.4.1\""));
+  const std::string bayes =
+      file("bayes.pmml", testutil::replaced(testutil::replaced(readFile(kModel), "<TreeModel ",
+                                                               "<BayesianNetworkModel "),
+                                            "</TreeModel>", "</BayesianNetworkModel>"));
   const std::string partial = "\nCOMPUTE a = x.\n\nCOMPUTE b = y.\n\n";
   const struct {
     const char* name;
@@ -87,19 +94,51 @@ TEST(Tool, JobsAndTheirExitCodes) {
       {"back-syntax", "back-syntax --target spend_pred --source spend_t_pred " + quote(kAdp), 0,
        readFile(kSource + "/tests/data/syntax/adp_example_back.sps"), ""},
       {"third field fails", "syntax " + failing, 9, partial,
-       "pmmlxform: syntax: ADPTransformation.PMML.TransformationDictionary.DerivedField(c)."
-       "Apply(+){Expression must have two arguments.} (code 9)\n"},
+       "pmmlxform: syntax: " + dir.path() +
+           "/failing.xml: ADPTransformation.PMML.TransformationDictionary.DerivedField(c)."
+           "Apply(+){Expression must have two arguments.} (code 9)\n"},
       {"invalid XML", "back-syntax --target t --source s " + file("broken.xml", "<PMML>"), 5, "",
-       "pmmlxform: back-syntax: Input xml file is invalid. (code 5)\n"},
-      // A name from the document cannot break the message line.
+       "pmmlxform: back-syntax: " + dir.path() +
+           "/broken.xml: the input is not well-formed XML, or is refused as hostile"},
+      {"empty input", "syntax < /dev/null", 2, "",
+       "pmmlxform: syntax: standard input: the input is empty (code 2)\n"},
+      // A name from the document cannot break the message line; the element
+      // stands once in the path.
       {"error path on one line", "syntax " + newline, 7, "",
-       "pmmlxform: syntax: ADPTransformation.PMML.TransformationDictionary.DerivedField."
-       "DerivedField(a?b){Not a valid variable name.} (code 7)\n"},
+       "pmmlxform: syntax: " + dir.path() +
+           "/newline.xml: ADPTransformation.PMML.TransformationDictionary."
+           "DerivedField(a?b){Not a valid variable name.} (code 7)\n"},
+      {"reserved word", "syntax " + file("all.xml", oneField("ALL")), 7, "",
+       "DerivedField(ALL){Reserved word.} (code 7)\n"},
+      {"name missing", "syntax " + file("noname.xml", oneField("")), 7, "",
+       "/noname.xml: ADPTransformation.PMML.TransformationDictionary.DerivedField: the name "
+       "attribute is missing or empty (code 7)\n"},
+      {"field missing",
+       "syntax " + file("nofield.xml",
+                        "<PMML><DataDictionary/><TransformationDictionary><DerivedField name='a'>"
+                        "<FieldRef/></DerivedField></TransformationDictionary></PMML>"),
+       7, "", "DerivedField(a).FieldRef: the field attribute is missing or empty (code 7)\n"},
+      {"normalisation without field",
+       "syntax " + file("nonormfield.xml",
+                        "<PMML><DataDictionary/><TransformationDictionary><DerivedField name='a'>"
+                        "<NormContinuous outliers='asMissingValues'><LinearNorm orig='0' norm='0'/>"
+                        "<LinearNorm orig='1' norm='1'/></NormContinuous></DerivedField>"
+                        "</TransformationDictionary></PMML>"),
+       7, "",
+       "DerivedField(a).NormContinuous{field}: the field attribute is missing or empty (code 7)\n"},
+      {"model given to the syntax job", "syntax " + kModel, 11, "",
+       "pmmlxform: syntax: " + kModel +
+           ": no TransformationDictionary found (ADPTransformation.PMML.TransformationDictionary): "
+           "the syntax job reads data-preparation PMML"},
+      {"directory as input", "syntax " + quote(dir.path()), 66, "",
+       "cannot open '" + dir.path() + "': Is a directory (code 66)\n"},
       {"missing input", "syntax " + quote(dir.path() + "/none.xml"), 66, "",
        "pmmlxform: syntax: cannot open '" + dir.path() +
            "/none.xml': No such file or directory (code 66)\n"},
       // ASCII cannot hold the name: refused rather than written as "gr??e".
-      {"name beyond the local code page", "syntax --local-codepage " + latin, 7, "", "",
+      {"name beyond the local code page", "syntax --local-codepage " + latin, 7, "",
+       "DerivedField(gr??e){Not a valid variable name.}: with --local-codepage a \"?\" stands "
+       "for a character that the locale's code page (ANSI_X3.4-1968) cannot hold",
        "LC_ALL=C"},
       // Usage errors: one prefixed line naming the job, and where its help is.
       {"unknown flag", "syntax --no-such-flag < /dev/null", 64, "",
@@ -128,9 +167,22 @@ TEST(Tool, JobsAndTheirExitCodes) {
            ": entry 3, Compute into \"high_income\": the field \"income_band\" is neither "
            "declared nor defined by an earlier entry (code 3)\n"},
       {"entry that cannot be converted", "transform " + kData + "bad_convert_width.xml", 5, "",
-       "an entry cannot be converted"},
+       "pmmlxform: transform: " + kData +
+           "bad_convert_width.xml: entry 3, Recode into \"t\": a string target needs a width of "
+           "at least 1 (code 5)\n"},
+      {"stylesheet missing", "transform " + kFirst, 9, "",
+       "pmmlxform: transform: the stylesheet was not found or cannot be read: '" + dir.path() +
+           "/none/transformation.xsl' (PMMLXFORM_APP_DIR names the directory that holds "
+           "transformation.xsl); " +
+           kFirst + " was not converted (code 9)\n",
+       "PMMLXFORM_APP_DIR=" + quote(dir.path() + "/none/")},
       {"unwritable output", "transform " + kFirst + " -o " + dir.path() + "/no/such/dir/out.xml",
        73, "", ""},
+      {"full standard output", "transform " + kFirst + " > /dev/full", 73, "",
+       "pmmlxform: transform: cannot write to standard output ('/dev/full'): No space left on "
+       "device (code 73)\n"},
+      {"check on a full standard output", "check " + kData + "compute.xml > /dev/full", 73, "",
+       "standard output ('/dev/full')"},
       {"check valid", "check " + kData + "compute.xml", 0, kData + "compute.xml: valid\n", ""},
       {"transform reads standard input", "transform < " + kFirst, 0, "name=\"income_band\"", ""},
       {"check reads standard input", "check < " + kData + "compute.xml", 0, ": valid\n", ""},
@@ -149,14 +201,27 @@ TEST(Tool, JobsAndTheirExitCodes) {
       {"check malformed", "check - < " + file("malformed.xml", "<Transformations"), 1, "",
        "not a well-formed transformation description (code 1)"},
       {"check another document", "check - < " + file("other.xml", "<Foo><Bar/></Foo>"), 1, "",
-       ": ConvertTransToPMMLException: not a transformation description: the "
-       "document element must be TransformationDescription, holding Transformations. (code 1)\n"},
+       "pmmlxform: check: standard input: not a transformation description: the document element "
+       "must be TransformationDescription, holding Transformations. (code 1)\n"},
 
       {"merge a model as transformation", "merge " + kModel + " " + kModel + " -o " + never, 6, "",
-       "pmmlxform: merge: the transformation document"},
+       "pmmlxform: merge: " + kModel +
+           ": the transformation document is not transformation PMML: no "
+           "TransformationDictionary where it belongs (after DataDictionary): found TreeModel "
+           "(code 6)\n"},
       {"merge into a transformation",
        "merge " + kTransformation + " " + kTransformation + " -o " + never, 7, "",
-       "pmmlxform: merge: the model"},
+       "pmmlxform: merge: " + kTransformation +
+           ": the model document is not model PMML that can be merged: no model element follows "
+           "the dictionaries (code 7)\n"},
+      {"merge with the arguments swapped", "merge " + kModel + " " + kTransformation, 6, "",
+       "found TreeModel; the two look swapped: give the transformation PMML first, then the "
+       "model PMML (code 6)\n"},
+      {"merge a version of three numbers", "merge " + kTransformation + " " + version441, 7, "",
+       ": the model document is not model PMML that can be merged: version \"4.4.1\" is not "
+       "accepted: 3.2, or 4.0 and later given as two numbers (such as \"4.4\") (code 7)\n"},
+      {"merge a model kind that is not merged", "merge " + kTransformation + " " + bayes, 7, "",
+       ": BayesianNetworkModel is not a model kind that can be merged (merged kinds: "},
       {"merge into a segmented model",
        "merge " + kTransformation + " " + segmented + " -o " + never, 8, "",
        "segmented MiningModel, which cannot be merged (code 8)"},

@@ -325,6 +325,8 @@ TEST(ConvertTransMerge, EmptyOrUnparsedTextCountsAsAMissingDocument) {
   }
 }
 
+// The message after numbering, and the stylesheet's own words kept for
+// lastStylesheetMessage() (also for code 5, whose message is emptied).
 TEST(ConvertTransErrorNo, NumbersEveryKindOfMessage) {
   const std::string t = "ElemMessageTerminateExpression:";
   const struct {
@@ -332,25 +334,32 @@ TEST(ConvertTransErrorNo, NumbersEveryKindOfMessage) {
     std::string message;
     int code;
     std::string after;
+    std::string kept;
   } cases[] = {
-      {"empty", "", 0, ""},
-      {"other engine failure", "SAXParseException: bad (l)", 9, "SAXParseException: bad (l)"},
-      {"prefix not at the start", " " + t + " CVT_FuncErr:x (l)", 9,
-       " " + t + " CVT_FuncErr:x (l)"},
+      {"empty", "", 0, "", ""},
+      {"other engine failure", "SAXParseException: bad (l)", 9, "SAXParseException: bad (l)", ""},
+      {"prefix not at the start", " " + t + " CVT_FuncErr:x (l)", 9, " " + t + " CVT_FuncErr:x (l)",
+       ""},
       {"worked example", t + " CVT_FuncErr:no such field (transformation.xsl, line 12)", 2,
-       "no such field"},
-      {"other terminating message", t + " stopped here (line 9)", 4, "stopped here"},
-      {"any separating character", t + "\nCVT_ReVarsErr:x\n(line 1)", 3, "x"},
-      {"no location", t + " CVT_FuncErr:no location", 2, "no location"},
-      {"cut at the first parenthesis", t + " CVT_FuncErr:use f(x) (line 2)", 2, "use "},
-      {"location right after the prefix", t + "(line 1)", 4, ""},
+       "no such field", "no such field"},
+      {"other terminating message", t + " stopped here (line 9)", 4, "stopped here",
+       "stopped here"},
+      {"any separating character", t + "\nCVT_ReVarsErr:x\n(line 1)", 3, "x", "x"},
+      {"no location", t + " CVT_FuncErr:no location", 2, "no location", "no location"},
+      {"cut at the first parenthesis", t + " CVT_FuncErr:use f(x) (line 2)", 2, "use ", "use "},
+      {"location right after the prefix", t + "(line 1)", 4, "", ""},
+      {"entry that cannot be converted", t + " CVT_ConvertErr:entry 3, too wide (line 4)", 5, "",
+       "entry 3, too wide"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     ConvertTrans convert;
+    std::string earlier = t + " CVT_ConvertErr:an earlier failure (line 1)";
+    convert.getErrorNo(earlier);
     std::string message = c.message;
     EXPECT_EQ(convert.getErrorNo(message), c.code);
     EXPECT_EQ(message, c.after);
+    EXPECT_EQ(convert.lastStylesheetMessage(), c.kept);
   }
 }
 

@@ -10,6 +10,10 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+#include <xalanc/XPath/Function.hpp>
+#include <xalanc/XPath/XObjectFactory.hpp>
+#include <xalanc/XPath/XPathExecutionContext.hpp>
+#include <xalanc/XalanTransformer/XalanTransformer.hpp>
 #include <xercesc/dom/DOM.hpp>
 
 #include "tests/test_util.h"
@@ -96,7 +100,7 @@ TEST_F(ConvertXml, IntervalsReadsOnlyMissingValuesAndKeepsNonAsciiBinValues) {
 }
 
 TEST_F(ConvertXml, OutputBecomesANewDocumentWhenItIsOne) {
-  // The engine's messages go to the driver's capture, not to standard error.
+  // The engine's messages go to the driver's problem listener, not to standard error.
   std::stringbuf ownStream;
   std::streambuf* const previous = std::cerr.rdbuf(&ownStream);
   const Outcome out = run("<a x='1'><b/></a>", sheet("<xsl:message>noise</xsl:message>"
@@ -155,6 +159,57 @@ TEST_F(ConvertXml, StandardExceptionsAndMissingSourcesBecomeMessages) {
   const std::string error = ConvertByXSLT().convert(nullptr, sheetStream, result);
   EXPECT_EQ(error.rfind("ConvertByXSLTException:", 0), 0u) << error;
   EXPECT_EQ(result, nullptr);
+}
+
+// An extension function that stands for the host writing to its standard error
+// stream while a stylesheet runs: it writes its argument there.
+class WriteToStandardError : public xalanc::Function {
+ public:
+  using xalanc::Function::execute;
+  xalanc::XObjectPtr execute(xalanc::XPathExecutionContext& context, xalanc::XalanNode*,
+                             const XObjectArgVectorType& args,
+                             const xalanc::Locator*) const override {
+    std::string text;
+    for (const XMLCh* c = args.at(0)->str(context).c_str(); *c != 0; ++c) {
+      text.push_back(static_cast<char>(*c));
+    }
+    std::cerr << text << '\n';
+    return context.getXObjectFactory().createBoolean(true);
+  }
+  WriteToStandardError* clone(xalanc::MemoryManager& manager) const override {
+    return xalanc::XalanCopyConstruct(manager, *this);
+  }
+
+ protected:
+  const xalanc::XalanDOMString& getError(xalanc::XalanDOMString& result) const override {
+    result = u"write() takes one argument";
+    return result;
+  }
+};
+
+// The engine's warnings go through its own reporting, not the process's
+// standard error stream: what the host writes there while a stylesheet runs
+// arrives, and neither the engine's messages nor its parser's warnings (here
+// on a declared encoding that the text's bytes contradict) do.
+TEST_F(ConvertXml, StylesheetRunLeavesStandardErrorToTheHost) {
+  const ConvertByXSLT engineReady;
+  const xalanc::XalanDOMString ns(u"urn:test");
+  const xalanc::XalanDOMString name(u"write");
+  xalanc::XalanTransformer::installExternalFunctionGlobal(ns, name, WriteToStandardError());
+  std::stringbuf host;
+  std::streambuf* const previous = std::cerr.rdbuf(&host);
+  const Outcome out =
+      run("<a/>",
+          "<?xml version='1.0' encoding='UTF-16'?>" +
+              testutil::replaced(sheet("<xsl:message>engine warning</xsl:message>"
+                                       "<r><xsl:value-of select='t:write(\"host line\")'/></r>"),
+                                 "exclude-result-prefixes='xalan'",
+                                 "xmlns:t='urn:test' exclude-result-prefixes='xalan t'"));
+  std::cerr.rdbuf(previous);
+  xalanc::XalanTransformer::uninstallExternalFunctionGlobal(ns, name);
+  EXPECT_EQ(out.error, "");
+  EXPECT_EQ(out.text, "<r>true</r>");
+  EXPECT_EQ(host.str(), "host line\n");
 }
 
 }  // namespace

@@ -106,29 +106,48 @@ TEST_F(MergePMML, WorkedExample) {
   EXPECT_EQ(data_.size(), 6u) << "each merge appends to the reports";
 }
 
+// The message stays as it was; lastRefusalReason() says which check refused.
 TEST_F(MergePMML, RefusedDocumentsGiveTheirCodesAndNoDocument) {
+  const std::string tree = "<TreeModel functionName=\"classification\">";
   const struct {
     const char* name;
     std::string trans, model;
     int code;
+    std::string reason;
   } cases[] = {
       {"transformation without its dictionary",
-       replaced(kTransformation, "TransformationDictionary>", "Extension>"), kModel, 6},
-      {"model without version", kTransformation, replaced(kModel, "version=\"4.1\"", ""), 7},
+       replaced(kTransformation, "TransformationDictionary>", "Extension>"), kModel, 6,
+       "no TransformationDictionary where it belongs (after DataDictionary): found Extension"},
+      {"model given as transformation", kModel, kModel, 6,
+       "no TransformationDictionary where it belongs (after DataDictionary): found TreeModel"},
+      {"model without version", kTransformation, replaced(kModel, "version=\"4.1\"", ""), 7,
+       "the PMML element has no version"},
+      {"version of three numbers", kTransformation,
+       replaced(kModel, "version=\"4.1\"", "version=\"4.4.1\""), 7,
+       "version \"4.4.1\" is not accepted: 3.2, or 4.0 and later given as two numbers (such as "
+       "\"4.4\")"},
+      {"unknown model kind", kTransformation,
+       replaced(replaced(kModel, tree, "<BayesianNetworkModel>"), "</TreeModel>",
+                "</BayesianNetworkModel>"),
+       7, "BayesianNetworkModel is not a model kind that can be merged (merged kinds: "},
+      {"model without mining schema", kTransformation, replaced(kModel, "MiningSchema>", "Output>"),
+       7, "no MiningSchema where it belongs (after TreeModel): found Output"},
       {"segmented model", kTransformation,
-       replaced(replaced(kModel, "<TreeModel functionName=\"classification\">",
-                         "<MiningModel><MiningSchema/><Segmentation/>"),
+       replaced(replaced(kModel, tree, "<MiningModel><MiningSchema/><Segmentation/>"),
                 "</TreeModel>", "</MiningModel>"),
-       8},
+       8, "the MiningModel holds a Segmentation"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(merge(c.trans, c.model), c.code);
     EXPECT_EQ(message_, "untouched");
     EXPECT_EQ(result_, nullptr);
+    EXPECT_EQ(merger_.lastRefusalReason().rfind(c.reason, 0), 0u) << merger_.lastRefusalReason();
   }
   EXPECT_TRUE(data_.empty());
   EXPECT_TRUE(mining_.empty());
+  EXPECT_EQ(merge(kTransformation, kModel), 0);
+  EXPECT_EQ(merger_.lastRefusalReason(), "");
 }
 
 // Same-named fields are compared, not repeated, and no conflict is counted;

@@ -151,12 +151,14 @@ TEST_F(TransformPmml, DescriptionsConvertOrStopWithTheirMessage) {
         seen.insert(codes.at(prefix));
         EXPECT_EQ(code, codes.at(prefix));
         EXPECT_EQ(message, code == 5 ? "" : expect[0].substr(prefix.size()));
+        EXPECT_EQ(convert.lastStylesheetMessage(), expect[0].substr(prefix.size()));
         EXPECT_EQ(output, "");
         EXPECT_TRUE(vars.empty());
         continue;
       }
       ASSERT_EQ(code, 0) << message;
       EXPECT_EQ(message, "");
+      EXPECT_EQ(convert.lastStylesheetMessage(), "");
       ++good;
       EXPECT_EQ(vars.size(), countOf(text, "<Recode ") + countOf(text, "<Compute "));
       Names checks = taggedLines(text, "check");

@@ -1,6 +1,7 @@
 // The conversion facade: text and stream plumbing around the virtual document
 // forms, the validity check, error numbering, and the DOM helpers.
 #include "trans/convert_trans.h"
+#include "trans/kept_texts.h"
 
 #include <pmmlxform/convert_trans_to_pmml.h>
 
@@ -306,6 +307,7 @@ ConvertTrans& ConvertTrans::operator=(const ConvertTrans& other) {
 }
 
 ConvertTrans::~ConvertTrans() {
+  pmmlxform::dropKeptTexts(this);
   if (transDocument != nullptr) {
     transDocument->release();
     transDocument = nullptr;
@@ -485,6 +487,8 @@ bool ConvertTrans::isValidTransXML(DOMDocument* input, int& errorNo, std::string
 }
 
 int ConvertTrans::getErrorNo(std::string& message) {
+  std::string& stylesheetMessage = pmmlxform::keptText(this, pmmlxform::KeptText::kStylesheetMessage);
+  stylesheetMessage.clear();
   if (message.empty()) return kOk;
   if (message.compare(0, sizeof(kTerminatePrefix) - 1, kTerminatePrefix) != 0) return kRunError;
   // Keep the stylesheet's own message: drop the location details with the
@@ -495,12 +499,18 @@ int ConvertTrans::getErrorNo(std::string& message) {
   for (const StylesheetError& error : kStylesheetErrors) {
     const std::size_t length = std::strlen(error.prefix);
     if (rest.compare(0, length, error.prefix) == 0) {
-      message = error.keepText ? rest.substr(length) : std::string();
+      stylesheetMessage = rest.substr(length);
+      message = error.keepText ? stylesheetMessage : std::string();
       return error.code;
     }
   }
   message = rest;
+  stylesheetMessage = rest;
   return kOtherStylesheetError;
+}
+
+const std::string& ConvertTrans::lastStylesheetMessage() const {
+  return pmmlxform::keptText(this, pmmlxform::KeptText::kStylesheetMessage);
 }
 
 DOMElement* ConvertTrans::getTheElement(DOMNode* start, std::string path, int index) {

@@ -5,8 +5,8 @@
 #include <iostream>
 #include <memory>
 #include <mutex>
-#include <sstream>
 #include <xalanc/Include/XalanMemoryManagement.hpp>
+#include <xalanc/XSLT/ProblemListener.hpp>
 #include <xalanc/XSLT/XSLTInputSource.hpp>
 #include <xalanc/XSLT/XSLTResultTarget.hpp>
 #include <xalanc/XalanTransformer/XalanTransformer.hpp>
@@ -15,6 +15,8 @@
 #include <xalanc/XercesParserLiaison/XercesParserLiaison.hpp>
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/framework/MemBufFormatTarget.hpp>
+#include <xercesc/sax/ErrorHandler.hpp>
+#include <xercesc/sax/SAXParseException.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLUni.hpp>
@@ -32,22 +34,37 @@ constexpr char kExceptionPrefix[] = "ConvertByXSLTException:";
 constexpr XMLCh kXalanNamespace[] = u"http://xml.apache.org/xalan";
 constexpr XMLCh kFunctionName[] = u"intervals";
 
-// Held for a whole conversion: currentTransformer and the standard error
-// stream are process-wide, so a second conversion waits for the first.
+// Held for a whole conversion: currentTransformer is process-wide, so a second
+// conversion waits for the first.
 std::mutex conversionMutex;
 
-// Sends the process's standard error stream into a buffer that is thrown away,
-// and puts the stream's own buffer back whichever way the scope is left.
-class StandardErrorCapture {
+// Takes the engine's warnings and messages (a non-terminating xsl:message among
+// them), which the engine would otherwise write to the process's standard error
+// stream, and drops them: a stylesheet's failure reaches the caller as the
+// engine's last error, and the process's streams stay the host's.
+class DroppedProblems : public xalanc::ProblemListener {
  public:
-  StandardErrorCapture() : previous_(std::cerr.rdbuf(&captured_)) {}
-  ~StandardErrorCapture() { std::cerr.rdbuf(previous_); }
-  StandardErrorCapture(const StandardErrorCapture&) = delete;
-  StandardErrorCapture& operator=(const StandardErrorCapture&) = delete;
+  void setPrintWriter(xalanc::PrintWriter*) override {}
+  void problem(eSource, eClassification, const XalanDOMString&, const xalanc::Locator*,
+               const xalanc::XalanNode*) override {}
+  void problem(eSource, eClassification, const XalanDOMString&, const xalanc::XalanNode*) override {
+  }
+  void problem(eSource, eClassification, const xalanc::XalanNode*,
+               const xalanc::ElemTemplateElement*, const XalanDOMString&,
+               const xalanc::XalanDOMChar*, xalanc::XalanFileLoc, xalanc::XalanFileLoc) override {}
+};
 
- private:
-  std::stringbuf captured_;
-  std::streambuf* previous_;
+// Takes the parser's reports on the documents the engine reads itself (the
+// source's text, the stylesheet), which the engine's parser would otherwise
+// write to the process's standard error stream: warnings and recoverable
+// errors are dropped, as the engine's parser does without validation; a fatal
+// error stops the parse as it does there.
+class ParserReports : public xercesc::ErrorHandler {
+ public:
+  void warning(const xercesc::SAXParseException&) override {}
+  void error(const xercesc::SAXParseException&) override {}
+  void fatalError(const xercesc::SAXParseException& e) override { throw e; }
+  void resetErrors() override {}
 };
 
 // Publishes the running transformer for the extension function.
@@ -70,10 +87,16 @@ struct Engine {
   explicit Engine(xalanc::MemoryManager& memory)
       : transformer(memory), current(transformer), liaison(memory), support(liaison) {
     IntervalParser::lastBuilder = nullptr;
+    transformer.setProblemListener(&problems);
+    transformer.setErrorHandler(&parserReports);
+    transformer.setWarningStream(nullptr);
+    transformer.setErrorStream(nullptr);
     transformer.installExternalFunction(XalanDOMString(kXalanNamespace, memory),
                                         XalanDOMString(kFunctionName, memory), function);
   }
 
+  DroppedProblems problems;
+  ParserReports parserReports;
   XalanTransformer transformer;
   CurrentTransformerScope current;
   const IntervalParser function;
@@ -229,7 +252,6 @@ int run(Engine& engine, const xercesc::DOMDocument* document, std::istream& styl
       written = elementText(document->getDocumentElement());
     }
   }
-  StandardErrorCapture capture;
   const xalanc::XSLTInputSource stylesheetSource(stylesheet, memory);
   if (text->empty()) {
     const xalanc::XercesDOMWrapperParsedSource wrapped(document, engine.liaison, engine.support,

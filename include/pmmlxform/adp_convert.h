@@ -54,11 +54,11 @@
 ///
 /// @par Threads
 /// Each call does all its work on the caller's thread and keeps nothing
-/// between calls. Each call also initialises and terminates the XML platform
-/// around its work, and the XML library does not guard that count: calls on
-/// different threads must not overlap each other, nor the construction or
-/// destruction of a ::ConvertTrans object (make them from one thread, or
-/// serialise them with a lock of your own).
+/// between calls. Calls may run on different threads at the same time, also
+/// while ::ConvertTrans objects are made, used or destroyed on others: each
+/// call initialises and terminates the XML platform around its work, and the
+/// library takes a process-wide lock around that count, which the XML library
+/// does not guard itself.
 namespace ADP_Convert {
 
 /// @brief Converts the `TransformationDictionary` of data-preparation PMML into

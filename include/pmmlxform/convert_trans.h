@@ -40,7 +40,7 @@ XERCES_CPP_NAMESPACE_END
 ///   message is its text after the prefix
 /// - 4: the stylesheet stopped with a message of no known prefix; the message is that text
 /// - 5: the stylesheet stopped with "CVT_ConvertErr:" (an entry that cannot be converted); the
-///   message is emptied
+///   message is emptied, and lastStylesheetMessage() holds the stylesheet's text after the prefix
 /// - 6: merge: the transformation document is missing, has no document element, is empty or not
 ///   well-formed
 /// - 7: merge: the same for the model document
@@ -64,12 +64,12 @@ XERCES_CPP_NAMESPACE_END
 /// @par Threads
 /// An object must not be used by two threads at once. Conversions from
 /// different objects may be started on different threads: they take a
-/// process-wide lock and run one after the other, and while one runs the
-/// process's standard error stream (`std::cerr`) is redirected and its output
-/// dropped. Constructing and destroying objects changes the XML platform's
-/// initialisation count, which the XML library does not guard: do not
-/// construct or destroy objects, nor call ::ADP_Convert functions, on two
-/// threads at the same time.
+/// process-wide lock and run one after the other. The process's standard
+/// streams are left alone: the XSLT engine's warnings go through its own
+/// reporting and are dropped. Constructing and destroying objects changes the
+/// XML platform's initialisation count, which the library guards with a
+/// process-wide lock: objects may be made and destroyed, and ::ADP_Convert
+/// functions called, on several threads at once.
 class PMMLXFORM_API ConvertTrans {
  public:
   /// Initialises the XML platform for the object's lifetime; no description is
@@ -217,6 +217,16 @@ class PMMLXFORM_API ConvertTrans {
   ///   4 any other terminating message; 5 "CVT_ConvertErr:" (message
   ///   emptied); 9 not a terminating message (message untouched).
   int getErrorNo(std::string& message);
+  /// @brief The stylesheet's own words for the last failure it stopped with.
+  ///
+  /// getErrorNo() keeps them here whatever it leaves in the message: for code 5
+  /// the reason the entry cannot be converted (as "entry 3, Variable "species":
+  /// a string variable needs a width of at least 1"), which the message does not
+  /// carry; for codes 2 to 4 the same text as the message.
+  /// @return the text after the stylesheet's prefix; the empty text when the
+  ///   last conversion of this object, or the last getErrorNo() call, was not
+  ///   a stylesheet termination.
+  const std::string& lastStylesheetMessage() const;
 
   /// @brief Chooses whether a new description is accumulated onto the held one.
   /// @param needMerging true (the default): each new description is merged into

@@ -134,6 +134,12 @@ class PMMLXFORM_API ConvertTransToPMML : public ConvertTrans {
                 std::vector<TmsMiningFieldInfo>& miningFields) override;
   // The text and stream forms reach the override above.
   using ConvertTrans::mergePMML;
+  /// @brief Why the last merge refused a document (codes 6, 7 and 8, whose
+  /// message stays empty).
+  /// @return the reason, as "version "4.4.1" is not accepted: ..." or "no
+  ///   TransformationDictionary where it belongs (after DataDictionary): found
+  ///   TreeModel"; the empty text after a merge that took both documents.
+  const std::string& lastRefusalReason() const;
 
  protected:
   /// Document check before a merge: true for transformation PMML (PMML,

@@ -8,8 +8,8 @@
 #include <xercesc/dom/DOM.hpp>
 
 #include "merge/input_treatment.h"
-#include "trans/kept_texts.h"
 #include "trans/convert_trans.h"
+#include "trans/kept_texts.h"
 #include "trans/name_index.h"
 #include "trans/xml_parser.h"
 #include "trans/xml_writer.h"

@@ -12,11 +12,11 @@
 #include <xercesc/dom/DOM.hpp>
 
 #include "host/havrik.h"
-#include "trans/kept_texts.h"
 #include "host/norvel.h"
 #include "host/vendor.h"
 #include "trans/convert_trans.h"
 #include "trans/convert_xml.h"
+#include "trans/kept_texts.h"
 #include "trans/result_text.h"
 #include "trans/xml_parser.h"
 #include "trans/xml_writer.h"

@@ -380,8 +380,8 @@ std::string ADPDerivedNode::ifBlock(const ADPBaseNode& expression) const {
   // A missing condition (or a false one without an else value) runs no
   // branch and leaves the field missing, as in PMML, also where a variable of
   // its name exists already; with a replacement it is tested first.
-  std::string text = "COMPUTE " + name + " = " +
-                     (target_.dataType() == "string" ? "''" : "$SYSMIS") + ".\n";
+  std::string text =
+      "COMPUTE " + name + " = " + (target_.dataType() == "string" ? "''" : "$SYSMIS") + ".\n";
   const std::string test = ADPFunctionNode::missingTest(condition);
   if (hasMapMissingTo_ && !test.empty()) {
     text += "DO IF " + test + ".\nCOMPUTE " + name + " = " + mapMissingTo_ + ".\nELSE IF " +

@@ -237,7 +237,8 @@ TEST(AdpConvert, StringMissingCodesGiveTheMissingResult) {
             "\nSTRING copy(A2).\nCOMPUTE copy = s.\nIF (MISSING(s)) copy = ''.\n"
             "\nCOMPUTE same = (s='a').\nIF (MISSING(s)) same = $SYSMIS."
             "\nSTRING up(A2).\nCOMPUTE up = UPCASE(s).\nIF (MISSING(s)) up = ''."
-            "\nCOMPUTE pick = $SYSMIS.\nDO IF (s='a').\nCOMPUTE pick = 1.\nELSE.\nCOMPUTE pick = 2.\nEND IF."
+            "\nCOMPUTE pick = $SYSMIS.\nDO IF (s='a').\nCOMPUTE pick = 1.\nELSE."
+            "\nCOMPUTE pick = 2.\nEND IF."
             "\nIF (MISSING(s)) pick = $SYSMIS."
             "\nCOMPUTE other = (plain='a')."
             "\nCOMPUTE filled = (s='a').\nIF (MISSING(s)) filled = 9.\n");

@@ -244,7 +244,8 @@ TEST(DerivedNode, WritesIfBlocksAndMissingReplacements) {
       {"if without else", field("t", kScale, call("if", var("c") + call("floor", x))), 0,
        "\nCOMPUTE t = $SYSMIS.\nDO IF c.\nCOMPUTE t = (TRUNC(x)-(x<TRUNC(x))).\nEND IF."},
       {"if with a replacement", field("t", kScale, applyWith("if", m, test + y + num("2"))), 0,
-       "\nCOMPUTE t = $SYSMIS.\nDO IF SYSMIS(x>5).\nCOMPUTE t = 9.\nELSE IF (x>5).\nCOMPUTE t = y.\n"
+       "\nCOMPUTE t = $SYSMIS.\nDO IF SYSMIS(x>5).\nCOMPUTE t = 9.\nELSE IF (x>5).\n"
+       "COMPUTE t = y.\n"
        "IF (MISSING(y)) t = 9.\nELSE.\nCOMPUTE t = 2.\nEND IF."},
       {"function", field("t", kScale, applyWith("ln", m, x)), 0,
        "\nCOMPUTE t = LN(x).\nIF (MISSING(x)) t = 9."},

@@ -1,7 +1,6 @@
 // The conversion facade: text and stream plumbing around the virtual document
 // forms, the validity check, error numbering, and the DOM helpers.
 #include "trans/convert_trans.h"
-#include "trans/kept_texts.h"
 
 #include <pmmlxform/convert_trans_to_pmml.h>
 
@@ -22,6 +21,7 @@
 #include <xercesc/util/XMLUni.hpp>
 
 #include "host/norvel.h"
+#include "trans/kept_texts.h"
 #include "trans/name_index.h"
 #include "trans/xml_parser.h"
 #include "trans/xml_writer.h"
@@ -487,7 +487,8 @@ bool ConvertTrans::isValidTransXML(DOMDocument* input, int& errorNo, std::string
 }
 
 int ConvertTrans::getErrorNo(std::string& message) {
-  std::string& stylesheetMessage = pmmlxform::keptText(this, pmmlxform::KeptText::kStylesheetMessage);
+  std::string& stylesheetMessage =
+      pmmlxform::keptText(this, pmmlxform::KeptText::kStylesheetMessage);
   stylesheetMessage.clear();
   if (message.empty()) return kOk;
   if (message.compare(0, sizeof(kTerminatePrefix) - 1, kTerminatePrefix) != 0) return kRunError;

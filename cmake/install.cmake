@@ -11,12 +11,14 @@ install(TARGETS pmmlxform EXPORT pmmlxformTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(TARGETS pmmlxform_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
-install(FILES ${PROJECT_SOURCE_DIR}/man/pmmlxform.1
-  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
-# The tool's bash completion, where bash-completion loads it on demand.
-install(FILES ${PROJECT_SOURCE_DIR}/share/bash-completion/completions/pmmlxform
-  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions COMPONENT runtime)
+if(PMMLXFORM_BUILD_TOOL)
+  install(TARGETS pmmlxform_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+  install(FILES ${PROJECT_SOURCE_DIR}/man/pmmlxform.1
+    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
+  # The tool's bash completion, where bash-completion loads it on demand.
+  install(FILES ${PROJECT_SOURCE_DIR}/share/bash-completion/completions/pmmlxform
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions COMPONENT runtime)
+endif()
 # The licence statement of each Debian package, where Debian keeps it:
 # share/doc/<package>/copyright.
 install(FILES ${PROJECT_SOURCE_DIR}/cmake/copyright

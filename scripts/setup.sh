@@ -8,7 +8,7 @@
 set -euo pipefail
 build_packages=(cmake g++ make pkg-config libxerces-c-dev libxalan-c-dev libcli11-dev
                 nlohmann-json3-dev)
-test_packages=(binutils libgtest-dev locales xalan libxml2-utils doxygen man-db clang-14
+test_packages=(binutils libgtest-dev locales xalan libxml2-utils doxygen man-db clang-14 clang-format
                libclang-rt-14-dev valgrind python3)
 case ${1:-} in
   --build) packages=("${build_packages[@]}") ;;

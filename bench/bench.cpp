@@ -1,11 +1,11 @@
 // Times each job against the XML libraries' own floor on the same input, in
 // child processes, and prints medians, ratios, peak memory and the scaling
-// exponent between the two largest sizes.
+// exponent over the last 10x size step, for each job and input shape.
 //
-//   pmmlxform_bench [--jobs syntax,merge,transform] [--sizes 1000,10000,100000]
-//                   [--transform-sizes 1000,10000] [--runs 3] [--limit SECONDS]
-//                   [--all-node-kinds]
-//   pmmlxform_bench --generate syntax|description|transformation|model N [--all-node-kinds]
+//   pmmlxform_bench [--jobs syntax,merge,transform,check] [--shapes default,chain,...]
+//                   [--sizes 1000,10000,100000] [--transform-sizes 1000,10000] [--runs 3]
+//                   [--limit SECONDS] [--all-node-kinds]
+//   pmmlxform_bench --generate KIND N [--all-node-kinds]
 //
 // Run it under `nice -n 19`: only the ratios, measured side by side, count.
 #include <pmmlxform/pmmlxform.h>
@@ -141,13 +141,6 @@ double median(std::vector<double> v) {
   return v.empty() ? -1 : v[v.size() / 2];
 }
 
-struct Row {
-  std::string job;
-  std::size_t n;
-  double jobSeconds, floorSeconds;
-  long jobKb, floorKb;
-};
-
 std::vector<std::size_t> parseSizes(const std::string& text) {
   std::vector<std::size_t> sizes;
   std::stringstream in(text);
@@ -156,46 +149,231 @@ std::vector<std::size_t> parseSizes(const std::string& text) {
   return sizes;
 }
 
+std::vector<std::string> parseNames(const std::string& text) {
+  std::vector<std::string> names;
+  std::stringstream in(text);
+  std::string item;
+  while (std::getline(in, item, ',')) names.push_back(item);
+  return names;
+}
+
 void initPlatform() { xercesc::XMLPlatformUtils::Initialize(); }
 void initXalan() {
   xercesc::XMLPlatformUtils::Initialize();
   xalanc::XalanTransformer::initialize();
 }
 
-int syntaxJob(const std::string& text) {
-  std::istringstream in(text);
+// ---- the jobs, through the library's public interface ----
+
+// The generated documents of one measurement: one, or two for the merge.
+struct Inputs {
+  std::string first, second;
+};
+
+int syntaxJob(const Inputs& in) {
+  std::istringstream text(in.first);
   std::ostringstream out;
   std::string message;
-  const int code = ADP_Convert::convertPMMLtoSyntax(in, out, message, false, true, false);
+  const int code = ADP_Convert::convertPMMLtoSyntax(text, out, message, false, true, false);
   if (code != 0) std::cerr << "syntax: code " << code << ": " << message << "\n";
   return code;
 }
 
-int mergeJob(const std::string& trans, const std::string& model) {
+int mergeJob(const Inputs& in) {
   ConvertTransToPMML convert;
   std::string out, message;
   std::vector<TmsEndInfo> data, derived;
   std::vector<TmsMiningFieldInfo> mining;
-  const int code = convert.mergePMML(trans, model, out, message, data, derived, mining);
+  const int code = convert.mergePMML(in.first, in.second, out, message, data, derived, mining);
   if (code != 0) std::cerr << "merge: code " << code << ": " << message << "\n";
   return code;
 }
 
-int transformJob(const std::string& text) {
+int transformJob(const Inputs& in) {
   ConvertTransToPMML convert;
   std::string out, message;
   std::vector<TmsEndInfo> vars;
-  const int code = convert.transform(text, out, message, vars);
+  const int code = convert.transform(in.first, out, message, vars);
   if (code != 0) std::cerr << "transform: code " << code << ": " << message << "\n";
   return code;
+}
+
+// The tool's check: the stream form of the validity check.
+int checkJob(const Inputs& in) {
+  ConvertTransToPMML convert;
+  std::istringstream text(in.first);
+  int code = 0;
+  std::string message;
+  if (!convert.isValidTransXML(text, code, message)) {
+    std::cerr << "check: code " << code << ": " << message << "\n";
+  }
+  return code;
+}
+
+int oneDocumentFloor(const Inputs& in) { return parseVisitSerialise(in.first) > 0 ? 0 : 1; }
+int twoDocumentsFloor(const Inputs& in) {
+  return parseVisitSerialise(in.first) > 0 && parseVisitSerialise(in.second) > 0 ? 0 : 1;
+}
+int identityFloor(const Inputs& in) { return identityTransform(in.first) > 0 ? 0 : 1; }
+
+// ---- the shapes: one generated input per job and name ----
+
+// The size list a shape takes: --sizes for PMML inputs, --transform-sizes for
+// descriptions.
+enum class SizeList { kPmml, kDescription };
+
+struct Shape {
+  const char* job;
+  const char* name;
+  SizeList sizes;
+  // Default sizes 1,000 and 10,000 only: the job grows with the square of N.
+  bool quadratic;
+  bool xalan;  // the floor runs a stylesheet
+  Inputs (*generate)(std::size_t n, bool allNodeKinds);
+  int (*run)(const Inputs&);
+  int (*floor)(const Inputs&);
+};
+
+const Shape kShapes[] = {
+    {"syntax", "default", SizeList::kPmml, false, false,
+     [](std::size_t n, bool all) {
+       return Inputs{bench::dataPreparation(n, all), {}};
+     },
+     syntaxJob, oneDocumentFloor},
+    {"merge", "default", SizeList::kPmml, false, false,
+     [](std::size_t n, bool) {
+       return Inputs{bench::transformationPmml(n), bench::regressionModel(n)};
+     },
+     mergeJob, twoDocumentsFloor},
+    {"merge", "chain", SizeList::kPmml, true, false,
+     [](std::size_t n, bool) {
+       return Inputs{bench::chainTransformation(n), bench::chainModel(n)};
+     },
+     mergeJob, twoDocumentsFloor},
+    {"merge", "wide", SizeList::kPmml, false, false,
+     [](std::size_t n, bool) {
+       return Inputs{bench::wideTransformation(n), bench::wideModel(n)};
+     },
+     mergeJob, twoDocumentsFloor},
+    {"transform", "default", SizeList::kDescription, false, true,
+     [](std::size_t n, bool) {
+       return Inputs{bench::description(n), {}};
+     },
+     transformJob, identityFloor},
+    {"transform", "recode-per-variable", SizeList::kDescription, false, true,
+     [](std::size_t n, bool) {
+       return Inputs{bench::recodePerVariable(n), {}};
+     },
+     transformJob, identityFloor},
+    {"check", "many-rules", SizeList::kDescription, true, true,
+     [](std::size_t n, bool) {
+       return Inputs{bench::manyRules(n), {}};
+     },
+     checkJob, identityFloor},
+};
+
+// What --generate writes: one document of one shape.
+struct Generated {
+  const char* kind;
+  std::string (*generate)(std::size_t n, bool allNodeKinds);
+};
+
+const Generated kGenerated[] = {
+    {"syntax", bench::dataPreparation},
+    {"description", [](std::size_t n, bool) { return bench::description(n); }},
+    {"transformation", [](std::size_t n, bool) { return bench::transformationPmml(n); }},
+    {"model", [](std::size_t n, bool) { return bench::regressionModel(n); }},
+    {"recode-per-variable", [](std::size_t n, bool) { return bench::recodePerVariable(n); }},
+    {"many-rules", [](std::size_t n, bool) { return bench::manyRules(n); }},
+    {"chain-transformation", [](std::size_t n, bool) { return bench::chainTransformation(n); }},
+    {"chain-model", [](std::size_t n, bool) { return bench::chainModel(n); }},
+    {"wide-transformation", [](std::size_t n, bool) { return bench::wideTransformation(n); }},
+    {"wide-model", [](std::size_t n, bool) { return bench::wideModel(n); }},
+};
+
+bool contains(const std::vector<std::string>& names, const std::string& name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// ---- measuring and printing ----
+
+struct Row {
+  std::size_t n;
+  double jobSeconds, floorSeconds;  // job negative: not measured
+  long jobKb, floorKb;
+};
+
+// Job and floor alternate, so both see the same load on the machine.
+Row measureShape(const Shape& shape, std::size_t n, bool allKinds, int runs, unsigned limit) {
+  const Inputs inputs = shape.generate(n, allKinds);
+  const std::function<void()> setup = shape.xalan ? initXalan : initPlatform;
+  const std::function<int()> run = [&] { return shape.run(inputs); };
+  const std::function<int()> floor = [&] { return shape.floor(inputs); };
+  std::vector<double> jobTimes, floorTimes;
+  long jobKb = 0, floorKb = 0;
+  bool jobFailed = false;
+  for (int r = 0; r < runs; ++r) {
+    const Run j = measure(setup, run, limit);
+    if (j.seconds < 0) jobFailed = true;
+    jobTimes.push_back(j.seconds);
+    jobKb = std::max(jobKb, j.maxRssKb);
+    const Run f = measure(setup, floor, limit);
+    floorTimes.push_back(f.seconds);
+    floorKb = std::max(floorKb, f.maxRssKb);
+    if (jobFailed) break;
+  }
+  return {n, jobFailed ? -1 : median(jobTimes), median(floorTimes), jobKb, floorKb};
+}
+
+void printRow(const Shape& shape, const Row& row, unsigned limit) {
+  char jobText[32];
+  if (row.jobSeconds < 0)
+    std::snprintf(jobText, sizeof jobText, ">%us/fail", limit);
+  else
+    std::snprintf(jobText, sizeof jobText, "%.3f", row.jobSeconds);
+  std::printf("%-9s %-19s %7zu %10s %10.3f %7.2f %10.1f %10.1f %7.2f\n", shape.job, shape.name,
+              row.n, jobText, row.floorSeconds,
+              row.jobSeconds < 0 ? NAN : row.jobSeconds / row.floorSeconds, row.jobKb / 1024.0,
+              row.floorKb / 1024.0,
+              static_cast<double>(row.jobKb) / static_cast<double>(row.floorKb));
+  std::fflush(stdout);
+}
+
+// Scaling exponent over the last 10x step: from N/10 to the largest N, or
+// from the next smaller size when N/10 was not run.
+void printExponent(const Shape& shape, const std::vector<Row>& rows) {
+  if (rows.size() < 2) return;
+  const auto byN = [](const Row& a, const Row& b) { return a.n < b.n; };
+  const Row& y = *std::max_element(rows.begin(), rows.end(), byN);
+  const Row* x = nullptr;
+  for (const Row& r : rows) {
+    if (r.n < y.n && (x == nullptr || r.n > x->n)) x = &r;
+  }
+  for (const Row& r : rows) {
+    if (r.n * 10 == y.n) x = &r;
+  }
+  if (x == nullptr) return;
+  const double logN = std::log(static_cast<double>(y.n) / static_cast<double>(x->n));
+  if (x->jobSeconds > 0 && y.jobSeconds > 0) {
+    std::printf("%-9s %-19s exponent %zu->%zu: job %.2f, floor %.2f\n", shape.job, shape.name, x->n,
+                y.n, std::log(y.jobSeconds / x->jobSeconds) / logN,
+                std::log(y.floorSeconds / x->floorSeconds) / logN);
+  } else {
+    std::printf("%-9s %-19s exponent %zu->%zu: job not measured (over the limit)\n", shape.job,
+                shape.name, x->n, y.n);
+  }
+  std::fflush(stdout);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> jobs{"syntax", "merge", "transform"};
+  std::vector<std::string> jobs{"syntax", "merge", "transform", "check"};
+  std::vector<std::string> shapes;  // empty: every shape of the selected jobs
   std::vector<std::size_t> sizes{1000, 10000, 100000};
   std::vector<std::size_t> transformSizes{1000, 10000};
+  const std::vector<std::size_t> quadraticSizes{1000, 10000};
+  bool sizesGiven = false, transformSizesGiven = false;
   int runs = 3;
   unsigned limit = 600;
   bool allKinds = false;
@@ -212,27 +390,25 @@ int main(int argc, char** argv) {
       const std::string kind = next();
       const std::size_t n = std::stoul(next());
       const bool all = i + 1 < argc && std::string(argv[i + 1]) == "--all-node-kinds";
-      if (kind == "syntax")
-        std::cout << bench::dataPreparation(n, all);
-      else if (kind == "description")
-        std::cout << bench::description(n);
-      else if (kind == "transformation")
-        std::cout << bench::transformationPmml(n);
-      else if (kind == "model")
-        std::cout << bench::regressionModel(n);
-      else
-        return 64;
-      return 0;
+      for (const Generated& g : kGenerated) {
+        if (kind == g.kind) {
+          std::cout << g.generate(n, all);
+          return 0;
+        }
+      }
+      std::cerr << "unknown kind " << kind << "\n";
+      return 64;
     }
     if (arg == "--jobs") {
-      jobs.clear();
-      std::stringstream in(next());
-      std::string item;
-      while (std::getline(in, item, ',')) jobs.push_back(item);
+      jobs = parseNames(next());
+    } else if (arg == "--shapes") {
+      shapes = parseNames(next());
     } else if (arg == "--sizes") {
       sizes = parseSizes(next());
+      sizesGiven = true;
     } else if (arg == "--transform-sizes") {
       transformSizes = parseSizes(next());
+      transformSizesGiven = true;
     } else if (arg == "--runs") {
       runs = std::stoi(next());
     } else if (arg == "--limit") {
@@ -244,81 +420,46 @@ int main(int argc, char** argv) {
       return 64;
     }
   }
-
-  std::vector<Row> rows;
-  std::printf("%-9s %7s %10s %10s %7s %10s %10s %7s\n", "job", "N", "job s", "floor s", "ratio",
-              "job MB", "floor MB", "mem x");
   for (const std::string& job : jobs) {
-    const auto& jobSizes = job == "transform" ? transformSizes : sizes;
-    for (std::size_t n : jobSizes) {
-      std::string a, b;
-      std::function<void()> setup = initPlatform;
-      std::function<int()> run, floor;
-      if (job == "syntax") {
-        a = bench::dataPreparation(n, allKinds);
-        run = [&] { return syntaxJob(a); };
-        floor = [&] { return parseVisitSerialise(a) > 0 ? 0 : 1; };
-      } else if (job == "merge") {
-        a = bench::transformationPmml(n);
-        b = bench::regressionModel(n);
-        run = [&] { return mergeJob(a, b); };
-        floor = [&] { return parseVisitSerialise(a) > 0 && parseVisitSerialise(b) > 0 ? 0 : 1; };
-      } else if (job == "transform") {
-        a = bench::description(n);
-        setup = initXalan;
-        run = [&] { return transformJob(a); };
-        floor = [&] { return identityTransform(a) > 0 ? 0 : 1; };
-      } else {
-        std::cerr << "unknown job " << job << "\n";
-        return 64;
-      }
-      std::vector<double> jobTimes, floorTimes;
-      long jobKb = 0, floorKb = 0;
-      bool jobFailed = false;
-      // Job and floor alternate, so both see the same load on the machine.
-      for (int r = 0; r < runs; ++r) {
-        if (!jobFailed) {
-          const Run j = measure(setup, run, limit);
-          if (j.seconds < 0) jobFailed = true;
-          jobTimes.push_back(j.seconds);
-          jobKb = std::max(jobKb, j.maxRssKb);
+    if (std::none_of(std::begin(kShapes), std::end(kShapes),
+                     [&](const Shape& s) { return job == s.job; })) {
+      std::cerr << "unknown job " << job << "\n";
+      return 64;
+    }
+  }
+  for (const std::string& name : shapes) {
+    if (std::none_of(std::begin(kShapes), std::end(kShapes),
+                     [&](const Shape& s) { return name == s.name; })) {
+      std::cerr << "unknown shape " << name << "\n";
+      return 64;
+    }
+  }
+
+  std::printf("%-9s %-19s %7s %10s %10s %7s %10s %10s %7s\n", "job", "shape", "N", "job s",
+              "floor s", "ratio", "job MB", "floor MB", "mem x");
+  for (const std::string& job : jobs) {
+    for (const Shape& shape : kShapes) {
+      if (job != shape.job || (!shapes.empty() && !contains(shapes, shape.name))) continue;
+      const bool pmml = shape.sizes == SizeList::kPmml;
+      const bool given = pmml ? sizesGiven : transformSizesGiven;
+      const std::vector<std::size_t>& shapeSizes = shape.quadratic && !given ? quadraticSizes
+                                                   : pmml                    ? sizes
+                                                                             : transformSizes;
+      std::vector<Row> rows;
+      bool overLimit = false;
+      for (std::size_t n : shapeSizes) {
+        if (overLimit) {
+          // A larger input would only take longer.
+          std::printf("%-9s %-19s %7zu not run: over the limit at a smaller size\n", shape.job,
+                      shape.name, n);
+          std::fflush(stdout);
+          continue;
         }
-        const Run f = measure(setup, floor, limit);
-        floorTimes.push_back(f.seconds);
-        floorKb = std::max(floorKb, f.maxRssKb);
-        if (jobFailed && r >= 0) break;
+        rows.push_back(measureShape(shape, n, allKinds, runs, limit));
+        printRow(shape, rows.back(), limit);
+        overLimit = rows.back().jobSeconds < 0;
       }
-      const double jm = jobFailed ? -1 : median(jobTimes);
-      const double fm = median(floorTimes);
-      rows.push_back({job, n, jm, fm, jobKb, floorKb});
-      char jobText[32];
-      if (jm < 0)
-        std::snprintf(jobText, sizeof jobText, ">%us/fail", limit);
-      else
-        std::snprintf(jobText, sizeof jobText, "%.3f", jm);
-      std::printf("%-9s %7zu %10s %10.3f %7.2f %10.1f %10.1f %7.2f\n", job.c_str(), n, jobText, fm,
-                  jm < 0 ? NAN : jm / fm, jobKb / 1024.0, floorKb / 1024.0,
-                  static_cast<double>(jobKb) / static_cast<double>(floorKb));
-      std::fflush(stdout);
-    }
-    // Scaling exponent between the two largest sizes of this job.
-    std::vector<Row> mine;
-    for (const Row& r : rows) {
-      if (r.job == job) mine.push_back(r);
-    }
-    if (mine.size() >= 2) {
-      const Row& x = mine[mine.size() - 2];
-      const Row& y = mine[mine.size() - 1];
-      const double logN = std::log(static_cast<double>(y.n) / static_cast<double>(x.n));
-      if (x.jobSeconds > 0 && y.jobSeconds > 0) {
-        std::printf("%-9s exponent %zu->%zu: job %.2f, floor %.2f\n", job.c_str(), x.n, y.n,
-                    std::log(y.jobSeconds / x.jobSeconds) / logN,
-                    std::log(y.floorSeconds / x.floorSeconds) / logN);
-      } else {
-        std::printf("%-9s exponent %zu->%zu: job not measured (over the limit)\n", job.c_str(), x.n,
-                    y.n);
-      }
-      std::fflush(stdout);
+      printExponent(shape, rows);
     }
   }
   return 0;

@@ -1,6 +1,8 @@
 // Deterministic benchmark inputs.
 #include "generators.h"
 
+#include <functional>
+
 namespace bench {
 
 namespace {
@@ -10,6 +12,39 @@ std::string num(std::size_t i) { return std::to_string(i); }
 std::string usage(bool enabled, const char* fieldClass = "predictor") {
   return std::string("<Extension><UsageType value=\"") + (enabled ? "enable" : "disable") +
          "\"/><ClassOfField value=\"" + fieldClass + "\"/></Extension>";
+}
+
+constexpr char kPmmlHead[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<PMML version=\"4.3\" "
+    "xmlns=\"http://www.dmg.org/PMML-4_3\">\n<Header copyright=\"bench\"/>\n";
+
+constexpr char kDescriptionHead[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<TransformationDescription>\n"
+    "<Transformations>\n";
+constexpr char kDescriptionTail[] = "</Transformations>\n</TransformationDescription>\n";
+
+// The value a wide field takes for entry k: bins of a Discretize, outputs of a
+// MapValues.
+std::string wideValue(std::size_t field, std::size_t k) {
+  return (field % 2 == 0 ? "b" : "m") + num(k);
+}
+
+// A regression model over the fields "name(i)" for i below n, whose
+// dictionary entries and predictors `field` and `predictor` write.
+std::string model(std::size_t n, const std::function<std::string(std::size_t)>& field,
+                  const std::function<std::string(std::size_t)>& predictor,
+                  const std::function<std::string(std::size_t)>& name) {
+  std::string s = kPmmlHead;
+  s += "<DataDictionary numberOfFields=\"" + num(n + 1) +
+       "\">\n<DataField name=\"y\" optype=\"continuous\" dataType=\"double\"/>\n";
+  for (std::size_t i = 0; i < n; ++i) s += field(i);
+  s += "</DataDictionary>\n<RegressionModel functionName=\"regression\">\n<MiningSchema>\n"
+       "<MiningField name=\"y\" usageType=\"predicted\"/>\n";
+  for (std::size_t i = 0; i < n; ++i) s += "<MiningField name=\"" + name(i) + "\"/>\n";
+  s += "</MiningSchema>\n<RegressionTable intercept=\"0.5\">\n";
+  for (std::size_t i = 0; i < n; ++i) s += predictor(i);
+  s += "</RegressionTable>\n</RegressionModel>\n</PMML>\n";
+  return s;
 }
 
 }  // namespace
@@ -205,6 +240,124 @@ std::string regressionModel(std::size_t n) {
   }
   s += "</RegressionTable>\n</RegressionModel>\n</PMML>\n";
   return s;
+}
+
+std::string recodePerVariable(std::size_t n) {
+  std::string s = kDescriptionHead;
+  s.reserve(n * 250);
+  for (std::size_t i = 0; i < n; ++i) {
+    s += "<Variable name=\"s" + num(i) + "\" type=\"numeric\" level=\"scale\"/>\n";
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    s += "<Recode source=\"s" + num(i) + "\" target=\"t" + num(i) +
+         "\" type=\"numeric\" level=\"ordinal\">"
+         "<Rule><Range low=\"LOWEST\" high=\"10\"/><To value=\"1\"/></Rule>"
+         "<Rule><Else/><To value=\"2\"/></Rule></Recode>\n";
+  }
+  s += kDescriptionTail;
+  return s;
+}
+
+std::string manyRules(std::size_t n) {
+  std::string s = kDescriptionHead;
+  s.reserve(n * 80);
+  s += "<Variable name=\"s\" type=\"numeric\" level=\"scale\"><Missing value=\"-1\"/></Variable>\n"
+       "<Recode source=\"s\" target=\"t\" type=\"numeric\" level=\"ordinal\">\n";
+  for (std::size_t i = 0; i < n; ++i) {
+    // A single value inside the ranges of earlier rules: an earlier rule takes it.
+    const std::string input =
+        i % 4 == 3 ? "<Value value=\"" + num(i) + ".5\"/>"
+                   : "<Range low=\"" + num(i) + "\" high=\"" + num(i + n / 2) + "\"/>";
+    s += "<Rule>" + input + "<To value=\"" + num(i) + "\"/></Rule>\n";
+  }
+  s += "</Recode>\n";
+  s += kDescriptionTail;
+  return s;
+}
+
+std::string chainTransformation(std::size_t n) {
+  std::string s = kPmmlHead;
+  s.reserve(n * 160);
+  s += "<DataDictionary numberOfFields=\"1\">\n"
+       "<DataField name=\"raw\" optype=\"continuous\" dataType=\"double\"/>\n"
+       "</DataDictionary>\n<TransformationDictionary>\n";
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::string before = i == 0 ? "raw" : "d" + num(i - 1);
+    s += "<DerivedField name=\"d" + num(i) +
+         "\" optype=\"continuous\" dataType=\"double\">"
+         "<Apply function=\"+\"><FieldRef field=\"" +
+         before + "\"/><Constant>1</Constant></Apply></DerivedField>\n";
+  }
+  s += "</TransformationDictionary>\n</PMML>\n";
+  return s;
+}
+
+std::string chainModel(std::size_t n) {
+  const auto name = [](std::size_t i) { return "d" + num(i); };
+  return model(
+      n,
+      [&](std::size_t i) {
+        return "<DataField name=\"" + name(i) + "\" optype=\"continuous\" dataType=\"double\"/>\n";
+      },
+      [&](std::size_t i) {
+        return "<NumericPredictor name=\"" + name(i) + "\" coefficient=\"0." + num(i % 9 + 1) +
+               "\"/>\n";
+      },
+      name);
+}
+
+std::string wideTransformation(std::size_t n) {
+  std::string s = kPmmlHead;
+  s.reserve(n * 1200);
+  s += "<DataDictionary numberOfFields=\"" + num(n) + "\">\n";
+  for (std::size_t i = 0; i < n; ++i) {
+    s += "<DataField name=\"raw" + num(i) + "\" optype=\"continuous\" dataType=\"double\"/>\n";
+  }
+  s += "</DataDictionary>\n<TransformationDictionary>\n";
+  for (std::size_t i = 0; i < n; ++i) {
+    s += "<DerivedField name=\"w" + num(i) + "\" optype=\"categorical\" dataType=\"string\">";
+    if (i % 2 == 0) {
+      // Bins of width 5 from 0, the first and the last open-ended.
+      s += "<Discretize field=\"raw" + num(i) + "\" mapMissingTo=\"unknown\">";
+      for (std::size_t k = 0; k < kWideEntries; ++k) {
+        s += "<DiscretizeBin binValue=\"" + wideValue(i, k) + "\"><Interval closure=\"closedOpen\"";
+        if (k > 0) s += " leftMargin=\"" + num(k * 5) + "\"";
+        if (k + 1 < kWideEntries) s += " rightMargin=\"" + num(k * 5 + 5) + "\"";
+        s += "/></DiscretizeBin>";
+      }
+      s += "</Discretize>";
+    } else {
+      s += "<MapValues outputColumn=\"out\" dataType=\"string\" mapMissingTo=\"unknown\">"
+           "<FieldColumnPair field=\"raw" +
+           num(i) + "\" column=\"in\"/><InlineTable>";
+      for (std::size_t k = 0; k < kWideEntries; ++k) {
+        s += "<row><in>" + num(k + 1) + "</in><out>" + wideValue(i, k) + "</out></row>";
+      }
+      s += "</InlineTable></MapValues>";
+    }
+    s += "</DerivedField>\n";
+  }
+  s += "</TransformationDictionary>\n</PMML>\n";
+  return s;
+}
+
+std::string wideModel(std::size_t n) {
+  const auto name = [](std::size_t i) { return "w" + num(i); };
+  return model(
+      n,
+      [&](std::size_t i) {
+        std::string field =
+            "<DataField name=\"" + name(i) + "\" optype=\"categorical\" dataType=\"string\">";
+        for (std::size_t k = 0; k < kWideEntries; ++k) {
+          field += "<Value value=\"" + wideValue(i, k) + "\"/>";
+        }
+        return field + "</DataField>\n";
+      },
+      [&](std::size_t i) {
+        return "<CategoricalPredictor name=\"" + name(i) + "\" value=\"" + wideValue(i, i % 7) +
+               "\" coefficient=\"1\"/>\n";
+      },
+      name);
 }
 
 }  // namespace bench

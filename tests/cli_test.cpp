@@ -306,34 +306,6 @@ TEST(Tool, OutputFilesAreReplacedOnlyBySuccess) {
   EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
 }
 
-TEST(Tool, SyntaxAndTransformWriteTheirOutputsToFiles) {
-  testutil::TempDir dir;
-  const std::string sps = dir.path() + "/out.sps", none = dir.path() + "/none.txt";
-  const ToolRun syntax(
-      dir, "syntax " + quote(kAdp) + " -o " + quote(sps) + " --none-fields " + quote(none));
-  EXPECT_EQ(syntax.code, 0) << syntax.err;
-  EXPECT_EQ(syntax.out, "");
-  EXPECT_EQ(readFile(sps), readFile(kSource + "/tests/data/syntax/adp_example.sps"));
-  EXPECT_EQ(readFile(none), "customer_id\nnotes\n");
-  const std::string pmml = dir.path() + "/out.xml", report = dir.path() + "/vars.json";
-  const ToolRun r(dir,
-                  "transform " + kFirst + " " + kSecond + " -o " + pmml + " --report " + report);
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, "");
-  EXPECT_TRUE(contains(readFile(pmml), "name=\"income_band\""));
-  const auto names = [](const nlohmann::json& list) {
-    std::vector<std::string> out;
-    for (const auto& field : list) out.push_back(field.at("name"));
-    return out;
-  };
-  const nlohmann::json vars = nlohmann::json::parse(readFile(report));
-  EXPECT_EQ(names(vars.at("variables")), (std::vector<std::string>{"income_band", "high_income"}));
-  EXPECT_EQ(vars.at("variables")[1], (nlohmann::json{{"name", "high_income"},
-                                                     {"displayName", ""},
-                                                     {"dataType", "double"},
-                                                     {"optype", "categorical"}}));
-}
-
 // The same document with whitespace between elements left out: elements with
 // their attributes sorted, and each text that is not whitespace alone.
 std::string canonical(const xercesc::DOMNode* node) {

@@ -157,26 +157,15 @@ class Recodes(unittest.TestCase):
 
 class Computes(unittest.TestCase):
     CASES = [
-        # the host's missing-value rules
-        (apply("/", num(0), field("x")), {}, 0.0),
-        (apply("/", num(0), num(0)), {}, 0.0),
-        (apply("/", num(1), num(0)), {}, None),
-        (apply("*", field("x"), num("0")), {"x": 99}, 0.0),
+        # the host's missing-value rules on the description's own declarations (the rules
+        # themselves, taken from host_lang, are host_lang_test's)
         (apply("+", field("x"), num(1)), {"x": 99}, None),  # user-missing counts as missing
         (apply("+", field("x"), num(1)), {"x": 950}, None),
         (apply("+", field("x"), num(1)), {"x": 98}, 99.0),
-        (apply("pow", field("x"), num(0)), {}, 1.0),
         (apply("and", apply("isMissing", field("x")), field("x"), num(0)), {}, 0.0),
-        (apply("and", num(1), field("x")), {}, None),
-        (apply("or", field("x"), num(1)), {}, 1.0),
-        (apply("min", field("x"), num(3), num(2)), {}, 2.0),
-        (apply("avg", field("x"), num(2), num(4)), {"x": 99}, 3.0),
-        (apply("sum", field("x")), {}, None),
         (apply("product", num(0), field("x")), {}, 0.0),
         (apply("product", num(2), field("x")), {}, None),
-        # rounding functions
-        (apply("round", num("2.5")), {}, 3.0),
-        (apply("round", num("-2.5")), {}, -3.0),
+        # rounding functions the host does not have
         (apply("floor", num("-2.5")), {}, -3.0),
         (apply("ceil", num("-2.5")), {}, -2.0),
         # logical results are 1/0; conditions
@@ -199,7 +188,6 @@ class Computes(unittest.TestCase):
         (apply("concat", text("a "), text("b")), {}, 10, "a b"),
         (apply("uppercase", field("N")), {"n": "ab"}, 10, "AB"),
         (apply("trimBlanks", text("  a  ")), {}, 10, "a"),
-        (apply("substring", text("abcdef"), num(2), num(3)), {}, 10, "bcd"),
         (apply("if", apply("isMissing", field("x")), text("none"), text("some")), {}, 10, "none"),
         (apply("if", apply("greaterThan", field("x"), num(1)), text("big")), {}, 10, ""),
         # a missing condition skips the whole block, its else included: the target stays blank

@@ -127,21 +127,6 @@ class Expressions(unittest.TestCase):
             ("CDF.NORMAL(1, 1, 0)", {}, None),
         ])
 
-    def test_dates_and_times(self):
-        self.check([
-            ("DATE.MDY(10, 15, 1582)", {}, 86400.0),
-            ("XDATE.YEAR(DATE.MDY(2, 29, 2024))", {}, 2024.0),
-            ("XDATE.MONTH(DATE.MDY(2, 29, 2024))", {}, 2.0),
-            ("XDATE.MDAY(DATE.MDY(2, 29, 2024))", {}, 29.0),
-            ("DATE.MDY(2, 29, 2023)", {}, None),
-            ("(DATE.MDY(3,1,2024)-DATE.MDY(2,1,2024))/time.days(1)", {}, 29.0),
-            ("TIME.HMS(1, 2, 3)", {}, 3723.0),
-            ("XDATE.HOUR(TIME.HMS(25, 30, 0))", {}, 1.0),
-            ("XDATE.MINUTE(TIME.HMS(1, 2, 3))", {}, 2.0),
-            ("XDATE.SECOND(TIME.HMS(1, 2, 3.5))", {}, 3.5),
-            ("(TIME.HMS(2) - TIME.HMS(0, 30))/TIME.HMS(0,1)", {}, 90.0),
-        ])
-
     def test_strings(self):
         cases = [
             # a holds 'ab' padded to its width 4; CONCAT keeps those blanks.
@@ -217,12 +202,6 @@ class Recode(unittest.TestCase):
                 self.assertEqual(h.run(syntax, DICT, {"s": value})["t"], want)
         unmatched = "STRING t (A2).\nRECODE s ('a'='x') INTO t.\n"
         self.assertEqual(h.run(unmatched, DICT, {"s": "b"})["t"], "")
-
-    def test_several_sources(self):
-        result = h.run("RECODE x m (1=10)(SYSMIS=0) INTO p q.\n", DICT, {"x": 1})
-        self.assertEqual((result["p"], result["q"]), (10.0, 0.0))
-        result = h.run("RECODE x (1=10) INTO p /m (SYSMIS=7) INTO q.\n", DICT, {"x": 1})
-        self.assertEqual((result["p"], result["q"]), (10.0, 7.0))
 
 
 class Conditions(unittest.TestCase):

@@ -81,13 +81,6 @@ class DiscretizeTest(Case):
                     [({}, missing), ({"x": None}, missing), ({"x": -99.0}, missing), ({"x": "-99"}, missing),
                      ({"x": 1.0}, unmatched), ({"x": 0.0}, "a")], "string")
 
-    def test_bin_value_takes_the_data_type(self):
-        expression = ('<Discretize field="x" dataType="%s" mapMissingTo="9"><DiscretizeBin binValue="1">'
-                      '<Interval closure="closedClosed"/></DiscretizeBin></Discretize>')
-        self.assertEqual(value_of(expression % "double", {"x": 3.0}), 1.0)
-        self.assertEqual(value_of(expression % "double", {}), 9.0)
-        self.assertEqual(value_of(expression % "string", {"x": 3.0}, "string"), "1")
-
 
 class MapValuesTest(Case):
     TABLE = ('<InlineTable><row><k>1</k><t>a</t><out>one</out></row>'
@@ -130,11 +123,6 @@ class NormTest(Case):
                     '<NormContinuous field="x" outliers="%s" mapMissingTo="7">%s</NormContinuous>'
                     % (outliers, self.POINTS),
                     inside + [({"x": -10.0}, below), ({"x": 30.0}, above), ({}, 7.0), ({"x": -99.0}, 7.0)])
-
-    def test_norm_discrete(self):
-        self.check_table('<NormDiscrete field="s" value="a" mapMissingTo="-1"/>',
-                         [({"s": "a"}, 1.0), ({"s": "b"}, 0.0), ({"s": "NA"}, -1.0), ({}, -1.0)])
-        self.check_table('<NormDiscrete field="n" value="3"/>', [({"n": 3.0}, 1.0), ({"n": "3"}, 1.0), ({}, None)])
 
 
 def apply(function, *args, **attributes):
@@ -323,35 +311,6 @@ class ApplicationFunctionTest(Case):
         self.assertAlmostEqual(value_of(cases[4][0], {}), 0.92, places=2)
         self.assertAlmostEqual(value_of(cases[5][0], {}), 0.9993, places=4)
 
-    def test_date_and_time_parts(self):
-        cases = [
-            ("year-from-date", {"x": self.JAN_1583 + 3600}, 1583.0),
-            ("month-from-date", {"x": self.JAN_1583 + 3600}, 1.0),
-            ("day-from-date", {"x": self.JAN_1583 + 3600}, 1.0),
-            ("day-from-date", {"x": self.JAN_1583 - 1}, 31.0),
-            ("year-from-date", {"x": 0.0}, 1582.0),
-            ("month-from-date", {"x": 0.0}, 10.0),
-            ("day-from-date", {"x": 0.0}, 14.0),
-            ("hour-from-time", {"x": 9.5 * 3600 + 15}, 9.0),
-            ("minute-from-time", {"x": 9.5 * 3600 + 15}, 30.0),
-            ("second-from-time", {"x": 9.5 * 3600 + 15.25}, 15.25),
-            ("hour-from-time", {"x": 86399.0}, 23.0),
-            ("minute-from-time", {"x": 86399.0}, 59.0),
-            ("second-from-time", {"x": 86399.0}, 59.0),
-            ("hour-from-time", {"x": self.JAN_1583 + 3600 * 7}, 7.0),
-            ("hour-from-time", {}, None),
-        ]
-        for function, row, expected in cases:
-            with self.subTest(function=function, row=row):
-                self.assertEqual(value_of(apply(function, X), row), expected)
-        for function, constant, expected in (("year-from-date", date("2/29/2020"), 2020.0),
-                                             ("month-from-date", date("2/29/2020"), 2.0),
-                                             ("day-from-date", date("2/29/2020"), 29.0),
-                                             ("hour-from-time", date("9:30:15", "time"), 9.0),
-                                             ("second-from-time", date("9:30:15", "time"), 15.0)):
-            with self.subTest(function=function, constant=constant):
-                self.assertEqual(value_of(apply(function, constant), {}), expected)
-
     def test_temporal_constants_and_recasts(self):
         cases = [
             (date("10/15/1582"), 86400.0),
@@ -382,12 +341,6 @@ class FieldsTest(Case):
                        + field(apply("greaterThan", X, num(0)), name="f"))
         self.assertEqual(doc.derived_values({"x": 1.0}), {"b": 2.0, "a": 1.0, "c": None, "e": "2.5", "f": 1.0})
         self.assertEqual(doc.derived_values({"x": -99.0}), {"b": 8.0, "a": 4.0, "c": None, "e": "2.5", "f": None})
-
-    def test_define_function(self):
-        doc = document('<DefineFunction name="twice" optype="continuous" dataType="double">'
-                       '<ParameterField name="p"/>' + apply("*", '<FieldRef field="p"/>', num(2)) +
-                       '</DefineFunction>' + field(apply("twice", X)))
-        self.assertEqual(doc.derived_values({"x": 1.5}), {"d": 3.0})
 
     def test_application_missing_values(self):
         fields = FIELDS + ('<DataField name="h" optype="continuous" dataType="double">'
@@ -458,17 +411,6 @@ class RegressionTest(Case):
             with self.subTest(treatment=treatment, row=row):
                 got = document(model=REGRESSION % treatment, fields=SCORE_FIELDS).score(row)
                 self.assertEqual(got, expected)
-
-    def test_classification_takes_the_most_probable_category(self):
-        model = ('<RegressionModel functionName="classification" normalizationMethod="%s"><MiningSchema>'
-                 '<MiningField name="x"/><MiningField name="s" usageType="predicted"/></MiningSchema>'
-                 '<RegressionTable intercept="0" targetCategory="a"><NumericPredictor name="x" coefficient="1"/>'
-                 '</RegressionTable><RegressionTable intercept="0.5" targetCategory="b"/></RegressionModel>')
-        # softmax compares x with 0.5; logit gives a the probability 1/(1+exp(-x)), b the rest.
-        for method, x, expected in [("softmax", 0.4, "b"), ("softmax", 0.6, "a"), ("logit", 0.1, "a"),
-                                    ("logit", -0.1, "b")]:
-            with self.subTest(method=method, x=x):
-                self.assertEqual(document(model=model % method).score({"x": x}), expected)
 
 
 TREE = """

@@ -196,7 +196,7 @@ void checkModel(const fs::path& file) {
       << message;
   EXPECT_NE(output.find("name=\"" + plan.derived.front() + "_untreated\""), std::string::npos);
   // The PMML 3.1 schema gives Constant no content, so no document of its
-  // namespace can hold the replacement (README, known limits).
+  // namespace can hold the replacement (docs/known-limits.md).
   const bool constantsAllowed =
       attribute(model->getDocumentElement(), "xmlns") != "http://www.dmg.org/PMML-3_1";
   if (checkSchema && constantsAllowed) {

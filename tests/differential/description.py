@@ -1,8 +1,8 @@
 """Transformation descriptions as plain objects: written to XML, read back from
 XML, and generated at random for the transform differential test.
 
-Every generated description is valid as the README's "Transformation
-description format" defines it: the tool must accept it, so a refusal is a
+Every generated description is valid as docs/description-format.md
+defines it: the tool must accept it, so a refusal is a
 fault of the generator or of the tool, never an expected outcome.
 """
 

@@ -52,12 +52,12 @@ VALIDATE_EVERY = 10
 #   invalid result for it, which is no value a model can be fed. Divisors are non-zero constants.
 # - invalidValueTreatment "returnInvalid" (the default) where the model's field lists its valid
 #   values: an expression cannot return an invalid result, so the merged document scores such a
-#   value as it is (README, known limits). Such inputs always say "asIs" or "asMissing".
+#   value as it is (docs/known-limits.md). Such inputs always say "asIs" or "asMissing".
 # - A raw field that the model declares with other missing codes than the transformation: the
-#   merged document has one DataField per name and keeps the model's (README, known limits).
+#   merged document has one DataField per name and keeps the model's (docs/known-limits.md).
 # - A treatment (replacement, invalid value treatment) of a raw field that the model reads and the
 #   transformation reads too: the merged document has one MiningField per raw field, and its
-#   treatment reaches every reader of the field, derived fields included (README, known limits).
+#   treatment reaches every reader of the field, derived fields included (docs/known-limits.md).
 
 
 # ------------------------------------------------------------------------------------------------
@@ -311,7 +311,7 @@ def gen_model_field(rng, field, derived):
     body += "".join(el("Value", value=num(m) if field.kind == "num" else m, property="missing")
                     for m in missing)
     # Replacements and outlier bounds differ from the model's missing codes: the application reads
-    # those codes on the derived field the model sees (README, known limits).
+    # those codes on the derived field the model sees (docs/known-limits.md).
     taken = {float(m) for m in missing} if field.kind == "num" else set(missing)
     replacement_pool = ([v for v in (3, 7.5, 1000) if v not in taken] if field.kind == "num"
                         else [v for v in ("b", "r", "x") if v not in taken])

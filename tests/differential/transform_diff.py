@@ -610,21 +610,21 @@ def _combined(ctx):
 # Limits whose targets make an entry over them follow-from-user-missing-code.
 _READ_AS_MISSING = ("user-missing-code-read-as-missing", "follows-from-user-missing-code")
 
-_COMPUTE_SECTION = 'README "Known limits", "The transform job"'
+_COMPUTE_SECTION = 'docs/known-limits.md, "The transform job"'
 COMBINED = "combined"
 
 # Where the PMML written cannot say what the description means, by design; rows
 # where one of these explains the difference exactly are counted apart.
 KNOWN_LIMITS = (
     KnownLimit(
-        "user-missing-code-read-as-missing", 'README "The PMML written", its closing paragraph',
+        "user-missing-code-read-as-missing", 'docs/description-format.md, "The PMML written", its closing paragraph',
         "A discrete user-missing value of a source is written as Value property=\"missing\", so a "
         "standard consumer treats it as missing and gives the recode's result for missing input "
         "(mapMissingTo), even where the description sends that value to another rule or copies it. "
         "Applies only when the PMML result equals its result for a missing source.",
         _user_missing_read_as_missing),
     KnownLimit(
-        "follows-from-user-missing-code", 'README "The PMML written"',
+        "follows-from-user-missing-code", 'docs/description-format.md, "The PMML written"',
         "An entry over a target that differed on this row as user-missing-code-read-as-missing "
         "(or as this limit). Applies only when the PMML, with that target given the description's "
         "value, gives the description's value for the entry.",

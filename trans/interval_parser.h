@@ -4,10 +4,10 @@
 // The XSLT extension function "intervals". The stylesheet hands it one
 // variable's recode rules as "Extension" (special keys), "DiscretizeBin"
 // (value ranges) and "DataField" (the variable's own missing values) elements,
-// in a node-set or in the result tree fragment that holds them; it returns PMML "Extension" elements for the resolved keys
-// followed by "DiscretizeBin" elements for the resolved, non-overlapping bins.
-// The host's recode semantics apply: the first rule that matches a
-// value wins.
+// in a node-set or in the result tree fragment that holds them; it returns PMML "Extension"
+// elements for the resolved keys followed by "DiscretizeBin" elements for the resolved,
+// non-overlapping bins. The host's recode semantics apply: the first rule that matches a value
+// wins.
 //
 // This class is the engine-facing part: it reads the items and writes the
 // result; the arithmetic lives in trans/interval_arithmetic.h, the resolution

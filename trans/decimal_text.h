@@ -24,30 +24,38 @@ inline constexpr char kLargestDoubleMantissa[] = "1.79769313486231";
 // gigabyte.
 inline constexpr long kMaxExpandedExponent = 1000;
 
-// The edge rules on which the two readers of expandNumber differ.
+// The edge rules on which the two readers of expandNumber differ; each field
+// says what either setting does and why each reader wants its own.
 struct ExpansionRules {
-  // Blanks between the exponent letter and its sign or digits are skipped.
+  // true: blanks after the exponent letter are skipped, as atoi skips them.
+  //   Keys: an exponent padded with blanks ("1E 5") still names its number.
+  // false: the exponent starts right after the letter.
+  //   Margins: parseDecimal reads it so, and a margin must expand to the value
+  //   it is compared by.
   bool blanksBeforeExponent;
-  // Beyond kMaxExpandedExponent the value is bounded (HIGHEST / LOWEST by
-  // sign, or "0"), judged by the exponent of its first significant digit;
-  // otherwise the text comes back unchanged, judged by the exponent written.
+  // true: beyond kMaxExpandedExponent the value is bounded (HIGHEST / LOWEST
+  //   by sign, or "0"), judged by the exponent of its first significant digit.
+  //   Keys: a key names a value a field can hold, inside the double range.
+  // false: beyond it the text comes back unchanged, judged by the exponent
+  //   written. Margins: compareMargins still orders such a text by value.
   bool boundBeyondRange;
-  // A second point in the mantissa stops the point moving right (it moves one
-  // place at a time and cannot pass it); otherwise the point passes over it.
+  // true: a second point in the mantissa stops the point moving right, as a
+  //   point moved one place at a time cannot pass it. false: the point passes
+  //   over it. Only malformed mantissas ("1.2.3E3") tell the two apart; each
+  //   reader keeps its spelling of them, so its results stay stable.
   bool secondPointStops;
-  // A fraction below one gets a zero before its point: "0.5", never ".5".
+  // true: a fraction below one gets a zero before its point ("0.5").
+  //   Keys: one spelling per value, so equal values of two documents give
+  //   equal keys.
+  // false: it keeps the bare point (".5"). Margins: the expansion is only
+  //   compared, never written, and parseDecimal reads ".5" alike.
   bool zeroBeforePoint;
 };
 
-// Interval margins: the exponent starts right after the letter, as
-// parseDecimal reads it, so a margin expands to the value it is compared by;
-// an out-of-range text is kept because compareMargins still orders it by value.
+// Interval margins of the "intervals" extension function.
 inline constexpr ExpansionRules kMarginRules{false, false, false, false};
 
-// Value-list keys: the exponent is read as the C library's atoi reads it; a key
-// names a value a field can hold, bounded to the double range; the point
-// moves place by place; one spelling for fractions below one, so equal values
-// of two documents give equal keys.
+// Value-list keys of a merge (ConvertTransToPMML::formatNumber).
 inline constexpr ExpansionRules kValueKeyRules{true, true, true, true};
 
 // Rewrites number text in exponent notation ("1.5E+002") as plain decimal text

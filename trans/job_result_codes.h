@@ -55,8 +55,8 @@ inline constexpr char kTransFailureMessage[] = "ConvertTransException: ";
 // Merged.
 inline constexpr int kMrgOk = 0;
 // Merged, but a raw field behind a derived model input is the model's target
-// (dealMiningSchema), or two fields of one name conflict (compareVars); the
-// document is written and the message names the last such field.
+// (dealMiningSchema); the document is written and the message names the last
+// such field.
 inline constexpr int kMrgConflict = 4;
 // The transformation document is missing, empty, or not transformation PMML
 // (lastRefusalReason says why).

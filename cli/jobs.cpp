@@ -243,7 +243,7 @@ bool mergesSwapped(const std::string& trans, const std::string& model) {
   std::vector<TmsMiningFieldInfo> miningFields;
   const int code =
       probe.mergePMML(model, trans, merged, message, dataFields, derivedFields, miningFields);
-  return code == 0 || code == 4;
+  return code == pmmlxform::kMergeOk || code == pmmlxform::kMergeFieldConflict;
 }
 
 // How an input is named in messages.

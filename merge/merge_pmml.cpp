@@ -9,6 +9,7 @@
 
 #include "merge/input_treatment.h"
 #include "trans/convert_trans.h"
+#include "trans/job_result_codes.h"
 #include "trans/kept_texts.h"
 #include "trans/name_index.h"
 #include "trans/xml_parser.h"
@@ -19,22 +20,6 @@ using xercesc::DOMElement;
 using xercesc::DOMNode;
 
 namespace {
-
-// Result codes of the merge.
-constexpr int kMerged = 0;
-// Merged, but two fields of one name conflicted; the message names the last one.
-constexpr int kConflict = 4;
-// The transformation document is not transformation PMML.
-constexpr int kBadTransformation = 6;
-// The model document is not model PMML the merge can take.
-constexpr int kBadModel = 7;
-// The model holds a MiningModel with segments.
-constexpr int kSegmentedModel = 8;
-// No DOM implementation, or an exception while merging.
-constexpr int kMergeFailed = 9;
-
-constexpr char kNoDom[] = "Error in mergePMML: Can't use xml dom.";
-constexpr char kExceptionPrefix[] = "exception in mergePMML:";
 
 using pmmlxform::OwnedDocument;
 
@@ -76,8 +61,10 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
                                   std::vector<TmsMiningFieldInfo>& miningFields) {
   pmmlxform::keptText(this, pmmlxform::KeptText::kRefusalReason).clear();
   try {
-    if (!checkTransPMML(trans)) return kBadTransformation;
-    if (!checkModelPMML(model)) return segmentedModel ? kSegmentedModel : kBadModel;
+    if (!checkTransPMML(trans)) return pmmlxform::kMrgBadTransformation;
+    if (!checkModelPMML(model)) {
+      return segmentedModel ? pmmlxform::kMrgSegmentedModel : pmmlxform::kMrgBadModel;
+    }
 
     xercesc::DOMImplementation* impl = nullptr;
     {
@@ -85,16 +72,16 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
       impl = xercesc::DOMImplementationRegistry::getDOMImplementation(feature.get());
     }
     if (impl == nullptr) {
-      message = kNoDom;
-      return kMergeFailed;
+      message = pmmlxform::kMrgNoDomMessage;
+      return pmmlxform::kMrgRunError;
     }
 
-    int code = kMerged;
+    int code = pmmlxform::kMrgOk;
     // Counts a refusal of compareVars that names the conflicting variable.
     auto compare = [&](DOMElement* existing, DOMElement* incoming) {
       std::string conflict;
       if (!compareVars(existing, incoming, conflict) && !conflict.empty()) {
-        code = kConflict;
+        code = pmmlxform::kMrgConflict;
         message = conflict;
       }
     };
@@ -105,7 +92,7 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
     work->appendChild(root);
 
     DOMElement* header = getTheElement(model, "PMML/Header", 0);
-    if (header == nullptr) return kBadModel;
+    if (header == nullptr) return pmmlxform::kMrgBadModel;
     root->appendChild(importElement(work.get(), header));
     if (DOMElement* task = getTheElement(model, "PMML/MiningBuildTask", 0)) {
       root->appendChild(importElement(work.get(), task));
@@ -143,7 +130,7 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
 
     // The transformation's derived fields; a repeated name keeps the first.
     DOMElement* source = getTheElement(trans, "PMML/TransformationDictionary", 0);
-    if (source == nullptr) return kBadTransformation;
+    if (source == nullptr) return pmmlxform::kMrgBadTransformation;
     mergeFields(source, transDictionary);
     for (DOMNode* child = transDictionary->getFirstChild(); child != nullptr;
          child = child->getNextSibling()) {
@@ -167,7 +154,7 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
     // The model's data fields. One that a transformation computes becomes that
     // derived field's value list instead.
     DOMElement* modelDictionary = getTheElement(model, "PMML/DataDictionary", 0);
-    if (modelDictionary == nullptr) return kBadModel;
+    if (modelDictionary == nullptr) return pmmlxform::kMrgBadModel;
     for (DOMNode* child = modelDictionary->getFirstChild(); child != nullptr;
          child = child->getNextSibling()) {
       if (!isElement(child)) continue;
@@ -187,7 +174,7 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
 
     // The transformation's data fields.
     DOMElement* transData = getTheElement(trans, "PMML/DataDictionary", 0);
-    if (transData == nullptr) return kBadTransformation;
+    if (transData == nullptr) return pmmlxform::kMrgBadTransformation;
     mergeFields(transData, dictionary);
 
     // The transformation is read; a caller that parsed it for the merge alone
@@ -225,7 +212,7 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
       DOMElement* copy = importElement(work.get(), element);
       lastSchema = getTheElement(copy, schemaPath, 0);
       if (lastSchema != nullptr) indexes.index(lastSchema, false);
-      if (!dealMiningSchema(lastSchema, transDictionary, message)) code = kConflict;
+      if (!dealMiningSchema(lastSchema, transDictionary, message)) code = pmmlxform::kMrgConflict;
       root->appendChild(copy);
       treatments.carry(lastSchema, transDictionary);
     }
@@ -242,7 +229,7 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
   } catch (...) {
     // Standard exceptions, and the XML library's own, which stand outside the
     // standard family, alike; only their text leaves.
-    message = std::string(kExceptionPrefix) + pmmlxform::currentExceptionText();
+    message = std::string(pmmlxform::kMrgFailureMessage) + pmmlxform::currentExceptionText();
   }
-  return kMergeFailed;
+  return pmmlxform::kMrgRunError;
 }

@@ -9,6 +9,7 @@
 #include <xercesc/dom/DOM.hpp>
 
 #include "trans/convert_trans.h"
+#include "trans/job_result_codes.h"
 #include "trans/kept_texts.h"
 
 using xercesc::DOMDocument;
@@ -61,7 +62,6 @@ int versionPart(const std::string& text) {
 }
 
 // Why a merge refuses a document, for lastRefusalReason().
-constexpr char kNoDocument[] = "the document is empty or not well-formed XML";
 constexpr char kAcceptedVersions[] = "3.2, or 4.0 and later given as two numbers (such as \"4.4\")";
 
 // That the element `name` is not where it belongs (first in PMML, or after
@@ -88,9 +88,9 @@ bool ConvertTransToPMML::checkTransPMML(DOMDocument* document) {
     refusalReason = reason;
     return false;
   };
-  if (document == nullptr) return refuse(kNoDocument);
+  if (document == nullptr) return refuse(pmmlxform::kMrgNoDocumentReason);
   DOMElement* root = document->getDocumentElement();
-  if (root == nullptr) return refuse(kNoDocument);
+  if (root == nullptr) return refuse(pmmlxform::kMrgNoDocumentReason);
   const std::string rootName = transcode(root->getNodeName());
   if (rootName != "PMML") return refuse("the document element is " + rootName + ", not PMML");
   auto is = [this](DOMElement* element, const char* name) {
@@ -121,9 +121,9 @@ bool ConvertTransToPMML::checkModelPMML(DOMDocument* document) {
     refusalReason = reason;
     return false;
   };
-  if (document == nullptr) return refuse(kNoDocument);
+  if (document == nullptr) return refuse(pmmlxform::kMrgNoDocumentReason);
   DOMElement* root = document->getDocumentElement();
-  if (root == nullptr) return refuse(kNoDocument);
+  if (root == nullptr) return refuse(pmmlxform::kMrgNoDocumentReason);
   const std::string rootName = transcode(root->getNodeName());
   if (rootName != "PMML") return refuse("the document element is " + rootName + ", not PMML");
 
@@ -166,7 +166,7 @@ bool ConvertTransToPMML::checkModelPMML(DOMDocument* document) {
     const XMLText segmentation("Segmentation");
     if (element->getElementsByTagName(segmentation.get())->getLength() > 0) {
       segmentedModel = true;
-      return refuse("the MiningModel holds a Segmentation");
+      return refuse(pmmlxform::kMrgSegmentedModelReason);
     }
   }
   DOMElement* child = firstChildElement(element);

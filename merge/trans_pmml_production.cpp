@@ -16,6 +16,7 @@
 #include "host/vendor.h"
 #include "trans/convert_trans.h"
 #include "trans/convert_xml.h"
+#include "trans/job_result_codes.h"
 #include "trans/kept_texts.h"
 #include "trans/result_text.h"
 #include "trans/xml_parser.h"
@@ -26,19 +27,6 @@ using xercesc::DOMElement;
 using xercesc::DOMNode;
 
 namespace {
-
-// Result codes of transform besides those getErrorNo gives.
-constexpr int kCannotMerge = 1;     // the held description cannot take the new one
-constexpr int kNotDescription = 1;  // the document given is not a description
-constexpr int kNoStylesheet = 9;    // the stylesheet file cannot be opened
-constexpr int kRunError = 9;        // an exception met while converting
-
-constexpr char kCannotMergeText[] = "ConvertTransToPMMLException: can't merge input trans file.";
-constexpr char kNoStylesheetText[] = "ConvertTransToPMMLException: can't open xslt file.";
-constexpr char kNoOutputText[] = "ConvertTransToPMMLException: Output Trans xml empty!";
-constexpr char kNotDescriptionText[] =
-    "ConvertTransToPMMLException: not a transformation description: the document element must "
-    "be TransformationDescription, holding Transformations.";
 
 // The document element of every transformation description.
 constexpr XMLCh kDescriptionRoot[] = u"TransformationDescription";
@@ -124,8 +112,8 @@ int ConvertTransToPMML::transform(DOMDocument* input, DOMDocument*& output, std:
   // held description, and pass for a valid description.
   if (inputRoot != nullptr &&
       !xercesc::XMLString::equals(inputRoot->getNodeName(), kDescriptionRoot)) {
-    message = kNotDescriptionText;
-    return kNotDescription;
+    message = pmmlxform::kTransNotDescriptionMessage;
+    return pmmlxform::kTransBadInput;
   }
   const bool replaces = (inputRoot != nullptr || transDocument == nullptr) &&
                         (!needMerging || transDocument == nullptr);
@@ -156,8 +144,8 @@ int ConvertTransToPMML::transform(DOMDocument* input, DOMDocument*& output, std:
   try {
     if (!mergeTransXML(input)) {
       restore();
-      message = kCannotMergeText;
-      return kCannotMerge;
+      message = pmmlxform::kTransCannotMergeMessage;
+      return pmmlxform::kTransBadInput;
     }
 
     ConvertByXSLT converter;
@@ -169,8 +157,8 @@ int ConvertTransToPMML::transform(DOMDocument* input, DOMDocument*& output, std:
     if (!stylesheet.is_open()) {
       // The accumulated description stays: the next call with the stylesheet
       // in place converts it.
-      message = std::string(kNoStylesheetText) + stylesheetPath;
-      return kNoStylesheet;
+      message = std::string(pmmlxform::kTransNoStylesheetMessage) + stylesheetPath;
+      return pmmlxform::kTransRunError;
     }
 
     // The text form may take the result as text, written as the output is made
@@ -186,7 +174,7 @@ int ConvertTransToPMML::transform(DOMDocument* input, DOMDocument*& output, std:
       message = converter.convertInto(transDocument, stylesheet, writer, sourceText);
       if (!message.empty()) {
         restore();
-        message += kNoOutputText;
+        message += pmmlxform::kTransNoOutputMessage;
         return getErrorNo(message);
       }
       if (writer.complete()) {
@@ -220,15 +208,15 @@ int ConvertTransToPMML::transform(DOMDocument* input, DOMDocument*& output, std:
       output = stamped.release();
     } else {
       restore();
-      message += kNoOutputText;
+      message += pmmlxform::kTransNoOutputMessage;
     }
     return getErrorNo(message);
   } catch (...) {
     // An exception of the XML library or the engine met on the way: no
     // document comes out, and the held description is put back.
-    message = pmmlxform::currentExceptionText() + kNoOutputText;
+    message = pmmlxform::currentExceptionText() + pmmlxform::kTransNoOutputMessage;
     restore();
-    return kRunError;
+    return pmmlxform::kTransRunError;
   }
 }
 

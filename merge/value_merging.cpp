@@ -10,6 +10,7 @@
 
 #include "merge/vendor_extension.h"
 #include "trans/convert_trans.h"
+#include "trans/decimal_text.h"
 
 using pmmlxform::createVendorExtension;
 using xercesc::DOMDocument;
@@ -26,34 +27,8 @@ constexpr char kVariableInterval[] = "VariableInterval";
 constexpr char kInvalidRangeLower[] = "invalidRangeLower";
 constexpr char kInvalidRangeUpper[] = "invalidRangeUpper";
 
-// Largest exponent magnitude formatNumber expands. Doubles end near 1E+308 and
-// 1E-324, so anything beyond is outside every value a field can hold, while
-// the expansion stays a few hundred characters longer than its input at most.
-constexpr long kMaxExponent = 1000;
-
-// Double's largest magnitude as the stylesheet writes it, and its names.
-constexpr char kHighestMantissa[] = "1.79769313486231";
-constexpr char kLowestMantissa[] = "-1.79769313486231";
-constexpr char kHighest[] = "HIGHEST";
-constexpr char kLowest[] = "LOWEST";
-
 bool isElement(const DOMNode* node) {
   return node != nullptr && node->getNodeType() == DOMNode::ELEMENT_NODE;
-}
-
-// An integer read the way atoi reads one (leading blanks, optional sign,
-// digits up to the first other character, 0 without digits), saturating far
-// beyond any exponent formatNumber expands instead of overflowing.
-long readExponent(const std::string& text) {
-  std::size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  long value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    if (value < 1000000000L) value = value * 10 + (text[i] - '0');
-  }
-  return negative ? -value : value;
 }
 
 }  // namespace
@@ -210,65 +185,5 @@ bool ConvertTransToPMML::compareValueList(std::vector<std::string>& first,
 }
 
 std::string ConvertTransToPMML::formatNumber(std::string number) {
-  if (number == kHighest || number == kLowest) return number;
-  const std::size_t letter = number.find_first_of("Ee");
-  if (letter == std::string::npos) return number;
-  long exponent = readExponent(number.substr(letter + 1));
-  std::string mantissa = number.substr(0, letter);
-
-  if (exponent == 308) {
-    if (mantissa.compare(0, sizeof(kHighestMantissa) - 1, kHighestMantissa) == 0) return kHighest;
-    if (mantissa.compare(0, sizeof(kLowestMantissa) - 1, kLowestMantissa) == 0) return kLowest;
-  }
-  if (mantissa.find('.') != std::string::npos) {
-    while (!mantissa.empty() && mantissa.back() == '0') mantissa.pop_back();
-  }
-  std::string sign;
-  if (!mantissa.empty() && mantissa[0] == '-') {
-    mantissa.erase(0, 1);
-    sign = "-";
-  }
-  // Leading zeros go; a "0." prefix moves the point behind the first digit.
-  while (!mantissa.empty() && mantissa[0] == '0') {
-    mantissa.erase(0, 1);
-    if (!mantissa.empty() && mantissa[0] == '.') {
-      mantissa.erase(0, 1);
-      if (!mantissa.empty()) {
-        mantissa.insert(1, ".");
-        --exponent;
-      }
-    }
-  }
-  if (mantissa.empty()) return "0";
-  // Beyond the bound the value is outside the double range: too large is the
-  // largest value of its sign, too small is zero.
-  if (exponent > kMaxExponent) return sign.empty() ? kHighest : kLowest;
-  if (exponent < -kMaxExponent) return "0";
-
-  for (; exponent > 0; --exponent) {
-    const std::size_t point = mantissa.find('.');
-    if (point == std::string::npos) {
-      mantissa.push_back('0');
-    } else if (point == mantissa.size() - 1) {
-      mantissa[point] = '0';
-    } else {
-      std::swap(mantissa[point], mantissa[point + 1]);
-    }
-  }
-  for (; exponent < 0; ++exponent) {
-    const std::size_t point = mantissa.find('.');
-    if (point == std::string::npos) {
-      mantissa.insert(mantissa.size() - 1, ".");
-    } else if (point == 0) {
-      mantissa.replace(0, 1, "0.0");
-    } else if (point == 1) {
-      mantissa = "0." + mantissa.substr(0, 1) + mantissa.substr(2);
-    } else {
-      std::swap(mantissa[point], mantissa[point - 1]);
-    }
-  }
-  if (!mantissa.empty() && mantissa.back() == '.') mantissa.pop_back();
-  // One form for fractions below one: "0.5", never ".5".
-  if (!mantissa.empty() && mantissa[0] == '.') mantissa.insert(0, "0");
-  return sign + mantissa;
+  return pmmlxform::expandNumber(number, pmmlxform::kValueKeyRules);
 }

@@ -21,6 +21,7 @@
 #include <xercesc/util/XMLUni.hpp>
 
 #include "host/norvel.h"
+#include "trans/job_result_codes.h"
 #include "trans/kept_texts.h"
 #include "trans/name_index.h"
 #include "trans/xml_parser.h"
@@ -33,31 +34,6 @@ using xercesc::XMLPlatformUtils;
 using xercesc::XMLString;
 
 namespace {
-
-// Result codes of the facade.
-constexpr int kOk = 0;
-// Input text too short or not well-formed, or no conversion available.
-constexpr int kBadInput = 1;
-// From getErrorNo: the stylesheet's message prefixes.
-constexpr int kFunctionError = 2;
-constexpr int kVariablesError = 3;
-constexpr int kOtherStylesheetError = 4;
-// From the merge: merged, but with a field conflict; the document is written.
-constexpr int kMergedWithConflict = 4;
-constexpr int kConvertError = 5;
-// The transformation document is missing or empty.
-constexpr int kNoTransformation = 6;
-// The model document is missing or empty.
-constexpr int kNoModel = 7;
-// Not a stylesheet termination message, or no merge available; also a
-// result that cannot be written as text, and an exception met on the way.
-constexpr int kRunError = 9;
-
-// The messages of code 9 that the text and stream forms give themselves: the
-// transform's, and the merge's (as the merge reports its own exceptions).
-constexpr char kTransformFailure[] = "ConvertTransException: ";
-constexpr char kMergeFailure[] = "exception in mergePMML:";
-constexpr char kCannotWrite[] = "the result cannot be written: ";
 
 // A shorter text cannot be a transformation description.
 constexpr std::size_t kShortestDescription = 6;
@@ -75,9 +51,9 @@ struct StylesheetError {
   bool keepText;  // false: the message becomes empty
 };
 constexpr StylesheetError kStylesheetErrors[] = {
-    {"CVT_FuncErr:", kFunctionError, true},
-    {"CVT_ReVarsErr:", kVariablesError, true},
-    {"CVT_ConvertErr:", kConvertError, false},
+    {"CVT_FuncErr:", pmmlxform::kTransFunctionError, true},
+    {"CVT_ReVarsErr:", pmmlxform::kTransVariablesError, true},
+    {"CVT_ConvertErr:", pmmlxform::kTransConvertError, false},
 };
 
 // A text parsed into a DOM document; the document lives as long as this object
@@ -162,7 +138,7 @@ int guarded(std::string& message, const char* prefix, Body&& body) {
     return body();
   } catch (...) {
     message = prefix + pmmlxform::currentExceptionText();
-    return kRunError;
+    return pmmlxform::kTransRunError;
   }
 }
 
@@ -322,20 +298,22 @@ bool ConvertTrans::getNeedMerging() { return needMerging; }
 int ConvertTrans::transform(DOMDocument* /*input*/, DOMDocument*& /*output*/, std::string& message,
                             std::vector<TmsEndInfo>& /*vars*/) {
   message = "internal error";
-  return kBadInput;
+  return pmmlxform::kTransBadInput;
 }
 
 int ConvertTrans::transform(std::string input, std::string& output, std::string& message,
                             std::vector<TmsEndInfo>& vars) {
-  return guarded(message, kTransformFailure, [&] {
-    if (transDocument == nullptr && input.size() < kShortestDescription) return kBadInput;
+  return guarded(message, pmmlxform::kTransFailureMessage, [&] {
+    if (transDocument == nullptr && input.size() < kShortestDescription) {
+      return pmmlxform::kTransBadInput;
+    }
     DOMDocument* result = nullptr;
     int code;
     {
       ParsedText parsed(input);
       // An empty text (possible only while a description is held) converts the
       // held description again.
-      if (!input.empty() && !parsed.ok()) return kBadInput;
+      if (!input.empty() && !parsed.ok()) return pmmlxform::kTransBadInput;
       // The library's own transform may keep the parsed description as the held
       // one instead of copying it; an override of the document form might still
       // read it after the call, so then it stays this call's. It may also read
@@ -360,9 +338,10 @@ int ConvertTrans::transform(std::string input, std::string& output, std::string&
     // its own code and message.
     if (result != nullptr) {
       const std::string error = serialiseAndRelease(result, false, output);
-      if (!error.empty() && code == kOk) {
-        message = std::string(kTransformFailure) + kCannotWrite + error;
-        code = kRunError;
+      if (!error.empty() && code == pmmlxform::kTransOk) {
+        message =
+            std::string(pmmlxform::kTransFailureMessage) + pmmlxform::kCannotWriteMessage + error;
+        code = pmmlxform::kTransRunError;
       }
     }
     return code;
@@ -371,10 +350,10 @@ int ConvertTrans::transform(std::string input, std::string& output, std::string&
 
 int ConvertTrans::transform(std::istream& input, std::ostream& output, std::string& message,
                             std::vector<TmsEndInfo>& vars) {
-  return guarded(message, kTransformFailure, [&] {
+  return guarded(message, pmmlxform::kTransFailureMessage, [&] {
     std::string text;
     const int code = transform(pmmlxform::readAll(input), text, message, vars);
-    if (code == kOk) output << text;
+    if (code == pmmlxform::kTransOk) output << text;
     return code;
   });
 }
@@ -383,19 +362,19 @@ int ConvertTrans::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDocument*
                             std::string& message, std::vector<TmsEndInfo>& /*dataFields*/,
                             std::vector<TmsEndInfo>& /*derivedFields*/,
                             std::vector<TmsMiningFieldInfo>& /*miningFields*/) {
-  if (trans == nullptr) return kNoTransformation;
-  if (model == nullptr) return kNoModel;
-  if (trans->getDocumentElement() == nullptr) return kNoTransformation;
-  if (model->getDocumentElement() == nullptr) return kNoModel;
+  if (trans == nullptr) return pmmlxform::kMrgBadTransformation;
+  if (model == nullptr) return pmmlxform::kMrgBadModel;
+  if (trans->getDocumentElement() == nullptr) return pmmlxform::kMrgBadTransformation;
+  if (model->getDocumentElement() == nullptr) return pmmlxform::kMrgBadModel;
   message = "run error";
-  return kRunError;
+  return pmmlxform::kMrgRunError;
 }
 
 int ConvertTrans::mergePMML(std::string trans, std::string model, std::string& output,
                             std::string& message, std::vector<TmsEndInfo>& dataFields,
                             std::vector<TmsEndInfo>& derivedFields,
                             std::vector<TmsMiningFieldInfo>& miningFields) {
-  return guarded(message, kMergeFailure, [&] {
+  return guarded(message, pmmlxform::kMrgFailureMessage, [&] {
     DOMDocument* result = nullptr;
     int code;
     {
@@ -421,9 +400,10 @@ int ConvertTrans::mergePMML(std::string trans, std::string model, std::string& o
     // written is no result.
     if (result != nullptr) {
       const std::string error = serialiseAndRelease(result, true, output);
-      if (!error.empty() && (code == kOk || code == kMergedWithConflict)) {
-        message = std::string(kMergeFailure) + kCannotWrite + error;
-        code = kRunError;
+      if (!error.empty() && (code == pmmlxform::kMrgOk || code == pmmlxform::kMrgConflict)) {
+        message =
+            std::string(pmmlxform::kMrgFailureMessage) + pmmlxform::kCannotWriteMessage + error;
+        code = pmmlxform::kMrgRunError;
       }
     }
     return code;
@@ -434,11 +414,11 @@ int ConvertTrans::mergePMML(std::istream& trans, std::istream& model, std::strin
                             std::string& message, std::vector<TmsEndInfo>& dataFields,
                             std::vector<TmsEndInfo>& derivedFields,
                             std::vector<TmsMiningFieldInfo>& miningFields) {
-  return guarded(message, kMergeFailure, [&] {
+  return guarded(message, pmmlxform::kMrgFailureMessage, [&] {
     std::string transText = pmmlxform::readAll(trans);
     std::string modelText = pmmlxform::readAll(model);
-    if (transText.empty()) return kNoTransformation;
-    if (modelText.empty()) return kNoModel;
+    if (transText.empty()) return pmmlxform::kMrgBadTransformation;
+    if (modelText.empty()) return pmmlxform::kMrgBadModel;
     return mergePMML(std::move(transText), std::move(modelText), output, message, dataFields,
                      derivedFields, miningFields);
   });
@@ -448,50 +428,52 @@ int ConvertTrans::mergePMML(std::istream& trans, std::istream& model, std::ostre
                             std::string& message, std::vector<TmsEndInfo>& dataFields,
                             std::vector<TmsEndInfo>& derivedFields,
                             std::vector<TmsMiningFieldInfo>& miningFields) {
-  return guarded(message, kMergeFailure, [&] {
+  return guarded(message, pmmlxform::kMrgFailureMessage, [&] {
     std::string text;
     const int code =
         mergePMML(trans, model, text, message, dataFields, derivedFields, miningFields);
-    if (code == kOk) output << text;
+    if (code == pmmlxform::kMrgOk) output << text;
     return code;
   });
 }
 
 bool ConvertTrans::isValidTransXML(std::string input, int& errorNo, std::string& message) {
-  errorNo = guarded(message, kTransformFailure, [&] {
+  errorNo = guarded(message, pmmlxform::kTransFailureMessage, [&] {
     std::vector<TmsEndInfo> vars;
     std::string output;
     return transform(std::move(input), output, message, vars);
   });
-  return errorNo == kOk;
+  return errorNo == pmmlxform::kTransOk;
 }
 
 bool ConvertTrans::isValidTransXML(std::istream& input, int& errorNo, std::string& message) {
-  errorNo = guarded(message, kTransformFailure, [&] {
+  errorNo = guarded(message, pmmlxform::kTransFailureMessage, [&] {
     std::vector<TmsEndInfo> vars;
     std::ostringstream output;
     return transform(input, output, message, vars);
   });
-  return errorNo == kOk;
+  return errorNo == pmmlxform::kTransOk;
 }
 
 bool ConvertTrans::isValidTransXML(DOMDocument* input, int& errorNo, std::string& message) {
-  errorNo = guarded(message, kTransformFailure, [&] {
+  errorNo = guarded(message, pmmlxform::kTransFailureMessage, [&] {
     std::vector<TmsEndInfo> vars;
     DOMDocument* output = nullptr;
     const int code = transform(input, output, message, vars);
     if (output != nullptr) output->release();
     return code;
   });
-  return errorNo == kOk;
+  return errorNo == pmmlxform::kTransOk;
 }
 
 int ConvertTrans::getErrorNo(std::string& message) {
   std::string& stylesheetMessage =
       pmmlxform::keptText(this, pmmlxform::KeptText::kStylesheetMessage);
   stylesheetMessage.clear();
-  if (message.empty()) return kOk;
-  if (message.compare(0, sizeof(kTerminatePrefix) - 1, kTerminatePrefix) != 0) return kRunError;
+  if (message.empty()) return pmmlxform::kTransOk;
+  if (message.compare(0, sizeof(kTerminatePrefix) - 1, kTerminatePrefix) != 0) {
+    return pmmlxform::kTransRunError;
+  }
   // Keep the stylesheet's own message: drop the location details with the
   // character that separates them, then the engine's prefix and its separator.
   const std::size_t paren = message.find('(');
@@ -507,7 +489,7 @@ int ConvertTrans::getErrorNo(std::string& message) {
   }
   message = rest;
   stylesheetMessage = rest;
-  return kOtherStylesheetError;
+  return pmmlxform::kTransOtherStylesheetError;
 }
 
 const std::string& ConvertTrans::lastStylesheetMessage() const {

@@ -57,17 +57,8 @@ class ADPRootNode final : public ADPBaseNode {
   void clearRoles();
   void getNoneFields(std::vector<std::string>& out) const { out = noneRole_; }
 
-  // Off, the used-field test searches every later field and the string
-  // lengths search the data dictionary per field, as without indexes; the
-  // output is the same either way (for comparisons in tests).
-  static void setIndexing(bool on);
-
  private:
   bool isFieldUsed(xercesc::DOMNode* field);
-  // True when `element` holds a reference to the field; renames each such
-  // reference to `renamed16` unless that is null.
-  static bool refersToField(xercesc::DOMNode* element, const std::basic_string<XMLCh>& name16,
-                            const std::basic_string<XMLCh>* renamed16);
   int collectRoles(xercesc::DOMNode* dictionary, std::string& errorPath);
   void computeStringLengths(xercesc::DOMNode* container, xercesc::DOMNode* dataDictionary);
   void propagateDataTypes(xercesc::DOMNode* container, xercesc::DOMNode* dataDictionary);

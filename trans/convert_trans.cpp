@@ -263,8 +263,6 @@ namespace {
 thread_local TextRequest* currentRequest = nullptr;
 }  // namespace
 
-bool TextRequest::enabled = true;
-
 TextRequest::TextRequest() : previous_(currentRequest) { currentRequest = this; }
 
 TextRequest::~TextRequest() { currentRequest = previous_; }
@@ -344,10 +342,8 @@ int ConvertTrans::transform(std::string input, std::string& output, std::string&
       std::optional<pmmlxform::TextRequest> request;
       if (typeid(*this) == typeid(ConvertTransToPMML)) {
         inputs.add(parsed.document(), [&parsed] { return parsed.adoptDocument(); });
-        if (pmmlxform::TextRequest::enabled) {
-          request.emplace();
-          request->source = &input;
-        }
+        request.emplace();
+        request->source = &input;
       }
       if (!request) std::string().swap(input);
       code = transform(parsed.document(), result, message, vars);

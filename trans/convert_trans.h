@@ -72,9 +72,6 @@ class TextRequest {
   // The thread's request, taken so that no call nested in it sees it; null
   // when there is none.
   static TextRequest* claim();
-  // Off, no request is made: the text form always converts through a document
-  // (the same text, slower; for comparisons).
-  static bool enabled;
 
   // The text the call's description was parsed from; the engine may read it
   // in place of writing the parsed document out again.

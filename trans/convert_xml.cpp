@@ -244,7 +244,7 @@ int run(Engine& engine, const xercesc::DOMDocument* document, std::istream& styl
   // 1.0, as the document's own text is read.
   std::string written;
   const std::string* text = &written;
-  if (ConvertByXSLT::readSourceText && hasPlainText(document->getDocumentElement())) {
+  if (hasPlainText(document->getDocumentElement())) {
     if (sourceText != nullptr && document->getDoctype() == nullptr &&
         xercesc::XMLString::equals(document->getXmlVersion(), u"1.0")) {
       text = sourceText;
@@ -271,7 +271,6 @@ ConvertXML::ConvertXML() { pmmlxform::initializeXmlPlatform(); }
 ConvertXML::~ConvertXML() { pmmlxform::terminateXmlPlatform(); }
 
 bool ConvertByXSLT::xsltEngineReady = false;
-bool ConvertByXSLT::readSourceText = true;
 std::atomic<xalanc::XalanTransformer*> ConvertByXSLT::currentTransformer{nullptr};
 
 ConvertByXSLT::ConvertByXSLT() {

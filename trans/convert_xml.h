@@ -62,10 +62,6 @@ class ConvertByXSLT : public ConvertXML {
   // the engine then stays initialised until the process ends.
   static bool xsltEngineReady;
 
-  // Off, every source document is handed to the engine wrapped as a DOM
-  // rather than as its text (the same output, slower; for comparisons).
-  static bool readSourceText;
-
   // The transformer of the conversion now running, null otherwise.
   static std::atomic<xalanc::XalanTransformer*> currentTransformer;
 };

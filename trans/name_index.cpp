@@ -2,7 +2,6 @@
 #include "trans/name_index.h"
 
 #include <algorithm>
-#include <atomic>
 #include <type_traits>
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/XMLString.hpp>
@@ -16,7 +15,6 @@ namespace {
 constexpr XMLCh kName[] = u"name";
 
 thread_local NameIndexScope* currentScope = nullptr;
-std::atomic<bool> indexingEnabled{true};
 
 template <typename Char>
 Char keyChar(Char c) {
@@ -261,11 +259,9 @@ NameIndex& NameIndexScope::index(xercesc::DOMElement* parent, bool ranked) {
 }
 
 NameIndex* NameIndexScope::lookup(const xercesc::DOMElement* parent) {
-  if (currentScope == nullptr || !indexingEnabled.load()) return nullptr;
+  if (currentScope == nullptr) return nullptr;
   const auto found = currentScope->indexes_.find(parent);
   return found == currentScope->indexes_.end() ? nullptr : found->second.get();
 }
-
-void NameIndexScope::setEnabled(bool enabled) { indexingEnabled.store(enabled); }
 
 }  // namespace pmmlxform

@@ -97,8 +97,6 @@ class NameIndexScope {
   NameIndex& index(xercesc::DOMElement* parent, bool ranked);
   // The index registered for `parent` in the thread's scope, or null.
   static NameIndex* lookup(const xercesc::DOMElement* parent);
-  // Off, scopes register nothing: every lookup scans (for comparisons).
-  static void setEnabled(bool enabled);
 
  private:
   std::unordered_map<const xercesc::DOMElement*, std::unique_ptr<NameIndex>> indexes_;

@@ -12,8 +12,8 @@
 
 #include "merge/field_references.h"
 #include "merge/vendor_extension.h"
+#include "trans/call_context.h"
 #include "trans/convert_trans.h"
-#include "trans/name_index.h"
 
 using xercesc::DOMDocument;
 using xercesc::DOMElement;
@@ -92,7 +92,7 @@ DOMElement* ConvertTransToPMML::findVariable(DOMElement* parent, const char* kin
                                              const std::string& name) {
   if (parent == nullptr) return nullptr;
   const ElementName kindName(kind);
-  if (pmmlxform::NameIndex* index = pmmlxform::NameIndexScope::lookup(parent)) {
+  if (pmmlxform::NameIndex* index = pmmlxform::CallContext::indexOf(this, parent)) {
     return index->findFrom(kindName.get(), name);
   }
   DOMNode* node = parent->getFirstChild();
@@ -145,7 +145,7 @@ bool ConvertTransToPMML::addMiningFields(DOMElement* miningSchema, std::vector<s
       // default treatment, an invalid result for a value outside the field's
       // valid values, would refuse rows the transformation computes.
       field->setAttribute(u"invalidValueTreatment", u"asIs");
-      if (pmmlxform::NameIndex* index = pmmlxform::NameIndexScope::lookup(miningSchema)) {
+      if (pmmlxform::NameIndex* index = pmmlxform::CallContext::indexOf(this, miningSchema)) {
         index->insert(field);
       } else {
         miningSchema->appendChild(field);
@@ -174,7 +174,7 @@ bool ConvertTransToPMML::dealMiningSchema(DOMElement* miningSchema, DOMElement* 
     std::vector<std::string> names;
     getRelativeVars(derived, names);
     getOriginalVars(dictionary, names);
-    if (pmmlxform::NameIndex* index = pmmlxform::NameIndexScope::lookup(miningSchema)) {
+    if (pmmlxform::NameIndex* index = pmmlxform::CallContext::indexOf(this, miningSchema)) {
       index->remove(field);
     } else {
       miningSchema->removeChild(field);

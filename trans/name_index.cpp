@@ -14,8 +14,6 @@ namespace {
 
 constexpr XMLCh kName[] = u"name";
 
-thread_local NameIndexScope* currentScope = nullptr;
-
 template <typename Char>
 Char keyChar(Char c) {
   using Unsigned = typename std::make_unsigned<Char>::type;
@@ -244,24 +242,15 @@ xercesc::DOMElement* NameIndex::findFrom(const XMLCh* kind, const std::string& n
   return nullptr;
 }
 
-NameIndexScope::NameIndexScope() {
-  if (currentScope == nullptr) currentScope = this;
-}
-
-NameIndexScope::~NameIndexScope() {
-  if (currentScope == this) currentScope = nullptr;
-}
-
-NameIndex& NameIndexScope::index(xercesc::DOMElement* parent, bool ranked) {
+NameIndex& NameIndexes::index(xercesc::DOMElement* parent, bool ranked) {
   auto& slot = indexes_[parent];
   if (slot == nullptr) slot = std::make_unique<NameIndex>(parent, ranked);
   return *slot;
 }
 
-NameIndex* NameIndexScope::lookup(const xercesc::DOMElement* parent) {
-  if (currentScope == nullptr) return nullptr;
-  const auto found = currentScope->indexes_.find(parent);
-  return found == currentScope->indexes_.end() ? nullptr : found->second.get();
+NameIndex* NameIndexes::find(const xercesc::DOMElement* parent) const {
+  const auto found = indexes_.find(parent);
+  return found == indexes_.end() ? nullptr : found->second.get();
 }
 
 }  // namespace pmmlxform

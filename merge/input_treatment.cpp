@@ -9,6 +9,7 @@
 
 #include "host/vendor.h"
 #include "merge/field_references.h"
+#include "xml/dom.h"
 
 using xercesc::DOMDocument;
 using xercesc::DOMElement;
@@ -26,10 +27,6 @@ constexpr XMLCh kUntreatedSuffix[] = u"_untreated";
 // Kinds of element whose "name" an untreated field's name must not repeat.
 constexpr const XMLCh* kNamedFields[] = {u"DataField", u"DerivedField", u"OutputField",
                                          u"MiningField"};
-
-bool isElement(const DOMNode* node) {
-  return node != nullptr && node->getNodeType() == DOMNode::ELEMENT_NODE;
-}
 
 bool named(const DOMNode* node, const XMLCh* kind) {
   return isElement(node) && XMLString::equals(node->getNodeName(), kind);

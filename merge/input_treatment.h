@@ -27,7 +27,7 @@
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
 
-#include "trans/name_index.h"
+#include "xml/name_index.h"
 
 namespace pmmlxform {
 

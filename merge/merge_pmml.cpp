@@ -10,11 +10,12 @@
 
 #include "merge/input_treatment.h"
 #include "merge/own_call.h"
-#include "trans/convert_trans.h"
 #include "trans/kept_texts.h"
-#include "trans/xml_parser.h"
-#include "trans/xml_writer.h"
+#include "xml/dom.h"
+#include "xml/parser.h"
+#include "xml/writer.h"
 
+using pmmlxform::isElement;
 using xercesc::DOMDocument;
 using xercesc::DOMElement;
 using xercesc::DOMNode;
@@ -38,10 +39,6 @@ constexpr char kNoDom[] = "Error in mergePMML: Can't use xml dom.";
 constexpr char kExceptionPrefix[] = "exception in mergePMML:";
 
 using pmmlxform::OwnedDocument;
-
-bool isElement(const DOMNode* node) {
-  return node != nullptr && node->getNodeType() == DOMNode::ELEMENT_NODE;
-}
 
 // The order the PMML schema gives the children of the two dictionaries:
 // Extension, DefineFunction, then the fields (DataField or DerivedField), then

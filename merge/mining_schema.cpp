@@ -13,8 +13,10 @@
 #include "merge/field_references.h"
 #include "merge/vendor_extension.h"
 #include "trans/call_context.h"
-#include "trans/convert_trans.h"
+#include "xml/dom.h"
+#include "xml/writer.h"
 
+using pmmlxform::isElement;
 using xercesc::DOMDocument;
 using xercesc::DOMElement;
 using xercesc::DOMNode;
@@ -49,10 +51,6 @@ class ElementName {
 };
 
 constexpr char kDerivedFields[] = "DerivedFields";
-
-bool isElement(const DOMNode* node) {
-  return node != nullptr && node->getNodeType() == DOMNode::ELEMENT_NODE;
-}
 
 // The usages that mark a model's target: "predicted", and its later name "target".
 bool isTargetUsage(const std::string& usage) { return usage == "predicted" || usage == "target"; }

@@ -15,12 +15,12 @@
 #include "host/norvel.h"
 #include "host/vendor.h"
 #include "merge/own_call.h"
-#include "trans/convert_trans.h"
 #include "trans/convert_xml.h"
 #include "trans/kept_texts.h"
 #include "trans/result_text.h"
-#include "trans/xml_parser.h"
-#include "trans/xml_writer.h"
+#include "xml/dom.h"
+#include "xml/parser.h"
+#include "xml/writer.h"
 
 using xercesc::DOMDocument;
 using xercesc::DOMElement;

@@ -9,9 +9,11 @@
 #include <xercesc/util/XMLString.hpp>
 
 #include "merge/vendor_extension.h"
-#include "trans/convert_trans.h"
+#include "xml/dom.h"
+#include "xml/writer.h"
 
 using pmmlxform::createVendorExtension;
+using pmmlxform::isElement;
 using xercesc::DOMDocument;
 using xercesc::DOMElement;
 using xercesc::DOMNode;
@@ -36,10 +38,6 @@ constexpr char kHighestMantissa[] = "1.79769313486231";
 constexpr char kLowestMantissa[] = "-1.79769313486231";
 constexpr char kHighest[] = "HIGHEST";
 constexpr char kLowest[] = "LOWEST";
-
-bool isElement(const DOMNode* node) {
-  return node != nullptr && node->getNodeType() == DOMNode::ELEMENT_NODE;
-}
 
 // An integer read the way atoi reads one (leading blanks, optional sign,
 // digits up to the first other character, 0 without digits), saturating far

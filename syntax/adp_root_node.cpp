@@ -8,6 +8,9 @@
 
 #include "syntax/adp_derived_node.h"
 #include "syntax/adp_result_codes.h"
+#include "xml/dom.h"
+
+using pmmlxform::isElement;
 
 namespace {
 
@@ -57,10 +60,6 @@ void appendRole(std::string& text, const char* keyword, const std::vector<std::s
 
 const XMLCh kField16[] = u"field";
 const XMLCh kDerivedField16[] = u"DerivedField";
-
-bool isElement(const xercesc::DOMNode* node) {
-  return node->getNodeType() == xercesc::DOMNode::ELEMENT_NODE;
-}
 
 }  // namespace
 

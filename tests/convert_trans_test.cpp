@@ -1,7 +1,5 @@
 // The conversion facade: stream reading, merge inputs, copying, error
 // numbering, and the DOM lookup helpers.
-#include "trans/convert_trans.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -18,7 +16,8 @@
 #include <xercesc/util/RuntimeException.hpp>
 
 #include "tests/test_util.h"
-#include "trans/xml_parser.h"
+#include "xml/parser.h"
+#include "xml/writer.h"
 
 namespace {
 

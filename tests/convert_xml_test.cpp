@@ -17,7 +17,7 @@
 #include <xercesc/dom/DOM.hpp>
 
 #include "tests/test_util.h"
-#include "trans/xml_parser.h"
+#include "xml/parser.h"
 
 namespace {
 

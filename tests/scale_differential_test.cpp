@@ -28,10 +28,11 @@
 #include "tests/test_util.h"
 #include "trans/convert_xml.h"
 #include "trans/interval_parser.h"
-#include "trans/name_index.h"
 #include "trans/result_text.h"
-#include "trans/xml_parser.h"
-#include "trans/xml_writer.h"
+#include "xml/dom.h"
+#include "xml/name_index.h"
+#include "xml/parser.h"
+#include "xml/writer.h"
 
 namespace {
 

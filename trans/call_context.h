@@ -18,7 +18,7 @@
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
 
-#include "trans/name_index.h"
+#include "xml/name_index.h"
 
 class ConvertTrans;
 

@@ -1,6 +1,6 @@
 // The conversion facade: text and stream plumbing around the virtual document
 // forms, the validity check, error numbering, and the DOM helpers.
-#include "trans/convert_trans.h"
+#include <pmmlxform/convert_trans.h>
 
 #include <cstring>
 #include <istream>
@@ -19,9 +19,11 @@
 #include "host/norvel.h"
 #include "trans/call_context.h"
 #include "trans/kept_texts.h"
-#include "trans/xml_parser.h"
-#include "trans/xml_writer.h"
+#include "xml/dom.h"
+#include "xml/parser.h"
+#include "xml/writer.h"
 
+using pmmlxform::isElement;
 using xercesc::DOMDocument;
 using xercesc::DOMElement;
 using xercesc::DOMNode;
@@ -162,10 +164,6 @@ int guarded(std::string& message, const char* prefix, Body&& body) {
   }
 }
 
-bool isElement(const DOMNode* node) {
-  return node != nullptr && node->getNodeType() == DOMNode::ELEMENT_NODE;
-}
-
 // True when the text holds an ASCII letter or digit, a ".", or any character
 // beyond ASCII (text in any script): text worth keeping when an element is
 // copied. Layout and ASCII punctuation alone are not.
@@ -218,10 +216,6 @@ DOMElement* copyElement(DOMDocument* document, const DOMElement* element) {
 }
 
 }  // namespace
-
-XMLText::XMLText(const std::string& text) : text_(norvel::QORVMBTranscodeGeneric(text.c_str())) {}
-
-XMLText::~XMLText() { norvel::QORVMBRelease(&text_); }
 
 ConvertTrans::ConvertTrans() : transDocument(nullptr), needMerging(true) {
   pmmlxform::initializeXmlPlatform();

@@ -22,8 +22,9 @@
 #include <xercesc/util/XMLUni.hpp>
 
 #include "trans/interval_parser.h"
-#include "trans/xml_parser.h"
-#include "trans/xml_writer.h"
+#include "xml/dom.h"
+#include "xml/parser.h"
+#include "xml/writer.h"
 
 namespace {
 

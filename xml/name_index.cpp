@@ -1,5 +1,5 @@
 // Indexes of child elements by name that answer as the scans they replace.
-#include "trans/name_index.h"
+#include "xml/name_index.h"
 
 #include <algorithm>
 #include <type_traits>
@@ -7,6 +7,7 @@
 #include <xercesc/util/XMLString.hpp>
 
 #include "host/norvel.h"
+#include "xml/dom.h"
 
 namespace pmmlxform {
 
@@ -55,17 +56,13 @@ std::uint64_t nameHash(const Char* name) {
   return hash;
 }
 
-bool isElement(const xercesc::DOMNode* node) {
-  return node != nullptr && node->getNodeType() == xercesc::DOMNode::ELEMENT_NODE;
-}
-
 }  // namespace
 
 std::size_t& NameIndex::Heads::operator[](std::uint64_t key) {
   if ((used_ + 1) * 4 > slots_.size() * 3) {
     // Grow to keep probes short; slots keep their keys, so rehash them.
-    std::vector<std::pair<std::uint64_t, std::size_t>> old(std::max<std::size_t>(16, slots_.size() * 2),
-                                                           {0, kNone});
+    std::vector<std::pair<std::uint64_t, std::size_t>> old(
+        std::max<std::size_t>(16, slots_.size() * 2), {0, kNone});
     old.swap(slots_);
     used_ = 0;
     for (const auto& [oldKey, head] : old) {
@@ -184,7 +181,8 @@ xercesc::DOMElement* NameIndex::find(const XMLCh* name) {
   for (std::size_t entry = byName_.find(nameHash(name)); entry != kNone;
        entry = all_[entry].nextByName) {
     const Entry& e = all_[entry];
-    if (e.present && xercesc::XMLString::compareIString(e.element->getAttribute(kName), name) == 0) {
+    if (e.present &&
+        xercesc::XMLString::compareIString(e.element->getAttribute(kName), name) == 0) {
       return e.element;
     }
   }

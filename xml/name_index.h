@@ -1,5 +1,5 @@
-#ifndef PMMLXFORM_TRANS_NAME_INDEX_H_
-#define PMMLXFORM_TRANS_NAME_INDEX_H_
+#ifndef PMMLXFORM_XML_NAME_INDEX_H_
+#define PMMLXFORM_XML_NAME_INDEX_H_
 
 // Hash indexes over the children of an element by their "name" attribute, for
 // the merge, which looks up every field of growing dictionaries and mining
@@ -100,4 +100,4 @@ class NameIndexes {
 
 }  // namespace pmmlxform
 
-#endif  // PMMLXFORM_TRANS_NAME_INDEX_H_
+#endif  // PMMLXFORM_XML_NAME_INDEX_H_

@@ -10,7 +10,7 @@
 #include "pmmlxform/adp_convert.h"
 #include "pmmlxform/convert_trans_to_pmml.h"
 #include "pmmlxform/tms_records.h"
-#include "trans/convert_xml.h"
+#include "trans/xslt_driver.h"
 #include "xml/parser.h"
 
 namespace pmmlxform::fuzz {

@@ -24,11 +24,11 @@
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
 
-#include "syntax/adp_root_node.h"
+#include "syntax/field_reference_index.h"
 #include "tests/test_util.h"
-#include "trans/convert_xml.h"
 #include "trans/interval_parser.h"
-#include "trans/result_text.h"
+#include "trans/result_writer.h"
+#include "trans/xslt_driver.h"
 #include "xml/dom.h"
 #include "xml/name_index.h"
 #include "xml/parser.h"

@@ -22,7 +22,7 @@
 
 #include "host/norvel.h"
 #include "host/vendor.h"
-#include "trans/convert_xml.h"
+#include "trans/xslt_driver.h"
 
 namespace {
 

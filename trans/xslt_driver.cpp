@@ -1,5 +1,5 @@
 // The XSLT driver: runs a stylesheet over a DOM document, one transformation at a time.
-#include "trans/convert_xml.h"
+#include "trans/xslt_driver.h"
 
 #include <exception>
 #include <iostream>
@@ -38,6 +38,10 @@ constexpr XMLCh kFunctionName[] = u"intervals";
 // Held for a whole conversion: currentTransformer is process-wide, so a second
 // conversion waits for the first.
 std::mutex conversionMutex;
+
+// Set once the XSLT engine has been initialised (by the first converter); the
+// engine then stays initialised until the process ends.
+bool xsltEngineReady = false;
 
 // Takes the engine's warnings and messages (a non-terminating xsl:message among
 // them), which the engine would otherwise write to the process's standard error
@@ -271,7 +275,6 @@ ConvertXML::ConvertXML() { pmmlxform::initializeXmlPlatform(); }
 
 ConvertXML::~ConvertXML() { pmmlxform::terminateXmlPlatform(); }
 
-bool ConvertByXSLT::xsltEngineReady = false;
 std::atomic<xalanc::XalanTransformer*> ConvertByXSLT::currentTransformer{nullptr};
 
 ConvertByXSLT::ConvertByXSLT() {

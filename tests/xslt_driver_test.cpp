@@ -1,6 +1,6 @@
 // The XSLT driver and the "intervals" extension function, end to end through
 // small stylesheets.
-#include "trans/convert_xml.h"
+#include "trans/xslt_driver.h"
 
 #include <gtest/gtest.h>
 

@@ -255,29 +255,6 @@ TEST(ConvertTransFailure, AResultThatCannotBeWrittenIsCode9) {
   }
 }
 
-// The base class's transform answers "internal error" (see the lifetime test below).
-TEST(ConvertTrans, BaseClassMergeRefusesDocumentsWithoutDocumentElement) {
-  ConvertTrans convert;
-  std::string message;
-  HardenedDOMParser parser;
-  ASSERT_EQ(parser.parseText("<PMML/>"), 0u);
-  DOMDocument* doc = parser.getDocument();
-  std::unique_ptr<DOMDocument, void (*)(DOMDocument*)> empty(core()->createDocument(),
-                                                             [](DOMDocument* d) { d->release(); });
-  const struct {
-    DOMDocument* trans;
-    DOMDocument* model;
-    int code;
-  } cases[] = {{empty.get(), nullptr, 7}, {empty.get(), doc, 6}, {doc, empty.get(), 7}};
-  for (const auto& c : cases) {
-    Records r;
-    DOMDocument* result = nullptr;
-    EXPECT_EQ(convert.mergePMML(c.trans, c.model, result, message, r.data, r.derived, r.mining),
-              c.code);
-    EXPECT_EQ(result, nullptr);
-  }
-}
-
 // The stream is read in chunks: every chunk must arrive whole, and a NUL byte
 // must not cut its chunk short (that once turned "<a/>\0<b>junk</b>" into "<a/>").
 TEST(ConvertTransStream, ReadsEveryChunkAndRefusesNulBytes) {

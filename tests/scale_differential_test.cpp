@@ -1,6 +1,5 @@
-// The indexes and fast paths of the jobs against the plain algorithms they
-// stand for, kept here as oracles: randomized documents with names that
-// differ only in case, "#" names, disabled chains and self-references.
+// The merge's element copy and the transform's fast paths against the plain
+// algorithms they stand for, kept here as oracles, on randomized documents.
 #include <gtest/gtest.h>
 #include <pmmlxform/convert_trans_to_pmml.h>
 
@@ -24,46 +23,21 @@
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
 
-#include "syntax/field_reference_index.h"
+#include "tests/random_documents.h"
 #include "tests/test_util.h"
 #include "trans/interval_parser.h"
 #include "trans/result_writer.h"
 #include "trans/xslt_driver.h"
 #include "xml/dom.h"
-#include "xml/name_index.h"
 #include "xml/parser.h"
 #include "xml/writer.h"
 
 namespace {
 
-using Texts = std::vector<std::string>;
-
-// Names that collide ignoring case, carry the rename marker, or are plain.
-const Texts kNames = {"a",  "A", "b", "B",  "#a", "#b",  "ab",  "aB",
-                      "Ab", "k", "K", "s1", "S1", "x_y", "X_Y", "i"};
-const Texts kNumbers = {"1", "2", "5", "9", "9", "10", "2.5", "-1"};
-const Texts kTexts = {"a", "b", "b", "XX", "", "a b"};
-
-class Random {
- public:
-  explicit Random(unsigned seed) : engine_(seed) {}
-  int below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(engine_); }
-  bool chance(int percent) { return below(100) < percent; }
-  std::string pick(const Texts& from) {
-    return from[static_cast<std::size_t>(below(static_cast<int>(from.size())))];
-  }
-  std::string name() { return pick(kNames); }
-  // What `piece` gives, `n` times over.
-  template <typename F>
-  std::string times(int n, F piece) {
-    std::string out;
-    while (n-- > 0) out += piece();
-    return out;
-  }
-
- private:
-  std::mt19937 engine_;
-};
+using testutil::kNumbers;
+using testutil::kTexts;
+using testutil::Random;
+using testutil::Texts;
 
 // What a job gave back; `records` are its reports, one text each.
 struct Outcome {
@@ -78,161 +52,6 @@ struct Outcome {
 
 void PrintTo(const Outcome& o, std::ostream* os) {
   *os << "code " << o.code << ", message " << o.message << ", output:\n" << o.output;
-}
-
-// --- Syntax: the field reference index against a search of the fields -----
-
-// One to three references (some nested in another, which the index skips,
-// or inside an Apply), or now and then none.
-std::string references(Random& r) {
-  return r.times(r.below(4), [&] {
-    const std::string kind =
-        r.pick({"FieldRef", "Discretize", "FieldColumnPair", "NormContinuous"});
-    const std::string reference = "<" + kind + " field='" + r.name() + "'>" +
-                                  (r.chance(20) ? "<FieldRef field='" + r.name() + "'/>" : "") +
-                                  "</" + kind + ">";
-    return r.chance(40) ? "<Apply function='+'>" + reference + "</Apply>" : reference;
-  });
-}
-
-// The elements below `node` that refer to `name`, not below another reference.
-void referring(xercesc::DOMNode* node, const std::u16string& name,
-               std::vector<xercesc::DOMElement*>& found) {
-  static const std::vector<std::u16string> kinds = {u"FieldRef", u"Discretize", u"FieldColumnPair",
-                                                    u"NormContinuous"};
-  for (auto* c = node->getFirstChild(); c != nullptr; c = c->getNextSibling()) {
-    if (c->getNodeType() != xercesc::DOMNode::ELEMENT_NODE) continue;
-    auto* e = static_cast<xercesc::DOMElement*>(c);
-    if (std::find(kinds.begin(), kinds.end(), e->getNodeName()) == kinds.end()) {
-      referring(c, name, found);
-    } else if (name == e->getAttribute(u"field")) {
-      found.push_back(e);
-    }
-  }
-}
-
-TEST(ScaleDifferential, FieldReferenceIndexFindsWhatTheSearchFinds) {
-  Random r(20261206);
-  testutil::Documents documents;
-  for (int i = 0; i < 200; ++i) {
-    const std::string doc = "<TransformationDictionary>" + r.times(1 + r.below(20), [&] {
-      return std::string(r.chance(10) ? "<DefineFunction name='f'/>" : "") +
-             "<DerivedField name='" + r.name() + "'>" + references(r) + "</DerivedField>";
-    }) + "</TransformationDictionary>";
-    xercesc::DOMElement* container = documents.element(doc);
-    std::vector<xercesc::DOMNode*> fields;
-    for (auto* c = container->getFirstChild(); c != nullptr; c = c->getNextSibling()) {
-      if (testutil::utf8(c->getNodeName()) == "DerivedField") fields.push_back(c);
-    }
-    FieldReferenceIndex index(container);
-    for (int step = 0; step < 20; ++step) {
-      const std::string name8 = r.name();
-      const std::u16string name(name8.begin(), name8.end());
-      const std::size_t after = static_cast<std::size_t>(r.below(static_cast<int>(fields.size())));
-      ASSERT_EQ(index.position(fields[after]), after);
-      std::size_t expected = after + 1;
-      std::vector<xercesc::DOMElement*> found;
-      for (; expected < fields.size(); ++expected) {
-        referring(fields[expected], name, found);
-        if (!found.empty()) break;
-      }
-      std::size_t at = 0;
-      xercesc::DOMNode* next = index.nextReferring(name, after, at);
-      ASSERT_EQ(next, expected < fields.size() ? fields[expected] : nullptr) << doc << name8;
-      if (next == nullptr) continue;
-      ASSERT_EQ(at, expected);
-      // Renamed references are found under the new name only, as the search
-      // would find them.
-      const std::u16string renamed = u"#" + name;
-      std::vector<xercesc::DOMElement*> before, renamedFound;
-      referring(fields[at], renamed, before);
-      index.rename(name, at, renamed);
-      referring(fields[at], renamed, renamedFound);
-      ASSERT_EQ(renamedFound.size(), before.size() + found.size());
-    }
-  }
-}
-
-// --- Merge: the name index against scans of the children ------------------
-
-std::u16string u16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
-
-// The first element child from `from` on whose name equals `name` ignoring case.
-xercesc::DOMElement* scan(xercesc::DOMNode* from, const std::string& name) {
-  for (; from != nullptr; from = from->getNextSibling()) {
-    if (from->getNodeType() != xercesc::DOMNode::ELEMENT_NODE) continue;
-    auto* e = static_cast<xercesc::DOMElement*>(from);
-    const std::string own = testutil::utf8(e->getAttribute(u"name"));
-    if (xercesc::XMLString::compareIString(own.c_str(), name.c_str()) == 0) return e;
-  }
-  return nullptr;
-}
-
-// Random children inserted and removed through the index, which must keep
-// them in the order a scan for the insertion point gives and answer every
-// lookup as a scan of the document's children.
-TEST(ScaleDifferential, NameIndexAnswersAsScansOfTheChildren) {
-  const Texts kinds = {"DataField",      "DerivedField", "Extension",
-                       "DefineFunction", "Taxonomy",     "MiningField"};
-  const auto rank = [](const std::string& kind) {
-    return kind == "Extension" ? 0 : kind == "DefineFunction" ? 1 : kind == "Taxonomy" ? 3 : 2;
-  };
-  Random r(4242);
-  testutil::Documents documents;
-  for (int i = 0; i < 200; ++i) {
-    // Ranked parents (dictionaries) start empty, as the merge makes them.
-    const bool ranked = r.chance(50);
-    xercesc::DOMElement* parent =
-        documents.element("<p>" +
-                          (ranked ? ""
-                                  : r.times(r.below(10),
-                                            [&] {
-                                              return "<" + r.pick(kinds) + " name='" + r.name() +
-                                                     "'/>" + (r.chance(20) ? " " : "");
-                                            })) +
-                          "</p>");
-    std::vector<xercesc::DOMElement*> expected;
-    for (auto* c = parent->getFirstChild(); c != nullptr; c = c->getNextSibling()) {
-      if (c->getNodeType() == xercesc::DOMNode::ELEMENT_NODE) {
-        expected.push_back(static_cast<xercesc::DOMElement*>(c));
-      }
-    }
-    pmmlxform::NameIndex index(parent, ranked);
-    for (int step = 0; step < 40; ++step) {
-      if (r.chance(60)) {
-        const std::string kind = r.pick(kinds);
-        xercesc::DOMElement* child = parent->getOwnerDocument()->createElement(u16(kind).c_str());
-        child->setAttribute(u"name", u16(r.name()).c_str());
-        auto at = expected.end();
-        if (ranked) {
-          at = std::find_if(expected.begin(), expected.end(), [&](xercesc::DOMElement* e) {
-            return rank(testutil::utf8(e->getNodeName())) > rank(kind);
-          });
-        }
-        expected.insert(at, child);
-        index.insert(child);
-      } else if (!expected.empty()) {
-        const auto at = expected.begin() + r.below(static_cast<int>(expected.size()));
-        index.remove(*at);
-        expected.erase(at);
-      }
-      std::vector<xercesc::DOMElement*> children;
-      for (auto* c = parent->getFirstChild(); c != nullptr; c = c->getNextSibling()) {
-        if (c->getNodeType() == xercesc::DOMNode::ELEMENT_NODE) {
-          children.push_back(static_cast<xercesc::DOMElement*>(c));
-        }
-      }
-      ASSERT_EQ(children, expected) << testutil::xmlText(parent);
-      const std::string name = r.name();
-      ASSERT_EQ(index.find(u16(name).c_str()), scan(parent->getFirstChild(), name)) << name;
-      const std::string kind = r.pick(kinds);
-      xercesc::DOMNode* from = parent->getFirstChild();
-      while (from != nullptr && testutil::utf8(from->getNodeName()) != kind) {
-        from = from->getNextSibling();
-      }
-      ASSERT_EQ(index.findFrom(u16(kind).c_str(), name), scan(from, name)) << kind << " " << name;
-    }
-  }
 }
 
 // --- The merge's element copy against the DOM's own import -----------------

@@ -74,7 +74,8 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
                                   std::vector<TmsMiningFieldInfo>& miningFields) {
   pmmlxform::keptText(this, pmmlxform::KeptText::kRefusalReason).clear();
   // The indexes live in the context of the facade call that runs the merge,
-  // or of the merge itself when called directly; they hold for this merge alone.
+  // or in one of the merge's own when it is called directly; they hold for
+  // this merge alone, so they go when it ends.
   std::optional<pmmlxform::CallContext> ownContext;
   pmmlxform::CallContext* context = pmmlxform::CallContext::of(this);
   if (context == nullptr) context = &ownContext.emplace(this);

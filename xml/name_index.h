@@ -5,9 +5,8 @@
 // the merge, which looks up every field of growing dictionaries and mining
 // schemas. An index answers exactly as a scan of the children in document
 // order would: the first match, names compared ignoring case as the scans
-// compare them. During a merge, the lookups of ConvertTrans and
-// ConvertTransToPMML answer from the indexes its call registered for the
-// elements they are asked about, and scan every other element.
+// compare them. The merge keeps its indexes in the context of its call
+// (trans/call_context.h); lookups of elements without an index scan.
 
 #include <cstddef>
 #include <cstdint>

@@ -1,18 +1,17 @@
 // The entry points the fuzzers drive (see targets.h).
 #include "fuzz/targets.h"
 
-#include <xercesc/dom/DOM.hpp>
-
 #include <cstdlib>
 #include <initializer_list>
 #include <sstream>
 #include <vector>
+#include <xercesc/dom/DOM.hpp>
 
 #include "pmmlxform/adp_convert.h"
 #include "pmmlxform/convert_trans_to_pmml.h"
 #include "pmmlxform/tms_records.h"
-#include "trans/convert_xml.h"
-#include "trans/xml_parser.h"
+#include "trans/xslt_driver.h"
+#include "xml/parser.h"
 
 namespace pmmlxform::fuzz {
 

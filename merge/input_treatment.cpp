@@ -9,7 +9,7 @@
 
 #include "host/vendor.h"
 #include "merge/field_references.h"
-#include "trans/name_index.h"
+#include "xml/dom.h"
 
 using xercesc::DOMDocument;
 using xercesc::DOMElement;
@@ -28,10 +28,6 @@ constexpr XMLCh kUntreatedSuffix[] = u"_untreated";
 constexpr const XMLCh* kNamedFields[] = {u"DataField", u"DerivedField", u"OutputField",
                                          u"MiningField"};
 
-bool isElement(const DOMNode* node) {
-  return node != nullptr && node->getNodeType() == DOMNode::ELEMENT_NODE;
-}
-
 bool named(const DOMNode* node, const XMLCh* kind) {
   return isElement(node) && XMLString::equals(node->getNodeName(), kind);
 }
@@ -49,8 +45,8 @@ Text attribute(DOMElement* element, const XMLCh* name) { return element->getAttr
 
 bool sameName(const XMLCh* a, const XMLCh* b) { return XMLString::compareIString(a, b) == 0; }
 
-DOMElement* findField(DOMElement* dictionary, const XMLCh* name) {
-  if (NameIndex* index = NameIndexScope::lookup(dictionary)) return index->find(name);
+DOMElement* findField(const NameIndexes& indexes, DOMElement* dictionary, const XMLCh* name) {
+  if (NameIndex* index = indexes.find(dictionary)) return index->find(name);
   for (DOMNode* child = dictionary->getFirstChild(); child != nullptr;
        child = child->getNextSibling()) {
     if (isElement(child) &&
@@ -322,7 +318,8 @@ void forEachElement(DOMElement* element, Visit visit) {
 
 }  // namespace
 
-InputTreatments::InputTreatments(std::function<void(DOMElement*)> add) : add_(std::move(add)) {}
+InputTreatments::InputTreatments(std::function<void(DOMElement*)> add, const NameIndexes& indexes)
+    : add_(std::move(add)), indexes_(indexes) {}
 
 InputTreatments::~InputTreatments() {
   for (auto& entry : original_) {
@@ -367,7 +364,7 @@ void InputTreatments::carry(DOMElement* miningSchema, DOMElement* dictionary) {
   for (DOMElement* field : children(container, u"MiningField")) {
     const Text usage = attribute(field, u"usageType");
     if (usage == u"predicted" || usage == u"target") continue;
-    DOMElement* derived = findField(dictionary, field->getAttribute(u"name"));
+    DOMElement* derived = findField(indexes_, dictionary, field->getAttribute(u"name"));
     if (derived == nullptr || transformation_.count(derived) == 0) continue;
     if (!treated_.insert(derived).second) continue;
     treat(derived, field);

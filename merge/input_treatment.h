@@ -27,12 +27,15 @@
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
 
+#include "xml/name_index.h"
+
 namespace pmmlxform {
 
 class InputTreatments {
  public:
-  // `add` places a new derived field in the merged transformation dictionary.
-  explicit InputTreatments(std::function<void(xercesc::DOMElement*)> add);
+  // `add` places a new derived field in the merged transformation dictionary;
+  // `indexes` are the merge's.
+  InputTreatments(std::function<void(xercesc::DOMElement*)> add, const NameIndexes& indexes);
   ~InputTreatments();
   InputTreatments(const InputTreatments&) = delete;
   InputTreatments& operator=(const InputTreatments&) = delete;
@@ -71,6 +74,7 @@ class InputTreatments {
   bool nameTaken(const Text& name) const;
 
   std::function<void(xercesc::DOMElement*)> add_;
+  const NameIndexes& indexes_;
   std::set<xercesc::DOMElement*> transformation_;
   std::set<xercesc::DOMElement*> treated_;
   std::map<xercesc::DOMElement*, Original> original_;

@@ -3,18 +3,20 @@
 #include <pmmlxform/convert_trans_to_pmml.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
 
 #include "merge/input_treatment.h"
-#include "trans/convert_trans.h"
+#include "merge/own_call.h"
 #include "trans/job_result_codes.h"
 #include "trans/kept_texts.h"
-#include "trans/name_index.h"
-#include "trans/xml_parser.h"
-#include "trans/xml_writer.h"
+#include "xml/dom.h"
+#include "xml/parser.h"
+#include "xml/writer.h"
 
+using pmmlxform::isElement;
 using xercesc::DOMDocument;
 using xercesc::DOMElement;
 using xercesc::DOMNode;
@@ -22,10 +24,6 @@ using xercesc::DOMNode;
 namespace {
 
 using pmmlxform::OwnedDocument;
-
-bool isElement(const DOMNode* node) {
-  return node != nullptr && node->getNodeType() == DOMNode::ELEMENT_NODE;
-}
 
 // The order the PMML schema gives the children of the two dictionaries:
 // Extension, DefineFunction, then the fields (DataField or DerivedField), then
@@ -43,7 +41,7 @@ int dictionaryRank(const std::string& kind) {
 // those the schema puts later, so that functions of one document never end up
 // behind the fields of the other.
 void ConvertTransToPMML::addToDictionary(DOMElement* dictionary, DOMElement* child) {
-  if (pmmlxform::NameIndex* index = pmmlxform::NameIndexScope::lookup(dictionary)) {
+  if (pmmlxform::NameIndex* index = pmmlxform::CallContext::indexOf(this, dictionary)) {
     index->insert(child);
     return;
   }
@@ -60,6 +58,20 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
                                   std::vector<TmsEndInfo>& derivedFields,
                                   std::vector<TmsMiningFieldInfo>& miningFields) {
   pmmlxform::keptText(this, pmmlxform::KeptText::kRefusalReason).clear();
+  // The indexes live in the context of the facade call that runs the merge,
+  // or in one of the merge's own when it is called directly; they hold for
+  // this merge alone, so they go when it ends.
+  std::optional<pmmlxform::CallContext> ownContext;
+  pmmlxform::CallContext* context = pmmlxform::CallContext::of(this);
+  if (context == nullptr) context = &ownContext.emplace(this);
+  pmmlxform::NameIndexes& indexes = context->indexes;
+  indexes.clear();
+  struct Forget {
+    pmmlxform::NameIndexes& indexes;
+    ~Forget() { indexes.clear(); }
+  } forget{indexes};
+  // Inputs the call parsed for this merge alone go once read.
+  pmmlxform::CallContext* call = pmmlxform::ownCall(this);
   try {
     if (!checkTransPMML(trans)) return pmmlxform::kMrgBadTransformation;
     if (!checkModelPMML(model)) {
@@ -106,12 +118,11 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
     root->appendChild(transDictionary);
     // Every field is looked up by name in these dictionaries and the mining
     // schemas; indexes answer as the scans would, in time independent of size.
-    pmmlxform::NameIndexScope indexes;
     indexes.index(dictionary, true);
     indexes.index(transDictionary, true);
     // The model's treatment of derived inputs, carried into the derived fields.
     pmmlxform::InputTreatments treatments(
-        [&](DOMElement* field) { addToDictionary(transDictionary, field); });
+        [&](DOMElement* field) { addToDictionary(transDictionary, field); }, indexes);
 
     // Copies the fields of `from` into `into`; a name already there keeps the
     // field it has, which is compared with the newcomer.
@@ -177,9 +188,8 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
     if (transData == nullptr) return pmmlxform::kMrgBadTransformation;
     mergeFields(transData, dictionary);
 
-    // The transformation is read; a caller that parsed it for the merge alone
-    // may let it go now.
-    pmmlxform::DisposableInputs::done(trans);
+    // The transformation is read.
+    if (call != nullptr) call->release(trans);
     trans = nullptr;
 
     // The model elements and trailing Extensions, each mining schema rewritten
@@ -217,7 +227,7 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
       treatments.carry(lastSchema, transDictionary);
     }
 
-    pmmlxform::DisposableInputs::done(model);
+    if (call != nullptr) call->release(model);
     model = nullptr;
 
     getVarsInfo(getTheElement(work.get(), "PMML/TransformationDictionary", 0), derivedFields);

@@ -12,9 +12,11 @@
 
 #include "merge/field_references.h"
 #include "merge/vendor_extension.h"
-#include "trans/convert_trans.h"
-#include "trans/name_index.h"
+#include "trans/call_context.h"
+#include "xml/dom.h"
+#include "xml/writer.h"
 
+using pmmlxform::isElement;
 using xercesc::DOMDocument;
 using xercesc::DOMElement;
 using xercesc::DOMNode;
@@ -49,10 +51,6 @@ class ElementName {
 };
 
 constexpr char kDerivedFields[] = "DerivedFields";
-
-bool isElement(const DOMNode* node) {
-  return node != nullptr && node->getNodeType() == DOMNode::ELEMENT_NODE;
-}
 
 // The usages that mark a model's target: "predicted", and its later name "target".
 bool isTargetUsage(const std::string& usage) { return usage == "predicted" || usage == "target"; }
@@ -92,7 +90,7 @@ DOMElement* ConvertTransToPMML::findVariable(DOMElement* parent, const char* kin
                                              const std::string& name) {
   if (parent == nullptr) return nullptr;
   const ElementName kindName(kind);
-  if (pmmlxform::NameIndex* index = pmmlxform::NameIndexScope::lookup(parent)) {
+  if (pmmlxform::NameIndex* index = pmmlxform::CallContext::indexOf(this, parent)) {
     return index->findFrom(kindName.get(), name);
   }
   DOMNode* node = parent->getFirstChild();
@@ -145,7 +143,7 @@ bool ConvertTransToPMML::addMiningFields(DOMElement* miningSchema, std::vector<s
       // default treatment, an invalid result for a value outside the field's
       // valid values, would refuse rows the transformation computes.
       field->setAttribute(u"invalidValueTreatment", u"asIs");
-      if (pmmlxform::NameIndex* index = pmmlxform::NameIndexScope::lookup(miningSchema)) {
+      if (pmmlxform::NameIndex* index = pmmlxform::CallContext::indexOf(this, miningSchema)) {
         index->insert(field);
       } else {
         miningSchema->appendChild(field);
@@ -174,7 +172,7 @@ bool ConvertTransToPMML::dealMiningSchema(DOMElement* miningSchema, DOMElement* 
     std::vector<std::string> names;
     getRelativeVars(derived, names);
     getOriginalVars(dictionary, names);
-    if (pmmlxform::NameIndex* index = pmmlxform::NameIndexScope::lookup(miningSchema)) {
+    if (pmmlxform::NameIndex* index = pmmlxform::CallContext::indexOf(this, miningSchema)) {
       index->remove(field);
     } else {
       miningSchema->removeChild(field);

@@ -8,9 +8,9 @@
 #include <string>
 #include <xercesc/dom/DOM.hpp>
 
-#include "trans/convert_trans.h"
 #include "trans/job_result_codes.h"
 #include "trans/kept_texts.h"
+#include "xml/writer.h"
 
 using xercesc::DOMDocument;
 using xercesc::DOMElement;

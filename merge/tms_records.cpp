@@ -5,7 +5,7 @@
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/XMLString.hpp>
 
-#include "trans/convert_trans.h"
+#include "xml/writer.h"
 
 using xercesc::DOMElement;
 using xercesc::DOMNode;

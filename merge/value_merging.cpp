@@ -9,10 +9,12 @@
 #include <xercesc/util/XMLString.hpp>
 
 #include "merge/vendor_extension.h"
-#include "trans/convert_trans.h"
 #include "trans/decimal_text.h"
+#include "xml/dom.h"
+#include "xml/writer.h"
 
 using pmmlxform::createVendorExtension;
+using pmmlxform::isElement;
 using xercesc::DOMDocument;
 using xercesc::DOMElement;
 using xercesc::DOMNode;
@@ -26,10 +28,6 @@ constexpr char kMissingValues[] = "MissingValues";
 constexpr char kVariableInterval[] = "VariableInterval";
 constexpr char kInvalidRangeLower[] = "invalidRangeLower";
 constexpr char kInvalidRangeUpper[] = "invalidRangeUpper";
-
-bool isElement(const DOMNode* node) {
-  return node != nullptr && node->getNodeType() == DOMNode::ELEMENT_NODE;
-}
 
 }  // namespace
 

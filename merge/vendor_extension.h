@@ -6,7 +6,7 @@
 #include <xercesc/dom/DOM.hpp>
 
 #include "host/vendor.h"
-#include "trans/convert_trans.h"
+#include "xml/writer.h"
 
 namespace pmmlxform {
 

@@ -7,7 +7,7 @@
 
 #include "syntax/adp_result_codes.h"
 #include "syntax/adp_root_node.h"
-#include "trans/xml_parser.h"
+#include "xml/parser.h"
 
 namespace {
 

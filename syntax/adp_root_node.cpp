@@ -25,17 +25,6 @@ bool isFieldReference(const std::string& name) {
   return false;
 }
 
-// The same names in UTF-16, for the searches that visit many elements.
-constexpr const XMLCh* kFieldReferences16[] = {u"FieldRef", u"Discretize", u"FieldColumnPair",
-                                               u"NormContinuous"};
-
-bool isFieldReference16(const XMLCh* name) {
-  for (const XMLCh* r : kFieldReferences16) {
-    if (xercesc::XMLString::equals(name, r)) return true;
-  }
-  return false;
-}
-
 // Appends "\n  /KEYWORD " and the names, blank-separated, wrapping long lists.
 void appendRole(std::string& text, const char* keyword, const std::vector<std::string>& names,
                 bool wrap) {
@@ -55,87 +44,9 @@ void appendRole(std::string& text, const char* keyword, const std::vector<std::s
   }
 }
 
-bool indexing = true;
-
 const XMLCh kField16[] = u"field";
-const XMLCh kDerivedField16[] = u"DerivedField";
-
-bool isElement(const xercesc::DOMNode* node) {
-  return node->getNodeType() == xercesc::DOMNode::ELEMENT_NODE;
-}
 
 }  // namespace
-
-FieldReferenceIndex::FieldReferenceIndex(xercesc::DOMNode* container) {
-  for (xercesc::DOMNode* child = container->getFirstChild(); child != nullptr;
-       child = child->getNextSibling()) {
-    if (!isElement(child) || !xercesc::XMLString::equals(child->getNodeName(), kDerivedField16)) {
-      continue;
-    }
-    const std::size_t at = fields_.size();
-    positions_[child] = at;
-    fields_.push_back(child);
-    // The references the search finds: reference elements anywhere below
-    // the field, not below another reference.
-    std::vector<xercesc::DOMNode*> pending{child};
-    while (!pending.empty()) {
-      xercesc::DOMNode* node = pending.back();
-      pending.pop_back();
-      for (xercesc::DOMNode* c = node->getFirstChild(); c != nullptr; c = c->getNextSibling()) {
-        if (!isElement(c)) continue;
-        if (isFieldReference16(c->getNodeName())) {
-          auto* reference = static_cast<xercesc::DOMElement*>(c);
-          byName_[std::basic_string<XMLCh>(reference->getAttribute(kField16))][at].push_back(
-              reference);
-          owners_[reference] = at;
-        } else {
-          pending.push_back(c);
-        }
-      }
-    }
-  }
-}
-
-xercesc::DOMNode* FieldReferenceIndex::nextReferring(const std::basic_string<XMLCh>& name16,
-                                                     std::size_t after, std::size_t& at) const {
-  const auto bucket = byName_.find(name16);
-  if (bucket == byName_.end()) return nullptr;
-  const auto next = bucket->second.upper_bound(after);
-  if (next == bucket->second.end()) return nullptr;
-  at = next->first;
-  return fields_[at];
-}
-
-void FieldReferenceIndex::rename(const std::basic_string<XMLCh>& name16, std::size_t at,
-                                 const std::basic_string<XMLCh>& renamed16) {
-  auto& from = byName_[name16];
-  const auto held = from.find(at);
-  if (held == from.end()) return;
-  std::vector<xercesc::DOMElement*> moved = std::move(held->second);
-  from.erase(held);
-  auto& to = byName_[renamed16][at];
-  for (xercesc::DOMElement* reference : moved) {
-    reference->setAttribute(kField16, renamed16.c_str());
-    to.push_back(reference);
-  }
-}
-
-void FieldReferenceIndex::renamed(xercesc::DOMElement* reference,
-                                  const std::basic_string<XMLCh>& before) {
-  const auto owner = owners_.find(reference);
-  if (owner == owners_.end()) return;
-  auto& from = byName_[before];
-  const auto held = from.find(owner->second);
-  if (held != from.end()) {
-    auto& list = held->second;
-    list.erase(std::remove(list.begin(), list.end(), reference), list.end());
-    if (list.empty()) from.erase(held);
-  }
-  byName_[std::basic_string<XMLCh>(reference->getAttribute(kField16))][owner->second].push_back(
-      reference);
-}
-
-void ADPRootNode::setIndexing(bool on) { indexing = on; }
 
 FieldReferenceIndex& ADPRootNode::referenceIndex(xercesc::DOMNode* container) {
   auto& slot = references_[container];
@@ -227,9 +138,7 @@ int ADPRootNode::convertFields(xercesc::DOMNode* container, std::string& errorPa
           const std::basic_string<XMLCh> before(
               static_cast<xercesc::DOMElement*>(reference)->getAttribute(kField16));
           setAttributeValue(reference, "field", sourceName_);
-          if (indexing) {
-            referenceIndex(container).renamed(static_cast<xercesc::DOMElement*>(reference), before);
-          }
+          referenceIndex(container).renamed(static_cast<xercesc::DOMElement*>(reference), before);
         }
       }
       const int code = parseChild(std::move(field), child, errorPath);
@@ -262,10 +171,9 @@ bool ADPRootNode::isFieldUsed(xercesc::DOMNode* field) {
     std::string name;
     std::basic_string<XMLCh> name16;     // the name as references hold it
     std::basic_string<XMLCh> renamed16;  // "#" + name; empty when references keep the name
-    xercesc::DOMNode* next;              // the next later DerivedField to test
     bool used;
-    FieldReferenceIndex* index;  // null: search every later field
-    std::size_t at;              // with an index: the position searched up to
+    FieldReferenceIndex* index;
+    std::size_t at;  // the position searched up to
   };
   std::vector<Pending> pending;
   // Decides `f` at once when it can; otherwise starts testing its later fields.
@@ -283,11 +191,10 @@ bool ADPRootNode::isFieldUsed(xercesc::DOMNode* field) {
     }
     const std::string name = getAttributeValue(f, "name");
     const bool rename = !name.empty() && name[0] != '#';
-    FieldReferenceIndex* index = indexing ? &referenceIndex(f->getParentNode()) : nullptr;
+    FieldReferenceIndex* index = &referenceIndex(f->getParentNode());
     pending.push_back({f, name, toXMLString(name),
-                       rename ? toXMLString("#" + name) : std::basic_string<XMLCh>(),
-                       index == nullptr ? nextSiblingElement(f, "DerivedField") : nullptr, false,
-                       index, index == nullptr ? 0 : index->position(f)});
+                       rename ? toXMLString("#" + name) : std::basic_string<XMLCh>(), false, index,
+                       index->position(f)});
     return false;
   };
 
@@ -295,9 +202,9 @@ bool ADPRootNode::isFieldUsed(xercesc::DOMNode* field) {
   if (begin(field, used)) return used;
   for (;;) {
     bool opened = false;
-    // With an index only the later fields that refer to the name are visited;
-    // they are renamed and tested as the search would.
-    while (!opened && pending.back().index != nullptr) {
+    // Only the later fields that refer to the name are visited: each is
+    // renamed, and tested unless the answer is known.
+    while (!opened) {
       Pending& top = pending.back();
       std::size_t at = 0;
       xercesc::DOMNode* later = top.index->nextReferring(top.name16, top.at, at);
@@ -305,21 +212,6 @@ bool ADPRootNode::isFieldUsed(xercesc::DOMNode* field) {
       top.at = at;
       if (!top.renamed16.empty()) top.index->rename(top.name16, at, top.renamed16);
       if (!top.used) {
-        bool laterUsed = false;
-        if (begin(later, laterUsed)) {
-          top.used = laterUsed;
-        } else {
-          opened = true;
-        }
-      }
-    }
-    while (!opened && pending.back().next != nullptr) {
-      Pending& top = pending.back();
-      xercesc::DOMNode* later = top.next;
-      top.next = nextSiblingElement(later, "DerivedField");
-      // Every later field is searched (and renamed), also once the answer is known.
-      if (refersToField(later, top.name16, top.renamed16.empty() ? nullptr : &top.renamed16) &&
-          !top.used) {
         bool laterUsed = false;
         if (begin(later, laterUsed)) {
           top.used = laterUsed;
@@ -338,28 +230,6 @@ bool ADPRootNode::isFieldUsed(xercesc::DOMNode* field) {
     if (pending.empty()) return done.used;
     pending.back().used = done.used;
   }
-}
-
-bool ADPRootNode::refersToField(xercesc::DOMNode* element, const std::basic_string<XMLCh>& name16,
-                                const std::basic_string<XMLCh>* renamed16) {
-  // Compared in UTF-16: this search runs over every later field for each
-  // disabled one, so it converts nothing on the way.
-  static const XMLCh kField[] = u"field";
-  bool refers = false;
-  for (xercesc::DOMNode* child = element->getFirstChild(); child != nullptr;
-       child = child->getNextSibling()) {
-    if (child->getNodeType() != xercesc::DOMNode::ELEMENT_NODE) continue;
-    if (isFieldReference16(child->getNodeName())) {
-      auto* reference = static_cast<xercesc::DOMElement*>(child);
-      if (xercesc::XMLString::equals(reference->getAttribute(kField), name16.c_str())) {
-        refers = true;
-        if (renamed16 != nullptr) reference->setAttribute(kField, renamed16->c_str());
-      }
-    } else if (refersToField(child, name16, renamed16)) {
-      refers = true;
-    }
-  }
-  return refers;
 }
 
 int ADPRootNode::collectRoles(xercesc::DOMNode* dictionary, std::string& errorPath) {
@@ -463,26 +333,16 @@ void ADPRootNode::computeStringLengths(xercesc::DOMNode* container,
       xercesc::DOMNode* reference = firstFieldRefFrom(field);
       if (reference != nullptr) {
         const std::string source = getAttributeValue(reference, "field");
-        if (indexing) {
-          if (!dataFieldsIndexed) {
-            // The first DataField of each name, names as the search compares them.
-            dataFieldsIndexed = true;
-            for (xercesc::DOMNode* d = firstChildElement(dataDictionary, "DataField"); d != nullptr;
-                 d = nextSiblingElement(d, "DataField")) {
-              dataFields.emplace(getAttributeValue(d, "name"), d);
-            }
-          }
-          const auto found = dataFields.find(source);
-          if (found != dataFields.end()) length = longestValue(found->second);
-        } else {
+        if (!dataFieldsIndexed) {
+          // The first DataField of each name, names as the search compares them.
+          dataFieldsIndexed = true;
           for (xercesc::DOMNode* d = firstChildElement(dataDictionary, "DataField"); d != nullptr;
                d = nextSiblingElement(d, "DataField")) {
-            if (getAttributeValue(d, "name") == source) {
-              length = longestValue(d);
-              break;
-            }
+            dataFields.emplace(getAttributeValue(d, "name"), d);
           }
         }
+        const auto found = dataFields.find(source);
+        if (found != dataFields.end()) length = longestValue(found->second);
       }
     }
     setAttributeValue(field, "length", std::to_string(length));

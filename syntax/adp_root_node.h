@@ -6,7 +6,6 @@
 // redirection), collects field roles and converts each used `DerivedField`.
 // Writes the fields' commands followed by one `VARIABLE ROLE` command.
 
-#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -14,35 +13,7 @@
 #include <xercesc/dom/DOMElement.hpp>
 
 #include "syntax/adp_base_node.h"
-
-// The references to fields in the DerivedField children of one element, by the
-// value of their "field" attribute and the position of the field that holds
-// them, so that finding the later fields that refer to a name does not search
-// every later field. Kept in step with the renames the root makes.
-class FieldReferenceIndex {
- public:
-  explicit FieldReferenceIndex(xercesc::DOMNode* container);
-
-  // Position of a DerivedField child among them.
-  std::size_t position(const xercesc::DOMNode* field) const { return positions_.at(field); }
-  // The first DerivedField after position `after` that holds a reference to
-  // `name16`, with its position in `at`; null when there is none.
-  xercesc::DOMNode* nextReferring(const std::basic_string<XMLCh>& name16, std::size_t after,
-                                  std::size_t& at) const;
-  // Renames the references to `name16` in the field at `at` to `renamed16`.
-  void rename(const std::basic_string<XMLCh>& name16, std::size_t at,
-              const std::basic_string<XMLCh>& renamed16);
-  // Records that `reference` now names another field than `before`.
-  void renamed(xercesc::DOMElement* reference, const std::basic_string<XMLCh>& before);
-
- private:
-  std::vector<xercesc::DOMNode*> fields_;
-  std::unordered_map<const xercesc::DOMNode*, std::size_t> positions_;
-  std::unordered_map<std::basic_string<XMLCh>,
-                     std::map<std::size_t, std::vector<xercesc::DOMElement*>>>
-      byName_;
-  std::unordered_map<const xercesc::DOMElement*, std::size_t> owners_;
-};
+#include "syntax/field_reference_index.h"
 
 class ADPRootNode final : public ADPBaseNode {
  public:
@@ -57,17 +28,8 @@ class ADPRootNode final : public ADPBaseNode {
   void clearRoles();
   void getNoneFields(std::vector<std::string>& out) const { out = noneRole_; }
 
-  // Off, the used-field test searches every later field and the string
-  // lengths search the data dictionary per field, as without indexes; the
-  // output is the same either way (for comparisons in tests).
-  static void setIndexing(bool on);
-
  private:
   bool isFieldUsed(xercesc::DOMNode* field);
-  // True when `element` holds a reference to the field; renames each such
-  // reference to `renamed16` unless that is null.
-  static bool refersToField(xercesc::DOMNode* element, const std::basic_string<XMLCh>& name16,
-                            const std::basic_string<XMLCh>* renamed16);
   int collectRoles(xercesc::DOMNode* dictionary, std::string& errorPath);
   void computeStringLengths(xercesc::DOMNode* container, xercesc::DOMNode* dataDictionary);
   void propagateDataTypes(xercesc::DOMNode* container, xercesc::DOMNode* dataDictionary);

@@ -1,7 +1,5 @@
 // The conversion facade: stream reading, merge inputs, copying, error
 // numbering, and the DOM lookup helpers.
-#include "trans/convert_trans.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -18,7 +16,8 @@
 #include <xercesc/util/RuntimeException.hpp>
 
 #include "tests/test_util.h"
-#include "trans/xml_parser.h"
+#include "xml/parser.h"
+#include "xml/writer.h"
 
 namespace {
 
@@ -253,29 +252,6 @@ TEST(ConvertTransFailure, AResultThatCannotBeWrittenIsCode9) {
         EXPECT_EQ(c.message, "converted");
       }
     }
-  }
-}
-
-// The base class's transform answers "internal error" (see the lifetime test below).
-TEST(ConvertTrans, BaseClassMergeRefusesDocumentsWithoutDocumentElement) {
-  ConvertTrans convert;
-  std::string message;
-  HardenedDOMParser parser;
-  ASSERT_EQ(parser.parseText("<PMML/>"), 0u);
-  DOMDocument* doc = parser.getDocument();
-  std::unique_ptr<DOMDocument, void (*)(DOMDocument*)> empty(core()->createDocument(),
-                                                             [](DOMDocument* d) { d->release(); });
-  const struct {
-    DOMDocument* trans;
-    DOMDocument* model;
-    int code;
-  } cases[] = {{empty.get(), nullptr, 7}, {empty.get(), doc, 6}, {doc, empty.get(), 7}};
-  for (const auto& c : cases) {
-    Records r;
-    DOMDocument* result = nullptr;
-    EXPECT_EQ(convert.mergePMML(c.trans, c.model, result, message, r.data, r.derived, r.mining),
-              c.code);
-    EXPECT_EQ(result, nullptr);
   }
 }
 

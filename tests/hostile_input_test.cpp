@@ -17,7 +17,7 @@
 #include "pmmlxform/convert_trans_to_pmml.h"
 #include "pmmlxform/tms_records.h"
 #include "tests/test_util.h"
-#include "trans/xml_parser.h"
+#include "xml/parser.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
 
-#include "trans/xml_parser.h"
+#include "xml/parser.h"
 
 namespace testutil {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "tests/test_util.h"
-#include "trans/convert_trans.h"
+#include "xml/writer.h"
 
 namespace {
 

@@ -1,6 +1,4 @@
 // The hardened parser: ordinary documents parse, hostile ones are refused fast.
-#include "trans/xml_parser.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,6 +6,7 @@
 #include <xercesc/dom/DOM.hpp>
 
 #include "tests/test_util.h"
+#include "xml/parser.h"
 
 namespace {
 

@@ -1,17 +1,13 @@
 // The conversion facade: text and stream plumbing around the virtual document
 // forms, the validity check, error numbering, and the DOM helpers.
-#include "trans/convert_trans.h"
-
-#include <pmmlxform/convert_trans_to_pmml.h>
+#include <pmmlxform/convert_trans.h>
 
 #include <cstring>
 #include <istream>
 #include <memory>
-#include <optional>
 #include <ostream>
 #include <sstream>
 #include <string>
-#include <typeinfo>
 #include <utility>
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
@@ -21,12 +17,14 @@
 #include <xercesc/util/XMLUni.hpp>
 
 #include "host/norvel.h"
+#include "trans/call_context.h"
 #include "trans/job_result_codes.h"
 #include "trans/kept_texts.h"
-#include "trans/name_index.h"
-#include "trans/xml_parser.h"
-#include "trans/xml_writer.h"
+#include "xml/dom.h"
+#include "xml/parser.h"
+#include "xml/writer.h"
 
+using pmmlxform::isElement;
 using xercesc::DOMDocument;
 using xercesc::DOMElement;
 using xercesc::DOMNode;
@@ -142,10 +140,6 @@ int guarded(std::string& message, const char* prefix, Body&& body) {
   }
 }
 
-bool isElement(const DOMNode* node) {
-  return node != nullptr && node->getNodeType() == DOMNode::ELEMENT_NODE;
-}
-
 // True when the text holds an ASCII letter or digit, a ".", or any character
 // beyond ASCII (text in any script): text worth keeping when an element is
 // copied. Layout and ASCII punctuation alone are not.
@@ -198,64 +192,6 @@ DOMElement* copyElement(DOMDocument* document, const DOMElement* element) {
 }
 
 }  // namespace
-
-namespace pmmlxform {
-
-namespace {
-thread_local DisposableInputs* currentInputs = nullptr;
-}  // namespace
-
-DisposableInputs::DisposableInputs() : previous_(currentInputs) { currentInputs = this; }
-
-DisposableInputs::~DisposableInputs() { currentInputs = previous_; }
-
-void DisposableInputs::add(const DOMDocument* document,
-                           std::function<DOMDocument*()> handOver) {
-  if (document != nullptr) inputs_.emplace_back(document, std::move(handOver));
-}
-
-DOMDocument* DisposableInputs::handOver(const DOMDocument* document) {
-  if (currentInputs == nullptr || document == nullptr) return nullptr;
-  for (auto& [held, give] : currentInputs->inputs_) {
-    if (held == document && give) {
-      std::function<DOMDocument*()> run = std::move(give);
-      give = nullptr;
-      held = nullptr;
-      return run();
-    }
-  }
-  return nullptr;
-}
-
-void DisposableInputs::done(const DOMDocument* document) {
-  if (DOMDocument* owned = handOver(document)) owned->release();
-}
-
-bool DisposableInputs::take(const DOMDocument* document) {
-  return handOver(document) != nullptr;
-}
-
-namespace {
-thread_local TextRequest* currentRequest = nullptr;
-}  // namespace
-
-bool TextRequest::enabled = true;
-
-TextRequest::TextRequest() : previous_(currentRequest) { currentRequest = this; }
-
-TextRequest::~TextRequest() { currentRequest = previous_; }
-
-TextRequest* TextRequest::claim() {
-  TextRequest* request = currentRequest;
-  currentRequest = nullptr;
-  return request;
-}
-
-}  // namespace pmmlxform
-
-XMLText::XMLText(const std::string& text) : text_(norvel::QORVMBTranscodeGeneric(text.c_str())) {}
-
-XMLText::~XMLText() { norvel::QORVMBRelease(&text_); }
 
 ConvertTrans::ConvertTrans() : transDocument(nullptr), needMerging(true) {
   pmmlxform::initializeXmlPlatform();
@@ -314,23 +250,15 @@ int ConvertTrans::transform(std::string input, std::string& output, std::string&
       // An empty text (possible only while a description is held) converts the
       // held description again.
       if (!input.empty() && !parsed.ok()) return pmmlxform::kTransBadInput;
-      // The library's own transform may keep the parsed description as the held
-      // one instead of copying it; an override of the document form might still
-      // read it after the call, so then it stays this call's. It may also read
-      // the text itself, and write the result's text directly, with no document.
-      pmmlxform::DisposableInputs inputs;
-      std::optional<pmmlxform::TextRequest> request;
-      if (typeid(*this) == typeid(ConvertTransToPMML)) {
-        inputs.add(parsed.document(), [&parsed] { return parsed.adoptDocument(); });
-        if (pmmlxform::TextRequest::enabled) {
-          request.emplace();
-          request->source = &input;
-        }
-      }
-      if (!request) std::string().swap(input);
+      // The conversion may keep the parsed description as the held one instead
+      // of copying it, read the text itself, and write the result's text
+      // directly, with no document; the derived class decides.
+      pmmlxform::CallContext call(this);
+      call.offer(parsed.document(), [&parsed] { return parsed.adoptDocument(); });
+      call.sourceText = &input;
       code = transform(parsed.document(), result, message, vars);
-      if (request && request->written) {
-        output = std::move(request->text);
+      if (call.resultWritten) {
+        output = std::move(call.resultText);
         return code;
       }
     }
@@ -383,13 +311,10 @@ int ConvertTrans::mergePMML(std::string trans, std::string model, std::string& o
       std::string().swap(trans);
       ParsedText modelParsed(model);
       std::string().swap(model);
-      // The library's own merge may let the inputs go once read; an override of
-      // the document form might still read them after it, so then they stay.
-      pmmlxform::DisposableInputs inputs;
-      if (typeid(*this) == typeid(ConvertTransToPMML)) {
-        inputs.add(transParsed.document(), [&transParsed] { return transParsed.adoptDocument(); });
-        inputs.add(modelParsed.document(), [&modelParsed] { return modelParsed.adoptDocument(); });
-      }
+      // The merge may let the inputs go once read; the derived class decides.
+      pmmlxform::CallContext call(this);
+      call.offer(transParsed.document(), [&transParsed] { return transParsed.adoptDocument(); });
+      call.offer(modelParsed.document(), [&modelParsed] { return modelParsed.adoptDocument(); });
       // A text that did not parse (malformed or refused as hostile) would leave
       // a partial document; it counts as a missing one.
       code = mergePMML(transParsed.documentIfOk(), modelParsed.documentIfOk(), result, message,
@@ -575,7 +500,7 @@ DOMElement* ConvertTrans::findElement(DOMElement* parent, DOMElement* element) {
   if (parent == nullptr || element == nullptr) return nullptr;
   static constexpr XMLCh nameAttribute[] = u"name";
   const XMLCh* name = element->getAttribute(nameAttribute);
-  if (pmmlxform::NameIndex* index = pmmlxform::NameIndexScope::lookup(parent)) {
+  if (pmmlxform::NameIndex* index = pmmlxform::CallContext::indexOf(this, parent)) {
     return index->find(name);
   }
   for (DOMNode* child = parent->getFirstChild(); child != nullptr;

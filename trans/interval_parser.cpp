@@ -21,10 +21,10 @@
 
 #include "host/norvel.h"
 #include "host/vendor.h"
-#include "trans/convert_xml.h"
 #include "trans/decimal_text.h"
 #include "trans/interval_arithmetic.h"
 #include "trans/recode_keys.h"
+#include "trans/xslt_driver.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The transform's output written straight as the text of its stamped document.
-#include "trans/result_text.h"
+#include "trans/result_writer.h"
 
 #include <algorithm>
 #include <xercesc/sax/AttributeList.hpp>
@@ -105,8 +105,7 @@ void ResultTextWriter::startElement(const XMLCh* const name, xercesc::AttributeL
       return;
     case Place::kInRoot:
       closeStartTag();
-      if (depth_ == 1 && !dictionarySeen_ &&
-          XMLString::equals(name, u"TransformationDictionary")) {
+      if (depth_ == 1 && !dictionarySeen_ && XMLString::equals(name, u"TransformationDictionary")) {
         dictionarySeen_ = true;
         inDictionary_ = true;
       } else if (depth_ == 2 && inDictionary_ &&

@@ -1,22 +1,19 @@
 // Indexes of child elements by name that answer as the scans they replace.
-#include "trans/name_index.h"
+#include "xml/name_index.h"
 
 #include <algorithm>
-#include <atomic>
 #include <type_traits>
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/XMLString.hpp>
 
 #include "host/norvel.h"
+#include "xml/dom.h"
 
 namespace pmmlxform {
 
 namespace {
 
 constexpr XMLCh kName[] = u"name";
-
-thread_local NameIndexScope* currentScope = nullptr;
-std::atomic<bool> indexingEnabled{true};
 
 template <typename Char>
 Char keyChar(Char c) {
@@ -59,17 +56,13 @@ std::uint64_t nameHash(const Char* name) {
   return hash;
 }
 
-bool isElement(const xercesc::DOMNode* node) {
-  return node != nullptr && node->getNodeType() == xercesc::DOMNode::ELEMENT_NODE;
-}
-
 }  // namespace
 
 std::size_t& NameIndex::Heads::operator[](std::uint64_t key) {
   if ((used_ + 1) * 4 > slots_.size() * 3) {
     // Grow to keep probes short; slots keep their keys, so rehash them.
-    std::vector<std::pair<std::uint64_t, std::size_t>> old(std::max<std::size_t>(16, slots_.size() * 2),
-                                                           {0, kNone});
+    std::vector<std::pair<std::uint64_t, std::size_t>> old(
+        std::max<std::size_t>(16, slots_.size() * 2), {0, kNone});
     old.swap(slots_);
     used_ = 0;
     for (const auto& [oldKey, head] : old) {
@@ -188,7 +181,8 @@ xercesc::DOMElement* NameIndex::find(const XMLCh* name) {
   for (std::size_t entry = byName_.find(nameHash(name)); entry != kNone;
        entry = all_[entry].nextByName) {
     const Entry& e = all_[entry];
-    if (e.present && xercesc::XMLString::compareIString(e.element->getAttribute(kName), name) == 0) {
+    if (e.present &&
+        xercesc::XMLString::compareIString(e.element->getAttribute(kName), name) == 0) {
       return e.element;
     }
   }
@@ -246,26 +240,15 @@ xercesc::DOMElement* NameIndex::findFrom(const XMLCh* kind, const std::string& n
   return nullptr;
 }
 
-NameIndexScope::NameIndexScope() {
-  if (currentScope == nullptr) currentScope = this;
-}
-
-NameIndexScope::~NameIndexScope() {
-  if (currentScope == this) currentScope = nullptr;
-}
-
-NameIndex& NameIndexScope::index(xercesc::DOMElement* parent, bool ranked) {
+NameIndex& NameIndexes::index(xercesc::DOMElement* parent, bool ranked) {
   auto& slot = indexes_[parent];
   if (slot == nullptr) slot = std::make_unique<NameIndex>(parent, ranked);
   return *slot;
 }
 
-NameIndex* NameIndexScope::lookup(const xercesc::DOMElement* parent) {
-  if (currentScope == nullptr || !indexingEnabled.load()) return nullptr;
-  const auto found = currentScope->indexes_.find(parent);
-  return found == currentScope->indexes_.end() ? nullptr : found->second.get();
+NameIndex* NameIndexes::find(const xercesc::DOMElement* parent) const {
+  const auto found = indexes_.find(parent);
+  return found == indexes_.end() ? nullptr : found->second.get();
 }
-
-void NameIndexScope::setEnabled(bool enabled) { indexingEnabled.store(enabled); }
 
 }  // namespace pmmlxform

@@ -294,16 +294,4 @@ TEST_F(TransformPmml, DocumentFormWithoutDescriptionFailsCleanly) {
   EXPECT_EQ(run(computeInto("y")), 0) << message_;  // still converts afterwards
 }
 
-TEST(ConvertTransToPMMLConstruct, CopiesCarryTheFlags) {
-  testutil::Merger source;
-  source.setSegmented(true);
-  source.setNeedMerging(false);
-  testutil::Merger copy(source), assigned;
-  assigned = copy;
-  for (testutil::Merger* c : {&copy, &assigned}) {
-    EXPECT_TRUE(c->segmented());
-    EXPECT_FALSE(c->getNeedMerging());
-  }
-}
-
 }  // namespace

@@ -1,14 +1,13 @@
 // Hardened DOM parsing shared by every job of the library.
-#include "trans/xml_parser.h"
-
-#include <xercesc/dom/DOMException.hpp>
-#include <xercesc/framework/MemBufInputSource.hpp>
-#include <xercesc/internal/XMLScanner.hpp>
-#include <xercesc/validators/DTD/DTDEntityDecl.hpp>
-#include <xercesc/util/PlatformUtils.hpp>
+#include "xml/parser.h"
 
 #include <algorithm>
 #include <cstring>
+#include <xercesc/dom/DOMException.hpp>
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/internal/XMLScanner.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/validators/DTD/DTDEntityDecl.hpp>
 
 namespace pmmlxform {
 
@@ -85,8 +84,7 @@ void HardenedDOMParser::startElement(const xercesc::XMLElementDecl& elemDecl,
     return;
   }
   // The base class calls endElement itself for an empty element.
-  XercesDOMParser::startElement(elemDecl, urlId, elemPrefix, attrList, attrCount, isEmpty,
-                                isRoot);
+  XercesDOMParser::startElement(elemDecl, urlId, elemPrefix, attrList, attrCount, isEmpty, isRoot);
 }
 
 void HardenedDOMParser::entityDecl(const xercesc::DTDEntityDecl& entityDecl, const bool isPEDecl,

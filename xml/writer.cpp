@@ -1,6 +1,6 @@
 // Writing DOM nodes as text, and exception texts, without letting an exception
 // of the XML libraries through.
-#include "trans/xml_writer.h"
+#include "xml/writer.h"
 
 #include <cstdio>
 #include <exception>
@@ -15,6 +15,10 @@
 #include <xercesc/util/XMLString.hpp>
 
 #include "host/norvel.h"
+
+XMLText::XMLText(const std::string& text) : text_(norvel::QORVMBTranscodeGeneric(text.c_str())) {}
+
+XMLText::~XMLText() { norvel::QORVMBRelease(&text_); }
 
 namespace pmmlxform {
 

@@ -1,7 +1,8 @@
-#ifndef PMMLXFORM_TRANS_XML_WRITER_H_
-#define PMMLXFORM_TRANS_XML_WRITER_H_
+#ifndef PMMLXFORM_XML_WRITER_H_
+#define PMMLXFORM_XML_WRITER_H_
 
-// Writing DOM nodes as text, and the text of the exceptions the XML library and
+// Text in and out of the XML library: 8-bit texts made XML text, DOM nodes
+// written as text, and the text of the exceptions the XML library and
 // the XSLT engine throw. Together they keep every failure of either library a
 // result code with a message: the serialiser throws for a character that the
 // document's XML version cannot hold as text (a control character that an XML
@@ -13,6 +14,22 @@
 #include <xercesc/dom/DOMLSOutput.hpp>
 #include <xercesc/dom/DOMLSSerializer.hpp>
 #include <xercesc/dom/DOMNode.hpp>
+#include <xercesc/util/XercesDefs.hpp>
+
+// Owns the XML text made from one 8-bit text in the local code page; releases
+// it when destroyed. Used to build element, attribute and feature names.
+class XMLText {
+ public:
+  explicit XMLText(const std::string& text);
+  ~XMLText();
+  XMLText(const XMLText&) = delete;
+  XMLText& operator=(const XMLText&) = delete;
+
+  const XMLCh* get() const { return text_; }
+
+ private:
+  XMLCh* text_;
+};
 
 namespace pmmlxform {
 
@@ -33,4 +50,4 @@ std::string currentExceptionText();
 
 }  // namespace pmmlxform
 
-#endif  // PMMLXFORM_TRANS_XML_WRITER_H_
+#endif  // PMMLXFORM_XML_WRITER_H_

@@ -1,5 +1,5 @@
-#ifndef PMMLXFORM_TRANS_RESULT_TEXT_H_
-#define PMMLXFORM_TRANS_RESULT_TEXT_H_
+#ifndef PMMLXFORM_TRANS_RESULT_WRITER_H_
+#define PMMLXFORM_TRANS_RESULT_WRITER_H_
 
 // Writes a transformation's output as it is made, as the very text that
 // parsing the output, stamping its PMML element and Header, and serialising the
@@ -79,4 +79,4 @@ class ResultTextWriter : public xalanc::FormatterListener {
 
 }  // namespace pmmlxform
 
-#endif  // PMMLXFORM_TRANS_RESULT_TEXT_H_
+#endif  // PMMLXFORM_TRANS_RESULT_WRITER_H_

@@ -14,13 +14,14 @@
 #include "host/havrik.h"
 #include "host/norvel.h"
 #include "host/vendor.h"
-#include "trans/convert_trans.h"
-#include "trans/convert_xml.h"
+#include "merge/own_call.h"
 #include "trans/job_result_codes.h"
 #include "trans/kept_texts.h"
-#include "trans/result_text.h"
-#include "trans/xml_parser.h"
-#include "trans/xml_writer.h"
+#include "trans/result_writer.h"
+#include "trans/xslt_driver.h"
+#include "xml/dom.h"
+#include "xml/parser.h"
+#include "xml/writer.h"
 
 using xercesc::DOMDocument;
 using xercesc::DOMElement;
@@ -164,13 +165,14 @@ int ConvertTransToPMML::transform(DOMDocument* input, DOMDocument*& output, std:
     // The text form may take the result as text, written as the output is made
     // when it has the shape the writer knows; any other output is converted
     // again below, through a document.
-    if (pmmlxform::TextRequest* request = pmmlxform::TextRequest::claim()) {
+    pmmlxform::CallContext* call = pmmlxform::ownCall(this);
+    if (call != nullptr && call->sourceText != nullptr && !call->resultWritten) {
       const pmmlxform::ResultStamp values = resultStamp();
       std::string text;
       pmmlxform::ResultTextWriter writer(values, text);
       // The engine may read the text the description came from when the held
       // description is the one this call parsed.
-      const std::string* sourceText = transDocument == input ? request->source : nullptr;
+      const std::string* sourceText = transDocument == input ? call->sourceText : nullptr;
       message = converter.convertInto(transDocument, stylesheet, writer, sourceText);
       if (!message.empty()) {
         restore();
@@ -186,8 +188,8 @@ int ConvertTransToPMML::transform(DOMDocument* input, DOMDocument*& output, std:
           info.optype = transcode(field.optype.c_str());
           vars.push_back(info);
         }
-        request->text = std::move(text);
-        request->written = true;
+        call->resultText = std::move(text);
+        call->resultWritten = true;
         return getErrorNo(message);
       }
       stylesheet.clear();
@@ -230,7 +232,8 @@ bool ConvertTransToPMML::mergeTransXML(DOMDocument* input) {
   if (!needMerging || transDocument == nullptr) {
     // A description the text form parsed for this call alone becomes the held
     // one as it is; any other stays the caller's and is copied.
-    DOMDocument* copy = pmmlxform::DisposableInputs::take(input) ? input : deepCopy(input);
+    pmmlxform::CallContext* call = pmmlxform::ownCall(this);
+    DOMDocument* copy = call != nullptr && call->take(input) ? input : deepCopy(input);
     if (transDocument != nullptr) transDocument->release();
     transDocument = copy;
     return true;

@@ -1,5 +1,5 @@
 // The XSLT driver: runs a stylesheet over a DOM document, one transformation at a time.
-#include "trans/convert_xml.h"
+#include "trans/xslt_driver.h"
 
 #include <exception>
 #include <iostream>
@@ -22,8 +22,9 @@
 #include <xercesc/util/XMLUni.hpp>
 
 #include "trans/interval_parser.h"
-#include "trans/xml_parser.h"
-#include "trans/xml_writer.h"
+#include "xml/dom.h"
+#include "xml/parser.h"
+#include "xml/writer.h"
 
 namespace {
 
@@ -37,6 +38,10 @@ constexpr XMLCh kFunctionName[] = u"intervals";
 // Held for a whole conversion: currentTransformer is process-wide, so a second
 // conversion waits for the first.
 std::mutex conversionMutex;
+
+// Set once the XSLT engine has been initialised (by the first converter); the
+// engine then stays initialised until the process ends.
+bool xsltEngineReady = false;
 
 // Takes the engine's warnings and messages (a non-terminating xsl:message among
 // them), which the engine would otherwise write to the process's standard error
@@ -244,7 +249,7 @@ int run(Engine& engine, const xercesc::DOMDocument* document, std::istream& styl
   // 1.0, as the document's own text is read.
   std::string written;
   const std::string* text = &written;
-  if (ConvertByXSLT::readSourceText && hasPlainText(document->getDocumentElement())) {
+  if (hasPlainText(document->getDocumentElement())) {
     if (sourceText != nullptr && document->getDoctype() == nullptr &&
         xercesc::XMLString::equals(document->getXmlVersion(), u"1.0")) {
       text = sourceText;
@@ -270,8 +275,6 @@ ConvertXML::ConvertXML() { pmmlxform::initializeXmlPlatform(); }
 
 ConvertXML::~ConvertXML() { pmmlxform::terminateXmlPlatform(); }
 
-bool ConvertByXSLT::xsltEngineReady = false;
-bool ConvertByXSLT::readSourceText = true;
 std::atomic<xalanc::XalanTransformer*> ConvertByXSLT::currentTransformer{nullptr};
 
 ConvertByXSLT::ConvertByXSLT() {

@@ -1,5 +1,5 @@
-#ifndef PMMLXFORM_TRANS_XML_PARSER_H_
-#define PMMLXFORM_TRANS_XML_PARSER_H_
+#ifndef PMMLXFORM_XML_PARSER_H_
+#define PMMLXFORM_XML_PARSER_H_
 
 // The one XML parser set-up of the library. Every place that parses text into
 // a DOM uses HardenedDOMParser, which differs from a default XercesDOMParser in
@@ -17,15 +17,13 @@
 // Internal entities within the cap and character references keep working;
 // entity references are expanded into plain text (no EntityReference nodes).
 
+#include <cstddef>
+#include <istream>
+#include <mutex>
+#include <string>
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/util/SecurityManager.hpp>
-
-#include <cstddef>
-#include <istream>
-#include <memory>
-#include <mutex>
-#include <string>
 
 namespace pmmlxform {
 
@@ -106,16 +104,6 @@ class XmlPlatformGuard {
   XmlPlatformGuard& operator=(const XmlPlatformGuard&) = delete;
 };
 
-// Destroys an object of the XML library (document, serialiser, output) through
-// its release(), for std::unique_ptr.
-struct Releaser {
-  template <typename T>
-  void operator()(T* object) const {
-    object->release();
-  }
-};
-using OwnedDocument = std::unique_ptr<xercesc::DOMDocument, Releaser>;
-
 }  // namespace pmmlxform
 
-#endif  // PMMLXFORM_TRANS_XML_PARSER_H_
+#endif  // PMMLXFORM_XML_PARSER_H_

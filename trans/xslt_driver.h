@@ -1,5 +1,5 @@
-#ifndef PMMLXFORM_TRANS_CONVERT_XML_H_
-#define PMMLXFORM_TRANS_CONVERT_XML_H_
+#ifndef PMMLXFORM_TRANS_XSLT_DRIVER_H_
+#define PMMLXFORM_TRANS_XSLT_DRIVER_H_
 
 // Runs an XSLT stylesheet over a DOM document and hands the output back as a
 // new DOM document. ConvertXML keeps the XML platform initialised while a
@@ -22,7 +22,7 @@
 namespace XALAN_CPP_NAMESPACE {
 class FormatterListener;
 class XalanTransformer;
-}
+}  // namespace XALAN_CPP_NAMESPACE
 
 class ConvertXML {
  public:
@@ -58,16 +58,8 @@ class ConvertByXSLT : public ConvertXML {
                           xalanc::FormatterListener& listener,
                           const std::string* sourceText = nullptr);
 
-  // Set once the XSLT engine has been initialised (by the first converter);
-  // the engine then stays initialised until the process ends.
-  static bool xsltEngineReady;
-
-  // Off, every source document is handed to the engine wrapped as a DOM
-  // rather than as its text (the same output, slower; for comparisons).
-  static bool readSourceText;
-
-  // The transformer of the conversion now running, null otherwise.
+  // The transformer of the running conversion, null otherwise.
   static std::atomic<xalanc::XalanTransformer*> currentTransformer;
 };
 
-#endif  // PMMLXFORM_TRANS_CONVERT_XML_H_
+#endif  // PMMLXFORM_TRANS_XSLT_DRIVER_H_

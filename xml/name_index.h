@@ -1,13 +1,12 @@
-#ifndef PMMLXFORM_TRANS_NAME_INDEX_H_
-#define PMMLXFORM_TRANS_NAME_INDEX_H_
+#ifndef PMMLXFORM_XML_NAME_INDEX_H_
+#define PMMLXFORM_XML_NAME_INDEX_H_
 
 // Hash indexes over the children of an element by their "name" attribute, for
 // the merge, which looks up every field of growing dictionaries and mining
 // schemas. An index answers exactly as a scan of the children in document
 // order would: the first match, names compared ignoring case as the scans
-// compare them. While a NameIndexScope is alive on a thread, the lookups of
-// ConvertTrans and ConvertTransToPMML answer from the indexes registered in it
-// for the elements they are asked about, and scan every other element.
+// compare them. The merge keeps its indexes in the context of its call
+// (trans/call_context.h); lookups of elements without an index scan.
 
 #include <cstddef>
 #include <cstdint>
@@ -85,20 +84,14 @@ class NameIndex {
   xercesc::DOMElement* firstOfRank_[4] = {nullptr, nullptr, nullptr, nullptr};
 };
 
-// Registers indexes for the running thread; lookups consult them until the
-// scope ends. Scopes do not nest.
-class NameIndexScope {
+// The indexes of one merge, by parent element.
+class NameIndexes {
  public:
-  NameIndexScope();
-  ~NameIndexScope();
-  NameIndexScope(const NameIndexScope&) = delete;
-  NameIndexScope& operator=(const NameIndexScope&) = delete;
-
+  // The index of `parent`, made on first use.
   NameIndex& index(xercesc::DOMElement* parent, bool ranked);
-  // The index registered for `parent` in the thread's scope, or null.
-  static NameIndex* lookup(const xercesc::DOMElement* parent);
-  // Off, scopes register nothing: every lookup scans (for comparisons).
-  static void setEnabled(bool enabled);
+  // The index of `parent`, or null when none was made.
+  NameIndex* find(const xercesc::DOMElement* parent) const;
+  void clear() { indexes_.clear(); }
 
  private:
   std::unordered_map<const xercesc::DOMElement*, std::unique_ptr<NameIndex>> indexes_;
@@ -106,4 +99,4 @@ class NameIndexScope {
 
 }  // namespace pmmlxform
 
-#endif  // PMMLXFORM_TRANS_NAME_INDEX_H_
+#endif  // PMMLXFORM_XML_NAME_INDEX_H_

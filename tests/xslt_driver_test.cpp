@@ -1,6 +1,6 @@
 // The XSLT driver and the "intervals" extension function, end to end through
 // small stylesheets.
-#include "trans/convert_xml.h"
+#include "trans/xslt_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@
 #include <xercesc/dom/DOM.hpp>
 
 #include "tests/test_util.h"
-#include "trans/xml_parser.h"
+#include "xml/parser.h"
 
 namespace {
 

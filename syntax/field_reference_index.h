@@ -1,0 +1,41 @@
+#ifndef PMMLXFORM_SYNTAX_FIELD_REFERENCE_INDEX_H_
+#define PMMLXFORM_SYNTAX_FIELD_REFERENCE_INDEX_H_
+
+#include <cstddef>
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
+#include <xercesc/dom/DOMElement.hpp>
+#include <xercesc/dom/DOMNode.hpp>
+
+// The references to fields in the DerivedField children of one element, by the
+// value of their "field" attribute and the position of the field that holds
+// them, so that finding the later fields that refer to a name does not search
+// every later field. Kept in step with the renames the root makes.
+class FieldReferenceIndex {
+ public:
+  explicit FieldReferenceIndex(xercesc::DOMNode* container);
+
+  // Position of a DerivedField child among them.
+  std::size_t position(const xercesc::DOMNode* field) const { return positions_.at(field); }
+  // The first DerivedField after position `after` that holds a reference to
+  // `name16`, with its position in `at`; null when there is none.
+  xercesc::DOMNode* nextReferring(const std::basic_string<XMLCh>& name16, std::size_t after,
+                                  std::size_t& at) const;
+  // Renames the references to `name16` in the field at `at` to `renamed16`.
+  void rename(const std::basic_string<XMLCh>& name16, std::size_t at,
+              const std::basic_string<XMLCh>& renamed16);
+  // Records that `reference` now names another field than `before`.
+  void renamed(xercesc::DOMElement* reference, const std::basic_string<XMLCh>& before);
+
+ private:
+  std::vector<xercesc::DOMNode*> fields_;
+  std::unordered_map<const xercesc::DOMNode*, std::size_t> positions_;
+  std::unordered_map<std::basic_string<XMLCh>,
+                     std::map<std::size_t, std::vector<xercesc::DOMElement*>>>
+      byName_;
+  std::unordered_map<const xercesc::DOMElement*, std::size_t> owners_;
+};
+
+#endif  // PMMLXFORM_SYNTAX_FIELD_REFERENCE_INDEX_H_

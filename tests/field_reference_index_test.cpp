@@ -1,0 +1,90 @@
+// The field reference index against a search of the fields, on random
+// containers of derived fields.
+#include "syntax/field_reference_index.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+#include <xercesc/dom/DOM.hpp>
+
+#include "tests/random_documents.h"
+#include "tests/test_util.h"
+
+namespace {
+
+using testutil::Random;
+
+// One to three references (some nested in another, which the index skips,
+// or inside an Apply), or now and then none.
+std::string references(Random& r) {
+  return r.times(r.below(4), [&] {
+    const std::string kind =
+        r.pick({"FieldRef", "Discretize", "FieldColumnPair", "NormContinuous"});
+    const std::string reference = "<" + kind + " field='" + r.name() + "'>" +
+                                  (r.chance(20) ? "<FieldRef field='" + r.name() + "'/>" : "") +
+                                  "</" + kind + ">";
+    return r.chance(40) ? "<Apply function='+'>" + reference + "</Apply>" : reference;
+  });
+}
+
+// The elements below `node` that refer to `name`, not below another reference.
+void referring(xercesc::DOMNode* node, const std::u16string& name,
+               std::vector<xercesc::DOMElement*>& found) {
+  static const std::vector<std::u16string> kinds = {u"FieldRef", u"Discretize", u"FieldColumnPair",
+                                                    u"NormContinuous"};
+  for (auto* c = node->getFirstChild(); c != nullptr; c = c->getNextSibling()) {
+    if (c->getNodeType() != xercesc::DOMNode::ELEMENT_NODE) continue;
+    auto* e = static_cast<xercesc::DOMElement*>(c);
+    if (std::find(kinds.begin(), kinds.end(), e->getNodeName()) == kinds.end()) {
+      referring(c, name, found);
+    } else if (name == e->getAttribute(u"field")) {
+      found.push_back(e);
+    }
+  }
+}
+
+TEST(FieldReferenceIndex, FindsWhatASearchOfTheFieldsFinds) {
+  Random r(20261206);
+  testutil::Documents documents;
+  for (int i = 0; i < 200; ++i) {
+    const std::string doc = "<TransformationDictionary>" + r.times(1 + r.below(20), [&] {
+      return std::string(r.chance(10) ? "<DefineFunction name='f'/>" : "") +
+             "<DerivedField name='" + r.name() + "'>" + references(r) + "</DerivedField>";
+    }) + "</TransformationDictionary>";
+    xercesc::DOMElement* container = documents.element(doc);
+    std::vector<xercesc::DOMNode*> fields;
+    for (auto* c = container->getFirstChild(); c != nullptr; c = c->getNextSibling()) {
+      if (testutil::utf8(c->getNodeName()) == "DerivedField") fields.push_back(c);
+    }
+    FieldReferenceIndex index(container);
+    for (int step = 0; step < 20; ++step) {
+      const std::string name8 = r.name();
+      const std::u16string name(name8.begin(), name8.end());
+      const std::size_t after = static_cast<std::size_t>(r.below(static_cast<int>(fields.size())));
+      ASSERT_EQ(index.position(fields[after]), after);
+      std::size_t expected = after + 1;
+      std::vector<xercesc::DOMElement*> found;
+      for (; expected < fields.size(); ++expected) {
+        referring(fields[expected], name, found);
+        if (!found.empty()) break;
+      }
+      std::size_t at = 0;
+      xercesc::DOMNode* next = index.nextReferring(name, after, at);
+      ASSERT_EQ(next, expected < fields.size() ? fields[expected] : nullptr) << doc << name8;
+      if (next == nullptr) continue;
+      ASSERT_EQ(at, expected);
+      // Renamed references are found under the new name only, as the search
+      // would find them.
+      const std::u16string renamed = u"#" + name;
+      std::vector<xercesc::DOMElement*> before, renamedFound;
+      referring(fields[at], renamed, before);
+      index.rename(name, at, renamed);
+      referring(fields[at], renamed, renamedFound);
+      ASSERT_EQ(renamedFound.size(), before.size() + found.size());
+    }
+  }
+}
+
+}  // namespace

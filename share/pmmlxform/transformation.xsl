@@ -950,8 +950,6 @@
     <Constant dataType="double"><xsl:value-of select="@value"/></Constant>
   </xsl:template>
 
-  <xsl:template match="String" mode="expression"/>
-
   <!-- A constant that ends a string target's value ($tail) is written
        without the trailing blanks, which the host drops. -->
   <xsl:template match="String" mode="expression">

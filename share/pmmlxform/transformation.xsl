@@ -113,8 +113,12 @@
     </xsl:choose>
   </xsl:template>
 
+  <!-- Stops the run with the message for the fault $text of $entry, the
+       context's entry. $code: CVT_FuncErr: for a function call,
+       CVT_ReVarsErr: for a variable name that is unknown or taken,
+       CVT_ConvertErr: for any other fault. -->
   <xsl:template name="fail">
-    <xsl:param name="code"/>
+    <xsl:param name="code" select="'CVT_ConvertErr:'"/>
     <xsl:param name="text"/>
     <xsl:param name="entry" select="ancestor-or-self::*[parent::*[parent::*[not(parent::*)]]]"/>
     <xsl:variable name="label">
@@ -181,10 +185,7 @@
 
   <xsl:template match="*" mode="derived-field">
     <xsl:call-template name="fail">
-      <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-      <xsl:with-param name="text">
-        <xsl:value-of select="concat('unknown entry &lt;', name(), '&gt;; expected Variable, Recode or Compute')"/>
-      </xsl:with-param>
+      <xsl:with-param name="text" select="concat('unknown entry &lt;', name(), '&gt;; expected Variable, Recode or Compute')"/>
     </xsl:call-template>
   </xsl:template>
 
@@ -193,25 +194,21 @@
     <xsl:choose>
       <xsl:when test="normalize-space(@name | @target) = ''">
         <xsl:call-template name="fail">
-          <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
           <xsl:with-param name="text" select="concat('the ', substring('variabletarget', 1 + 8 * not(self::Variable), 8), ' has no name')"/>
         </xsl:call-template>
       </xsl:when>
       <xsl:when test="not(@type = 'numeric' or @type = 'string')">
         <xsl:call-template name="fail">
-          <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
           <xsl:with-param name="text" select="concat('type must be numeric or string, not &quot;', @type, '&quot;')"/>
         </xsl:call-template>
       </xsl:when>
       <xsl:when test="@type = 'string' and not(floor(@width) = @width and @width &gt;= 1)">
         <xsl:call-template name="fail">
-          <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
           <xsl:with-param name="text" select="concat('a string ', substring('variabletarget', 1 + 8 * not(self::Variable), 8), ' needs a width of at least 1')"/>
         </xsl:call-template>
       </xsl:when>
       <xsl:when test="not(@level = 'scale' or @level = 'ordinal' or @level = 'nominal')">
         <xsl:call-template name="fail">
-          <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
           <xsl:with-param name="text" select="concat('level must be scale, ordinal or nominal, not &quot;', @level, '&quot;')"/>
         </xsl:call-template>
       </xsl:when>
@@ -236,7 +233,6 @@
     </xsl:if>
     <xsl:if test="number(@low) &gt; number(@high)">
       <xsl:call-template name="fail">
-        <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
         <xsl:with-param name="text" select="concat('range ', @low, ' thru ', @high, ' is empty')"/>
       </xsl:call-template>
     </xsl:if>
@@ -248,26 +244,22 @@
     <xsl:variable name="first" select="key('variable', $key)[1]"/>
     <xsl:if test="$first/@type != @type">
       <xsl:call-template name="fail">
-        <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
         <xsl:with-param name="text" select="concat('declared before as ', $first/@type, ', now as ', @type)"/>
       </xsl:call-template>
     </xsl:if>
     <xsl:choose>
       <xsl:when test="*[not(self::Missing or self::MissingRange)]">
         <xsl:call-template name="fail">
-          <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
           <xsl:with-param name="text" select="concat('unexpected &lt;', name(*[not(self::Missing or self::MissingRange)]), '&gt;; a variable holds only Missing and MissingRange')"/>
         </xsl:call-template>
       </xsl:when>
       <xsl:when test="MissingRange and @type = 'string'">
         <xsl:call-template name="fail">
-          <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
           <xsl:with-param name="text" select="'a string variable cannot have a missing range'"/>
         </xsl:call-template>
       </xsl:when>
       <xsl:when test="count(Missing) &gt; 3 or count(MissingRange) &gt; 1 or (MissingRange and count(Missing) &gt; 1)">
         <xsl:call-template name="fail">
-          <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
           <xsl:with-param name="text" select="'too many missing values: at most three values, or one range and one value'"/>
         </xsl:call-template>
       </xsl:when>
@@ -293,7 +285,6 @@
     <xsl:param name="bound"/>
     <xsl:if test="not(number($text) = number($text) and normalize-space($text) = $text)">
       <xsl:call-template name="fail">
-        <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
         <xsl:with-param name="text">
           <xsl:choose>
             <xsl:when test="$bound = 'low'">
@@ -366,7 +357,6 @@
     </xsl:if>
     <xsl:if test="not(Rule)">
       <xsl:call-template name="fail">
-        <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
         <xsl:with-param name="text" select="'the recode has no Rule'"/>
       </xsl:call-template>
     </xsl:if>
@@ -374,7 +364,6 @@
       <xsl:choose>
         <xsl:when test="not(self::Rule)">
           <xsl:call-template name="fail">
-            <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
             <xsl:with-param name="text" select="concat('unexpected &lt;', name(), '&gt;; a recode holds only Rule elements')"/>
           </xsl:call-template>
         </xsl:when>
@@ -436,7 +425,6 @@
   <xsl:template name="fail-rule">
     <xsl:param name="text"/>
     <xsl:call-template name="fail">
-      <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
       <xsl:with-param name="text" select="concat('rule ', count(preceding-sibling::*) + 1, ': ', $text)"/>
     </xsl:call-template>
   </xsl:template>
@@ -445,7 +433,19 @@
   <!-- DataDictionary                                                      -->
   <!-- ================================================================== -->
 
-  <xsl:template name="string-length-extension">
+  <!-- What a DataField or DerivedField says after its name, from the context
+       Variable or target: its label, optype and data type, and a string's
+       width. -->
+  <xsl:template name="field-properties">
+    <xsl:if test="@label">
+      <xsl:attribute name="displayName"><xsl:value-of select="@label"/></xsl:attribute>
+    </xsl:if>
+    <xsl:attribute name="optype">
+      <xsl:call-template name="optype"/>
+    </xsl:attribute>
+    <xsl:attribute name="dataType">
+      <xsl:call-template name="data-type"/>
+    </xsl:attribute>
     <xsl:if test="@type = 'string'">
       <Extension extender="{$extender}" name="stringLength" value="{@width}"/>
     </xsl:if>
@@ -457,16 +457,7 @@
        largest double. -->
   <xsl:template match="Variable" mode="data-field">
     <DataField name="{@name}">
-      <xsl:if test="@label">
-        <xsl:attribute name="displayName"><xsl:value-of select="@label"/></xsl:attribute>
-      </xsl:if>
-      <xsl:attribute name="optype">
-        <xsl:call-template name="optype"/>
-      </xsl:attribute>
-      <xsl:attribute name="dataType">
-        <xsl:call-template name="data-type"/>
-      </xsl:attribute>
-      <xsl:call-template name="string-length-extension"/>
+      <xsl:call-template name="field-properties"/>
       <xsl:apply-templates select="." mode="missing-values"/>
     </DataField>
   </xsl:template>
@@ -504,22 +495,6 @@
   <!-- TransformationDictionary                                            -->
   <!-- ================================================================== -->
 
-  <xsl:template name="derived-field-start">
-    <xsl:attribute name="name"><xsl:value-of select="@target"/></xsl:attribute>
-    <xsl:if test="@label">
-      <xsl:attribute name="displayName"><xsl:value-of select="@label"/></xsl:attribute>
-    </xsl:if>
-    <xsl:attribute name="optype">
-      <xsl:call-template name="optype"/>
-    </xsl:attribute>
-    <xsl:attribute name="dataType">
-      <xsl:call-template name="data-type"/>
-    </xsl:attribute>
-    <xsl:if test="@type = 'string'">
-      <xsl:call-template name="string-length-extension"/>
-    </xsl:if>
-  </xsl:template>
-
   <!-- Compute: the expression tree maps one to one onto PMML; each node is
        checked before it is written. A string target is never missing in the
        host (it holds blanks): its outermost Apply has defaultValue "". -->
@@ -527,12 +502,12 @@
     <xsl:call-template name="check-target"/>
     <xsl:if test="count(*) != 1">
       <xsl:call-template name="fail">
-        <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
         <xsl:with-param name="text" select="'a compute holds exactly one expression'"/>
       </xsl:call-template>
     </xsl:if>
     <DerivedField>
-      <xsl:call-template name="derived-field-start"/>
+      <xsl:attribute name="name"><xsl:value-of select="@target"/></xsl:attribute>
+      <xsl:call-template name="field-properties"/>
       <xsl:variable name="longest">
         <xsl:if test="@type = 'string'">
           <xsl:apply-templates select="*" mode="longest"/>
@@ -735,7 +710,6 @@
 
   <xsl:template match="*" mode="expression">
     <xsl:call-template name="fail">
-      <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
       <xsl:with-param name="text" select="concat('unexpected &lt;', name(), '&gt; in the expression; expected Apply, Field, Number or String')"/>
     </xsl:call-template>
   </xsl:template>
@@ -972,7 +946,8 @@
     </xsl:call-template>
     <xsl:variable name="source" select="string($declared/@name | $derived/@target)"/>
     <DerivedField>
-      <xsl:call-template name="derived-field-start"/>
+      <xsl:attribute name="name"><xsl:value-of select="@target"/></xsl:attribute>
+      <xsl:call-template name="field-properties"/>
       <xsl:choose>
         <xsl:when test="($declared | $derived)/@type = 'numeric'">
           <xsl:call-template name="numeric-recode">

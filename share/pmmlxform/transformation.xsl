@@ -113,8 +113,12 @@
     </xsl:choose>
   </xsl:template>
 
+  <!-- Stops the run with the message for the fault $text of $entry, the
+       context's entry. $code: CVT_FuncErr: for a function call,
+       CVT_ReVarsErr: for a variable name that is unknown or taken,
+       CVT_ConvertErr: for any other fault. -->
   <xsl:template name="fail">
-    <xsl:param name="code"/>
+    <xsl:param name="code" select="'CVT_ConvertErr:'"/>
     <xsl:param name="text"/>
     <xsl:param name="entry" select="ancestor-or-self::*[parent::*[parent::*[not(parent::*)]]]"/>
     <xsl:variable name="label">
@@ -181,10 +185,7 @@
 
   <xsl:template match="*" mode="derived-field">
     <xsl:call-template name="fail">
-      <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-      <xsl:with-param name="text">
-        <xsl:value-of select="concat('unknown entry &lt;', name(), '&gt;; expected Variable, Recode or Compute')"/>
-      </xsl:with-param>
+      <xsl:with-param name="text" select="concat('unknown entry &lt;', name(), '&gt;; expected Variable, Recode or Compute')"/>
     </xsl:call-template>
   </xsl:template>
 
@@ -193,58 +194,48 @@
     <xsl:choose>
       <xsl:when test="normalize-space(@name | @target) = ''">
         <xsl:call-template name="fail">
-          <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
           <xsl:with-param name="text" select="concat('the ', substring('variabletarget', 1 + 8 * not(self::Variable), 8), ' has no name')"/>
         </xsl:call-template>
       </xsl:when>
       <xsl:when test="not(@type = 'numeric' or @type = 'string')">
         <xsl:call-template name="fail">
-          <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
           <xsl:with-param name="text" select="concat('type must be numeric or string, not &quot;', @type, '&quot;')"/>
         </xsl:call-template>
       </xsl:when>
       <xsl:when test="@type = 'string' and not(floor(@width) = @width and @width &gt;= 1)">
         <xsl:call-template name="fail">
-          <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
           <xsl:with-param name="text" select="concat('a string ', substring('variabletarget', 1 + 8 * not(self::Variable), 8), ' needs a width of at least 1')"/>
         </xsl:call-template>
       </xsl:when>
       <xsl:when test="not(@level = 'scale' or @level = 'ordinal' or @level = 'nominal')">
         <xsl:call-template name="fail">
-          <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
           <xsl:with-param name="text" select="concat('level must be scale, ordinal or nominal, not &quot;', @level, '&quot;')"/>
         </xsl:call-template>
       </xsl:when>
     </xsl:choose>
   </xsl:template>
 
-  <!-- A range bound: a plain number or the keyword allowed at that end. -->
+  <!-- The context range: each bound a plain number or the keyword allowed at
+       that end, and not empty. A keyword reads as NaN, which compares as
+       neither greater nor less than anything. -->
   <xsl:template name="check-range">
-    <xsl:param name="range" select="."/>
-    <xsl:variable name="lowOk"
-      select="number($range/@low) = number($range/@low) and normalize-space($range/@low) = $range/@low"/>
-    <xsl:variable name="highOk"
-      select="number($range/@high) = number($range/@high) and normalize-space($range/@high) = $range/@high"/>
-    <xsl:choose>
-      <xsl:when test="not($lowOk or $range/@low = 'LOWEST')">
-        <xsl:call-template name="fail">
-          <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-          <xsl:with-param name="text" select="concat('range low &quot;', $range/@low, '&quot; is neither a number nor LOWEST')"/>
-        </xsl:call-template>
-      </xsl:when>
-      <xsl:when test="not($highOk or $range/@high = 'HIGHEST')">
-        <xsl:call-template name="fail">
-          <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-          <xsl:with-param name="text" select="concat('range high &quot;', $range/@high, '&quot; is neither a number nor HIGHEST')"/>
-        </xsl:call-template>
-      </xsl:when>
-      <xsl:when test="$lowOk and $highOk and number($range/@low) &gt; number($range/@high)">
-        <xsl:call-template name="fail">
-          <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-          <xsl:with-param name="text" select="concat('range ', $range/@low, ' thru ', $range/@high, ' is empty')"/>
-        </xsl:call-template>
-      </xsl:when>
-    </xsl:choose>
+    <xsl:if test="not(@low = 'LOWEST')">
+      <xsl:call-template name="check-number">
+        <xsl:with-param name="text" select="@low"/>
+        <xsl:with-param name="bound" select="'low'"/>
+      </xsl:call-template>
+    </xsl:if>
+    <xsl:if test="not(@high = 'HIGHEST')">
+      <xsl:call-template name="check-number">
+        <xsl:with-param name="text" select="@high"/>
+        <xsl:with-param name="bound" select="'high'"/>
+      </xsl:call-template>
+    </xsl:if>
+    <xsl:if test="number(@low) &gt; number(@high)">
+      <xsl:call-template name="fail">
+        <xsl:with-param name="text" select="concat('range ', @low, ' thru ', @high, ' is empty')"/>
+      </xsl:call-template>
+    </xsl:if>
   </xsl:template>
 
   <xsl:template match="Variable" mode="derived-field">
@@ -253,36 +244,29 @@
     <xsl:variable name="first" select="key('variable', $key)[1]"/>
     <xsl:if test="$first/@type != @type">
       <xsl:call-template name="fail">
-        <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
         <xsl:with-param name="text" select="concat('declared before as ', $first/@type, ', now as ', @type)"/>
       </xsl:call-template>
     </xsl:if>
     <xsl:choose>
       <xsl:when test="*[not(self::Missing or self::MissingRange)]">
         <xsl:call-template name="fail">
-          <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
           <xsl:with-param name="text" select="concat('unexpected &lt;', name(*[not(self::Missing or self::MissingRange)]), '&gt;; a variable holds only Missing and MissingRange')"/>
         </xsl:call-template>
       </xsl:when>
       <xsl:when test="MissingRange and @type = 'string'">
         <xsl:call-template name="fail">
-          <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
           <xsl:with-param name="text" select="'a string variable cannot have a missing range'"/>
         </xsl:call-template>
       </xsl:when>
       <xsl:when test="count(Missing) &gt; 3 or count(MissingRange) &gt; 1 or (MissingRange and count(Missing) &gt; 1)">
         <xsl:call-template name="fail">
-          <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
           <xsl:with-param name="text" select="'too many missing values: at most three values, or one range and one value'"/>
         </xsl:call-template>
       </xsl:when>
     </xsl:choose>
     <xsl:if test="@type = 'numeric'">
-      <xsl:for-each select="Missing[not(number(@value) = number(@value) and normalize-space(@value) = @value)]">
-        <xsl:call-template name="check-number">
-          <xsl:with-param name="text" select="@value"/>
-          <xsl:with-param name="what" select="'missing value'"/>
-        </xsl:call-template>
+      <xsl:for-each select="Missing">
+        <xsl:call-template name="check-number"/>
       </xsl:for-each>
       <xsl:for-each select="MissingRange">
         <xsl:call-template name="check-range"/>
@@ -290,17 +274,39 @@
     </xsl:if>
   </xsl:template>
 
+  <!-- Stops the run unless $text is a number: what number() reads, with no
+       blanks around it. NaN is the one value unequal to itself; comparing
+       numbers, not their text, keeps the engine from formatting a number,
+       which it cannot do for a magnitude of 1e100 or more. $text is the
+       context element's value, or the $bound ("low" or "high") of the
+       context range; the message names it by where it stands. -->
   <xsl:template name="check-number">
-    <xsl:param name="text"/>
-    <xsl:param name="what"/>
-    <!-- A number: what number() reads, with no blanks around it. NaN is the
-         one value unequal to itself; comparing numbers, not their text, keeps
-         the engine from formatting a number, which it cannot do for a
-         magnitude of 1e100 or more. -->
+    <xsl:param name="text" select="@value"/>
+    <xsl:param name="bound"/>
     <xsl:if test="not(number($text) = number($text) and normalize-space($text) = $text)">
       <xsl:call-template name="fail">
-        <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-        <xsl:with-param name="text" select="concat($what, ' &quot;', $text, '&quot; is not a number')"/>
+        <xsl:with-param name="text">
+          <xsl:choose>
+            <xsl:when test="$bound = 'low'">
+              <xsl:value-of select="concat('range low &quot;', $text, '&quot; is neither a number nor LOWEST')"/>
+            </xsl:when>
+            <xsl:when test="$bound = 'high'">
+              <xsl:value-of select="concat('range high &quot;', $text, '&quot; is neither a number nor HIGHEST')"/>
+            </xsl:when>
+            <xsl:when test="self::Value">
+              <xsl:value-of select="concat('rule ', count(../preceding-sibling::*) + 1, ': value &quot;', $text, '&quot; is not a number')"/>
+            </xsl:when>
+            <xsl:when test="self::To">
+              <xsl:value-of select="concat('rule ', count(../preceding-sibling::*) + 1, ': result &quot;', $text, '&quot; is not a number')"/>
+            </xsl:when>
+            <xsl:when test="self::Missing">
+              <xsl:value-of select="concat('missing value &quot;', $text, '&quot; is not a number')"/>
+            </xsl:when>
+            <xsl:otherwise>
+              <xsl:value-of select="concat('the number &quot;', $text, '&quot; is not a number')"/>
+            </xsl:otherwise>
+          </xsl:choose>
+        </xsl:with-param>
       </xsl:call-template>
     </xsl:if>
   </xsl:template>
@@ -332,7 +338,8 @@
   </xsl:template>
 
   <!-- The context recode; $definition is the element that defines its source,
-       if any. -->
+       if any. Its children are checked in order, each by the checks below in
+       their order, so the first fault found names what is wrong. -->
   <xsl:template name="check-recode">
     <xsl:param name="definition"/>
     <xsl:call-template name="check-target"/>
@@ -350,108 +357,97 @@
     </xsl:if>
     <xsl:if test="not(Rule)">
       <xsl:call-template name="fail">
-        <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
         <xsl:with-param name="text" select="'the recode has no Rule'"/>
       </xsl:call-template>
     </xsl:if>
-    <!-- The children that fail a check below, found in one go; the checks
-         then run on them in order, so the first one names what is wrong.
-         Messages name the rule by its position: "rule 2: ". -->
-    <xsl:for-each select="*[not(self::Rule
-                              and not(*[not(self::Value or self::Range or self::SystemMissing or self::Missing
-                                            or self::Else or self::To or self::ToCopy or self::ToSystemMissing)])
-                              and (Value or Range or SystemMissing or Missing or Else)
-                              and count(To | ToCopy | ToSystemMissing) = 1
-                              and not($sourceType = 'string' and (Range or SystemMissing))
-                              and not(ToCopy and $sourceType != $targetType)
-                              and not(ToSystemMissing and $targetType = 'string')
-                              and not($sourceType = 'numeric'
-                                      and (Value[not(number(@value) = number(@value) and normalize-space(@value) = @value)]
-                                           or Range[not((@low = 'LOWEST' or number(@low) = number(@low) and normalize-space(@low) = @low)
-                                                        and (@high = 'HIGHEST' or number(@high) = number(@high) and normalize-space(@high) = @high)
-                                                        and not(number(@low) &gt; number(@high)))]))
-                              and not($targetType = 'numeric'
-                                      and To[not(number(@value) = number(@value) and normalize-space(@value) = @value)])
-                              and not($targetType = 'string'
-                                      and To[translate(substring(@value, $targetWidth + 1), ' ', '') != '']))]">
+    <xsl:for-each select="*">
       <xsl:choose>
         <xsl:when test="not(self::Rule)">
           <xsl:call-template name="fail">
-            <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
             <xsl:with-param name="text" select="concat('unexpected &lt;', name(), '&gt;; a recode holds only Rule elements')"/>
           </xsl:call-template>
         </xsl:when>
         <xsl:when test="*[not(self::Value or self::Range or self::SystemMissing or self::Missing or self::Else
                               or self::To or self::ToCopy or self::ToSystemMissing)]">
-          <xsl:call-template name="fail">
-            <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-            <xsl:with-param name="text" select="concat('rule ', count(preceding-sibling::*) + 1, ': ', 'unexpected &lt;', name(*[not(self::Value or self::Range or self::SystemMissing or self::Missing or self::Else or self::To or self::ToCopy or self::ToSystemMissing)]), '&gt;')"/>
+          <xsl:call-template name="fail-rule">
+            <xsl:with-param name="text" select="concat('unexpected &lt;', name(*[not(self::Value or self::Range or self::SystemMissing or self::Missing or self::Else or self::To or self::ToCopy or self::ToSystemMissing)]), '&gt;')"/>
           </xsl:call-template>
         </xsl:when>
-        <xsl:when test="not(Value | Range | SystemMissing | Missing | Else) or count(To | ToCopy | ToSystemMissing) != 1">
-          <xsl:call-template name="fail">
-            <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-            <xsl:with-param name="text" select="concat('rule ', count(preceding-sibling::*) + 1, ': ', 'a rule needs at least one input and exactly one of To, ToCopy, ToSystemMissing')"/>
+        <xsl:when test="not(Value or Range or SystemMissing or Missing or Else) or count(To | ToCopy | ToSystemMissing) != 1">
+          <xsl:call-template name="fail-rule">
+            <xsl:with-param name="text" select="'a rule needs at least one input and exactly one of To, ToCopy, ToSystemMissing'"/>
           </xsl:call-template>
         </xsl:when>
         <xsl:when test="$sourceType = 'string' and Range">
-          <xsl:call-template name="fail">
-            <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-            <xsl:with-param name="text" select="concat('rule ', count(preceding-sibling::*) + 1, ': ', 'a string source takes no Range')"/>
+          <xsl:call-template name="fail-rule">
+            <xsl:with-param name="text" select="'a string source takes no Range'"/>
           </xsl:call-template>
         </xsl:when>
         <xsl:when test="$sourceType = 'string' and SystemMissing">
-          <xsl:call-template name="fail">
-            <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-            <xsl:with-param name="text" select="concat('rule ', count(preceding-sibling::*) + 1, ': ', 'a string source has no system-missing value; use Missing')"/>
+          <xsl:call-template name="fail-rule">
+            <xsl:with-param name="text" select="'a string source has no system-missing value; use Missing'"/>
           </xsl:call-template>
         </xsl:when>
         <xsl:when test="ToCopy and $sourceType != $targetType">
-          <xsl:call-template name="fail">
-            <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-            <xsl:with-param name="text" select="concat('rule ', count(preceding-sibling::*) + 1, ': ', 'ToCopy needs source and target of one type, here ', $sourceType, ' into ', $targetType)"/>
+          <xsl:call-template name="fail-rule">
+            <xsl:with-param name="text" select="concat('ToCopy needs source and target of one type, here ', $sourceType, ' into ', $targetType)"/>
           </xsl:call-template>
         </xsl:when>
         <xsl:when test="ToSystemMissing and $targetType = 'string'">
-          <xsl:call-template name="fail">
-            <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-            <xsl:with-param name="text" select="concat('rule ', count(preceding-sibling::*) + 1, ': ', 'a string target has no system-missing value')"/>
+          <xsl:call-template name="fail-rule">
+            <xsl:with-param name="text" select="'a string target has no system-missing value'"/>
           </xsl:call-template>
         </xsl:when>
         <xsl:when test="$targetType = 'string' and To[translate(substring(@value, $targetWidth + 1), ' ', '') != '']">
-          <xsl:call-template name="fail">
-            <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
-            <xsl:with-param name="text" select="concat('rule ', count(preceding-sibling::*) + 1, ': ', 'the value &quot;', To/@value, '&quot; does not fit the width ', $targetWidth)"/>
+          <xsl:call-template name="fail-rule">
+            <xsl:with-param name="text" select="concat('the value &quot;', To/@value, '&quot; does not fit the width ', $targetWidth)"/>
           </xsl:call-template>
         </xsl:when>
       </xsl:choose>
       <xsl:if test="$sourceType = 'numeric'">
-        <xsl:for-each select="Value[not(number(@value) = number(@value) and normalize-space(@value) = @value)]">
-          <xsl:call-template name="check-number">
-            <xsl:with-param name="text" select="@value"/>
-            <xsl:with-param name="what" select="concat('rule ', count(../preceding-sibling::*) + 1, ': value')"/>
-          </xsl:call-template>
+        <xsl:for-each select="Value">
+          <xsl:call-template name="check-number"/>
         </xsl:for-each>
         <xsl:for-each select="Range">
           <xsl:call-template name="check-range"/>
         </xsl:for-each>
       </xsl:if>
       <xsl:if test="$targetType = 'numeric'">
-        <xsl:for-each select="To[not(number(@value) = number(@value) and normalize-space(@value) = @value)]">
-          <xsl:call-template name="check-number">
-            <xsl:with-param name="text" select="@value"/>
-            <xsl:with-param name="what" select="concat('rule ', count(../preceding-sibling::*) + 1, ': result')"/>
-          </xsl:call-template>
+        <xsl:for-each select="To">
+          <xsl:call-template name="check-number"/>
         </xsl:for-each>
       </xsl:if>
     </xsl:for-each>
+  </xsl:template>
+
+  <!-- Stops the run for a fault of the context rule, named by its position:
+       "rule 2: ". -->
+  <xsl:template name="fail-rule">
+    <xsl:param name="text"/>
+    <xsl:call-template name="fail">
+      <xsl:with-param name="text" select="concat('rule ', count(preceding-sibling::*) + 1, ': ', $text)"/>
+    </xsl:call-template>
   </xsl:template>
 
   <!-- ================================================================== -->
   <!-- DataDictionary                                                      -->
   <!-- ================================================================== -->
 
-  <xsl:template name="string-length-extension">
+  <!-- What a DataField or DerivedField says after its name, from the context
+       Variable or target: its label, optype and data type, and a string's
+       width. A DerivedField's name is written with xsl:attribute: as an
+       attribute value template there, it costs the engine memory per field
+       (4 MB at 20,000 recodes). -->
+  <xsl:template name="field-properties">
+    <xsl:if test="@label">
+      <xsl:attribute name="displayName"><xsl:value-of select="@label"/></xsl:attribute>
+    </xsl:if>
+    <xsl:attribute name="optype">
+      <xsl:call-template name="optype"/>
+    </xsl:attribute>
+    <xsl:attribute name="dataType">
+      <xsl:call-template name="data-type"/>
+    </xsl:attribute>
     <xsl:if test="@type = 'string'">
       <Extension extender="{$extender}" name="stringLength" value="{@width}"/>
     </xsl:if>
@@ -463,16 +459,7 @@
        largest double. -->
   <xsl:template match="Variable" mode="data-field">
     <DataField name="{@name}">
-      <xsl:if test="@label">
-        <xsl:attribute name="displayName"><xsl:value-of select="@label"/></xsl:attribute>
-      </xsl:if>
-      <xsl:attribute name="optype">
-        <xsl:call-template name="optype"/>
-      </xsl:attribute>
-      <xsl:attribute name="dataType">
-        <xsl:call-template name="data-type"/>
-      </xsl:attribute>
-      <xsl:call-template name="string-length-extension"/>
+      <xsl:call-template name="field-properties"/>
       <xsl:apply-templates select="." mode="missing-values"/>
     </DataField>
   </xsl:template>
@@ -510,22 +497,6 @@
   <!-- TransformationDictionary                                            -->
   <!-- ================================================================== -->
 
-  <xsl:template name="derived-field-start">
-    <xsl:attribute name="name"><xsl:value-of select="@target"/></xsl:attribute>
-    <xsl:if test="@label">
-      <xsl:attribute name="displayName"><xsl:value-of select="@label"/></xsl:attribute>
-    </xsl:if>
-    <xsl:attribute name="optype">
-      <xsl:call-template name="optype"/>
-    </xsl:attribute>
-    <xsl:attribute name="dataType">
-      <xsl:call-template name="data-type"/>
-    </xsl:attribute>
-    <xsl:if test="@type = 'string'">
-      <xsl:call-template name="string-length-extension"/>
-    </xsl:if>
-  </xsl:template>
-
   <!-- Compute: the expression tree maps one to one onto PMML; each node is
        checked before it is written. A string target is never missing in the
        host (it holds blanks): its outermost Apply has defaultValue "". -->
@@ -533,12 +504,12 @@
     <xsl:call-template name="check-target"/>
     <xsl:if test="count(*) != 1">
       <xsl:call-template name="fail">
-        <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
         <xsl:with-param name="text" select="'a compute holds exactly one expression'"/>
       </xsl:call-template>
     </xsl:if>
     <DerivedField>
-      <xsl:call-template name="derived-field-start"/>
+      <xsl:attribute name="name"><xsl:value-of select="@target"/></xsl:attribute>
+      <xsl:call-template name="field-properties"/>
       <xsl:variable name="longest">
         <xsl:if test="@type = 'string'">
           <xsl:apply-templates select="*" mode="longest"/>
@@ -741,7 +712,6 @@
 
   <xsl:template match="*" mode="expression">
     <xsl:call-template name="fail">
-      <xsl:with-param name="code" select="'CVT_ConvertErr:'"/>
       <xsl:with-param name="text" select="concat('unexpected &lt;', name(), '&gt; in the expression; expected Apply, Field, Number or String')"/>
     </xsl:call-template>
   </xsl:template>
@@ -941,16 +911,9 @@
   </xsl:template>
 
   <xsl:template match="Number" mode="expression">
-    <xsl:if test="not(number(@value) = number(@value) and normalize-space(@value) = @value)">
-      <xsl:call-template name="check-number">
-        <xsl:with-param name="text" select="@value"/>
-        <xsl:with-param name="what" select="'the number'"/>
-      </xsl:call-template>
-    </xsl:if>
+    <xsl:call-template name="check-number"/>
     <Constant dataType="double"><xsl:value-of select="@value"/></Constant>
   </xsl:template>
-
-  <xsl:template match="String" mode="expression"/>
 
   <!-- A constant that ends a string target's value ($tail) is written
        without the trailing blanks, which the host drops. -->
@@ -985,7 +948,8 @@
     </xsl:call-template>
     <xsl:variable name="source" select="string($declared/@name | $derived/@target)"/>
     <DerivedField>
-      <xsl:call-template name="derived-field-start"/>
+      <xsl:attribute name="name"><xsl:value-of select="@target"/></xsl:attribute>
+      <xsl:call-template name="field-properties"/>
       <xsl:choose>
         <xsl:when test="($declared | $derived)/@type = 'numeric'">
           <xsl:call-template name="numeric-recode">

@@ -11,6 +11,7 @@
 #include "tests/interval_notation.h"
 #include "tests/random_documents.h"
 #include "trans/margin_ranks.h"
+#include "trans/recode_key_names.h"
 #include "trans/recode_keys.h"
 
 namespace {
@@ -20,18 +21,6 @@ using testutil::items;
 using testutil::Random;
 using testutil::Texts;
 
-bool isElse(const IntervalItem& item) {
-  return item.name == "recodeElseCopy" || item.name == "recodeElseSysmis" ||
-         item.name == "mapElseTo";
-}
-bool isMissing(const IntervalItem& item) {
-  return item.name == "recodeMissingCopy" || item.name == "recodeMissingSysmis" ||
-         item.name == "mapMissingTo";
-}
-bool isSysmis(const IntervalItem& item) {
-  return item.name == "recodeSysmisCopy" || item.name == "mapSysmisTo";
-}
-
 // The reference: every item trimmed against every earlier one, in list order;
 // a split's upper piece goes right after it and is trimmed in its turn.
 void trimEveryPair(IntervalList& list) {
@@ -39,10 +28,10 @@ void trimEveryPair(IntervalList& list) {
   while (j < list.size()) {
     bool removed = false;
     for (std::size_t i = 0; i < j; ++i) {
-      if (list[i].name == "MissingValues" || list[j].name == "MissingValues") continue;
+      if (isMissingValues(list[i]) || isMissingValues(list[j])) continue;
       TrimOutcome outcome = TrimOutcome::keep;
       IntervalItem added;
-      if (isElse(list[i]) || (isMissing(list[i]) && isSysmis(list[j]))) {
+      if (isElseKey(list[i]) || (isMissingKey(list[i]) && isSysmisKey(list[j]))) {
         outcome = TrimOutcome::drop;
       } else {
         outcome = trimInterval(list[i], list[j], added);

@@ -5,24 +5,13 @@
 #include <string>
 
 #include "trans/interval_arithmetic.h"
+#include "trans/margin_ranks.h"
+#include "trans/overlap_resolution.h"
+#include "trans/recode_key_names.h"
 
 namespace pmmlxform {
 
 namespace {
-
-// Item kinds by name.
-bool isElseKey(const IntervalItem& item) {
-  return item.name == "recodeElseCopy" || item.name == "recodeElseSysmis" ||
-         item.name == "mapElseTo";
-}
-bool isMissingKey(const IntervalItem& item) {
-  return item.name == "recodeMissingCopy" || item.name == "recodeMissingSysmis" ||
-         item.name == "mapMissingTo";
-}
-bool isSysmisKey(const IntervalItem& item) {
-  return item.name == "recodeSysmisCopy" || item.name == "mapSysmisTo";
-}
-bool isMissingValues(const IntervalItem& item) { return item.name == "MissingValues"; }
 
 IntervalItem namedItem(const char* name, const std::string& value) {
   IntervalItem item;
@@ -133,27 +122,8 @@ void resolveRecodeKeys(IntervalList& items) {
 }
 
 void resolveOverlaps(IntervalList& items) {
-  std::size_t j = 1;
-  while (j < items.size()) {
-    bool removed = false;
-    for (std::size_t i = 0; i < j; ++i) {
-      if (isMissingValues(items[i]) || isMissingValues(items[j])) continue;
-      TrimOutcome outcome = TrimOutcome::keep;
-      IntervalItem added;
-      if (isElseKey(items[i]) || (isMissingKey(items[i]) && isSysmisKey(items[j]))) {
-        outcome = TrimOutcome::drop;
-      } else {
-        outcome = trimInterval(items[i], items[j], added);
-      }
-      if (outcome == TrimOutcome::drop) {
-        items.erase(items.begin() + j);
-        removed = true;
-        break;
-      }
-      if (outcome == TrimOutcome::split) items.insert(items.begin() + j + 1, added);
-    }
-    if (!removed) ++j;
-  }
+  const MarginRanks ranks(items);
+  if (!sweepOverlaps(items, ranks)) trimOverlapsPairwise(items, ranks);
 }
 
 }  // namespace pmmlxform

@@ -14,7 +14,9 @@ namespace pmmlxform {
 // variable's missing values; no missing-value item is left afterwards.
 void resolveRecodeKeys(IntervalList& items);
 
-// Removes from every item what earlier items already cover.
+// Removes from every item what earlier items already cover: a sorted sweep,
+// O(n log n) in the number of items, wherever it answers as trimming every
+// pair would (trans/overlap_resolution.h).
 void resolveOverlaps(IntervalList& items);
 
 }  // namespace pmmlxform

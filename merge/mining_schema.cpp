@@ -11,6 +11,7 @@
 #include <xercesc/util/XMLString.hpp>
 
 #include "merge/field_references.h"
+#include "merge/raw_field_tracing.h"
 #include "merge/vendor_extension.h"
 #include "trans/call_context.h"
 #include "xml/dom.h"
@@ -160,6 +161,17 @@ bool ConvertTransToPMML::dealMiningSchema(DOMElement* miningSchema, DOMElement* 
                                           std::string& error) {
   if (miningSchema == nullptr || dictionary == nullptr) return true;
   const XMLText usageType("usageType");
+  // Each derived field is traced once for the whole schema; the dictionary
+  // does not change meanwhile.
+  pmmlxform::RawFieldTracer tracer(
+      [this](DOMElement* element) {
+        std::vector<std::string> names;
+        getRelativeVars(element, names);
+        return names;
+      },
+      [this, dictionary](const std::string& name) {
+        return findVariable(dictionary, "DerivedField", name);
+      });
   DOMElement* container = nullptr;
   DOMNode* next = nullptr;
   for (DOMNode* child = miningSchema->getFirstChild(); child != nullptr; child = next) {
@@ -169,9 +181,7 @@ bool ConvertTransToPMML::dealMiningSchema(DOMElement* miningSchema, DOMElement* 
     DOMElement* derived = findElement(dictionary, field);
     if (derived == nullptr) continue;  // a raw field
     const bool target = isTargetUsage(transcode(field->getAttribute(usageType.get())));
-    std::vector<std::string> names;
-    getRelativeVars(derived, names);
-    getOriginalVars(dictionary, names);
+    std::vector<std::string> names = tracer.rawFieldsOf(derived);
     if (pmmlxform::NameIndex* index = pmmlxform::CallContext::indexOf(this, miningSchema)) {
       index->remove(field);
     } else {

@@ -150,6 +150,23 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
       }
     }
 
+    // The transformation's data fields, copied now so that the transformation
+    // can go before the model's fields are merged; they are merged after them.
+    DOMElement* transData = getTheElement(trans, "PMML/DataDictionary", 0);
+    std::vector<DOMElement*> transDataFields;
+    if (transData != nullptr) {
+      for (DOMNode* child = transData->getFirstChild(); child != nullptr;
+           child = child->getNextSibling()) {
+        if (isElement(child)) {
+          transDataFields.push_back(importElement(work.get(), static_cast<DOMElement*>(child)));
+        }
+      }
+    }
+
+    // The transformation is read.
+    if (call != nullptr) call->release(trans);
+    trans = nullptr;
+
     // The model's own derived fields, unless the transformation defines them.
     if (DOMElement* modelDerived = getTheElement(model, "PMML/TransformationDictionary", 0)) {
       for (DOMNode* child = modelDerived->getFirstChild(); child != nullptr;
@@ -183,14 +200,17 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
       }
     }
 
-    // The transformation's data fields.
-    DOMElement* transData = getTheElement(trans, "PMML/DataDictionary", 0);
+    // The transformation's data fields; a name already there keeps the field
+    // it has, which is compared with the newcomer.
     if (transData == nullptr) return pmmlxform::kMrgBadTransformation;
-    mergeFields(transData, dictionary);
-
-    // The transformation is read.
-    if (call != nullptr) call->release(trans);
-    trans = nullptr;
+    for (DOMElement* element : transDataFields) {
+      if (DOMElement* found = findElement(dictionary, element)) {
+        compare(found, element);
+        element->release();
+      } else {
+        addToDictionary(dictionary, element);
+      }
+    }
 
     // The model elements and trailing Extensions, each mining schema rewritten
     // to name raw fields.

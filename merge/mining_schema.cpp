@@ -2,10 +2,10 @@
 // derived inputs, and comparing two variables of the same name.
 #include <pmmlxform/convert_trans_to_pmml.h>
 
-#include <algorithm>
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/XMLString.hpp>
@@ -56,23 +56,21 @@ constexpr char kDerivedFields[] = "DerivedFields";
 // The usages that mark a model's target: "predicted", and its later name "target".
 bool isTargetUsage(const std::string& usage) { return usage == "predicted" || usage == "target"; }
 
-void appendOnce(std::vector<std::string>& names, const std::string& name) {
-  if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
-}
-
 }  // namespace
 
 bool ConvertTransToPMML::getRelativeVars(DOMElement* element, std::vector<std::string>& names) {
   if (element == nullptr) return true;
   static constexpr XMLCh field[] = u"field";
   // Depth-first, document order; a field reference is not descended into.
+  // A name joins the list once: `listed` holds what the list holds.
+  std::unordered_set<std::string> listed(names.begin(), names.end());
   DOMNode* node = element->getFirstChild();
   while (node != nullptr) {
     bool descend = false;
     if (isElement(node)) {
       if (pmmlxform::isFieldReference(node->getNodeName())) {
         const std::string name = transcode(static_cast<DOMElement*>(node)->getAttribute(field));
-        if (!name.empty()) appendOnce(names, name);
+        if (!name.empty() && listed.insert(name).second) names.push_back(name);
       } else {
         descend = node->hasChildNodes();
       }

@@ -8,6 +8,7 @@
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
 
+#include "merge/in_place_copy.h"
 #include "merge/input_treatment.h"
 #include "merge/own_call.h"
 #include "trans/job_result_codes.h"
@@ -24,6 +25,8 @@ using xercesc::DOMNode;
 namespace {
 
 using pmmlxform::OwnedDocument;
+// A node out of its document, released with what it still holds.
+using OwnedNode = std::unique_ptr<DOMNode, pmmlxform::Releaser>;
 
 // The order the PMML schema gives the children of the two dictionaries:
 // Extension, DefineFunction, then the fields (DataField or DerivedField), then
@@ -98,7 +101,28 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
       }
     };
 
-    OwnedDocument work(impl->createDocument());
+    // Read before the transformation's document may come to hold the result.
+    DOMElement* source = getTheElement(trans, "PMML/TransformationDictionary", 0);
+    DOMElement* transData = getTheElement(trans, "PMML/DataDictionary", 0);
+    // The result is built in the transformation's document when the call
+    // parsed it for this merge alone and it writes as a new one; its children
+    // leave it, the old document element kept aside to be read.
+    const bool inPlace =
+        call != nullptr && trans != model && pmmlxform::writesAsMade(trans) && call->take(trans);
+    OwnedDocument work(inPlace ? trans : impl->createDocument());
+    OwnedNode transRoot;
+    if (inPlace) {
+      transRoot.reset(trans->getDocumentElement());
+      while (DOMNode* child = work->getFirstChild()) {
+        work->removeChild(child);
+        if (child != transRoot.get()) child->release();
+      }
+    }
+    // A field of the transformation as the result holds it.
+    auto copyField = [&](DOMElement* field) {
+      return inPlace ? pmmlxform::keepInPlace(field) : importElement(work.get(), field);
+    };
+
     DOMElement* root =
         static_cast<DOMElement*>(work->importNode(model->getDocumentElement(), false));
     work->appendChild(root);
@@ -126,29 +150,41 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
 
     // Copies the fields of `from` into `into`; a name already there keeps the
     // field it has, which is compared with the newcomer.
-    auto mergeFields = [&](DOMElement* from, DOMElement* into) {
-      for (DOMNode* child = from->getFirstChild(); child != nullptr;
-           child = child->getNextSibling()) {
-        if (!isElement(child)) continue;
-        auto* element = static_cast<DOMElement*>(child);
-        if (DOMElement* found = findElement(into, element)) {
-          compare(found, element);
-        } else {
-          addToDictionary(into, importElement(work.get(), element));
-        }
-      }
-    };
-
-    // The transformation's derived fields; a repeated name keeps the first.
-    DOMElement* source = getTheElement(trans, "PMML/TransformationDictionary", 0);
+    // The transformation's derived fields; a repeated name keeps the first,
+    // which is compared with the newcomer.
     if (source == nullptr) return pmmlxform::kMrgBadTransformation;
-    mergeFields(source, transDictionary);
+    DOMNode* next = nullptr;
+    for (DOMNode* child = source->getFirstChild(); child != nullptr; child = next) {
+      next = child->getNextSibling();
+      if (!isElement(child)) continue;
+      auto* element = static_cast<DOMElement*>(child);
+      if (DOMElement* found = findElement(transDictionary, element)) {
+        compare(found, element);
+      } else {
+        addToDictionary(transDictionary, copyField(element));
+      }
+    }
     for (DOMNode* child = transDictionary->getFirstChild(); child != nullptr;
          child = child->getNextSibling()) {
       if (isElement(child) && transcode(child->getNodeName()) == "DerivedField") {
         treatments.fromTransformation(static_cast<DOMElement*>(child));
       }
     }
+
+    // The transformation's data fields, copied now so that the transformation
+    // can go before the model's fields are merged; they are merged after them.
+    std::vector<DOMElement*> transDataFields;
+    if (transData != nullptr) {
+      for (DOMNode* child = transData->getFirstChild(); child != nullptr; child = next) {
+        next = child->getNextSibling();
+        if (isElement(child)) transDataFields.push_back(copyField(static_cast<DOMElement*>(child)));
+      }
+    }
+
+    // The transformation is read.
+    transRoot.reset();
+    if (call != nullptr) call->release(trans);
+    trans = nullptr;
 
     // The model's own derived fields, unless the transformation defines them.
     if (DOMElement* modelDerived = getTheElement(model, "PMML/TransformationDictionary", 0)) {
@@ -183,14 +219,17 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
       }
     }
 
-    // The transformation's data fields.
-    DOMElement* transData = getTheElement(trans, "PMML/DataDictionary", 0);
+    // The transformation's data fields; a name already there keeps the field
+    // it has, which is compared with the newcomer.
     if (transData == nullptr) return pmmlxform::kMrgBadTransformation;
-    mergeFields(transData, dictionary);
-
-    // The transformation is read.
-    if (call != nullptr) call->release(trans);
-    trans = nullptr;
+    for (DOMElement* element : transDataFields) {
+      if (DOMElement* found = findElement(dictionary, element)) {
+        compare(found, element);
+        element->release();
+      } else {
+        addToDictionary(dictionary, element);
+      }
+    }
 
     // The model elements and trailing Extensions, each mining schema rewritten
     // to name raw fields.

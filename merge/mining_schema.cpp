@@ -2,15 +2,16 @@
 // derived inputs, and comparing two variables of the same name.
 #include <pmmlxform/convert_trans_to_pmml.h>
 
-#include <algorithm>
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/XMLString.hpp>
 
 #include "merge/field_references.h"
+#include "merge/raw_field_tracing.h"
 #include "merge/vendor_extension.h"
 #include "trans/call_context.h"
 #include "xml/dom.h"
@@ -55,23 +56,21 @@ constexpr char kDerivedFields[] = "DerivedFields";
 // The usages that mark a model's target: "predicted", and its later name "target".
 bool isTargetUsage(const std::string& usage) { return usage == "predicted" || usage == "target"; }
 
-void appendOnce(std::vector<std::string>& names, const std::string& name) {
-  if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
-}
-
 }  // namespace
 
 bool ConvertTransToPMML::getRelativeVars(DOMElement* element, std::vector<std::string>& names) {
   if (element == nullptr) return true;
   static constexpr XMLCh field[] = u"field";
   // Depth-first, document order; a field reference is not descended into.
+  // A name joins the list once: `listed` holds what the list holds.
+  std::unordered_set<std::string> listed(names.begin(), names.end());
   DOMNode* node = element->getFirstChild();
   while (node != nullptr) {
     bool descend = false;
     if (isElement(node)) {
       if (pmmlxform::isFieldReference(node->getNodeName())) {
         const std::string name = transcode(static_cast<DOMElement*>(node)->getAttribute(field));
-        if (!name.empty()) appendOnce(names, name);
+        if (!name.empty() && listed.insert(name).second) names.push_back(name);
       } else {
         descend = node->hasChildNodes();
       }
@@ -160,6 +159,17 @@ bool ConvertTransToPMML::dealMiningSchema(DOMElement* miningSchema, DOMElement* 
                                           std::string& error) {
   if (miningSchema == nullptr || dictionary == nullptr) return true;
   const XMLText usageType("usageType");
+  // Each derived field is traced once for the whole schema; the dictionary
+  // does not change meanwhile.
+  pmmlxform::RawFieldTracer tracer(
+      [this](DOMElement* element) {
+        std::vector<std::string> names;
+        getRelativeVars(element, names);
+        return names;
+      },
+      [this, dictionary](const std::string& name) {
+        return findVariable(dictionary, "DerivedField", name);
+      });
   DOMElement* container = nullptr;
   DOMNode* next = nullptr;
   for (DOMNode* child = miningSchema->getFirstChild(); child != nullptr; child = next) {
@@ -169,9 +179,7 @@ bool ConvertTransToPMML::dealMiningSchema(DOMElement* miningSchema, DOMElement* 
     DOMElement* derived = findElement(dictionary, field);
     if (derived == nullptr) continue;  // a raw field
     const bool target = isTargetUsage(transcode(field->getAttribute(usageType.get())));
-    std::vector<std::string> names;
-    getRelativeVars(derived, names);
-    getOriginalVars(dictionary, names);
+    std::vector<std::string> names = tracer.rawFieldsOf(derived);
     if (pmmlxform::NameIndex* index = pmmlxform::CallContext::indexOf(this, miningSchema)) {
       index->remove(field);
     } else {

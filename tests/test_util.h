@@ -107,9 +107,11 @@ class Merger : public ConvertTransToPMML {
   using ConvertTransToPMML::clearValues;
   using ConvertTransToPMML::copyValues;
   using ConvertTransToPMML::dealMiningSchema;
+  using ConvertTransToPMML::findVariable;
   using ConvertTransToPMML::formatNumber;
   using ConvertTransToPMML::getMiningInfo;
   using ConvertTransToPMML::getOriginalVars;
+  using ConvertTransToPMML::getRelativeVars;
   using ConvertTransToPMML::getValueList;
   using ConvertTransToPMML::getVarsInfo;
   using ConvertTransToPMML::importElement;

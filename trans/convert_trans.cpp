@@ -24,6 +24,7 @@
 #include "xml/parser.h"
 #include "xml/writer.h"
 
+using pmmlxform::hasContent;
 using pmmlxform::isElement;
 using xercesc::DOMDocument;
 using xercesc::DOMElement;
@@ -138,21 +139,6 @@ int guarded(std::string& message, const char* prefix, Body&& body) {
     message = prefix + pmmlxform::currentExceptionText();
     return pmmlxform::kTransRunError;
   }
-}
-
-// True when the text holds an ASCII letter or digit, a ".", or any character
-// beyond ASCII (text in any script): text worth keeping when an element is
-// copied. Layout and ASCII punctuation alone are not.
-bool hasContent(const XMLCh* text) {
-  if (text == nullptr) return false;
-  for (; *text != 0; ++text) {
-    const XMLCh c = *text;
-    if ((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
-        c == u'.' || c >= 0x80) {
-      return true;
-    }
-  }
-  return false;
 }
 
 // True when a shallow copy of `element` made of its name and attribute values

@@ -23,6 +23,21 @@ inline bool isElement(const xercesc::DOMNode* node) {
   return node != nullptr && node->getNodeType() == xercesc::DOMNode::ELEMENT_NODE;
 }
 
+// True when the text holds an ASCII letter or digit, a ".", or any character
+// beyond ASCII (text in any script): text worth keeping when an element is
+// copied. Layout and ASCII punctuation alone are not.
+inline bool hasContent(const XMLCh* text) {
+  if (text == nullptr) return false;
+  for (; *text != 0; ++text) {
+    const XMLCh c = *text;
+    if ((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
+        c == u'.' || c >= 0x80) {
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace pmmlxform
 
 #endif  // PMMLXFORM_XML_DOM_H_

@@ -1,0 +1,67 @@
+// Keeping elements of a parsed document as the merge's copies of them.
+#include "merge/in_place_copy.h"
+
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/util/XMLString.hpp>
+
+#include "xml/dom.h"
+
+namespace pmmlxform {
+
+namespace {
+
+bool equalsOrNull(const XMLCh* text, const XMLCh* expected) {
+  return text == nullptr || xercesc::XMLString::equals(text, expected);
+}
+
+// What importElement keeps of a child: elements, and text or CDATA with content.
+bool kept(const xercesc::DOMNode* child) {
+  switch (child->getNodeType()) {
+    case xercesc::DOMNode::ELEMENT_NODE:
+      return true;
+    case xercesc::DOMNode::TEXT_NODE:
+    case xercesc::DOMNode::CDATA_SECTION_NODE:
+      return hasContent(child->getNodeValue());
+    default:
+      return false;
+  }
+}
+
+// `node` or the first element sibling after it, or null.
+xercesc::DOMNode* nextElement(xercesc::DOMNode* node) {
+  while (node != nullptr && !isElement(node)) node = node->getNextSibling();
+  return node;
+}
+
+}  // namespace
+
+bool writesAsMade(const xercesc::DOMDocument* document) {
+  return document != nullptr && document->getDoctype() == nullptr &&
+         !document->getXmlStandalone() && equalsOrNull(document->getXmlVersion(), u"1.0") &&
+         xercesc::XMLString::equals(document->getInputEncoding(), u"UTF-8");
+}
+
+xercesc::DOMElement* keepInPlace(xercesc::DOMElement* element) {
+  if (xercesc::DOMNode* parent = element->getParentNode()) parent->removeChild(element);
+  // Every element of the subtree in document order, without recursion; the
+  // children of each are sifted before it is descended into.
+  xercesc::DOMNode* node = element;
+  while (true) {
+    xercesc::DOMNode* next = nullptr;
+    for (xercesc::DOMNode* child = node->getFirstChild(); child != nullptr; child = next) {
+      next = child->getNextSibling();
+      if (!kept(child)) node->removeChild(child)->release();
+    }
+    if (xercesc::DOMNode* first = nextElement(node->getFirstChild())) {
+      node = first;
+      continue;
+    }
+    while (node != element && nextElement(node->getNextSibling()) == nullptr) {
+      node = node->getParentNode();
+    }
+    if (node == element) return element;
+    node = nextElement(node->getNextSibling());
+  }
+}
+
+}  // namespace pmmlxform

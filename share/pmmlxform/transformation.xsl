@@ -1401,11 +1401,15 @@
     <xsl:param name="declared"/>
     <!-- The rules' items in order, then the source's missing values. -->
     <xsl:variable name="items">
-      <!-- One step lists the inputs in document order as they are found; a
-           union of paths would be sorted into it node by node. -->
-      <xsl:apply-templates select="Rule/*[self::Value or self::Range or self::SystemMissing
-                                          or self::Missing or self::Else]"
-                           mode="recode-item"/>
+      <!-- Rule by rule, each a single step that lists its inputs in
+           document order as they are found: a path over all rules (and even
+           more a union of paths) is sorted into that order node by node, in
+           time that grows with the square of the number of rules. -->
+      <xsl:for-each select="Rule">
+        <xsl:apply-templates select="*[self::Value or self::Range or self::SystemMissing
+                                       or self::Missing or self::Else]"
+                             mode="recode-item"/>
+      </xsl:for-each>
       <DataField><xsl:apply-templates select="$declared" mode="missing-values"/></DataField>
     </xsl:variable>
     <xsl:call-template name="resolve-intervals">
@@ -1420,7 +1424,12 @@
     <xsl:param name="resolved"/>
     <xsl:param name="source"/>
     <xsl:param name="declared"/>
-    <xsl:variable name="keys" select="$resolved[self::Extension]"/>
+    <!-- The keys come first among the resolved items, all children of one
+         element: a child step from there lists them as they are found,
+         where a filter of $resolved would sort its matches into document
+         order node by node, in time that grows with the square of the
+         number of bins. -->
+    <xsl:variable name="keys" select="$resolved[1]/../Extension"/>
 
     <!-- A standard consumer sees system-missing and user-missing input alike
          as missing: it gets the system-missing result. The first key that

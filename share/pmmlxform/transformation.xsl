@@ -1252,8 +1252,10 @@
             <xsl:with-param name="defaultValue" select="$defaultValue"/>
             <xsl:with-param name="alone" select="$alone"/>
           </xsl:call-template>
-          <xsl:copy-of select="$content[self::Extension]"/>
-          <xsl:copy-of select="$content[self::DiscretizeBin]"/>
+          <!-- The function returns the keys before the bins, in the order
+               they are written: one copy, without a filter that the engine
+               would sort node by node. -->
+          <xsl:copy-of select="$content"/>
         </Discretize>
       </xsl:when>
       <xsl:otherwise>
@@ -1399,8 +1401,15 @@
     <xsl:param name="declared"/>
     <!-- The rules' items in order, then the source's missing values. -->
     <xsl:variable name="items">
-      <xsl:apply-templates select="Rule/Value | Rule/Range | Rule/SystemMissing | Rule/Missing | Rule/Else"
-                           mode="recode-item"/>
+      <!-- Rule by rule, each a single step that lists its inputs in
+           document order as they are found: a path over all rules (and even
+           more a union of paths) is sorted into that order node by node, in
+           time that grows with the square of the number of rules. -->
+      <xsl:for-each select="Rule">
+        <xsl:apply-templates select="*[self::Value or self::Range or self::SystemMissing
+                                       or self::Missing or self::Else]"
+                             mode="recode-item"/>
+      </xsl:for-each>
       <DataField><xsl:apply-templates select="$declared" mode="missing-values"/></DataField>
     </xsl:variable>
     <xsl:call-template name="resolve-intervals">
@@ -1415,7 +1424,12 @@
     <xsl:param name="resolved"/>
     <xsl:param name="source"/>
     <xsl:param name="declared"/>
-    <xsl:variable name="keys" select="$resolved[self::Extension]"/>
+    <!-- The keys come first among the resolved items, all children of one
+         element: a child step from there lists them as they are found,
+         where a filter of $resolved would sort its matches into document
+         order node by node, in time that grows with the square of the
+         number of bins. -->
+    <xsl:variable name="keys" select="$resolved[1]/../Extension"/>
 
     <!-- A standard consumer sees system-missing and user-missing input alike
          as missing: it gets the system-missing result. The first key that
@@ -1441,38 +1455,65 @@
       <xsl:otherwise>
         <xsl:variable name="elseKey"
           select="$keys[@name = 'mapElseTo' or @name = 'recodeElseCopy' or @name = 'recodeElseSysmis'][1]"/>
-        <!-- The intervals whose values are copied or made system-missing:
-             the ranges recoded so, and the parts of the source's missing
-             range that a Missing rule copies (recodeIntervalCopy) or makes
-             system-missing (recodeTargetSysmis). A consumer does not know a
-             missing range as missing, so its values need the test to come
-             out as the rules say; a discrete missing value is declared
-             missing in the DataDictionary and comes out missing either way,
-             so it needs none. -->
-        <xsl:variable name="missingValues" select="$declared/Missing"/>
-        <xsl:variable name="sysmisTests"
-          select="$keys[@name = 'recodeRangeSysmis' or @name = 'recodeTargetSysmis']/Interval
-                    [not(../@name = 'recodeTargetSysmis' and string(@leftMargin) != ''
-                         and number(@leftMargin) = number(@rightMargin)
-                         and number(@leftMargin) = $missingValues/@value)]"/>
-        <xsl:variable name="copyTests"
-          select="$keys[@name = 'recodeRangeCopy' or @name = 'recodeIntervalCopy']/Interval
-                    [not(../@name = 'recodeIntervalCopy' and string(@leftMargin) != ''
-                         and number(@leftMargin) = number(@rightMargin)
-                         and number(@leftMargin) = $missingValues/@value)]"/>
-        <xsl:call-template name="assemble">
-          <xsl:with-param name="numeric" select="true()"/>
-          <xsl:with-param name="source" select="$source"/>
-          <xsl:with-param name="content" select="$resolved"/>
-          <xsl:with-param name="missingTo" select="$missingTo"/>
-          <xsl:with-param name="elseToValue" select="$elseKey/@name = 'mapElseTo'"/>
-          <xsl:with-param name="elseToCopy" select="$elseKey/@name = 'recodeElseCopy'"/>
-          <xsl:with-param name="elseValue" select="string($elseKey/@value)"/>
-          <xsl:with-param name="sysmisTests" select="$sysmisTests"/>
-          <xsl:with-param name="sysmisCount" select="count($sysmisTests)"/>
-          <xsl:with-param name="copyTests" select="$copyTests"/>
-          <xsl:with-param name="copyCount" select="count($copyTests)"/>
-        </xsl:call-template>
+        <xsl:choose>
+          <!-- An else value and nothing copied or made system-missing: the
+               Discretize alone with the else value as its default, what
+               "assemble" writes for it, spelt out here for the shape met
+               most. -->
+          <xsl:when test="$elseKey/@name = 'mapElseTo'
+                          and not($keys[@name = 'recodeRangeSysmis' or @name = 'recodeTargetSysmis'
+                                        or @name = 'recodeRangeCopy' or @name = 'recodeIntervalCopy'])">
+            <Discretize field="{$source}">
+              <xsl:attribute name="dataType">
+                <xsl:call-template name="data-type"/>
+              </xsl:attribute>
+              <xsl:choose>
+                <xsl:when test="$missingTo">
+                  <xsl:attribute name="mapMissingTo"><xsl:value-of select="$missingTo/@value"/></xsl:attribute>
+                </xsl:when>
+                <xsl:when test="@type = 'string'">
+                  <xsl:attribute name="mapMissingTo"/>
+                </xsl:when>
+              </xsl:choose>
+              <xsl:attribute name="defaultValue"><xsl:value-of select="$elseKey/@value"/></xsl:attribute>
+              <xsl:copy-of select="$resolved"/>
+            </Discretize>
+          </xsl:when>
+          <xsl:otherwise>
+            <!-- The intervals whose values are copied or made system-missing:
+                 the ranges recoded so, and the parts of the source's missing
+                 range that a Missing rule copies (recodeIntervalCopy) or makes
+                 system-missing (recodeTargetSysmis). A consumer does not know a
+                 missing range as missing, so its values need the test to come
+                 out as the rules say; a discrete missing value is declared
+                 missing in the DataDictionary and comes out missing either way,
+                 so it needs none. -->
+            <xsl:variable name="missingValues" select="$declared/Missing"/>
+            <xsl:variable name="sysmisTests"
+              select="$keys[@name = 'recodeRangeSysmis' or @name = 'recodeTargetSysmis']/Interval
+                        [not(../@name = 'recodeTargetSysmis' and string(@leftMargin) != ''
+                             and number(@leftMargin) = number(@rightMargin)
+                             and number(@leftMargin) = $missingValues/@value)]"/>
+            <xsl:variable name="copyTests"
+              select="$keys[@name = 'recodeRangeCopy' or @name = 'recodeIntervalCopy']/Interval
+                        [not(../@name = 'recodeIntervalCopy' and string(@leftMargin) != ''
+                             and number(@leftMargin) = number(@rightMargin)
+                             and number(@leftMargin) = $missingValues/@value)]"/>
+            <xsl:call-template name="assemble">
+              <xsl:with-param name="numeric" select="true()"/>
+              <xsl:with-param name="source" select="$source"/>
+              <xsl:with-param name="content" select="$resolved"/>
+              <xsl:with-param name="missingTo" select="$missingTo"/>
+              <xsl:with-param name="elseToValue" select="$elseKey/@name = 'mapElseTo'"/>
+              <xsl:with-param name="elseToCopy" select="$elseKey/@name = 'recodeElseCopy'"/>
+              <xsl:with-param name="elseValue" select="string($elseKey/@value)"/>
+              <xsl:with-param name="sysmisTests" select="$sysmisTests"/>
+              <xsl:with-param name="sysmisCount" select="count($sysmisTests)"/>
+              <xsl:with-param name="copyTests" select="$copyTests"/>
+              <xsl:with-param name="copyCount" select="count($copyTests)"/>
+            </xsl:call-template>
+          </xsl:otherwise>
+        </xsl:choose>
       </xsl:otherwise>
     </xsl:choose>
   </xsl:template>

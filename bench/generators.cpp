@@ -90,7 +90,8 @@ std::string dataPreparation(std::size_t n, bool allNodeKinds) {
       body = "<Apply function=\"uppercase\"><FieldRef field=\"" + v + "\"/></Apply>";
     } else if (allNodeKinds && kind == 0) {
       body = "<NormContinuous field=\"" + v +
-             "\" outliers=\"asExtremeValues\"><LinearNorm orig=\"0\" norm=\"0\"/><LinearNorm orig=\"10\" norm=\"1\"/>"
+             "\" outliers=\"asExtremeValues\"><LinearNorm orig=\"0\" norm=\"0\"/><LinearNorm "
+             "orig=\"10\" norm=\"1\"/>"
              "</NormContinuous>";
     } else if (allNodeKinds && kind == 5) {
       type = "string";

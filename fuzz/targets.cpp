@@ -54,8 +54,8 @@ int runSyntax(const std::uint8_t* data, std::size_t size) {
     code = ADP_Convert::convertPMMLtoSyntax(input, output, message, none, flags & 1, flags & 2,
                                             flags & 4);
   } else {
-    code = ADP_Convert::convertPMMLtoSyntax(input, output, message, flags & 1, flags & 2,
-                                            flags & 4);
+    code =
+        ADP_Convert::convertPMMLtoSyntax(input, output, message, flags & 1, flags & 2, flags & 4);
   }
   if (code == 0 && !message.empty()) return kUndocumented;
   return checked(code, kSyntaxCodes);
@@ -66,9 +66,9 @@ int runBackSyntax(const std::uint8_t* data, std::size_t size) {
   std::istringstream input(rest(data, size));
   std::ostringstream output;
   std::string message;
-  const int code = ADP_Convert::convertPMMLtoBackSyntax(
-      input, output, message, (flags & 4) ? "target" : "", (flags & 8) ? "source" : "",
-      flags & 1, flags & 2);
+  const int code =
+      ADP_Convert::convertPMMLtoBackSyntax(input, output, message, (flags & 4) ? "target" : "",
+                                           (flags & 8) ? "source" : "", flags & 1, flags & 2);
   return checked(code, kSyntaxCodes);
 }
 

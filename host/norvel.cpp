@@ -24,7 +24,6 @@ void appendUtf16(std::u16string& out, char32_t cp) {
   }
 }
 
-
 // Decodes UTF-16 into code points; an unpaired surrogate becomes U+FFFD.
 std::u32string decodeUtf16(const XMLCh* text) {
   std::u32string out;
@@ -269,13 +268,13 @@ int QORVMBU16ToU8(std::string& dest, const std::basic_string<XMLCh>& text) {
 
 void QORVMBRelease(char** text) {
   if (text == nullptr) return;
-  delete[] *text;
+  delete[] * text;
   *text = nullptr;
 }
 
 void QORVMBRelease(XMLCh** text) {
   if (text == nullptr) return;
-  delete[] *text;
+  delete[] * text;
   *text = nullptr;
 }
 

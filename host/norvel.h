@@ -17,10 +17,9 @@
 // Every conversion returns a new zero-terminated buffer (never null) that the
 // caller gives back with QORVMBRelease. A null input converts to the empty text.
 
-#include <xercesc/util/XercesDefs.hpp>
-
 #include <fstream>
 #include <string>
+#include <xercesc/util/XercesDefs.hpp>
 
 namespace norvel {
 

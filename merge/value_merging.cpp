@@ -38,10 +38,10 @@ bool ConvertTransToPMML::clearValues(DOMElement* target) {
     next = child->getNextSibling();
     if (!isElement(child)) continue;
     const XMLCh* kind = child->getNodeName();
-    const bool drop = XMLString::equals(kind, u"Value") ||
-                      (XMLString::equals(kind, u"Extension") &&
-                       transcode(static_cast<DOMElement*>(child)->getAttribute(u"name")) !=
-                           kStringLength);
+    const bool drop =
+        XMLString::equals(kind, u"Value") ||
+        (XMLString::equals(kind, u"Extension") &&
+         transcode(static_cast<DOMElement*>(child)->getAttribute(u"name")) != kStringLength);
     if (drop) target->removeChild(child)->release();
   }
   return true;

@@ -22,9 +22,10 @@ TEST(FuzzRegression, EverySavedInputGivesADocumentedCode) {
     for (const auto& entry : std::filesystem::directory_iterator(root / name)) {
       SCOPED_TRACE(entry.path().string());
       std::ifstream in(entry.path(), std::ios::binary);
-      const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-      EXPECT_NE(pmmlxform::fuzz::runTarget(name, reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                           bytes.size()),
+      const std::string bytes((std::istreambuf_iterator<char>(in)),
+                              std::istreambuf_iterator<char>());
+      EXPECT_NE(pmmlxform::fuzz::runTarget(
+                    name, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
                 pmmlxform::fuzz::kUndocumented);
       ++replayed;
     }

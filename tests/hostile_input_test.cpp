@@ -277,11 +277,10 @@ TEST(HostileTransform, NumbersTooLargeForTheEngineToFormat) {
        R"(<Variable name="a" type="numeric" level="scale"><MissingRange low="@" high="HIGHEST"/>)"
        R"(</Variable><Recode source="a" target="b" type="numeric" level="ordinal">)"
        R"(<Rule><Missing/><ToSystemMissing/></Rule><Rule><Else/><ToCopy/></Rule></Recode>)"},
-      {"range, value and result",
-       R"(<Variable name="a" type="numeric" level="scale"/>)"
-       R"(<Recode source="a" target="b" type="numeric" level="ordinal">)"
-       R"(<Rule><Range low="LOWEST" high="@"/><To value="@"/></Rule>)"
-       R"(<Rule><Value value="@"/><To value="2"/></Rule></Recode>)"},
+      {"range, value and result", R"(<Variable name="a" type="numeric" level="scale"/>)"
+                                  R"(<Recode source="a" target="b" type="numeric" level="ordinal">)"
+                                  R"(<Rule><Range low="LOWEST" high="@"/><To value="@"/></Rule>)"
+                                  R"(<Rule><Value value="@"/><To value="2"/></Rule></Recode>)"},
       {"computed constant",
        R"(<Variable name="a" type="numeric" level="scale"/>)"
        R"(<Compute target="c" type="numeric" level="scale">)"

@@ -52,8 +52,8 @@ TEST_F(ModelChecks, ModelVersionMustBeThreeTwoOrFourAndLater) {
     const char* version;
     bool ok;
   } cases[] = {
-      {"3.2", true},  {"4", true},     {"4.", true},     {"10.7", true},  {"3", false},
-      {"3.1", false}, {"4.x", false},  {"4.3.1", false}, {"4.1 ", false}, {".1", false},
+      {"3.2", true},  {"4", true},     {"4.", true},     {"10.7", true},   {"3", false},
+      {"3.1", false}, {"4.x", false},  {"4.3.1", false}, {"4.1 ", false},  {".1", false},
       {"", false},    {"-4.0", false}, {"4.-1", false},  {"4.4.1", false},
   };
   for (const auto& c : cases) {

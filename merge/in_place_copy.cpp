@@ -14,19 +14,6 @@ bool equalsOrNull(const XMLCh* text, const XMLCh* expected) {
   return text == nullptr || xercesc::XMLString::equals(text, expected);
 }
 
-// What importElement keeps of a child: elements, and text or CDATA with content.
-bool kept(const xercesc::DOMNode* child) {
-  switch (child->getNodeType()) {
-    case xercesc::DOMNode::ELEMENT_NODE:
-      return true;
-    case xercesc::DOMNode::TEXT_NODE:
-    case xercesc::DOMNode::CDATA_SECTION_NODE:
-      return hasContent(child->getNodeValue());
-    default:
-      return false;
-  }
-}
-
 // `node` or the first element sibling after it, or null.
 xercesc::DOMNode* nextElement(xercesc::DOMNode* node) {
   while (node != nullptr && !isElement(node)) node = node->getNextSibling();
@@ -50,7 +37,7 @@ xercesc::DOMElement* keepInPlace(xercesc::DOMElement* element) {
     xercesc::DOMNode* next = nullptr;
     for (xercesc::DOMNode* child = node->getFirstChild(); child != nullptr; child = next) {
       next = child->getNextSibling();
-      if (!kept(child)) node->removeChild(child)->release();
+      if (!keptByCopy(child)) node->removeChild(child)->release();
     }
     if (xercesc::DOMNode* first = nextElement(node->getFirstChild())) {
       node = first;

@@ -148,8 +148,6 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
     pmmlxform::InputTreatments treatments(
         [&](DOMElement* field) { addToDictionary(transDictionary, field); }, indexes);
 
-    // Copies the fields of `from` into `into`; a name already there keeps the
-    // field it has, which is compared with the newcomer.
     // The transformation's derived fields; a repeated name keeps the first,
     // which is compared with the newcomer.
     if (source == nullptr) return pmmlxform::kMrgBadTransformation;

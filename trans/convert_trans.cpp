@@ -24,7 +24,6 @@
 #include "xml/parser.h"
 #include "xml/writer.h"
 
-using pmmlxform::hasContent;
 using pmmlxform::isElement;
 using xercesc::DOMDocument;
 using xercesc::DOMElement;
@@ -505,27 +504,15 @@ DOMElement* ConvertTrans::importElement(DOMDocument* document, DOMElement* eleme
   DOMElement* copy = copyElement(document, element);
   for (DOMNode* child = element->getFirstChild(); child != nullptr;
        child = child->getNextSibling()) {
-    switch (child->getNodeType()) {
-      case DOMNode::ELEMENT_NODE:
-        copy->appendChild(importElement(document, static_cast<DOMElement*>(child)));
-        break;
-      case DOMNode::TEXT_NODE:
-      case DOMNode::CDATA_SECTION_NODE: {
-        // Layout whitespace and stray punctuation between elements go; text
-        // in any script stays (an Array of category names, an annotation),
-        // and a CDATA section stays one.
-        const XMLCh* text = child->getNodeValue();
-        if (hasContent(text)) {
-          if (child->getNodeType() == DOMNode::TEXT_NODE) {
-            copy->appendChild(document->createTextNode(text));
-          } else {
-            copy->appendChild(document->createCDATASection(text));
-          }
-        }
-        break;
-      }
-      default:  // comments, processing instructions
-        break;
+    // Text in any script stays (an Array of category names, an annotation),
+    // and a CDATA section stays one.
+    if (!pmmlxform::keptByCopy(child)) continue;
+    if (isElement(child)) {
+      copy->appendChild(importElement(document, static_cast<DOMElement*>(child)));
+    } else if (child->getNodeType() == DOMNode::TEXT_NODE) {
+      copy->appendChild(document->createTextNode(child->getNodeValue()));
+    } else {
+      copy->appendChild(document->createCDATASection(child->getNodeValue()));
     }
   }
   return copy;

@@ -38,6 +38,21 @@ inline bool hasContent(const XMLCh* text) {
   return false;
 }
 
+// What a copy of an element keeps of its children: elements, and text or
+// CDATA with content (layout whitespace, stray punctuation, comments and
+// processing instructions go).
+inline bool keptByCopy(const xercesc::DOMNode* child) {
+  switch (child->getNodeType()) {
+    case xercesc::DOMNode::ELEMENT_NODE:
+      return true;
+    case xercesc::DOMNode::TEXT_NODE:
+    case xercesc::DOMNode::CDATA_SECTION_NODE:
+      return hasContent(child->getNodeValue());
+    default:
+      return false;
+  }
+}
+
 }  // namespace pmmlxform
 
 #endif  // PMMLXFORM_XML_DOM_H_

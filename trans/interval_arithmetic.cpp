@@ -9,9 +9,6 @@ namespace pmmlxform {
 
 namespace {
 
-// Rank of a bound in the total order of compareMargins.
-enum Rank { kRankLowest = 0, kRankNumber = 1, kRankText = 2, kRankHighest = 3 };
-
 const char* rightFlipped(const std::string& leftClosure) {
   // The closure of a right end placed where an interval with `leftClosure` starts.
   return leftClosure == "closed" ? "Open" : "Closed";
@@ -24,19 +21,25 @@ const char* leftFlipped(const std::string& rightClosure) {
 
 }  // namespace
 
-int compareMargins(const std::string& a, const std::string& b) {
-  const std::string ea = expandMargin(a), eb = expandMargin(b);
-  Decimal da, db;
-  auto rank = [](const std::string& expanded, Decimal& d) {
-    if (expanded == kLowest) return kRankLowest;
-    if (expanded == kHighest) return kRankHighest;
-    return parseDecimal(expanded, d) ? kRankNumber : kRankText;
-  };
-  const Rank ra = rank(ea, da), rb = rank(eb, db);
-  if (ra != rb) return ra < rb ? -1 : 1;
-  if (ra == kRankNumber) return compareDecimals(da, db);
-  if (ra == kRankText) {
-    const int c = a.compare(b);
+MarginKey marginKey(const std::string& text) {
+  MarginKey key;
+  key.text = &text;
+  const std::string expanded = expandMargin(text);
+  if (expanded == kLowest) {
+    key.rank = MarginKey::kLowest;
+  } else if (expanded == kHighest) {
+    key.rank = MarginKey::kHighest;
+  } else if (parseDecimal(expanded, key.number)) {
+    key.rank = MarginKey::kNumber;
+  }
+  return key;
+}
+
+int compareMarginKeys(const MarginKey& a, const MarginKey& b) {
+  if (a.rank != b.rank) return a.rank < b.rank ? -1 : 1;
+  if (a.rank == MarginKey::kNumber) return compareDecimals(a.number, b.number);
+  if (a.rank == MarginKey::kText) {
+    const int c = a.text->compare(*b.text);
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
   }
   return 0;

@@ -47,9 +47,24 @@ inline std::string expandMargin(const std::string& text) {
   return expandNumber(text, kMarginRules);
 }
 
-// Negative, zero or positive as bound `a` lies below, at or above bound `b`.
-// Total order: "LOWEST" < numbers (by value) < other texts (bytewise) < "HIGHEST".
-int compareMargins(const std::string& a, const std::string& b);
+// A margin text read for the total order of margins:
+// "LOWEST" < numbers (by value) < other texts (bytewise) < "HIGHEST".
+// `text` points at the text it was read from, which must outlive it.
+struct MarginKey {
+  enum Rank { kLowest = 0, kNumber = 1, kText = 2, kHighest = 3 };
+  Rank rank = kText;
+  Decimal number;
+  const std::string* text = nullptr;
+};
+MarginKey marginKey(const std::string& text);
+// Negative, zero or positive as the key `a` lies below, at or above `b`.
+int compareMarginKeys(const MarginKey& a, const MarginKey& b);
+
+// Negative, zero or positive as bound `a` lies below, at or above bound `b`,
+// in the order of margin keys.
+inline int compareMargins(const std::string& a, const std::string& b) {
+  return compareMarginKeys(marginKey(a), marginKey(b));
+}
 
 // Cuts the interval of the earlier item `a` out of the later item `b`. On
 // TrimOutcome::split, `added` receives the upper piece of `b`.

@@ -80,20 +80,6 @@ std::basic_string<XMLCh> ADPBaseNode::toXMLString(const std::string& text) const
 
 namespace {
 
-// The value of an attribute as DOMElement::getAttribute gives it. A value the
-// parser stored as one text node is read from that node directly, which
-// spares the type checks the attribute's own accessor makes on every call.
-const XMLCh* attributeText(const xercesc::DOMElement* element, const XMLCh* name) {
-  const xercesc::DOMAttr* attribute = element->getAttributeNode(name);
-  if (attribute == nullptr) return xercesc::XMLUni::fgZeroLenString;
-  const xercesc::DOMNode* text = attribute->getFirstChild();
-  if (text != nullptr && text->getNextSibling() == nullptr &&
-      text->getNodeType() == xercesc::DOMNode::TEXT_NODE) {
-    return text->getNodeValue();
-  }
-  return attribute->getValue();
-}
-
 // Widens a short ASCII text into `out` (zero-terminated), as the UTF-8
 // conversion would; false for a longer text or one beyond ASCII.
 template <std::size_t N>
@@ -110,19 +96,41 @@ bool widenAscii(const std::string& text, XMLCh (&out)[N]) {
 
 }  // namespace
 
+const XMLCh* ADPBaseNode::attributeText(const xercesc::DOMNode* node, const XMLCh* name) {
+  if (node == nullptr || node->getNodeType() != xercesc::DOMNode::ELEMENT_NODE) {
+    return xercesc::XMLUni::fgZeroLenString;
+  }
+  // The value as DOMElement::getAttribute gives it. A value the parser
+  // stored as one text node is read from that node directly, which spares
+  // the type checks the attribute's own accessor makes on every call.
+  const xercesc::DOMAttr* attribute =
+      static_cast<const xercesc::DOMElement*>(node)->getAttributeNode(name);
+  if (attribute == nullptr) return xercesc::XMLUni::fgZeroLenString;
+  const xercesc::DOMNode* text = attribute->getFirstChild();
+  if (text != nullptr && text->getNextSibling() == nullptr &&
+      text->getNodeType() == xercesc::DOMNode::TEXT_NODE) {
+    return text->getNodeValue();
+  }
+  return attribute->getValue();
+}
+
 std::string ADPBaseNode::getAttributeValue(const xercesc::DOMNode* node,
                                            const std::string& name) const {
   if (node == nullptr || node->getNodeType() != xercesc::DOMNode::ELEMENT_NODE) return {};
-  const auto* element = static_cast<const xercesc::DOMElement*>(node);
   XMLCh ascii[32];
-  if (utf8 && widenAscii(name, ascii)) return toLocalString(attributeText(element, ascii));
-  return toLocalString(attributeText(element, toXMLString(name).c_str()));
+  if (utf8 && widenAscii(name, ascii)) return toLocalString(attributeText(node, ascii));
+  return toLocalString(attributeText(node, toXMLString(name).c_str()));
 }
 
 void ADPBaseNode::setAttributeValue(xercesc::DOMNode* node, const std::string& name,
                                     const std::string& value) const {
   if (node == nullptr || node->getNodeType() != xercesc::DOMNode::ELEMENT_NODE) return;
   auto* element = static_cast<xercesc::DOMElement*>(node);
+  XMLCh asciiName[32], asciiValue[32];
+  if (utf8 && widenAscii(name, asciiName) && widenAscii(value, asciiValue)) {
+    element->setAttribute(asciiName, asciiValue);
+    return;
+  }
   element->setAttribute(toXMLString(name).c_str(), toXMLString(value).c_str());
 }
 
@@ -220,9 +228,9 @@ std::vector<std::string> ADPBaseNode::userMissingCodes(const xercesc::DOMNode* e
                                                        const std::string& field) {
   std::vector<std::string> codes;
   const FieldIndex& index = indexOf(element);
-  const auto found = index.dataFields.find(field);
-  if (found == index.dataFields.end()) return codes;
-  for (xercesc::DOMNode* v = firstChildElement(found->second, "Value"); v != nullptr;
+  xercesc::DOMNode* const* found = index.dataFields.find(field);
+  if (found == nullptr) return codes;
+  for (xercesc::DOMNode* v = firstChildElement(*found, "Value"); v != nullptr;
        v = nextSiblingElement(v, "Value")) {
     if (getAttributeValue(v, "property") == "missing") {
       codes.push_back(getAttributeValue(v, "value"));

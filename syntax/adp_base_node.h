@@ -13,6 +13,8 @@
 #include <vector>
 #include <xercesc/util/XercesDefs.hpp>
 
+#include "syntax/first_by_name.h"
+
 XERCES_CPP_NAMESPACE_BEGIN
 class DOMNode;
 XERCES_CPP_NAMESPACE_END
@@ -48,9 +50,9 @@ class ADPBaseNode {
     bool built = false;
     // Derived fields answer before data fields; the first field of a name
     // answers for it.
-    std::unordered_map<std::string, xercesc::DOMNode*> fields;
+    FirstByName<xercesc::DOMNode*> fields;
     // The first DataField of each name.
-    std::unordered_map<std::string, xercesc::DOMNode*> dataFields;
+    FirstByName<xercesc::DOMNode*> dataFields;
   };
 
   explicit ADPBaseNode(int kind) : nodeKind(kind) {}
@@ -85,6 +87,9 @@ class ADPBaseNode {
   // 8-bit text in this node's encoding to UTF-16.
   std::basic_string<XMLCh> toXMLString(const std::string& text) const;
   std::string getAttributeValue(const xercesc::DOMNode* node, const std::string& name) const;
+  // The attribute's value as the DOM holds it; empty (never null) when the
+  // node is no element or has no such attribute.
+  static const XMLCh* attributeText(const xercesc::DOMNode* node, const XMLCh* name);
   void setAttributeValue(xercesc::DOMNode* node, const std::string& name,
                          const std::string& value) const;
   xercesc::DOMNode* firstChildElement(const xercesc::DOMNode* parent,

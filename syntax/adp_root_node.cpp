@@ -324,7 +324,7 @@ void ADPRootNode::computeStringLengths(xercesc::DOMNode* container,
   };
 
   bool dataFieldsIndexed = false;
-  std::unordered_map<std::string, xercesc::DOMNode*> dataFields;
+  FirstByName<xercesc::DOMNode*> dataFields;
   for (xercesc::DOMNode* field = firstChildElement(container, "DerivedField"); field != nullptr;
        field = nextSiblingElement(field, "DerivedField")) {
     if (getAttributeValue(field, "dataType") != "string") continue;
@@ -341,17 +341,18 @@ void ADPRootNode::computeStringLengths(xercesc::DOMNode* container,
             dataFields.emplace(getAttributeValue(d, "name"), d);
           }
         }
-        const auto found = dataFields.find(source);
-        if (found != dataFields.end()) length = longestValue(found->second);
+        if (xercesc::DOMNode* const* found = dataFields.find(source)) {
+          length = longestValue(*found);
+        }
       }
     }
     setAttributeValue(field, "length", std::to_string(length));
   }
 }
 
-std::unordered_map<std::string, std::string> ADPRootNode::dataTypes(xercesc::DOMNode* dictionary) {
+FirstByName<std::string> ADPRootNode::dataTypes(xercesc::DOMNode* dictionary) {
   // Only the two dictionaries answer (in back mode the container does not).
-  std::unordered_map<std::string, std::string> types;
+  FirstByName<std::string> types;
   const std::string kind = nodeName(dictionary);
   if (kind != "DataDictionary" && kind != "TransformationDictionary") return types;
   for (xercesc::DOMNode* f = firstChildElement(dictionary, ""); f != nullptr;
@@ -378,7 +379,8 @@ void ADPRootNode::propagateDataTypes(xercesc::DOMNode* container,
   while (!pending.empty()) {
     xercesc::DOMNode* n = pending.back();
     pending.pop_back();
-    if (!getAttributeValue(n, "field").empty()) {
+    // A text that is not empty converts to one that is not empty either.
+    if (*attributeText(n, kField16) != 0) {
       referring.push_back(n);
       continue;
     }
@@ -396,11 +398,9 @@ void ADPRootNode::propagateDataTypes(xercesc::DOMNode* container,
   for (xercesc::DOMNode* element : referring) {
     const std::string field = getAttributeValue(element, "field");
     std::string type;
-    const auto own = containerTypes.find(field);
-    if (own != containerTypes.end()) type = own->second;
+    if (const std::string* own = containerTypes.find(field)) type = *own;
     if (type.empty()) {
-      const auto data = dataFieldTypes.find(field);
-      if (data != dataFieldTypes.end()) type = data->second;
+      if (const std::string* data = dataFieldTypes.find(field)) type = *data;
     }
     if (!type.empty()) setAttributeValue(element, "dataType", type);
   }

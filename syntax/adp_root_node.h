@@ -34,7 +34,7 @@ class ADPRootNode final : public ADPBaseNode {
   void computeStringLengths(xercesc::DOMNode* container, xercesc::DOMNode* dataDictionary);
   void propagateDataTypes(xercesc::DOMNode* container, xercesc::DOMNode* dataDictionary);
   // Field name -> data type of the first DataField or DerivedField of that name.
-  std::unordered_map<std::string, std::string> dataTypes(xercesc::DOMNode* dictionary);
+  FirstByName<std::string> dataTypes(xercesc::DOMNode* dictionary);
   xercesc::DOMNode* firstFieldReference(xercesc::DOMNode* element);
   int convertFields(xercesc::DOMNode* container, std::string& errorPath);
   FieldReferenceIndex& referenceIndex(xercesc::DOMNode* container);

@@ -106,6 +106,15 @@ std::u32string decodeUtf8(const char* text) {
   return out;
 }
 
+// Appends the ASCII characters [from, to) to `out`, one code unit each.
+template <typename To, typename From>
+void copyAscii(std::basic_string<To>& out, const From* from, const From* to) {
+  const std::size_t at = out.size();
+  out.resize(at + static_cast<std::size_t>(to - from));
+  To* into = &out[at];
+  for (; from != to; ++from) *into++ = static_cast<To>(*from);
+}
+
 template <typename T>
 T* copyOut(const std::basic_string<T>& s) {
   T* buf = new T[s.size() + 1];
@@ -275,7 +284,7 @@ void appendU16AsU8(std::string& out, const XMLCh* text) {
   if (text == nullptr) return;
   const XMLCh* rest = text;
   while (*rest != 0 && *rest < 0x80) ++rest;
-  out.append(text, rest);
+  copyAscii(out, text, rest);
   decodeUtf16(rest, [&out](char32_t cp) { appendUtf8(out, cp); });
 }
 
@@ -283,7 +292,7 @@ void appendU8AsU16(std::u16string& out, const char* text) {
   if (text == nullptr) return;
   const char* rest = text;
   while (*rest != 0 && static_cast<unsigned char>(*rest) < 0x80) ++rest;
-  out.append(text, rest);
+  copyAscii(out, text, rest);
   decodeUtf8(rest, [&out](char32_t cp) { appendUtf16(out, cp); });
 }
 

@@ -350,53 +350,62 @@ void ADPRootNode::computeStringLengths(xercesc::DOMNode* container,
   }
 }
 
-FirstByName<std::string> ADPRootNode::dataTypes(xercesc::DOMNode* dictionary) {
+bool ADPRootNode::answersDataTypes(const xercesc::DOMNode* dictionary) {
   // Only the two dictionaries answer (in back mode the container does not).
-  FirstByName<std::string> types;
-  const std::string kind = nodeName(dictionary);
-  if (kind != "DataDictionary" && kind != "TransformationDictionary") return types;
-  for (xercesc::DOMNode* f = firstChildElement(dictionary, ""); f != nullptr;
-       f = nextSiblingElement(f, "")) {
-    const std::string fieldKind = nodeName(f);
-    if (fieldKind == "DataField" || fieldKind == "DerivedField") {
-      // The first field of a name answers for it.
-      types.emplace(getAttributeValue(f, "name"), getAttributeValue(f, "dataType"));
-    }
+  const XMLCh* kind = dictionary == nullptr ? nullptr : dictionary->getNodeName();
+  return xercesc::XMLString::equals(kind, u"DataDictionary") ||
+         xercesc::XMLString::equals(kind, u"TransformationDictionary");
+}
+
+void ADPRootNode::addDataType(FirstByName<std::string>& types, const xercesc::DOMNode* field) {
+  const XMLCh* kind = field->getNodeName();
+  if (xercesc::XMLString::equals(kind, u"DataField") ||
+      xercesc::XMLString::equals(kind, u"DerivedField")) {
+    // The first field of a name answers for it.
+    types.emplace(getAttributeValue(field, "name"), getAttributeValue(field, "dataType"));
   }
-  return types;
 }
 
 void ADPRootNode::propagateDataTypes(xercesc::DOMNode* container,
                                      xercesc::DOMNode* dataDictionary) {
-  // Elements that name a field; their subtrees are not searched further.
-  std::vector<xercesc::DOMNode*> referring;
+  // The container's fields answer first, then the data dictionary's. Each
+  // child of the container is read, for its type and for the elements below
+  // it that name a field, in one visit.
+  FirstByName<std::string> containerTypes;
+  const bool containerTyped = answersDataTypes(container);
+  // Elements that name a field, with that name; their subtrees are not
+  // searched further.
+  std::vector<std::pair<xercesc::DOMNode*, std::string>> referring;
   std::vector<xercesc::DOMNode*> pending;
-  for (xercesc::DOMNode* c = firstChildElement(container, ""); c != nullptr;
-       c = nextSiblingElement(c, "")) {
-    pending.push_back(c);
-  }
-  std::reverse(pending.begin(), pending.end());
-  while (!pending.empty()) {
-    xercesc::DOMNode* n = pending.back();
-    pending.pop_back();
-    // A text that is not empty converts to one that is not empty either.
-    if (*attributeText(n, kField16) != 0) {
-      referring.push_back(n);
-      continue;
+  for (xercesc::DOMNode* child = firstChildElement(container, ""); child != nullptr;
+       child = nextSiblingElement(child, "")) {
+    if (containerTyped) addDataType(containerTypes, child);
+    pending.assign(1, child);
+    while (!pending.empty()) {
+      xercesc::DOMNode* n = pending.back();
+      pending.pop_back();
+      const XMLCh* field = attributeText(n, kField16);
+      if (*field != 0) {
+        referring.emplace_back(n, toLocalString(field));
+        continue;
+      }
+      const std::size_t from = pending.size();
+      for (xercesc::DOMNode* c = firstChildElement(n, ""); c != nullptr;
+           c = nextSiblingElement(c, "")) {
+        pending.push_back(c);
+      }
+      std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(from), pending.end());
     }
-    std::vector<xercesc::DOMNode*> kids;
-    for (xercesc::DOMNode* c = firstChildElement(n, ""); c != nullptr;
-         c = nextSiblingElement(c, "")) {
-      kids.push_back(c);
-    }
-    pending.insert(pending.end(), kids.rbegin(), kids.rend());
   }
 
-  // The container answers first, then the data dictionary.
-  const auto containerTypes = dataTypes(container);
-  const auto dataFieldTypes = dataTypes(dataDictionary);
-  for (xercesc::DOMNode* element : referring) {
-    const std::string field = getAttributeValue(element, "field");
+  FirstByName<std::string> dataFieldTypes;
+  if (answersDataTypes(dataDictionary)) {
+    for (xercesc::DOMNode* f = firstChildElement(dataDictionary, ""); f != nullptr;
+         f = nextSiblingElement(f, "")) {
+      addDataType(dataFieldTypes, f);
+    }
+  }
+  for (const auto& [element, field] : referring) {
     std::string type;
     if (const std::string* own = containerTypes.find(field)) type = *own;
     if (type.empty()) {

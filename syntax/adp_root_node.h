@@ -33,8 +33,11 @@ class ADPRootNode final : public ADPBaseNode {
   int collectRoles(xercesc::DOMNode* dictionary, std::string& errorPath);
   void computeStringLengths(xercesc::DOMNode* container, xercesc::DOMNode* dataDictionary);
   void propagateDataTypes(xercesc::DOMNode* container, xercesc::DOMNode* dataDictionary);
-  // Field name -> data type of the first DataField or DerivedField of that name.
-  FirstByName<std::string> dataTypes(xercesc::DOMNode* dictionary);
+  // True for the dictionaries whose fields give their data types to references.
+  static bool answersDataTypes(const xercesc::DOMNode* dictionary);
+  // Adds the data type of `field` under its name when it is a DataField or a
+  // DerivedField (the first field of a name answers for it).
+  void addDataType(FirstByName<std::string>& types, const xercesc::DOMNode* field);
   xercesc::DOMNode* firstFieldReference(xercesc::DOMNode* element);
   int convertFields(xercesc::DOMNode* container, std::string& errorPath);
   FieldReferenceIndex& referenceIndex(xercesc::DOMNode* container);

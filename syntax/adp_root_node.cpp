@@ -112,8 +112,7 @@ int ADPRootNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
     if (code != 0) return code;
   }
 
-  computeStringLengths(container, dataDictionary);
-  propagateDataTypes(container, dataDictionary);
+  prepareFields(container, dataDictionary);
   return convertFields(container, errorPath);
 }
 
@@ -271,8 +270,28 @@ int ADPRootNode::collectRoles(xercesc::DOMNode* dictionary, std::string& errorPa
   return pmmlxform::kAdpOk;
 }
 
-void ADPRootNode::computeStringLengths(xercesc::DOMNode* container,
-                                       xercesc::DOMNode* dataDictionary) {
+bool ADPRootNode::answersDataTypes(const xercesc::DOMNode* dictionary) {
+  // Only the two dictionaries answer (in back mode the container does not).
+  const XMLCh* kind = dictionary == nullptr ? nullptr : dictionary->getNodeName();
+  return xercesc::XMLString::equals(kind, u"DataDictionary") ||
+         xercesc::XMLString::equals(kind, u"TransformationDictionary");
+}
+
+void ADPRootNode::addDataType(FirstByName<std::string>& types, const xercesc::DOMNode* field) {
+  const XMLCh* kind = field->getNodeName();
+  if (xercesc::XMLString::equals(kind, u"DataField") ||
+      xercesc::XMLString::equals(kind, u"DerivedField")) {
+    // The first field of a name answers for it.
+    types.emplace(getAttributeValue(field, "name"), getAttributeValue(field, "dataType"));
+  }
+}
+
+void ADPRootNode::prepareFields(xercesc::DOMNode* container, xercesc::DOMNode* dataDictionary) {
+  // Each child of the container is visited once, for the declared length of
+  // a string field, its data type, and the references below it. A child's
+  // length is measured before any reference takes a data type, so that it
+  // reads the types the document gives.
+
   // Longest `value` of an element's Value children, in bytes of the converted text.
   auto longestValue = [this](const xercesc::DOMNode* element) {
     std::size_t longest = 0;
@@ -325,9 +344,9 @@ void ADPRootNode::computeStringLengths(xercesc::DOMNode* container,
 
   bool dataFieldsIndexed = false;
   FirstByName<xercesc::DOMNode*> dataFields;
-  for (xercesc::DOMNode* field = firstChildElement(container, "DerivedField"); field != nullptr;
-       field = nextSiblingElement(field, "DerivedField")) {
-    if (getAttributeValue(field, "dataType") != "string") continue;
+  // Declares the length of a DerivedField of type string.
+  auto measure = [&](xercesc::DOMNode* field) {
+    if (getAttributeValue(field, "dataType") != "string") return;
     std::size_t length = longestValue(field);
     if (length == 0) {
       xercesc::DOMNode* reference = firstFieldRefFrom(field);
@@ -347,30 +366,9 @@ void ADPRootNode::computeStringLengths(xercesc::DOMNode* container,
       }
     }
     setAttributeValue(field, "length", std::to_string(length));
-  }
-}
+  };
 
-bool ADPRootNode::answersDataTypes(const xercesc::DOMNode* dictionary) {
-  // Only the two dictionaries answer (in back mode the container does not).
-  const XMLCh* kind = dictionary == nullptr ? nullptr : dictionary->getNodeName();
-  return xercesc::XMLString::equals(kind, u"DataDictionary") ||
-         xercesc::XMLString::equals(kind, u"TransformationDictionary");
-}
-
-void ADPRootNode::addDataType(FirstByName<std::string>& types, const xercesc::DOMNode* field) {
-  const XMLCh* kind = field->getNodeName();
-  if (xercesc::XMLString::equals(kind, u"DataField") ||
-      xercesc::XMLString::equals(kind, u"DerivedField")) {
-    // The first field of a name answers for it.
-    types.emplace(getAttributeValue(field, "name"), getAttributeValue(field, "dataType"));
-  }
-}
-
-void ADPRootNode::propagateDataTypes(xercesc::DOMNode* container,
-                                     xercesc::DOMNode* dataDictionary) {
-  // The container's fields answer first, then the data dictionary's. Each
-  // child of the container is read, for its type and for the elements below
-  // it that name a field, in one visit.
+  // Data types: the container's fields answer first, then the data dictionary's.
   FirstByName<std::string> containerTypes;
   const bool containerTyped = answersDataTypes(container);
   // Elements that name a field, with that name; their subtrees are not
@@ -379,6 +377,7 @@ void ADPRootNode::propagateDataTypes(xercesc::DOMNode* container,
   std::vector<xercesc::DOMNode*> pending;
   for (xercesc::DOMNode* child = firstChildElement(container, ""); child != nullptr;
        child = nextSiblingElement(child, "")) {
+    if (xercesc::XMLString::equals(child->getNodeName(), u"DerivedField")) measure(child);
     if (containerTyped) addDataType(containerTypes, child);
     pending.assign(1, child);
     while (!pending.empty()) {

@@ -31,8 +31,9 @@ class ADPRootNode final : public ADPBaseNode {
  private:
   bool isFieldUsed(xercesc::DOMNode* field);
   int collectRoles(xercesc::DOMNode* dictionary, std::string& errorPath);
-  void computeStringLengths(xercesc::DOMNode* container, xercesc::DOMNode* dataDictionary);
-  void propagateDataTypes(xercesc::DOMNode* container, xercesc::DOMNode* dataDictionary);
+  // Declares the length of every string field of the container and gives
+  // each reference the data type of the field it names.
+  void prepareFields(xercesc::DOMNode* container, xercesc::DOMNode* dataDictionary);
   // True for the dictionaries whose fields give their data types to references.
   static bool answersDataTypes(const xercesc::DOMNode* dictionary);
   // Adds the data type of `field` under its name when it is a DataField or a

@@ -214,6 +214,13 @@ const ADPBaseNode::FieldIndex& ADPBaseNode::indexOf(const xercesc::DOMNode* elem
   xercesc::DOMNode* pmml = document == nullptr ? nullptr : document->getDocumentElement();
   for (const char* dictionary : {"TransformationDictionary", "DataDictionary"}) {
     const bool data = std::string(dictionary) == "DataDictionary";
+    if (data && fieldIndex->dataDictionary) {
+      for (const DictionaryEntry& entry : *fieldIndex->dataDictionary) {
+        fieldIndex->fields.emplace(entry.name, entry.element);
+        if (entry.dataField) fieldIndex->dataFields.emplace(entry.name, entry.element);
+      }
+      continue;
+    }
     for (xercesc::DOMNode* f = firstChildElement(firstChildElement(pmml, dictionary), "");
          f != nullptr; f = nextSiblingElement(f, "")) {
       const std::string name = getAttributeValue(f, "name");

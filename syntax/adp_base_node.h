@@ -46,8 +46,18 @@ class ADPBaseNode {
   // The fields of one document by name, built on first use and shared by
   // every node of one conversion, so that a lookup does not walk the
   // dictionaries again for each field.
+  // One element child of a data dictionary with its name, as the field index reads it.
+  struct DictionaryEntry {
+    xercesc::DOMNode* element;
+    std::string name;
+    bool dataField;
+  };
   struct FieldIndex {
     bool built = false;
+    // The children of the document's DataDictionary when they were read
+    // already (no step of a conversion changes that dictionary); the index
+    // reads the dictionary itself otherwise.
+    std::shared_ptr<const std::vector<DictionaryEntry>> dataDictionary;
     // Derived fields answer before data fields; the first field of a name
     // answers for it.
     FirstByName<xercesc::DOMNode*> fields;

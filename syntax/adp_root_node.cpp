@@ -119,6 +119,7 @@ int ADPRootNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
 int ADPRootNode::convertFields(xercesc::DOMNode* container, std::string& errorPath) {
   int converted = 0;
   const auto index = std::make_shared<FieldIndex>();
+  index->dataDictionary = dataDictionaryEntries_;
   for (xercesc::DOMNode* child = firstChildElement(container, ""); child != nullptr;
        child = nextSiblingElement(child, "")) {
     const std::string name = nodeName(child);
@@ -342,8 +343,19 @@ void ADPRootNode::prepareFields(xercesc::DOMNode* container, xercesc::DOMNode* d
     return found;
   };
 
-  bool dataFieldsIndexed = false;
-  FirstByName<xercesc::DOMNode*> dataFields;
+  // The data dictionary's children, read once for the lengths, the data
+  // types and the field index of the conversion.
+  auto entries = std::make_shared<std::vector<DictionaryEntry>>();
+  FirstByName<xercesc::DOMNode*> dataFields;  // the first DataField of each name
+  FirstByName<std::string> dataFieldTypes;
+  const bool dictionaryTyped = answersDataTypes(dataDictionary);
+  for (xercesc::DOMNode* f = firstChildElement(dataDictionary, ""); f != nullptr;
+       f = nextSiblingElement(f, "")) {
+    const bool dataField = xercesc::XMLString::equals(f->getNodeName(), u"DataField");
+    entries->push_back({f, getAttributeValue(f, "name"), dataField});
+    if (dataField) dataFields.emplace(entries->back().name, f);
+    if (dictionaryTyped) addDataType(dataFieldTypes, f);
+  }
   // Declares the length of a DerivedField of type string.
   auto measure = [&](xercesc::DOMNode* field) {
     if (getAttributeValue(field, "dataType") != "string") return;
@@ -352,14 +364,6 @@ void ADPRootNode::prepareFields(xercesc::DOMNode* container, xercesc::DOMNode* d
       xercesc::DOMNode* reference = firstFieldRefFrom(field);
       if (reference != nullptr) {
         const std::string source = getAttributeValue(reference, "field");
-        if (!dataFieldsIndexed) {
-          // The first DataField of each name, names as the search compares them.
-          dataFieldsIndexed = true;
-          for (xercesc::DOMNode* d = firstChildElement(dataDictionary, "DataField"); d != nullptr;
-               d = nextSiblingElement(d, "DataField")) {
-            dataFields.emplace(getAttributeValue(d, "name"), d);
-          }
-        }
         if (xercesc::DOMNode* const* found = dataFields.find(source)) {
           length = longestValue(*found);
         }
@@ -397,13 +401,6 @@ void ADPRootNode::prepareFields(xercesc::DOMNode* container, xercesc::DOMNode* d
     }
   }
 
-  FirstByName<std::string> dataFieldTypes;
-  if (answersDataTypes(dataDictionary)) {
-    for (xercesc::DOMNode* f = firstChildElement(dataDictionary, ""); f != nullptr;
-         f = nextSiblingElement(f, "")) {
-      addDataType(dataFieldTypes, f);
-    }
-  }
   for (const auto& [element, field] : referring) {
     std::string type;
     if (const std::string* own = containerTypes.find(field)) type = *own;
@@ -411,6 +408,12 @@ void ADPRootNode::prepareFields(xercesc::DOMNode* container, xercesc::DOMNode* d
       if (const std::string* data = dataFieldTypes.find(field)) type = *data;
     }
     if (!type.empty()) setAttributeValue(element, "dataType", type);
+  }
+  // The field index finds the same dictionary from the document element.
+  const xercesc::DOMDocument* document = container->getOwnerDocument();
+  dataDictionaryEntries_.reset();
+  if (document != nullptr && dataDictionary->getParentNode() == document->getDocumentElement()) {
+    dataDictionaryEntries_ = std::move(entries);
   }
 }
 

@@ -55,6 +55,8 @@ class ADPRootNode final : public ADPBaseNode {
   // later ones refer to from being retested exponentially often.
   std::unordered_map<const xercesc::DOMNode*, bool> usedFields_;
   std::unordered_map<const xercesc::DOMNode*, std::unique_ptr<FieldReferenceIndex>> references_;
+  // The children of the document's DataDictionary, read by prepareFields.
+  std::shared_ptr<const std::vector<DictionaryEntry>> dataDictionaryEntries_;
 };
 
 #endif  // PMMLXFORM_SYNTAX_ADP_ROOT_NODE_H_

@@ -24,35 +24,42 @@ void appendUtf16(std::u16string& out, char32_t cp) {
   }
 }
 
-// Decodes UTF-16 into code points; an unpaired surrogate becomes U+FFFD.
-std::u32string decodeUtf16(const XMLCh* text) {
-  std::u32string out;
-  if (text == nullptr) return out;
+// Decodes UTF-16 into code points, each handed to `emit`; an unpaired
+// surrogate becomes U+FFFD.
+template <typename Emit>
+void decodeUtf16(const XMLCh* text, Emit emit) {
+  if (text == nullptr) return;
   for (const XMLCh* p = text; *p != 0; ++p) {
     char32_t c = *p;
     if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
-      out.push_back(0x10000 + ((c - 0xD800) << 10) + (p[1] - 0xDC00));
+      emit(0x10000 + ((c - 0xD800) << 10) + (p[1] - 0xDC00));
       ++p;
     } else if (c >= 0xD800 && c <= 0xDFFF) {
-      out.push_back(kReplacement);
+      emit(kReplacement);
     } else {
-      out.push_back(c);
+      emit(c);
     }
   }
+}
+
+std::u32string decodeUtf16(const XMLCh* text) {
+  std::u32string out;
+  decodeUtf16(text, [&out](char32_t cp) { out.push_back(cp); });
   return out;
 }
 
-// Decodes UTF-8 with the "maximal subpart" rule: each ill-formed sequence
-// becomes one U+FFFD and decoding resumes at the first byte that cannot
-// continue it. Overlongs, surrogates and values above U+10FFFF are ill-formed.
-std::u32string decodeUtf8(const char* text) {
-  std::u32string out;
-  if (text == nullptr) return out;
+// Decodes UTF-8 with the "maximal subpart" rule, handing each code point to
+// `emit`: each ill-formed sequence becomes one U+FFFD and decoding resumes at
+// the first byte that cannot continue it. Overlongs, surrogates and values
+// above U+10FFFF are ill-formed.
+template <typename Emit>
+void decodeUtf8(const char* text, Emit emit) {
+  if (text == nullptr) return;
   const auto* p = reinterpret_cast<const unsigned char*>(text);
   while (*p != 0) {
     unsigned char b = *p;
     if (b < 0x80) {
-      out.push_back(b);
+      emit(b);
       ++p;
       continue;
     }
@@ -73,7 +80,7 @@ std::u32string decodeUtf8(const char* text) {
       if (b == 0xF0) lo = 0x90;
       if (b == 0xF4) hi = 0x8F;
     } else {
-      out.push_back(kReplacement);
+      emit(kReplacement);
       ++p;
       continue;
     }
@@ -89,9 +96,23 @@ std::u32string decodeUtf8(const char* text) {
       }
       cp = (cp << 6) | (c & 0x3F);
     }
-    out.push_back(ok ? cp : kReplacement);
+    emit(ok ? cp : kReplacement);
   }
+}
+
+std::u32string decodeUtf8(const char* text) {
+  std::u32string out;
+  decodeUtf8(text, [&out](char32_t cp) { out.push_back(cp); });
   return out;
+}
+
+// Appends the ASCII characters [from, to) to `out`, one code unit each.
+template <typename To, typename From>
+void copyAscii(std::basic_string<To>& out, const From* from, const From* to) {
+  const std::size_t at = out.size();
+  out.resize(at + static_cast<std::size_t>(to - from));
+  To* into = &out[at];
+  for (; from != to; ++from) *into++ = static_cast<To>(*from);
 }
 
 template <typename T>
@@ -244,9 +265,36 @@ char* QORVMBTranscodeGeneric(const XMLCh* text) {
   return copyOut(cs == nullptr ? toUtf8(cps) : encodeLocal(cps, cs));
 }
 
-XMLCh* QORVMBTranscodeU8(const char* text) { return copyOut(toUtf16(decodeUtf8(text))); }
+XMLCh* QORVMBTranscodeU8(const char* text) {
+  std::u16string out;
+  appendU8AsU16(out, text);
+  return copyOut(out);
+}
 
-char* QORVMBTranscodeU8(const XMLCh* text) { return copyOut(toUtf8(decodeUtf16(text))); }
+char* QORVMBTranscodeU8(const XMLCh* text) {
+  std::string out;
+  appendU16AsU8(out, text);
+  return copyOut(out);
+}
+
+// An ASCII character is one code unit in both forms and never part of a
+// longer sequence, so a text's leading ASCII run is copied as it is and the
+// decoding goes on after it.
+void appendU16AsU8(std::string& out, const XMLCh* text) {
+  if (text == nullptr) return;
+  const XMLCh* rest = text;
+  while (*rest != 0 && *rest < 0x80) ++rest;
+  copyAscii(out, text, rest);
+  decodeUtf16(rest, [&out](char32_t cp) { appendUtf8(out, cp); });
+}
+
+void appendU8AsU16(std::u16string& out, const char* text) {
+  if (text == nullptr) return;
+  const char* rest = text;
+  while (*rest != 0 && static_cast<unsigned char>(*rest) < 0x80) ++rest;
+  copyAscii(out, text, rest);
+  decodeUtf8(rest, [&out](char32_t cp) { appendUtf16(out, cp); });
+}
 
 int QORVMBU16ToU8(std::string& dest, const std::basic_string<XMLCh>& text) {
   // The string may hold zeros; convert it whole rather than up to the first.

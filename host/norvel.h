@@ -31,6 +31,10 @@ char* QORVMBTranscodeGeneric(const XMLCh* text);
 XMLCh* QORVMBTranscodeU8(const char* text);
 // UTF-16 -> UTF-8.
 char* QORVMBTranscodeU8(const XMLCh* text);
+// UTF-16 -> UTF-8 and UTF-8 -> UTF-16 as QORVMBTranscodeU8 converts, appended
+// to `out` without a buffer to release.
+void appendU16AsU8(std::string& out, const XMLCh* text);
+void appendU8AsU16(std::u16string& out, const char* text);
 // Appends the UTF-8 form of `text` to `dest`; returns the number of bytes appended.
 int QORVMBU16ToU8(std::string& dest, const std::basic_string<XMLCh>& text);
 // Appends the UTF-8 form of one code point to `out` (the library's own helper,

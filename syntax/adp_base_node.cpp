@@ -2,6 +2,7 @@
 #include "syntax/adp_base_node.h"
 
 #include <xercesc/dom/DOM.hpp>
+#include <xercesc/util/XMLUni.hpp>
 
 #include "host/norvel.h"
 #include "syntax/adp_literal.h"
@@ -54,31 +55,82 @@ void ADPBaseNode::removeSegment(std::string& errorPath) {
 }
 
 std::string ADPBaseNode::toLocalString(const XMLCh* text) const {
-  char* converted = utf8 ? norvel::QORVMBTranscodeU8(text) : norvel::QORVMBTranscodeGeneric(text);
-  std::string out(converted);
+  std::string out;
+  if (utf8) {
+    norvel::appendU16AsU8(out, text);
+    return out;
+  }
+  char* converted = norvel::QORVMBTranscodeGeneric(text);
+  out = converted;
   norvel::QORVMBRelease(&converted);
   return out;
 }
 
 std::basic_string<XMLCh> ADPBaseNode::toXMLString(const std::string& text) const {
-  XMLCh* converted =
-      utf8 ? norvel::QORVMBTranscodeU8(text.c_str()) : norvel::QORVMBTranscodeGeneric(text.c_str());
-  std::basic_string<XMLCh> out(converted);
+  std::basic_string<XMLCh> out;
+  if (utf8) {
+    norvel::appendU8AsU16(out, text.c_str());
+    return out;
+  }
+  XMLCh* converted = norvel::QORVMBTranscodeGeneric(text.c_str());
+  out = converted;
   norvel::QORVMBRelease(&converted);
   return out;
+}
+
+namespace {
+
+// Widens a short ASCII text into `out` (zero-terminated), as the UTF-8
+// conversion would; false for a longer text or one beyond ASCII.
+template <std::size_t N>
+bool widenAscii(const std::string& text, XMLCh (&out)[N]) {
+  if (text.size() >= N) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == 0 || c >= 0x80) return false;
+    out[i] = c;
+  }
+  out[text.size()] = 0;
+  return true;
+}
+
+}  // namespace
+
+const XMLCh* ADPBaseNode::attributeText(const xercesc::DOMNode* node, const XMLCh* name) {
+  if (node == nullptr || node->getNodeType() != xercesc::DOMNode::ELEMENT_NODE) {
+    return xercesc::XMLUni::fgZeroLenString;
+  }
+  // The value as DOMElement::getAttribute gives it. A value the parser
+  // stored as one text node is read from that node directly, which spares
+  // the type checks the attribute's own accessor makes on every call.
+  const xercesc::DOMAttr* attribute =
+      static_cast<const xercesc::DOMElement*>(node)->getAttributeNode(name);
+  if (attribute == nullptr) return xercesc::XMLUni::fgZeroLenString;
+  const xercesc::DOMNode* text = attribute->getFirstChild();
+  if (text != nullptr && text->getNextSibling() == nullptr &&
+      text->getNodeType() == xercesc::DOMNode::TEXT_NODE) {
+    return text->getNodeValue();
+  }
+  return attribute->getValue();
 }
 
 std::string ADPBaseNode::getAttributeValue(const xercesc::DOMNode* node,
                                            const std::string& name) const {
   if (node == nullptr || node->getNodeType() != xercesc::DOMNode::ELEMENT_NODE) return {};
-  const auto* element = static_cast<const xercesc::DOMElement*>(node);
-  return toLocalString(element->getAttribute(toXMLString(name).c_str()));
+  XMLCh ascii[32];
+  if (utf8 && widenAscii(name, ascii)) return toLocalString(attributeText(node, ascii));
+  return toLocalString(attributeText(node, toXMLString(name).c_str()));
 }
 
 void ADPBaseNode::setAttributeValue(xercesc::DOMNode* node, const std::string& name,
                                     const std::string& value) const {
   if (node == nullptr || node->getNodeType() != xercesc::DOMNode::ELEMENT_NODE) return;
   auto* element = static_cast<xercesc::DOMElement*>(node);
+  XMLCh asciiName[32], asciiValue[32];
+  if (utf8 && widenAscii(name, asciiName) && widenAscii(value, asciiValue)) {
+    element->setAttribute(asciiName, asciiValue);
+    return;
+  }
   element->setAttribute(toXMLString(name).c_str(), toXMLString(value).c_str());
 }
 
@@ -162,6 +214,13 @@ const ADPBaseNode::FieldIndex& ADPBaseNode::indexOf(const xercesc::DOMNode* elem
   xercesc::DOMNode* pmml = document == nullptr ? nullptr : document->getDocumentElement();
   for (const char* dictionary : {"TransformationDictionary", "DataDictionary"}) {
     const bool data = std::string(dictionary) == "DataDictionary";
+    if (data && fieldIndex->dataDictionary) {
+      for (const DictionaryEntry& entry : *fieldIndex->dataDictionary) {
+        fieldIndex->fields.emplace(entry.name, entry.element);
+        if (entry.dataField) fieldIndex->dataFields.emplace(entry.name, entry.element);
+      }
+      continue;
+    }
     for (xercesc::DOMNode* f = firstChildElement(firstChildElement(pmml, dictionary), "");
          f != nullptr; f = nextSiblingElement(f, "")) {
       const std::string name = getAttributeValue(f, "name");
@@ -176,9 +235,9 @@ std::vector<std::string> ADPBaseNode::userMissingCodes(const xercesc::DOMNode* e
                                                        const std::string& field) {
   std::vector<std::string> codes;
   const FieldIndex& index = indexOf(element);
-  const auto found = index.dataFields.find(field);
-  if (found == index.dataFields.end()) return codes;
-  for (xercesc::DOMNode* v = firstChildElement(found->second, "Value"); v != nullptr;
+  xercesc::DOMNode* const* found = index.dataFields.find(field);
+  if (found == nullptr) return codes;
+  for (xercesc::DOMNode* v = firstChildElement(*found, "Value"); v != nullptr;
        v = nextSiblingElement(v, "Value")) {
     if (getAttributeValue(v, "property") == "missing") {
       codes.push_back(getAttributeValue(v, "value"));

@@ -13,6 +13,8 @@
 #include <vector>
 #include <xercesc/util/XercesDefs.hpp>
 
+#include "syntax/first_by_name.h"
+
 XERCES_CPP_NAMESPACE_BEGIN
 class DOMNode;
 XERCES_CPP_NAMESPACE_END
@@ -44,13 +46,23 @@ class ADPBaseNode {
   // The fields of one document by name, built on first use and shared by
   // every node of one conversion, so that a lookup does not walk the
   // dictionaries again for each field.
+  // One element child of a data dictionary with its name, as the field index reads it.
+  struct DictionaryEntry {
+    xercesc::DOMNode* element;
+    std::string name;
+    bool dataField;
+  };
   struct FieldIndex {
     bool built = false;
+    // The children of the document's DataDictionary when they were read
+    // already (no step of a conversion changes that dictionary); the index
+    // reads the dictionary itself otherwise.
+    std::shared_ptr<const std::vector<DictionaryEntry>> dataDictionary;
     // Derived fields answer before data fields; the first field of a name
     // answers for it.
-    std::unordered_map<std::string, xercesc::DOMNode*> fields;
+    FirstByName<xercesc::DOMNode*> fields;
     // The first DataField of each name.
-    std::unordered_map<std::string, xercesc::DOMNode*> dataFields;
+    FirstByName<xercesc::DOMNode*> dataFields;
   };
 
   explicit ADPBaseNode(int kind) : nodeKind(kind) {}
@@ -85,6 +97,9 @@ class ADPBaseNode {
   // 8-bit text in this node's encoding to UTF-16.
   std::basic_string<XMLCh> toXMLString(const std::string& text) const;
   std::string getAttributeValue(const xercesc::DOMNode* node, const std::string& name) const;
+  // The attribute's value as the DOM holds it; empty (never null) when the
+  // node is no element or has no such attribute.
+  static const XMLCh* attributeText(const xercesc::DOMNode* node, const XMLCh* name);
   void setAttributeValue(xercesc::DOMNode* node, const std::string& name,
                          const std::string& value) const;
   xercesc::DOMNode* firstChildElement(const xercesc::DOMNode* parent,

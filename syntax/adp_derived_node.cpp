@@ -248,9 +248,9 @@ int ADPDerivedNode::readMapMissingTo(xercesc::DOMNode* apply, std::string& error
 
 std::size_t ADPDerivedNode::fieldWidth(xercesc::DOMNode* element, const std::string& name) {
   const FieldIndex& index = indexOf(element);
-  const auto found = index.fields.find(name);
-  if (found == index.fields.end()) return 0;
-  xercesc::DOMNode* field = found->second;
+  xercesc::DOMNode* const* found = index.fields.find(name);
+  if (found == nullptr) return 0;
+  xercesc::DOMNode* field = *found;
   if (nodeName(field) == "DerivedField") {
     return std::strtoul(getAttributeValue(field, "length").c_str(), nullptr, 10);
   }

@@ -112,14 +112,14 @@ int ADPRootNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
     if (code != 0) return code;
   }
 
-  computeStringLengths(container, dataDictionary);
-  propagateDataTypes(container, dataDictionary);
+  prepareFields(container, dataDictionary);
   return convertFields(container, errorPath);
 }
 
 int ADPRootNode::convertFields(xercesc::DOMNode* container, std::string& errorPath) {
   int converted = 0;
   const auto index = std::make_shared<FieldIndex>();
+  index->dataDictionary = dataDictionaryEntries_;
   for (xercesc::DOMNode* child = firstChildElement(container, ""); child != nullptr;
        child = nextSiblingElement(child, "")) {
     const std::string name = nodeName(child);
@@ -271,8 +271,28 @@ int ADPRootNode::collectRoles(xercesc::DOMNode* dictionary, std::string& errorPa
   return pmmlxform::kAdpOk;
 }
 
-void ADPRootNode::computeStringLengths(xercesc::DOMNode* container,
-                                       xercesc::DOMNode* dataDictionary) {
+bool ADPRootNode::answersDataTypes(const xercesc::DOMNode* dictionary) {
+  // Only the two dictionaries answer (in back mode the container does not).
+  const XMLCh* kind = dictionary == nullptr ? nullptr : dictionary->getNodeName();
+  return xercesc::XMLString::equals(kind, u"DataDictionary") ||
+         xercesc::XMLString::equals(kind, u"TransformationDictionary");
+}
+
+void ADPRootNode::addDataType(FirstByName<std::string>& types, const xercesc::DOMNode* field) {
+  const XMLCh* kind = field->getNodeName();
+  if (xercesc::XMLString::equals(kind, u"DataField") ||
+      xercesc::XMLString::equals(kind, u"DerivedField")) {
+    // The first field of a name answers for it.
+    types.emplace(getAttributeValue(field, "name"), getAttributeValue(field, "dataType"));
+  }
+}
+
+void ADPRootNode::prepareFields(xercesc::DOMNode* container, xercesc::DOMNode* dataDictionary) {
+  // Each child of the container is visited once, for the declared length of
+  // a string field, its data type, and the references below it. A child's
+  // length is measured before any reference takes a data type, so that it
+  // reads the types the document gives.
+
   // Longest `value` of an element's Value children, in bytes of the converted text.
   auto longestValue = [this](const xercesc::DOMNode* element) {
     std::size_t longest = 0;
@@ -323,86 +343,77 @@ void ADPRootNode::computeStringLengths(xercesc::DOMNode* container,
     return found;
   };
 
-  bool dataFieldsIndexed = false;
-  std::unordered_map<std::string, xercesc::DOMNode*> dataFields;
-  for (xercesc::DOMNode* field = firstChildElement(container, "DerivedField"); field != nullptr;
-       field = nextSiblingElement(field, "DerivedField")) {
-    if (getAttributeValue(field, "dataType") != "string") continue;
+  // The data dictionary's children, read once for the lengths, the data
+  // types and the field index of the conversion.
+  auto entries = std::make_shared<std::vector<DictionaryEntry>>();
+  FirstByName<xercesc::DOMNode*> dataFields;  // the first DataField of each name
+  FirstByName<std::string> dataFieldTypes;
+  const bool dictionaryTyped = answersDataTypes(dataDictionary);
+  for (xercesc::DOMNode* f = firstChildElement(dataDictionary, ""); f != nullptr;
+       f = nextSiblingElement(f, "")) {
+    const bool dataField = xercesc::XMLString::equals(f->getNodeName(), u"DataField");
+    entries->push_back({f, getAttributeValue(f, "name"), dataField});
+    if (dataField) dataFields.emplace(entries->back().name, f);
+    if (dictionaryTyped) addDataType(dataFieldTypes, f);
+  }
+  // Declares the length of a DerivedField of type string.
+  auto measure = [&](xercesc::DOMNode* field) {
+    if (getAttributeValue(field, "dataType") != "string") return;
     std::size_t length = longestValue(field);
     if (length == 0) {
       xercesc::DOMNode* reference = firstFieldRefFrom(field);
       if (reference != nullptr) {
         const std::string source = getAttributeValue(reference, "field");
-        if (!dataFieldsIndexed) {
-          // The first DataField of each name, names as the search compares them.
-          dataFieldsIndexed = true;
-          for (xercesc::DOMNode* d = firstChildElement(dataDictionary, "DataField"); d != nullptr;
-               d = nextSiblingElement(d, "DataField")) {
-            dataFields.emplace(getAttributeValue(d, "name"), d);
-          }
+        if (xercesc::DOMNode* const* found = dataFields.find(source)) {
+          length = longestValue(*found);
         }
-        const auto found = dataFields.find(source);
-        if (found != dataFields.end()) length = longestValue(found->second);
       }
     }
     setAttributeValue(field, "length", std::to_string(length));
-  }
-}
+  };
 
-std::unordered_map<std::string, std::string> ADPRootNode::dataTypes(xercesc::DOMNode* dictionary) {
-  // Only the two dictionaries answer (in back mode the container does not).
-  std::unordered_map<std::string, std::string> types;
-  const std::string kind = nodeName(dictionary);
-  if (kind != "DataDictionary" && kind != "TransformationDictionary") return types;
-  for (xercesc::DOMNode* f = firstChildElement(dictionary, ""); f != nullptr;
-       f = nextSiblingElement(f, "")) {
-    const std::string fieldKind = nodeName(f);
-    if (fieldKind == "DataField" || fieldKind == "DerivedField") {
-      // The first field of a name answers for it.
-      types.emplace(getAttributeValue(f, "name"), getAttributeValue(f, "dataType"));
-    }
-  }
-  return types;
-}
-
-void ADPRootNode::propagateDataTypes(xercesc::DOMNode* container,
-                                     xercesc::DOMNode* dataDictionary) {
-  // Elements that name a field; their subtrees are not searched further.
-  std::vector<xercesc::DOMNode*> referring;
+  // Data types: the container's fields answer first, then the data dictionary's.
+  FirstByName<std::string> containerTypes;
+  const bool containerTyped = answersDataTypes(container);
+  // Elements that name a field, with that name; their subtrees are not
+  // searched further.
+  std::vector<std::pair<xercesc::DOMNode*, std::string>> referring;
   std::vector<xercesc::DOMNode*> pending;
-  for (xercesc::DOMNode* c = firstChildElement(container, ""); c != nullptr;
-       c = nextSiblingElement(c, "")) {
-    pending.push_back(c);
-  }
-  std::reverse(pending.begin(), pending.end());
-  while (!pending.empty()) {
-    xercesc::DOMNode* n = pending.back();
-    pending.pop_back();
-    if (!getAttributeValue(n, "field").empty()) {
-      referring.push_back(n);
-      continue;
+  for (xercesc::DOMNode* child = firstChildElement(container, ""); child != nullptr;
+       child = nextSiblingElement(child, "")) {
+    if (xercesc::XMLString::equals(child->getNodeName(), u"DerivedField")) measure(child);
+    if (containerTyped) addDataType(containerTypes, child);
+    pending.assign(1, child);
+    while (!pending.empty()) {
+      xercesc::DOMNode* n = pending.back();
+      pending.pop_back();
+      const XMLCh* field = attributeText(n, kField16);
+      if (*field != 0) {
+        referring.emplace_back(n, toLocalString(field));
+        continue;
+      }
+      const std::size_t from = pending.size();
+      for (xercesc::DOMNode* c = firstChildElement(n, ""); c != nullptr;
+           c = nextSiblingElement(c, "")) {
+        pending.push_back(c);
+      }
+      std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(from), pending.end());
     }
-    std::vector<xercesc::DOMNode*> kids;
-    for (xercesc::DOMNode* c = firstChildElement(n, ""); c != nullptr;
-         c = nextSiblingElement(c, "")) {
-      kids.push_back(c);
-    }
-    pending.insert(pending.end(), kids.rbegin(), kids.rend());
   }
 
-  // The container answers first, then the data dictionary.
-  const auto containerTypes = dataTypes(container);
-  const auto dataFieldTypes = dataTypes(dataDictionary);
-  for (xercesc::DOMNode* element : referring) {
-    const std::string field = getAttributeValue(element, "field");
+  for (const auto& [element, field] : referring) {
     std::string type;
-    const auto own = containerTypes.find(field);
-    if (own != containerTypes.end()) type = own->second;
+    if (const std::string* own = containerTypes.find(field)) type = *own;
     if (type.empty()) {
-      const auto data = dataFieldTypes.find(field);
-      if (data != dataFieldTypes.end()) type = data->second;
+      if (const std::string* data = dataFieldTypes.find(field)) type = *data;
     }
     if (!type.empty()) setAttributeValue(element, "dataType", type);
+  }
+  // The field index finds the same dictionary from the document element.
+  const xercesc::DOMDocument* document = container->getOwnerDocument();
+  dataDictionaryEntries_.reset();
+  if (document != nullptr && dataDictionary->getParentNode() == document->getDocumentElement()) {
+    dataDictionaryEntries_ = std::move(entries);
   }
 }
 

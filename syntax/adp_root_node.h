@@ -31,10 +31,14 @@ class ADPRootNode final : public ADPBaseNode {
  private:
   bool isFieldUsed(xercesc::DOMNode* field);
   int collectRoles(xercesc::DOMNode* dictionary, std::string& errorPath);
-  void computeStringLengths(xercesc::DOMNode* container, xercesc::DOMNode* dataDictionary);
-  void propagateDataTypes(xercesc::DOMNode* container, xercesc::DOMNode* dataDictionary);
-  // Field name -> data type of the first DataField or DerivedField of that name.
-  std::unordered_map<std::string, std::string> dataTypes(xercesc::DOMNode* dictionary);
+  // Declares the length of every string field of the container and gives
+  // each reference the data type of the field it names.
+  void prepareFields(xercesc::DOMNode* container, xercesc::DOMNode* dataDictionary);
+  // True for the dictionaries whose fields give their data types to references.
+  static bool answersDataTypes(const xercesc::DOMNode* dictionary);
+  // Adds the data type of `field` under its name when it is a DataField or a
+  // DerivedField (the first field of a name answers for it).
+  void addDataType(FirstByName<std::string>& types, const xercesc::DOMNode* field);
   xercesc::DOMNode* firstFieldReference(xercesc::DOMNode* element);
   int convertFields(xercesc::DOMNode* container, std::string& errorPath);
   FieldReferenceIndex& referenceIndex(xercesc::DOMNode* container);
@@ -51,6 +55,8 @@ class ADPRootNode final : public ADPBaseNode {
   // later ones refer to from being retested exponentially often.
   std::unordered_map<const xercesc::DOMNode*, bool> usedFields_;
   std::unordered_map<const xercesc::DOMNode*, std::unique_ptr<FieldReferenceIndex>> references_;
+  // The children of the document's DataDictionary, read by prepareFields.
+  std::shared_ptr<const std::vector<DictionaryEntry>> dataDictionaryEntries_;
 };
 
 #endif  // PMMLXFORM_SYNTAX_ADP_ROOT_NODE_H_

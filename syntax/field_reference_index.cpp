@@ -27,18 +27,35 @@ const XMLCh kDerivedField16[] = u"DerivedField";
 
 }  // namespace
 
+FieldReferenceIndex::Bucket& FieldReferenceIndex::bucket(const std::basic_string<XMLCh>& name16) {
+  if (const std::size_t* known = bucketOf_.find(name16)) return buckets_[*known];
+  bucketOf_.emplace(name16, buckets_.size());
+  buckets_.emplace_back();
+  return buckets_.back();
+}
+
+void FieldReferenceIndex::add(Bucket& bucket, std::size_t at, xercesc::DOMElement* reference) {
+  const auto after = std::upper_bound(
+      bucket.begin(), bucket.end(), at,
+      [](std::size_t position, const Bucket::value_type& entry) { return position < entry.first; });
+  bucket.insert(after, {at, reference});
+}
+
 FieldReferenceIndex::FieldReferenceIndex(xercesc::DOMNode* container) {
   for (xercesc::DOMNode* child = container->getFirstChild(); child != nullptr;
        child = child->getNextSibling()) {
-    if (!isElement(child) || !xercesc::XMLString::equals(child->getNodeName(), kDerivedField16)) {
-      continue;
+    if (isElement(child) && xercesc::XMLString::equals(child->getNodeName(), kDerivedField16)) {
+      fields_.push_back(child);
     }
-    const std::size_t at = fields_.size();
-    positions_[child] = at;
-    fields_.push_back(child);
+  }
+  positions_.reserve(fields_.size());
+  std::vector<xercesc::DOMNode*> pending;
+  for (std::size_t at = 0; at < fields_.size(); ++at) {
+    positions_[fields_[at]] = at;
     // The references the search finds: reference elements anywhere below
-    // the field, not below another reference.
-    std::vector<xercesc::DOMNode*> pending{child};
+    // the field, not below another reference. Fields come in order, so each
+    // bucket stays ordered by position.
+    pending.assign(1, fields_[at]);
     while (!pending.empty()) {
       xercesc::DOMNode* node = pending.back();
       pending.pop_back();
@@ -46,9 +63,8 @@ FieldReferenceIndex::FieldReferenceIndex(xercesc::DOMNode* container) {
         if (!isElement(c)) continue;
         if (isFieldReference(c->getNodeName())) {
           auto* reference = static_cast<xercesc::DOMElement*>(c);
-          byName_[std::basic_string<XMLCh>(reference->getAttribute(kField16))][at].push_back(
-              reference);
-          owners_[reference] = at;
+          bucket(std::basic_string<XMLCh>(reference->getAttribute(kField16)))
+              .emplace_back(at, reference);
         } else {
           pending.push_back(c);
         }
@@ -59,39 +75,50 @@ FieldReferenceIndex::FieldReferenceIndex(xercesc::DOMNode* container) {
 
 xercesc::DOMNode* FieldReferenceIndex::nextReferring(const std::basic_string<XMLCh>& name16,
                                                      std::size_t after, std::size_t& at) const {
-  const auto bucket = byName_.find(name16);
-  if (bucket == byName_.end()) return nullptr;
-  const auto next = bucket->second.upper_bound(after);
-  if (next == bucket->second.end()) return nullptr;
+  const std::size_t* known = bucketOf_.find(name16);
+  if (known == nullptr) return nullptr;
+  const Bucket& references = buckets_[*known];
+  const auto next = std::upper_bound(
+      references.begin(), references.end(), after,
+      [](std::size_t position, const Bucket::value_type& entry) { return position < entry.first; });
+  if (next == references.end()) return nullptr;
   at = next->first;
   return fields_[at];
 }
 
 void FieldReferenceIndex::rename(const std::basic_string<XMLCh>& name16, std::size_t at,
                                  const std::basic_string<XMLCh>& renamed16) {
-  auto& from = byName_[name16];
-  const auto held = from.find(at);
-  if (held == from.end()) return;
-  std::vector<xercesc::DOMElement*> moved = std::move(held->second);
-  from.erase(held);
-  auto& to = byName_[renamed16][at];
+  std::vector<xercesc::DOMElement*> moved;
+  {
+    Bucket& from = bucket(name16);
+    const auto held = std::equal_range(
+        from.begin(), from.end(), Bucket::value_type(at, nullptr),
+        [](const Bucket::value_type& a, const Bucket::value_type& b) { return a.first < b.first; });
+    if (held.first == held.second) return;
+    for (auto entry = held.first; entry != held.second; ++entry) moved.push_back(entry->second);
+    from.erase(held.first, held.second);
+  }
+  Bucket& to = bucket(renamed16);
   for (xercesc::DOMElement* reference : moved) {
     reference->setAttribute(kField16, renamed16.c_str());
-    to.push_back(reference);
+    add(to, at, reference);
   }
 }
 
 void FieldReferenceIndex::renamed(xercesc::DOMElement* reference,
                                   const std::basic_string<XMLCh>& before) {
+  if (!ownersBuilt_) {
+    // Renames move references between names but keep their fields.
+    ownersBuilt_ = true;
+    for (const Bucket& references : buckets_) {
+      for (const auto& [at, held] : references) owners_[held] = at;
+    }
+  }
   const auto owner = owners_.find(reference);
   if (owner == owners_.end()) return;
-  auto& from = byName_[before];
-  const auto held = from.find(owner->second);
-  if (held != from.end()) {
-    auto& list = held->second;
-    list.erase(std::remove(list.begin(), list.end(), reference), list.end());
-    if (list.empty()) from.erase(held);
-  }
-  byName_[std::basic_string<XMLCh>(reference->getAttribute(kField16))][owner->second].push_back(
+  Bucket& from = bucket(before);
+  from.erase(std::remove(from.begin(), from.end(), Bucket::value_type(owner->second, reference)),
+             from.end());
+  add(bucket(std::basic_string<XMLCh>(reference->getAttribute(kField16))), owner->second,
       reference);
 }

@@ -2,12 +2,14 @@
 #define PMMLXFORM_SYNTAX_FIELD_REFERENCE_INDEX_H_
 
 #include <cstddef>
-#include <map>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 #include <xercesc/dom/DOMElement.hpp>
 #include <xercesc/dom/DOMNode.hpp>
+
+#include "syntax/first_by_name.h"
 
 // The references to fields in the DerivedField children of one element, by the
 // value of their "field" attribute and the position of the field that holds
@@ -30,12 +32,22 @@ class FieldReferenceIndex {
   void renamed(xercesc::DOMElement* reference, const std::basic_string<XMLCh>& before);
 
  private:
+  // References to one name: (position of the holding field, reference),
+  // ordered by position, those of one field in the order they were added.
+  using Bucket = std::vector<std::pair<std::size_t, xercesc::DOMElement*>>;
+  // The bucket of a name, made empty when the name has none.
+  Bucket& bucket(const std::basic_string<XMLCh>& name16);
+  // Adds a reference at `at` after those the bucket holds there already.
+  static void add(Bucket& bucket, std::size_t at, xercesc::DOMElement* reference);
+
   std::vector<xercesc::DOMNode*> fields_;
   std::unordered_map<const xercesc::DOMNode*, std::size_t> positions_;
-  std::unordered_map<std::basic_string<XMLCh>,
-                     std::map<std::size_t, std::vector<xercesc::DOMElement*>>>
-      byName_;
+  FirstByName<std::size_t, std::basic_string<XMLCh>> bucketOf_;
+  std::vector<Bucket> buckets_;
+  // The position of each reference's field, made on the first rename of a
+  // single reference (only back mode renames those).
   std::unordered_map<const xercesc::DOMElement*, std::size_t> owners_;
+  bool ownersBuilt_ = false;
 };
 
 #endif  // PMMLXFORM_SYNTAX_FIELD_REFERENCE_INDEX_H_

@@ -19,8 +19,10 @@ class ProbeNode final : public ADPBaseNode {
   ProbeNode() : ADPBaseNode(kValue) {}
   std::string toSyntax() const override { return ""; }
   int parse(xercesc::DOMNode*, std::string&) override { return 0; }
+  using ADPBaseNode::getAttributeValue;
   using ADPBaseNode::isSafeName;
   using ADPBaseNode::nameProblem;
+  using ADPBaseNode::setAttributeValue;
 };
 
 TEST(BaseNode, OnlyPlainVariableNamesAreSafe) {
@@ -84,6 +86,47 @@ TEST(BaseNode, RefusesNamesTheLanguageReadsAsSomethingElse) {
   for (const auto& c : cases) {
     EXPECT_EQ(node.nameProblem(c.first), c.second) << c.first;
   }
+}
+
+TEST(BaseNode, ReadsAttributeValuesAsTheDocumentHoldsThem) {
+  testutil::Documents documents;
+  const std::string longName(40, 'n');
+  xercesc::DOMElement* element = documents.element(
+      "<e plain='v1' empty='' refs='a&amp;b&#xE9;&lt;' wide='\xE5\x90\x8D' "
+      "n\xC3\xA9='accented' " +
+      longName + "='long'/>");
+  // A value the DOM holds as several texts, as a program can build it.
+  xercesc::DOMDocument* document = element->getOwnerDocument();
+  xercesc::DOMAttr* pieces = document->createAttribute(u"pieces");
+  pieces->appendChild(document->createTextNode(u"ab"));
+  pieces->appendChild(document->createTextNode(u"cd"));
+  element->setAttributeNode(pieces);
+
+  ProbeNode node;
+  node.utf8 = true;
+  node.setAttributeValue(element, "set", "x\xC3\xA9");
+  node.setAttributeValue(element, "plain", "v2");
+  const struct {
+    std::string name, value;
+  } cases[] = {
+      {"plain", "v2"},          {"empty", ""},
+      {"missing", ""},          {"refs", "a&b\xC3\xA9<"},
+      {"wide", "\xE5\x90\x8D"}, {"n\xC3\xA9", "accented"},
+      {longName, "long"},       {"set", "x\xC3\xA9"},
+      {"pieces", "abcd"},       {"", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(node.getAttributeValue(element, c.name), c.value) << c.name;
+  }
+  EXPECT_EQ(node.getAttributeValue(nullptr, "plain"), "");
+  EXPECT_EQ(node.getAttributeValue(element->getOwnerDocument(), "plain"), "");
+
+  testutil::ScopedLocale c("C");
+  ProbeNode local;
+  local.utf8 = false;
+  EXPECT_EQ(local.getAttributeValue(element, "plain"), "v2");
+  EXPECT_EQ(local.getAttributeValue(element, "refs"), "a&b?<");
+  EXPECT_EQ(local.getAttributeValue(element, "pieces"), "abcd");
 }
 
 }  // namespace

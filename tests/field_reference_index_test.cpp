@@ -87,4 +87,54 @@ TEST(FieldReferenceIndex, FindsWhatASearchOfTheFieldsFinds) {
   }
 }
 
+TEST(FieldReferenceIndex, FollowsReferencesRenamedOneByOne) {
+  Random r(20261207);
+  testutil::Documents documents;
+  for (int i = 0; i < 200; ++i) {
+    const std::string doc = "<TransformationDictionary>" + r.times(1 + r.below(12), [&] {
+      return "<DerivedField name='" + r.name() + "'>" + references(r) + "</DerivedField>";
+    }) + "</TransformationDictionary>";
+    xercesc::DOMElement* container = documents.element(doc);
+    std::vector<xercesc::DOMNode*> fields;
+    for (auto* c = container->getFirstChild(); c != nullptr; c = c->getNextSibling()) {
+      if (testutil::utf8(c->getNodeName()) == "DerivedField") fields.push_back(c);
+    }
+    FieldReferenceIndex index(container);
+    for (int step = 0; step < 20; ++step) {
+      // Now and then a whole field's references to a name move to "#name".
+      const std::string name8 = r.name();
+      const std::u16string name(name8.begin(), name8.end());
+      const std::size_t field = static_cast<std::size_t>(r.below(static_cast<int>(fields.size())));
+      std::vector<xercesc::DOMElement*> held;
+      referring(fields[field], name, held);
+      if (r.chance(30)) {
+        index.rename(name, field, u"#" + name);
+      } else if (!held.empty()) {
+        xercesc::DOMElement* reference =
+            held[static_cast<std::size_t>(r.below(static_cast<int>(held.size())))];
+        const std::string to8 = r.name();
+        reference->setAttribute(u"field", std::u16string(to8.begin(), to8.end()).c_str());
+        index.renamed(reference, name);
+      }
+      // Every name is then found where a search of the fields finds it.
+      for (const std::string& probe8 : {r.name(), "#" + r.name()}) {
+        const std::u16string probe(probe8.begin(), probe8.end());
+        std::size_t after = 0, at = 0;
+        for (;;) {
+          std::size_t expected = after + 1;
+          std::vector<xercesc::DOMElement*> found;
+          for (; expected < fields.size(); ++expected) {
+            referring(fields[expected], probe, found);
+            if (!found.empty()) break;
+          }
+          xercesc::DOMNode* next = index.nextReferring(probe, after, at);
+          ASSERT_EQ(next, expected < fields.size() ? fields[expected] : nullptr) << doc << probe8;
+          if (next == nullptr) break;
+          after = at;
+        }
+      }
+    }
+  }
+}
+
 }  // namespace

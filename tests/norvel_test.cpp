@@ -70,6 +70,39 @@ TEST(Norvel, Utf16ToUtf8RoundTripsAndReplacesUnpairedSurrogates) {
   QORVMBRelease(&s);  // releasing null is harmless
 }
 
+TEST(Norvel, AppendingConvertsAfterWhatTheTextHolds) {
+  const struct {
+    const char* name;
+    const char* in;
+    std::u16string wide;
+  } cases[] = {
+      {"ascii only", "abc", u"abc"},
+      {"ascii, then two bytes", "ab\xC3\xA9", u"ab\u00E9"},
+      {"ascii, then a malformed byte", "ab\x80z", u"ab\uFFFDz"},
+      {"ascii, then a truncated sequence", "ab\xF0\x9F", u"ab\uFFFD"},
+      {"four bytes, then ascii",
+       "\xF0\x9F\x98\x80"
+       "ab",
+       u"\U0001F600ab"},
+      {"empty", "", u""},
+      {"null", nullptr, u""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::u16string wide = u"<";
+    norvel::appendU8AsU16(wide, c.in);
+    EXPECT_EQ(wide, u"<" + c.wide);
+    std::string narrow = ">";
+    norvel::appendU16AsU8(narrow, c.in == nullptr ? nullptr : wide.c_str() + 1);
+    EXPECT_EQ(narrow, ">" + fromU16(c.wide, true));
+  }
+  std::string narrow;
+  norvel::appendU16AsU8(narrow, (std::u16string(u"ab") + char16_t(0xDC00) + u"c").c_str());
+  EXPECT_EQ(narrow,
+            "ab\xEF\xBF\xBD"
+            "c");
+}
+
 TEST(Norvel, LocalCodePageReplacesWhatItCannotHoldWithoutCuttingTheText) {
   const struct {
     const char* locale;

@@ -1312,108 +1312,15 @@
   <!-- Numeric recode                                                      -->
   <!-- ~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~ -->
 
-  <!-- The one call of the extension function: resolves the recode items in
-       the fragment $items and writes the Discretize over what it returns. -->
-  <xsl:template name="resolve-intervals">
-    <xsl:param name="items"/>
-    <xsl:param name="source"/>
-    <xsl:param name="declared"/>
-    <xsl:call-template name="discretize">
-      <xsl:with-param name="resolved" select="xalan:intervals($items)"/>
-      <xsl:with-param name="source" select="$source"/>
-      <xsl:with-param name="declared" select="$declared"/>
-    </xsl:call-template>
-  </xsl:template>
-
-  <!-- The interval of the context Value or Range. -->
-  <xsl:template name="interval-of">
-    <Interval closure="closedClosed">
-      <xsl:if test="(@low | @value) != 'LOWEST'">
-        <xsl:attribute name="leftMargin"><xsl:value-of select="@low | @value"/></xsl:attribute>
-      </xsl:if>
-      <xsl:if test="(@high | @value) != 'HIGHEST'">
-        <xsl:attribute name="rightMargin"><xsl:value-of select="@high | @value"/></xsl:attribute>
-      </xsl:if>
-    </Interval>
-  </xsl:template>
-
-  <!-- One recode item for one input of a rule, in the form the extension
-       function reads: a DiscretizeBin for a value or range with a result, an
-       Extension for a special key. The keys recodeRangeCopy and
-       recodeRangeSysmis (a range recoded to COPY or SYSMIS) are this
-       stylesheet's own; the function keeps their intervals in the
-       first-match order like any bin. -->
-  <xsl:template match="Value | Range" mode="recode-item">
-    <!-- A checked rule has exactly one of To, ToCopy and ToSystemMissing. -->
-    <xsl:choose>
-      <xsl:when test="../To">
-        <DiscretizeBin>
-          <xsl:attribute name="binValue">
-            <xsl:call-template name="trimmed"><xsl:with-param name="text" select="../To/@value"/></xsl:call-template>
-          </xsl:attribute>
-          <xsl:call-template name="interval-of"/>
-        </DiscretizeBin>
-      </xsl:when>
-      <xsl:when test="../ToCopy and self::Value">
-        <DiscretizeBin binValue="{@value}">
-          <xsl:call-template name="interval-of"/>
-        </DiscretizeBin>
-      </xsl:when>
-      <xsl:otherwise>
-        <Extension>
-          <xsl:attribute name="name">
-            <xsl:choose>
-              <xsl:when test="../ToCopy">recodeRangeCopy</xsl:when>
-              <xsl:otherwise>recodeRangeSysmis</xsl:otherwise>
-            </xsl:choose>
-          </xsl:attribute>
-          <xsl:call-template name="interval-of"/>
-        </Extension>
-      </xsl:otherwise>
-    </xsl:choose>
-  </xsl:template>
-
-  <xsl:template match="SystemMissing | Missing | Else" mode="recode-item">
-    <xsl:variable name="out" select="../To | ../ToCopy | ../ToSystemMissing"/>
-    <Extension>
-      <xsl:attribute name="name">
-        <xsl:choose>
-          <xsl:when test="self::SystemMissing and $out/self::To">mapSysmisTo</xsl:when>
-          <xsl:when test="self::SystemMissing">recodeSysmisCopy</xsl:when>
-          <xsl:when test="self::Missing and $out/self::To">mapMissingTo</xsl:when>
-          <xsl:when test="self::Missing and $out/self::ToCopy">recodeMissingCopy</xsl:when>
-          <xsl:when test="self::Missing">recodeMissingSysmis</xsl:when>
-          <xsl:when test="$out/self::To">mapElseTo</xsl:when>
-          <xsl:when test="$out/self::ToCopy">recodeElseCopy</xsl:when>
-          <xsl:otherwise>recodeElseSysmis</xsl:otherwise>
-        </xsl:choose>
-      </xsl:attribute>
-      <xsl:if test="$out/self::To">
-        <xsl:attribute name="value">
-          <xsl:call-template name="trimmed"><xsl:with-param name="text" select="$out/@value"/></xsl:call-template>
-        </xsl:attribute>
-      </xsl:if>
-    </Extension>
-  </xsl:template>
-
+  <!-- The one call of the extension function: it reads the rules' inputs in
+       order, then the source's missing values, from the recode and the
+       declaration themselves, resolves them, and returns the keys and bins
+       the Discretize is written over. -->
   <xsl:template name="numeric-recode">
     <xsl:param name="source"/>
     <xsl:param name="declared"/>
-    <!-- The rules' items in order, then the source's missing values. -->
-    <xsl:variable name="items">
-      <!-- Rule by rule, each a single step that lists its inputs in
-           document order as they are found: a path over all rules (and even
-           more a union of paths) is sorted into that order node by node, in
-           time that grows with the square of the number of rules. -->
-      <xsl:for-each select="Rule">
-        <xsl:apply-templates select="*[self::Value or self::Range or self::SystemMissing
-                                       or self::Missing or self::Else]"
-                             mode="recode-item"/>
-      </xsl:for-each>
-      <DataField><xsl:apply-templates select="$declared" mode="missing-values"/></DataField>
-    </xsl:variable>
-    <xsl:call-template name="resolve-intervals">
-      <xsl:with-param name="items" select="$items"/>
+    <xsl:call-template name="discretize">
+      <xsl:with-param name="resolved" select="xalan:recode-intervals(., $declared)"/>
       <xsl:with-param name="source" select="$source"/>
       <xsl:with-param name="declared" select="$declared"/>
     </xsl:call-template>

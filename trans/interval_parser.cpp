@@ -221,8 +221,8 @@ xalanc::XObjectPtr IntervalParser::execute(xalanc::XPathExecutionContext& execut
 }
 
 xalanc::XObjectPtr IntervalParser::resolved(xalanc::XPathExecutionContext& executionContext,
-                                            xalanc::XalanNode* context, const xalanc::Locator* locator,
-                                            IntervalList& items) {
+                                            xalanc::XalanNode* context,
+                                            const xalanc::Locator* locator, IntervalList& items) {
   xalanc::XPathExecutionContext::BorrowReturnMutableNodeRefList result(executionContext);
   xalanc::XalanTransformer* transformer = ConvertByXSLT::currentTransformer.load();
   if (transformer == nullptr) {
@@ -256,8 +256,7 @@ xalanc::XObjectPtr IntervalParser::resolved(xalanc::XPathExecutionContext& execu
   ++resultsInLastBuilder;
   items.clear();
 
-  const xalanc::XalanNode* root =
-      lastBuilder->getDocument()->getDocumentElement()->getLastChild();
+  const xalanc::XalanNode* root = lastBuilder->getDocument()->getDocumentElement()->getLastChild();
   for (XalanNode* child = root->getFirstChild(); child != nullptr;
        child = child->getNextSibling()) {
     result->addNode(child);

@@ -219,13 +219,15 @@
        that end, and not empty. A keyword reads as NaN, which compares as
        neither greater nor less than anything. -->
   <xsl:template name="check-range">
-    <xsl:if test="not(@low = 'LOWEST')">
+    <xsl:if test="not(@low = 'LOWEST')
+                  and not(number(@low) = number(@low) and normalize-space(@low) = @low)">
       <xsl:call-template name="check-number">
         <xsl:with-param name="text" select="@low"/>
         <xsl:with-param name="bound" select="'low'"/>
       </xsl:call-template>
     </xsl:if>
-    <xsl:if test="not(@high = 'HIGHEST')">
+    <xsl:if test="not(@high = 'HIGHEST')
+                  and not(number(@high) = number(@high) and normalize-space(@high) = @high)">
       <xsl:call-template name="check-number">
         <xsl:with-param name="text" select="@high"/>
         <xsl:with-param name="bound" select="'high'"/>
@@ -265,7 +267,7 @@
       </xsl:when>
     </xsl:choose>
     <xsl:if test="@type = 'numeric'">
-      <xsl:for-each select="Missing">
+      <xsl:for-each select="Missing[not(number(@value) = number(@value) and normalize-space(@value) = @value)]">
         <xsl:call-template name="check-number"/>
       </xsl:for-each>
       <xsl:for-each select="MissingRange">
@@ -275,7 +277,9 @@
   </xsl:template>
 
   <!-- Stops the run unless $text is a number: what number() reads, with no
-       blanks around it. NaN is the one value unequal to itself; comparing
+       blanks around it. Callers test that first and call this template only
+       for a value that fails it, which it then names: a template call per
+       checked value costs more than the test. NaN is the one value unequal to itself; comparing
        numbers, not their text, keeps the engine from formatting a number,
        which it cannot do for a magnitude of 1e100 or more. $text is the
        context element's value, or the $bound ("low" or "high") of the
@@ -362,6 +366,12 @@
     </xsl:if>
     <xsl:for-each select="*">
       <xsl:choose>
+        <!-- The rule met most, one input and a To from a number to a number,
+             has none of the faults below: one test instead of all of them. -->
+        <xsl:when test="$sourceType = 'numeric' and $targetType = 'numeric' and self::Rule
+                        and count(*) = 2 and *[2][self::To]
+                        and *[1][self::Value or self::Range or self::SystemMissing or self::Missing
+                                 or self::Else]"/>
         <xsl:when test="not(self::Rule)">
           <xsl:call-template name="fail">
             <xsl:with-param name="text" select="concat('unexpected &lt;', name(), '&gt;; a recode holds only Rule elements')"/>
@@ -405,7 +415,7 @@
         </xsl:when>
       </xsl:choose>
       <xsl:if test="$sourceType = 'numeric'">
-        <xsl:for-each select="Value">
+        <xsl:for-each select="Value[not(number(@value) = number(@value) and normalize-space(@value) = @value)]">
           <xsl:call-template name="check-number"/>
         </xsl:for-each>
         <xsl:for-each select="Range">
@@ -413,7 +423,7 @@
         </xsl:for-each>
       </xsl:if>
       <xsl:if test="$targetType = 'numeric'">
-        <xsl:for-each select="To">
+        <xsl:for-each select="To[not(number(@value) = number(@value) and normalize-space(@value) = @value)]">
           <xsl:call-template name="check-number"/>
         </xsl:for-each>
       </xsl:if>
@@ -911,7 +921,9 @@
   </xsl:template>
 
   <xsl:template match="Number" mode="expression">
-    <xsl:call-template name="check-number"/>
+    <xsl:if test="not(number(@value) = number(@value) and normalize-space(@value) = @value)">
+      <xsl:call-template name="check-number"/>
+    </xsl:if>
     <Constant dataType="double"><xsl:value-of select="@value"/></Constant>
   </xsl:template>
 
@@ -1348,16 +1360,28 @@
                     or @name = 'recodeMissingCopy' or @name = 'recodeMissingSysmis'][1]
                    [@name = 'mapSysmisTo' or @name = 'mapMissingTo']"/>
     <xsl:choose>
-      <!-- No else result and no copies: the Discretize says it all. -->
+      <!-- No else result and no copies: the Discretize says it all; what
+           "recode-core" writes for it, spelt out here for the shape met
+           most. -->
       <xsl:when test="not($keys[@name = 'mapElseTo' or @name = 'recodeElseCopy'
                                 or @name = 'recodeRangeCopy' or @name = 'recodeIntervalCopy'])">
-        <xsl:call-template name="recode-core">
-          <xsl:with-param name="numeric" select="true()"/>
-          <xsl:with-param name="source" select="$source"/>
-          <xsl:with-param name="content" select="$resolved"/>
-          <xsl:with-param name="missingTo" select="$missingTo"/>
-          <xsl:with-param name="alone" select="true()"/>
-        </xsl:call-template>
+        <Discretize field="{$source}">
+          <xsl:attribute name="dataType">
+            <xsl:call-template name="data-type"/>
+          </xsl:attribute>
+          <xsl:choose>
+            <xsl:when test="$missingTo">
+              <xsl:attribute name="mapMissingTo"><xsl:value-of select="$missingTo/@value"/></xsl:attribute>
+            </xsl:when>
+            <xsl:when test="@type = 'string'">
+              <xsl:attribute name="mapMissingTo"/>
+            </xsl:when>
+          </xsl:choose>
+          <xsl:if test="@type = 'string'">
+            <xsl:attribute name="defaultValue"/>
+          </xsl:if>
+          <xsl:copy-of select="$resolved"/>
+        </Discretize>
       </xsl:when>
       <xsl:otherwise>
         <xsl:variable name="elseKey"

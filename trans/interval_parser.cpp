@@ -123,26 +123,27 @@ class FragmentWriter {
 
   void open() {
     handler_.startDocument();
-    start(u"Results", Attributes());
+    start(u"Results", attrs_);
   }
 
   void write(const IntervalList& items) {
-    start(u"Intervals", Attributes());
+    attrs_.clear();
+    start(u"Intervals", attrs_);
     for (const IntervalItem& item : items) {
       if (item.name.empty()) continue;
-      Attributes attrs;
-      add(attrs, u"extender", pmmlxform::kVendorExtender);
-      add(attrs, u"name", item.name);
-      if (!item.value.empty() || item.name == "mapSysmisTo") add(attrs, u"value", item.value);
-      start(u"Extension", attrs);
+      attrs_.clear();
+      add(u"extender", pmmlxform::kVendorExtender);
+      add(u"name", item.name);
+      if (!item.value.empty() || item.name == "mapSysmisTo") add(u"value", item.value);
+      start(u"Extension", attrs_);
       if (!item.leftClosure.empty() && !item.rightClosure.empty()) interval(item);
       end(u"Extension");
     }
     for (const IntervalItem& item : items) {
       if (!item.name.empty()) continue;
-      Attributes attrs;
-      add(attrs, u"binValue", item.value);
-      start(u"DiscretizeBin", attrs);
+      attrs_.clear();
+      add(u"binValue", item.value);
+      start(u"DiscretizeBin", attrs_);
       interval(item);
       end(u"DiscretizeBin");
     }
@@ -152,9 +153,9 @@ class FragmentWriter {
  private:
   using Attributes = xalanc::AttributesImpl;
 
-  void add(Attributes& attrs, const char16_t* name, const std::string& value) {
+  void add(const char16_t* name, const std::string& value) {
     static const XMLCh kCdata[] = u"CDATA";
-    attrs.addAttribute(name, kCdata, toUtf16(value).c_str());
+    attrs_.addAttribute(name, kCdata, toUtf16(value).c_str());
   }
   void start(const char16_t* name, const Attributes& attrs) {
     handler_.startElement(u"", u"", name, attrs);
@@ -162,15 +163,17 @@ class FragmentWriter {
   void end(const char16_t* name) { handler_.endElement(u"", u"", name); }
 
   void interval(const IntervalItem& item) {
-    Attributes attrs;
-    add(attrs, u"closure", item.leftClosure + item.rightClosure);
-    if (item.leftMargin != kLowest) add(attrs, u"leftMargin", item.leftMargin);
-    if (item.rightMargin != kHighest) add(attrs, u"rightMargin", item.rightMargin);
-    start(u"Interval", attrs);
+    attrs_.clear();
+    add(u"closure", item.leftClosure + item.rightClosure);
+    if (item.leftMargin != kLowest) add(u"leftMargin", item.leftMargin);
+    if (item.rightMargin != kHighest) add(u"rightMargin", item.rightMargin);
+    start(u"Interval", attrs_);
     end(u"Interval");
   }
 
   xercesc::ContentHandler& handler_;
+  // The attributes of the element being started; the handler copies them.
+  Attributes attrs_;
 };
 
 // How many calls' results one document builder takes.

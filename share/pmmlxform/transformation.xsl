@@ -496,7 +496,14 @@
     <xsl:for-each select="Missing">
       <Value>
         <xsl:attribute name="value">
-          <xsl:call-template name="trimmed"><xsl:with-param name="text" select="@value"/></xsl:call-template>
+          <xsl:choose>
+            <xsl:when test="substring(@value, string-length(@value)) != ' '">
+              <xsl:value-of select="@value"/>
+            </xsl:when>
+            <xsl:otherwise>
+              <xsl:call-template name="trimmed"><xsl:with-param name="text" select="@value"/></xsl:call-template>
+            </xsl:otherwise>
+          </xsl:choose>
         </xsl:attribute>
         <xsl:attribute name="property">missing</xsl:attribute>
       </Value>
@@ -520,56 +527,68 @@
     <DerivedField>
       <xsl:attribute name="name"><xsl:value-of select="@target"/></xsl:attribute>
       <xsl:call-template name="field-properties"/>
-      <xsl:variable name="longest">
-        <xsl:if test="@type = 'string'">
-          <xsl:apply-templates select="*" mode="longest"/>
-        </xsl:if>
-      </xsl:variable>
-      <xsl:variable name="ends">
-        <xsl:if test="@type = 'string'">
-          <xsl:apply-templates select="*" mode="ends">
-            <xsl:with-param name="at" select="."/>
-            <xsl:with-param name="tail" select="true()"/>
-          </xsl:apply-templates>
-        </xsl:if>
-      </xsl:variable>
       <xsl:choose>
-        <!-- The host cuts a string result to the target's width, and the
-             blanks the cut can end in carry no meaning. -->
-        <xsl:when test="@type = 'string' and not(number($longest) &lt;= number(@width))">
-          <Apply function="replace" defaultValue="">
-            <Apply function="substring">
-              <xsl:apply-templates select="*" mode="expression">
-                <xsl:with-param name="at" select="."/>
-              </xsl:apply-templates>
-              <Constant dataType="integer">1</Constant>
-              <Constant dataType="integer"><xsl:value-of select="@width"/></Constant>
-            </Apply>
-            <Constant dataType="string"> +$</Constant>
-            <Constant dataType="string"></Constant>
-          </Apply>
-        </xsl:when>
-        <!-- Nor does the host's value end in a blank where the value as
-             written here can. -->
-        <xsl:when test="contains($ends, 'b')">
-          <Apply function="replace" defaultValue="">
-            <xsl:apply-templates select="*" mode="expression">
-              <xsl:with-param name="at" select="."/>
-              <xsl:with-param name="tail" select="true()"/>
-            </xsl:apply-templates>
-            <Constant dataType="string"> +$</Constant>
-            <Constant dataType="string"></Constant>
-          </Apply>
-        </xsl:when>
-        <xsl:otherwise>
+        <!-- A number: written as it stands, without the two fragments below
+             that only a string target fills. -->
+        <xsl:when test="not(@type = 'string')">
           <xsl:apply-templates select="*" mode="expression">
             <xsl:with-param name="at" select="."/>
-            <xsl:with-param name="blankDefault" select="@type = 'string'"/>
-          <xsl:with-param name="tail" select="@type = 'string'"/>
           </xsl:apply-templates>
+        </xsl:when>
+        <xsl:otherwise>
+          <xsl:call-template name="string-compute"/>
         </xsl:otherwise>
       </xsl:choose>
     </DerivedField>
+  </xsl:template>
+
+  <!-- The expression of the context Compute into a string target. -->
+  <xsl:template name="string-compute">
+    <xsl:variable name="longest">
+      <xsl:apply-templates select="*" mode="longest"/>
+    </xsl:variable>
+    <xsl:variable name="ends">
+      <xsl:apply-templates select="*" mode="ends">
+        <xsl:with-param name="at" select="."/>
+        <xsl:with-param name="tail" select="true()"/>
+      </xsl:apply-templates>
+    </xsl:variable>
+    <xsl:choose>
+      <!-- The host cuts a string result to the target's width, and the
+           blanks the cut can end in carry no meaning. -->
+      <xsl:when test="@type = 'string' and not(number($longest) &lt;= number(@width))">
+        <Apply function="replace" defaultValue="">
+          <Apply function="substring">
+            <xsl:apply-templates select="*" mode="expression">
+              <xsl:with-param name="at" select="."/>
+            </xsl:apply-templates>
+            <Constant dataType="integer">1</Constant>
+            <Constant dataType="integer"><xsl:value-of select="@width"/></Constant>
+          </Apply>
+          <Constant dataType="string"> +$</Constant>
+          <Constant dataType="string"></Constant>
+        </Apply>
+      </xsl:when>
+      <!-- Nor does the host's value end in a blank where the value as
+           written here can. -->
+      <xsl:when test="contains($ends, 'b')">
+        <Apply function="replace" defaultValue="">
+          <xsl:apply-templates select="*" mode="expression">
+            <xsl:with-param name="at" select="."/>
+            <xsl:with-param name="tail" select="true()"/>
+          </xsl:apply-templates>
+          <Constant dataType="string"> +$</Constant>
+          <Constant dataType="string"></Constant>
+        </Apply>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:apply-templates select="*" mode="expression">
+          <xsl:with-param name="at" select="."/>
+          <xsl:with-param name="blankDefault" select="@type = 'string'"/>
+          <xsl:with-param name="tail" select="@type = 'string'"/>
+        </xsl:apply-templates>
+      </xsl:otherwise>
+    </xsl:choose>
   </xsl:template>
 
   <!-- The most characters the host's value of a string expression can have,
@@ -769,18 +788,23 @@
       <xsl:if test="@function = 'formatNumber'">
         <xsl:attribute name="mapMissingTo"/>
       </xsl:if>
-      <xsl:variable name="stringIf">
-        <xsl:if test="@function = 'if'">
-          <xsl:apply-templates select="*[2]" mode="is-string">
-            <xsl:with-param name="at" select="$at"/>
-          </xsl:apply-templates>
-        </xsl:if>
-      </xsl:variable>
       <!-- A string "if" whose condition fails or is missing leaves its
            value blank in the host, as a new string variable starts. -->
-      <xsl:if test="$blankDefault or string($stringIf) = 'true'">
-        <xsl:attribute name="defaultValue"/>
-      </xsl:if>
+      <xsl:choose>
+        <xsl:when test="$blankDefault">
+          <xsl:attribute name="defaultValue"/>
+        </xsl:when>
+        <xsl:when test="@function = 'if'">
+          <xsl:variable name="stringIf">
+            <xsl:apply-templates select="*[2]" mode="is-string">
+              <xsl:with-param name="at" select="$at"/>
+            </xsl:apply-templates>
+          </xsl:variable>
+          <xsl:if test="string($stringIf) = 'true'">
+            <xsl:attribute name="defaultValue"/>
+          </xsl:if>
+        </xsl:when>
+      </xsl:choose>
       <xsl:for-each select="*">
         <xsl:apply-templates select="." mode="expression">
           <xsl:with-param name="at" select="$at"/>
@@ -827,6 +851,10 @@
           <Constant dataType="integer">1</Constant>
           <Constant dataType="integer"><xsl:value-of select="$width"/></Constant>
         </Apply>
+      </xsl:when>
+      <!-- What "field-value" writes for a field without missing range. -->
+      <xsl:when test="not($declared/MissingRange)">
+        <FieldRef field="{string($declared/@name | $derived/@target)}"/>
       </xsl:when>
       <xsl:otherwise>
         <xsl:call-template name="field-value">

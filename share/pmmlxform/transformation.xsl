@@ -452,15 +452,20 @@
     <xsl:if test="@label">
       <xsl:attribute name="displayName"><xsl:value-of select="@label"/></xsl:attribute>
     </xsl:if>
-    <xsl:attribute name="optype">
-      <xsl:call-template name="optype"/>
-    </xsl:attribute>
-    <xsl:attribute name="dataType">
-      <xsl:call-template name="data-type"/>
-    </xsl:attribute>
-    <xsl:if test="@type = 'string'">
-      <Extension extender="{$extender}" name="stringLength" value="{@width}"/>
-    </xsl:if>
+    <!-- What the templates "optype" and "data-type" write, spelt out for
+         the one place every field passes. -->
+    <xsl:choose>
+      <xsl:when test="@level = 'scale'"><xsl:attribute name="optype">continuous</xsl:attribute></xsl:when>
+      <xsl:when test="@level = 'ordinal'"><xsl:attribute name="optype">ordinal</xsl:attribute></xsl:when>
+      <xsl:otherwise><xsl:attribute name="optype">categorical</xsl:attribute></xsl:otherwise>
+    </xsl:choose>
+    <xsl:choose>
+      <xsl:when test="@type = 'string'">
+        <xsl:attribute name="dataType">string</xsl:attribute>
+        <Extension extender="{$extender}" name="stringLength" value="{@width}"/>
+      </xsl:when>
+      <xsl:otherwise><xsl:attribute name="dataType">double</xsl:attribute></xsl:otherwise>
+    </xsl:choose>
   </xsl:template>
 
   <!-- A declared variable: its user-missing values become Value elements
@@ -1377,6 +1382,9 @@
          order node by node, in time that grows with the square of the
          number of bins. -->
     <xsl:variable name="keys" select="$resolved[1]/../Extension"/>
+    <!-- Every key has one name, one of the function's key names, none of
+         which holds "|": a name is among several where the list of them
+         written between bars holds it so, one test instead of one per name. -->
 
     <!-- A standard consumer sees system-missing and user-missing input alike
          as missing: it gets the system-missing result. The first key that
@@ -1384,19 +1392,20 @@
          makes a mapMissingTo. (Once resolved, an else value that reaches
          system-missing has a mapSysmisTo of its own before it.) -->
     <xsl:variable name="missingTo"
-      select="$keys[@name = 'mapSysmisTo' or @name = 'recodeSysmisCopy' or @name = 'mapMissingTo'
-                    or @name = 'recodeMissingCopy' or @name = 'recodeMissingSysmis'][1]
+      select="$keys[contains('|mapSysmisTo|recodeSysmisCopy|mapMissingTo|recodeMissingCopy|recodeMissingSysmis|',
+                             concat('|', @name, '|'))][1]
                    [@name = 'mapSysmisTo' or @name = 'mapMissingTo']"/>
     <xsl:choose>
       <!-- No else result and no copies: the Discretize says it all; what
            "recode-core" writes for it, spelt out here for the shape met
            most. -->
-      <xsl:when test="not($keys[@name = 'mapElseTo' or @name = 'recodeElseCopy'
-                                or @name = 'recodeRangeCopy' or @name = 'recodeIntervalCopy'])">
+      <xsl:when test="not($keys[contains('|mapElseTo|recodeElseCopy|recodeRangeCopy|recodeIntervalCopy|',
+                                         concat('|', @name, '|'))])">
         <Discretize field="{$source}">
-          <xsl:attribute name="dataType">
-            <xsl:call-template name="data-type"/>
-          </xsl:attribute>
+          <xsl:choose>
+            <xsl:when test="@type = 'string'"><xsl:attribute name="dataType">string</xsl:attribute></xsl:when>
+            <xsl:otherwise><xsl:attribute name="dataType">double</xsl:attribute></xsl:otherwise>
+          </xsl:choose>
           <xsl:choose>
             <xsl:when test="$missingTo">
               <xsl:attribute name="mapMissingTo"><xsl:value-of select="$missingTo/@value"/></xsl:attribute>
@@ -1413,19 +1422,20 @@
       </xsl:when>
       <xsl:otherwise>
         <xsl:variable name="elseKey"
-          select="$keys[@name = 'mapElseTo' or @name = 'recodeElseCopy' or @name = 'recodeElseSysmis'][1]"/>
+          select="$keys[contains('|mapElseTo|recodeElseCopy|recodeElseSysmis|', concat('|', @name, '|'))][1]"/>
         <xsl:choose>
           <!-- An else value and nothing copied or made system-missing: the
                Discretize alone with the else value as its default, what
                "assemble" writes for it, spelt out here for the shape met
                most. -->
           <xsl:when test="$elseKey/@name = 'mapElseTo'
-                          and not($keys[@name = 'recodeRangeSysmis' or @name = 'recodeTargetSysmis'
-                                        or @name = 'recodeRangeCopy' or @name = 'recodeIntervalCopy'])">
+                          and not($keys[contains('|recodeRangeSysmis|recodeTargetSysmis|recodeRangeCopy|recodeIntervalCopy|',
+                                                   concat('|', @name, '|'))])">
             <Discretize field="{$source}">
-              <xsl:attribute name="dataType">
-                <xsl:call-template name="data-type"/>
-              </xsl:attribute>
+              <xsl:choose>
+                <xsl:when test="@type = 'string'"><xsl:attribute name="dataType">string</xsl:attribute></xsl:when>
+                <xsl:otherwise><xsl:attribute name="dataType">double</xsl:attribute></xsl:otherwise>
+              </xsl:choose>
               <xsl:choose>
                 <xsl:when test="$missingTo">
                   <xsl:attribute name="mapMissingTo"><xsl:value-of select="$missingTo/@value"/></xsl:attribute>

@@ -140,15 +140,7 @@
        calling a template that writes the answer, which would build a result
        tree fragment per lookup. -->
 
-  <!-- The optype and data type of the context entry. -->
-  <xsl:template name="optype">
-    <xsl:choose>
-      <xsl:when test="@level = 'scale'">continuous</xsl:when>
-      <xsl:when test="@level = 'ordinal'">ordinal</xsl:when>
-      <xsl:otherwise>categorical</xsl:otherwise>
-    </xsl:choose>
-  </xsl:template>
-
+  <!-- The data type of the context entry. -->
   <xsl:template name="data-type">
     <xsl:choose>
       <xsl:when test="@type = 'string'">string</xsl:when>
@@ -279,11 +271,12 @@
   <!-- Stops the run unless $text is a number: what number() reads, with no
        blanks around it. Callers test that first and call this template only
        for a value that fails it, which it then names: a template call per
-       checked value costs more than the test. NaN is the one value unequal to itself; comparing
-       numbers, not their text, keeps the engine from formatting a number,
-       which it cannot do for a magnitude of 1e100 or more. $text is the
-       context element's value, or the $bound ("low" or "high") of the
-       context range; the message names it by where it stands. -->
+       checked value costs more than the test. NaN is the one value unequal
+       to itself; comparing numbers, not their text, keeps the engine from
+       formatting a number, which it cannot do for a magnitude of 1e100 or
+       more. $text is the context element's value, or the $bound ("low" or
+       "high") of the context range; the message names it by where it
+       stands. -->
   <xsl:template name="check-number">
     <xsl:param name="text" select="@value"/>
     <xsl:param name="bound"/>
@@ -452,8 +445,8 @@
     <xsl:if test="@label">
       <xsl:attribute name="displayName"><xsl:value-of select="@label"/></xsl:attribute>
     </xsl:if>
-    <!-- What the templates "optype" and "data-type" write, spelt out for
-         the one place every field passes. -->
+    <!-- The optype, and the data type as "data-type" writes it, spelt out
+         for the one place every field passes. -->
     <xsl:choose>
       <xsl:when test="@level = 'scale'"><xsl:attribute name="optype">continuous</xsl:attribute></xsl:when>
       <xsl:when test="@level = 'ordinal'"><xsl:attribute name="optype">ordinal</xsl:attribute></xsl:when>

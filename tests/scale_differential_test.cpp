@@ -26,6 +26,7 @@
 #include "tests/random_documents.h"
 #include "tests/test_util.h"
 #include "trans/interval_parser.h"
+#include "trans/recode_intervals.h"
 #include "trans/result_writer.h"
 #include "trans/xslt_driver.h"
 #include "xml/dom.h"
@@ -321,6 +322,10 @@ Written plain(xercesc::DOMDocument* document) {
   transformer.installExternalFunction(
       xalanc::XalanDOMString(u"http://xml.apache.org/xalan", memory),
       xalanc::XalanDOMString(u"intervals", memory), function);
+  const RecodeIntervals recodeFunction;
+  transformer.installExternalFunction(
+      xalanc::XalanDOMString(u"http://xml.apache.org/xalan", memory),
+      xalanc::XalanDOMString(u"recode-intervals", memory), recodeFunction);
   transformer.setWarningStream(nullptr);
   transformer.setErrorStream(nullptr);
   ConvertByXSLT::currentTransformer.store(&transformer);

@@ -22,63 +22,25 @@
 #include "host/norvel.h"
 #include "host/vendor.h"
 #include "trans/decimal_text.h"
+#include "trans/engine_nodes.h"
 #include "trans/interval_arithmetic.h"
+#include "trans/recode_items.h"
 #include "trans/recode_keys.h"
 #include "trans/xslt_driver.h"
 
 namespace {
 
+using pmmlxform::attribute;
+using pmmlxform::firstElementChild;
+using pmmlxform::hasName;
 using pmmlxform::IntervalItem;
 using pmmlxform::IntervalList;
 using pmmlxform::kHighest;
 using pmmlxform::kLowest;
+using pmmlxform::margin;
+using pmmlxform::toUtf16;
 using xalanc::XalanDOMString;
 using xalanc::XalanNode;
-
-bool hasName(const XalanDOMString& text, const std::u16string& name) {
-  return text.size() == name.size() && name.compare(0, name.size(), text.c_str(), text.size()) == 0;
-}
-
-// Attribute values travel as UTF-8 inside the function, so that every value
-// comes back out exactly as it went in whatever the process's locale.
-std::string toUtf8(const XalanDOMString& text) {
-  char* converted = norvel::QORVMBTranscodeU8(text.c_str());
-  std::string result(converted);
-  norvel::QORVMBRelease(&converted);
-  return result;
-}
-
-std::u16string toUtf16(const std::string& text) {
-  XMLCh* converted = norvel::QORVMBTranscodeU8(text.c_str());
-  std::u16string result(converted);
-  norvel::QORVMBRelease(&converted);
-  return result;
-}
-
-// The attribute's value, or the empty text when the node lacks it.
-std::string attribute(const XalanNode* node, const std::u16string& name) {
-  const xalanc::XalanNamedNodeMap* attributes = node->getAttributes();
-  if (attributes == nullptr) return std::string();
-  for (XalanNode::IndexType i = 0; i < attributes->getLength(); ++i) {
-    const XalanNode* attr = attributes->item(i);
-    if (attr != nullptr && hasName(attr->getNodeName(), name)) return toUtf8(attr->getNodeValue());
-  }
-  return std::string();
-}
-
-// A margin's text, or `end` ("LOWEST" / "HIGHEST") when the text is empty or
-// names that end.
-std::string margin(const std::string& text, const char* end) {
-  return text.empty() || pmmlxform::expandMargin(text) == end ? end : text;
-}
-
-const XalanNode* firstElementChild(const XalanNode* node) {
-  for (const XalanNode* child = node->getFirstChild(); child != nullptr;
-       child = child->getNextSibling()) {
-    if (child->getNodeType() == XalanNode::ELEMENT_NODE) return child;
-  }
-  return nullptr;
-}
 
 // Reads an "Interval" first child into the item; without one the item carries
 // no interval. The closure's first letter decides the left end ("o", "p", "e"
@@ -153,42 +115,47 @@ void readNode(const XalanNode* node, IntervalList& items) {
 }
 
 // Writes the items as SAX events: <Intervals> holding an "Extension" per key,
-// then a "DiscretizeBin" per bin.
+// then a "DiscretizeBin" per bin, as the next child of the document element
+// that open() starts.
 class FragmentWriter {
  public:
   explicit FragmentWriter(xercesc::ContentHandler& handler) : handler_(handler) {}
 
-  void write(const IntervalList& items) {
+  void open() {
     handler_.startDocument();
-    start(u"Intervals", Attributes());
+    start(u"Results", attrs_);
+  }
+
+  void write(const IntervalList& items) {
+    attrs_.clear();
+    start(u"Intervals", attrs_);
     for (const IntervalItem& item : items) {
       if (item.name.empty()) continue;
-      Attributes attrs;
-      add(attrs, u"extender", pmmlxform::kVendorExtender);
-      add(attrs, u"name", item.name);
-      if (!item.value.empty() || item.name == "mapSysmisTo") add(attrs, u"value", item.value);
-      start(u"Extension", attrs);
+      attrs_.clear();
+      add(u"extender", pmmlxform::kVendorExtender);
+      add(u"name", item.name);
+      if (!item.value.empty() || item.name == "mapSysmisTo") add(u"value", item.value);
+      start(u"Extension", attrs_);
       if (!item.leftClosure.empty() && !item.rightClosure.empty()) interval(item);
       end(u"Extension");
     }
     for (const IntervalItem& item : items) {
       if (!item.name.empty()) continue;
-      Attributes attrs;
-      add(attrs, u"binValue", item.value);
-      start(u"DiscretizeBin", attrs);
+      attrs_.clear();
+      add(u"binValue", item.value);
+      start(u"DiscretizeBin", attrs_);
       interval(item);
       end(u"DiscretizeBin");
     }
     end(u"Intervals");
-    handler_.endDocument();
   }
 
  private:
   using Attributes = xalanc::AttributesImpl;
 
-  void add(Attributes& attrs, const char16_t* name, const std::string& value) {
+  void add(const char16_t* name, const std::string& value) {
     static const XMLCh kCdata[] = u"CDATA";
-    attrs.addAttribute(name, kCdata, toUtf16(value).c_str());
+    attrs_.addAttribute(name, kCdata, toUtf16(value).c_str());
   }
   void start(const char16_t* name, const Attributes& attrs) {
     handler_.startElement(u"", u"", name, attrs);
@@ -196,16 +163,23 @@ class FragmentWriter {
   void end(const char16_t* name) { handler_.endElement(u"", u"", name); }
 
   void interval(const IntervalItem& item) {
-    Attributes attrs;
-    add(attrs, u"closure", item.leftClosure + item.rightClosure);
-    if (item.leftMargin != kLowest) add(attrs, u"leftMargin", item.leftMargin);
-    if (item.rightMargin != kHighest) add(attrs, u"rightMargin", item.rightMargin);
-    start(u"Interval", attrs);
+    attrs_.clear();
+    add(u"closure", item.leftClosure + item.rightClosure);
+    if (item.leftMargin != kLowest) add(u"leftMargin", item.leftMargin);
+    if (item.rightMargin != kHighest) add(u"rightMargin", item.rightMargin);
+    start(u"Interval", attrs_);
     end(u"Interval");
   }
 
   xercesc::ContentHandler& handler_;
+  // The attributes of the element being started; the handler copies them.
+  Attributes attrs_;
 };
+
+// How many calls' results one document builder takes.
+constexpr std::size_t kResultsPerBuilder = 1024;
+// How many results the builder in IntervalParser::lastBuilder holds.
+std::size_t resultsInLastBuilder = 0;
 
 void reportError(xalanc::XPathExecutionContext& executionContext, const XalanNode* context,
                  const xalanc::Locator* locator, const char16_t* text) {
@@ -224,54 +198,68 @@ xalanc::XObjectPtr IntervalParser::execute(xalanc::XPathExecutionContext& execut
                                            xalanc::XalanNode* context,
                                            const XObjectArgVectorType& args,
                                            const xalanc::Locator* locator) const {
-  xalanc::XPathExecutionContext::BorrowReturnMutableNodeRefList result(executionContext);
   if (args.size() != 1) {
     generalError(executionContext, context, locator);
+    xalanc::XPathExecutionContext::BorrowReturnMutableNodeRefList result(executionContext);
     return executionContext.getXObjectFactory().createNodeSet(result);
   }
+  // The items come as a node-set or as the result tree fragment that holds
+  // them: read in place, a fragment needs no conversion into a node-set
+  // (which the engine keeps until the conversion ends).
+  IntervalList items;
+  if (ConvertByXSLT::currentTransformer.load() != nullptr) {
+    if (args[0]->getType() == xalanc::XObject::eTypeResultTreeFrag) {
+      for (const XalanNode* node = args[0]->rtree().getFirstChild(); node != nullptr;
+           node = node->getNextSibling()) {
+        readNode(node, items);
+      }
+    } else {
+      const xalanc::NodeRefListBase& nodes = args[0]->nodeset();
+      for (xalanc::NodeRefListBase::size_type i = 0; i < nodes.getLength(); ++i) {
+        if (nodes.item(i) != nullptr) readNode(nodes.item(i), items);
+      }
+    }
+  }
+  return resolved(executionContext, context, locator, items);
+}
+
+xalanc::XObjectPtr IntervalParser::resolved(xalanc::XPathExecutionContext& executionContext,
+                                            xalanc::XalanNode* context,
+                                            const xalanc::Locator* locator, IntervalList& items) {
+  xalanc::XPathExecutionContext::BorrowReturnMutableNodeRefList result(executionContext);
   xalanc::XalanTransformer* transformer = ConvertByXSLT::currentTransformer.load();
   if (transformer == nullptr) {
     reportError(executionContext, context, locator,
                 u"The interval-parse() function runs only inside a conversion!");
     return executionContext.getXObjectFactory().createNodeSet(result);
   }
-
-  // The items come as a node-set or as the result tree fragment that holds
-  // them: read in place, a fragment needs no conversion into a node-set
-  // (which the engine keeps until the conversion ends).
-  IntervalList items;
-  if (args[0]->getType() == xalanc::XObject::eTypeResultTreeFrag) {
-    for (const XalanNode* node = args[0]->rtree().getFirstChild(); node != nullptr;
-         node = node->getNextSibling()) {
-      readNode(node, items);
-    }
-  } else {
-    const xalanc::NodeRefListBase& nodes = args[0]->nodeset();
-    for (xalanc::NodeRefListBase::size_type i = 0; i < nodes.getLength(); ++i) {
-      if (nodes.item(i) != nullptr) readNode(nodes.item(i), items);
-    }
-  }
   pmmlxform::resolveRecodeKeys(items);
   pmmlxform::resolveOverlaps(items);
 
   // The transformer owns the builder and its document until it is destroyed
-  // or the next call gives the previous one back, so the returned nodes
-  // outlive this call.
-  if (lastBuilder != nullptr) {
+  // or a later call gives it back, so the returned nodes outlive this call.
+  // One builder takes the results of kResultsPerBuilder calls, each under an
+  // element of its own, which saves a document per call; the call after those
+  // gives it back, so the memory the results take stays bounded.
+  if (lastBuilder != nullptr && resultsInLastBuilder == kResultsPerBuilder) {
     transformer->destroyDocumentBuilder(lastBuilder);
     lastBuilder = nullptr;
   }
-  xalanc::XalanDocumentBuilder* builder = transformer->createDocumentBuilder();
-  lastBuilder = builder;
-  if (builder == nullptr) {
-    reportError(executionContext, context, locator,
-                u"The interval-parse() function could not build its result!");
-    return executionContext.getXObjectFactory().createNodeSet(result);
+  if (lastBuilder == nullptr) {
+    lastBuilder = transformer->createDocumentBuilder();
+    resultsInLastBuilder = 0;
+    if (lastBuilder == nullptr) {
+      reportError(executionContext, context, locator,
+                  u"The interval-parse() function could not build its result!");
+      return executionContext.getXObjectFactory().createNodeSet(result);
+    }
+    FragmentWriter(*lastBuilder->getContentHandler()).open();
   }
-  FragmentWriter(*builder->getContentHandler()).write(items);
+  FragmentWriter(*lastBuilder->getContentHandler()).write(items);
+  ++resultsInLastBuilder;
   items.clear();
 
-  const xalanc::XalanNode* root = builder->getDocument()->getDocumentElement();
+  const xalanc::XalanNode* root = lastBuilder->getDocument()->getDocumentElement()->getLastChild();
   for (XalanNode* child = root->getFirstChild(); child != nullptr;
        child = child->getNextSibling()) {
     result->addNode(child);

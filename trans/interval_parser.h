@@ -15,6 +15,8 @@
 
 #include <xalanc/XPath/Function.hpp>
 
+#include "trans/interval_arithmetic.h"
+
 namespace XALAN_CPP_NAMESPACE {
 class XalanDocumentBuilder;
 }
@@ -26,9 +28,10 @@ class IntervalParser : public xalanc::Function {
   ~IntervalParser() override;
 
   // The builder of the last call's result in the running conversion, which
-  // the next call destroys (the stylesheet copies each result at once, so
-  // results need not live longer; kept, they made each conversion's memory
-  // and time grow with every recode). The driver clears it for each run.
+  // holds the results of a bounded number of calls before a later call
+  // destroys it (the stylesheet copies each result at once, so results need
+  // not live longer; kept, they made each conversion's memory and time grow
+  // with every recode). The driver clears it for each run.
   static xalanc::XalanDocumentBuilder* lastBuilder;
 
   using xalanc::Function::execute;
@@ -36,6 +39,13 @@ class IntervalParser : public xalanc::Function {
                              xalanc::XalanNode* context, const XObjectArgVectorType& args,
                              const xalanc::Locator* locator) const override;
   IntervalParser* clone(xalanc::MemoryManager& manager) const override;
+
+  // Resolves `items` (emptied on the way) and returns the resolved keys and
+  // bins as the node-set these functions answer with; a call outside a
+  // conversion stops the transformation with the engine's error instead.
+  static xalanc::XObjectPtr resolved(xalanc::XPathExecutionContext& executionContext,
+                                     xalanc::XalanNode* context, const xalanc::Locator* locator,
+                                     pmmlxform::IntervalList& items);
 
  protected:
   const xalanc::XalanDOMString& getError(xalanc::XalanDOMString& result) const override;

@@ -22,6 +22,7 @@
 #include <xercesc/util/XMLUni.hpp>
 
 #include "trans/interval_parser.h"
+#include "trans/recode_intervals.h"
 #include "xml/dom.h"
 #include "xml/parser.h"
 #include "xml/writer.h"
@@ -34,6 +35,7 @@ using xalanc::XalanTransformer;
 constexpr char kExceptionPrefix[] = "ConvertByXSLTException:";
 constexpr XMLCh kXalanNamespace[] = u"http://xml.apache.org/xalan";
 constexpr XMLCh kFunctionName[] = u"intervals";
+constexpr XMLCh kRecodeFunctionName[] = u"recode-intervals";
 
 // Held for a whole conversion: currentTransformer is process-wide, so a second
 // conversion waits for the first.
@@ -98,6 +100,9 @@ struct Engine {
     transformer.setErrorStream(nullptr);
     transformer.installExternalFunction(XalanDOMString(kXalanNamespace, memory),
                                         XalanDOMString(kFunctionName, memory), function);
+    transformer.installExternalFunction(XalanDOMString(kXalanNamespace, memory),
+                                        XalanDOMString(kRecodeFunctionName, memory),
+                                        recodeFunction);
   }
 
   DroppedProblems problems;
@@ -105,6 +110,7 @@ struct Engine {
   XalanTransformer transformer;
   CurrentTransformerScope current;
   const IntervalParser function;
+  const RecodeIntervals recodeFunction;
   xalanc::XercesParserLiaison liaison;
   xalanc::XercesDOMSupport support;
 };

@@ -4,12 +4,12 @@
 // Runs an XSLT stylesheet over a DOM document and hands the output back as a
 // new DOM document. ConvertXML keeps the XML platform initialised while a
 // converter exists; ConvertByXSLT is the XSLT engine's converter, which offers
-// the stylesheet the extension function "intervals" (IntervalParser) in the
-// Xalan extension namespace.
+// the stylesheet the extension functions "intervals" (IntervalParser) and
+// "recode-intervals" (RecodeIntervals) in the Xalan extension namespace.
 //
 // One transformation runs at a time in the process: the running transformer
-// is published in currentTransformer (the extension function builds its result
-// there) and the process's standard error stream is captured while the engine
+// is published in currentTransformer (the extension functions build their
+// results there) and the process's standard error stream is captured while the engine
 // runs. Concurrent convert calls from different threads wait for each other.
 
 #include <atomic>

@@ -140,15 +140,7 @@
        calling a template that writes the answer, which would build a result
        tree fragment per lookup. -->
 
-  <!-- The optype and data type of the context entry. -->
-  <xsl:template name="optype">
-    <xsl:choose>
-      <xsl:when test="@level = 'scale'">continuous</xsl:when>
-      <xsl:when test="@level = 'ordinal'">ordinal</xsl:when>
-      <xsl:otherwise>categorical</xsl:otherwise>
-    </xsl:choose>
-  </xsl:template>
-
+  <!-- The data type of the context entry. -->
   <xsl:template name="data-type">
     <xsl:choose>
       <xsl:when test="@type = 'string'">string</xsl:when>
@@ -219,13 +211,15 @@
        that end, and not empty. A keyword reads as NaN, which compares as
        neither greater nor less than anything. -->
   <xsl:template name="check-range">
-    <xsl:if test="not(@low = 'LOWEST')">
+    <xsl:if test="not(@low = 'LOWEST')
+                  and not(number(@low) = number(@low) and normalize-space(@low) = @low)">
       <xsl:call-template name="check-number">
         <xsl:with-param name="text" select="@low"/>
         <xsl:with-param name="bound" select="'low'"/>
       </xsl:call-template>
     </xsl:if>
-    <xsl:if test="not(@high = 'HIGHEST')">
+    <xsl:if test="not(@high = 'HIGHEST')
+                  and not(number(@high) = number(@high) and normalize-space(@high) = @high)">
       <xsl:call-template name="check-number">
         <xsl:with-param name="text" select="@high"/>
         <xsl:with-param name="bound" select="'high'"/>
@@ -265,7 +259,7 @@
       </xsl:when>
     </xsl:choose>
     <xsl:if test="@type = 'numeric'">
-      <xsl:for-each select="Missing">
+      <xsl:for-each select="Missing[not(number(@value) = number(@value) and normalize-space(@value) = @value)]">
         <xsl:call-template name="check-number"/>
       </xsl:for-each>
       <xsl:for-each select="MissingRange">
@@ -275,11 +269,14 @@
   </xsl:template>
 
   <!-- Stops the run unless $text is a number: what number() reads, with no
-       blanks around it. NaN is the one value unequal to itself; comparing
-       numbers, not their text, keeps the engine from formatting a number,
-       which it cannot do for a magnitude of 1e100 or more. $text is the
-       context element's value, or the $bound ("low" or "high") of the
-       context range; the message names it by where it stands. -->
+       blanks around it. Callers test that first and call this template only
+       for a value that fails it, which it then names: a template call per
+       checked value costs more than the test. NaN is the one value unequal
+       to itself; comparing numbers, not their text, keeps the engine from
+       formatting a number, which it cannot do for a magnitude of 1e100 or
+       more. $text is the context element's value, or the $bound ("low" or
+       "high") of the context range; the message names it by where it
+       stands. -->
   <xsl:template name="check-number">
     <xsl:param name="text" select="@value"/>
     <xsl:param name="bound"/>
@@ -362,6 +359,12 @@
     </xsl:if>
     <xsl:for-each select="*">
       <xsl:choose>
+        <!-- The rule met most, one input and a To from a number to a number,
+             has none of the faults below: one test instead of all of them. -->
+        <xsl:when test="$sourceType = 'numeric' and $targetType = 'numeric' and self::Rule
+                        and count(*) = 2 and *[2][self::To]
+                        and *[1][self::Value or self::Range or self::SystemMissing or self::Missing
+                                 or self::Else]"/>
         <xsl:when test="not(self::Rule)">
           <xsl:call-template name="fail">
             <xsl:with-param name="text" select="concat('unexpected &lt;', name(), '&gt;; a recode holds only Rule elements')"/>
@@ -405,7 +408,7 @@
         </xsl:when>
       </xsl:choose>
       <xsl:if test="$sourceType = 'numeric'">
-        <xsl:for-each select="Value">
+        <xsl:for-each select="Value[not(number(@value) = number(@value) and normalize-space(@value) = @value)]">
           <xsl:call-template name="check-number"/>
         </xsl:for-each>
         <xsl:for-each select="Range">
@@ -413,7 +416,7 @@
         </xsl:for-each>
       </xsl:if>
       <xsl:if test="$targetType = 'numeric'">
-        <xsl:for-each select="To">
+        <xsl:for-each select="To[not(number(@value) = number(@value) and normalize-space(@value) = @value)]">
           <xsl:call-template name="check-number"/>
         </xsl:for-each>
       </xsl:if>
@@ -442,15 +445,20 @@
     <xsl:if test="@label">
       <xsl:attribute name="displayName"><xsl:value-of select="@label"/></xsl:attribute>
     </xsl:if>
-    <xsl:attribute name="optype">
-      <xsl:call-template name="optype"/>
-    </xsl:attribute>
-    <xsl:attribute name="dataType">
-      <xsl:call-template name="data-type"/>
-    </xsl:attribute>
-    <xsl:if test="@type = 'string'">
-      <Extension extender="{$extender}" name="stringLength" value="{@width}"/>
-    </xsl:if>
+    <!-- The optype, and the data type as "data-type" writes it, spelt out
+         for the one place every field passes. -->
+    <xsl:choose>
+      <xsl:when test="@level = 'scale'"><xsl:attribute name="optype">continuous</xsl:attribute></xsl:when>
+      <xsl:when test="@level = 'ordinal'"><xsl:attribute name="optype">ordinal</xsl:attribute></xsl:when>
+      <xsl:otherwise><xsl:attribute name="optype">categorical</xsl:attribute></xsl:otherwise>
+    </xsl:choose>
+    <xsl:choose>
+      <xsl:when test="@type = 'string'">
+        <xsl:attribute name="dataType">string</xsl:attribute>
+        <Extension extender="{$extender}" name="stringLength" value="{@width}"/>
+      </xsl:when>
+      <xsl:otherwise><xsl:attribute name="dataType">double</xsl:attribute></xsl:otherwise>
+    </xsl:choose>
   </xsl:template>
 
   <!-- A declared variable: its user-missing values become Value elements
@@ -486,7 +494,14 @@
     <xsl:for-each select="Missing">
       <Value>
         <xsl:attribute name="value">
-          <xsl:call-template name="trimmed"><xsl:with-param name="text" select="@value"/></xsl:call-template>
+          <xsl:choose>
+            <xsl:when test="substring(@value, string-length(@value)) != ' '">
+              <xsl:value-of select="@value"/>
+            </xsl:when>
+            <xsl:otherwise>
+              <xsl:call-template name="trimmed"><xsl:with-param name="text" select="@value"/></xsl:call-template>
+            </xsl:otherwise>
+          </xsl:choose>
         </xsl:attribute>
         <xsl:attribute name="property">missing</xsl:attribute>
       </Value>
@@ -510,56 +525,68 @@
     <DerivedField>
       <xsl:attribute name="name"><xsl:value-of select="@target"/></xsl:attribute>
       <xsl:call-template name="field-properties"/>
-      <xsl:variable name="longest">
-        <xsl:if test="@type = 'string'">
-          <xsl:apply-templates select="*" mode="longest"/>
-        </xsl:if>
-      </xsl:variable>
-      <xsl:variable name="ends">
-        <xsl:if test="@type = 'string'">
-          <xsl:apply-templates select="*" mode="ends">
-            <xsl:with-param name="at" select="."/>
-            <xsl:with-param name="tail" select="true()"/>
-          </xsl:apply-templates>
-        </xsl:if>
-      </xsl:variable>
       <xsl:choose>
-        <!-- The host cuts a string result to the target's width, and the
-             blanks the cut can end in carry no meaning. -->
-        <xsl:when test="@type = 'string' and not(number($longest) &lt;= number(@width))">
-          <Apply function="replace" defaultValue="">
-            <Apply function="substring">
-              <xsl:apply-templates select="*" mode="expression">
-                <xsl:with-param name="at" select="."/>
-              </xsl:apply-templates>
-              <Constant dataType="integer">1</Constant>
-              <Constant dataType="integer"><xsl:value-of select="@width"/></Constant>
-            </Apply>
-            <Constant dataType="string"> +$</Constant>
-            <Constant dataType="string"></Constant>
-          </Apply>
-        </xsl:when>
-        <!-- Nor does the host's value end in a blank where the value as
-             written here can. -->
-        <xsl:when test="contains($ends, 'b')">
-          <Apply function="replace" defaultValue="">
-            <xsl:apply-templates select="*" mode="expression">
-              <xsl:with-param name="at" select="."/>
-              <xsl:with-param name="tail" select="true()"/>
-            </xsl:apply-templates>
-            <Constant dataType="string"> +$</Constant>
-            <Constant dataType="string"></Constant>
-          </Apply>
-        </xsl:when>
-        <xsl:otherwise>
+        <!-- A number: written as it stands, without the two fragments below
+             that only a string target fills. -->
+        <xsl:when test="not(@type = 'string')">
           <xsl:apply-templates select="*" mode="expression">
             <xsl:with-param name="at" select="."/>
-            <xsl:with-param name="blankDefault" select="@type = 'string'"/>
-          <xsl:with-param name="tail" select="@type = 'string'"/>
           </xsl:apply-templates>
+        </xsl:when>
+        <xsl:otherwise>
+          <xsl:call-template name="string-compute"/>
         </xsl:otherwise>
       </xsl:choose>
     </DerivedField>
+  </xsl:template>
+
+  <!-- The expression of the context Compute into a string target. -->
+  <xsl:template name="string-compute">
+    <xsl:variable name="longest">
+      <xsl:apply-templates select="*" mode="longest"/>
+    </xsl:variable>
+    <xsl:variable name="ends">
+      <xsl:apply-templates select="*" mode="ends">
+        <xsl:with-param name="at" select="."/>
+        <xsl:with-param name="tail" select="true()"/>
+      </xsl:apply-templates>
+    </xsl:variable>
+    <xsl:choose>
+      <!-- The host cuts a string result to the target's width, and the
+           blanks the cut can end in carry no meaning. -->
+      <xsl:when test="@type = 'string' and not(number($longest) &lt;= number(@width))">
+        <Apply function="replace" defaultValue="">
+          <Apply function="substring">
+            <xsl:apply-templates select="*" mode="expression">
+              <xsl:with-param name="at" select="."/>
+            </xsl:apply-templates>
+            <Constant dataType="integer">1</Constant>
+            <Constant dataType="integer"><xsl:value-of select="@width"/></Constant>
+          </Apply>
+          <Constant dataType="string"> +$</Constant>
+          <Constant dataType="string"></Constant>
+        </Apply>
+      </xsl:when>
+      <!-- Nor does the host's value end in a blank where the value as
+           written here can. -->
+      <xsl:when test="contains($ends, 'b')">
+        <Apply function="replace" defaultValue="">
+          <xsl:apply-templates select="*" mode="expression">
+            <xsl:with-param name="at" select="."/>
+            <xsl:with-param name="tail" select="true()"/>
+          </xsl:apply-templates>
+          <Constant dataType="string"> +$</Constant>
+          <Constant dataType="string"></Constant>
+        </Apply>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:apply-templates select="*" mode="expression">
+          <xsl:with-param name="at" select="."/>
+          <xsl:with-param name="blankDefault" select="@type = 'string'"/>
+          <xsl:with-param name="tail" select="@type = 'string'"/>
+        </xsl:apply-templates>
+      </xsl:otherwise>
+    </xsl:choose>
   </xsl:template>
 
   <!-- The most characters the host's value of a string expression can have,
@@ -759,18 +786,23 @@
       <xsl:if test="@function = 'formatNumber'">
         <xsl:attribute name="mapMissingTo"/>
       </xsl:if>
-      <xsl:variable name="stringIf">
-        <xsl:if test="@function = 'if'">
-          <xsl:apply-templates select="*[2]" mode="is-string">
-            <xsl:with-param name="at" select="$at"/>
-          </xsl:apply-templates>
-        </xsl:if>
-      </xsl:variable>
       <!-- A string "if" whose condition fails or is missing leaves its
            value blank in the host, as a new string variable starts. -->
-      <xsl:if test="$blankDefault or string($stringIf) = 'true'">
-        <xsl:attribute name="defaultValue"/>
-      </xsl:if>
+      <xsl:choose>
+        <xsl:when test="$blankDefault">
+          <xsl:attribute name="defaultValue"/>
+        </xsl:when>
+        <xsl:when test="@function = 'if'">
+          <xsl:variable name="stringIf">
+            <xsl:apply-templates select="*[2]" mode="is-string">
+              <xsl:with-param name="at" select="$at"/>
+            </xsl:apply-templates>
+          </xsl:variable>
+          <xsl:if test="string($stringIf) = 'true'">
+            <xsl:attribute name="defaultValue"/>
+          </xsl:if>
+        </xsl:when>
+      </xsl:choose>
       <xsl:for-each select="*">
         <xsl:apply-templates select="." mode="expression">
           <xsl:with-param name="at" select="$at"/>
@@ -817,6 +849,10 @@
           <Constant dataType="integer">1</Constant>
           <Constant dataType="integer"><xsl:value-of select="$width"/></Constant>
         </Apply>
+      </xsl:when>
+      <!-- What "field-value" writes for a field without missing range. -->
+      <xsl:when test="not($declared/MissingRange)">
+        <FieldRef field="{string($declared/@name | $derived/@target)}"/>
       </xsl:when>
       <xsl:otherwise>
         <xsl:call-template name="field-value">
@@ -911,7 +947,9 @@
   </xsl:template>
 
   <xsl:template match="Number" mode="expression">
-    <xsl:call-template name="check-number"/>
+    <xsl:if test="not(number(@value) = number(@value) and normalize-space(@value) = @value)">
+      <xsl:call-template name="check-number"/>
+    </xsl:if>
     <Constant dataType="double"><xsl:value-of select="@value"/></Constant>
   </xsl:template>
 
@@ -1312,108 +1350,15 @@
   <!-- Numeric recode                                                      -->
   <!-- ~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~ -->
 
-  <!-- The one call of the extension function: resolves the recode items in
-       the fragment $items and writes the Discretize over what it returns. -->
-  <xsl:template name="resolve-intervals">
-    <xsl:param name="items"/>
-    <xsl:param name="source"/>
-    <xsl:param name="declared"/>
-    <xsl:call-template name="discretize">
-      <xsl:with-param name="resolved" select="xalan:intervals($items)"/>
-      <xsl:with-param name="source" select="$source"/>
-      <xsl:with-param name="declared" select="$declared"/>
-    </xsl:call-template>
-  </xsl:template>
-
-  <!-- The interval of the context Value or Range. -->
-  <xsl:template name="interval-of">
-    <Interval closure="closedClosed">
-      <xsl:if test="(@low | @value) != 'LOWEST'">
-        <xsl:attribute name="leftMargin"><xsl:value-of select="@low | @value"/></xsl:attribute>
-      </xsl:if>
-      <xsl:if test="(@high | @value) != 'HIGHEST'">
-        <xsl:attribute name="rightMargin"><xsl:value-of select="@high | @value"/></xsl:attribute>
-      </xsl:if>
-    </Interval>
-  </xsl:template>
-
-  <!-- One recode item for one input of a rule, in the form the extension
-       function reads: a DiscretizeBin for a value or range with a result, an
-       Extension for a special key. The keys recodeRangeCopy and
-       recodeRangeSysmis (a range recoded to COPY or SYSMIS) are this
-       stylesheet's own; the function keeps their intervals in the
-       first-match order like any bin. -->
-  <xsl:template match="Value | Range" mode="recode-item">
-    <!-- A checked rule has exactly one of To, ToCopy and ToSystemMissing. -->
-    <xsl:choose>
-      <xsl:when test="../To">
-        <DiscretizeBin>
-          <xsl:attribute name="binValue">
-            <xsl:call-template name="trimmed"><xsl:with-param name="text" select="../To/@value"/></xsl:call-template>
-          </xsl:attribute>
-          <xsl:call-template name="interval-of"/>
-        </DiscretizeBin>
-      </xsl:when>
-      <xsl:when test="../ToCopy and self::Value">
-        <DiscretizeBin binValue="{@value}">
-          <xsl:call-template name="interval-of"/>
-        </DiscretizeBin>
-      </xsl:when>
-      <xsl:otherwise>
-        <Extension>
-          <xsl:attribute name="name">
-            <xsl:choose>
-              <xsl:when test="../ToCopy">recodeRangeCopy</xsl:when>
-              <xsl:otherwise>recodeRangeSysmis</xsl:otherwise>
-            </xsl:choose>
-          </xsl:attribute>
-          <xsl:call-template name="interval-of"/>
-        </Extension>
-      </xsl:otherwise>
-    </xsl:choose>
-  </xsl:template>
-
-  <xsl:template match="SystemMissing | Missing | Else" mode="recode-item">
-    <xsl:variable name="out" select="../To | ../ToCopy | ../ToSystemMissing"/>
-    <Extension>
-      <xsl:attribute name="name">
-        <xsl:choose>
-          <xsl:when test="self::SystemMissing and $out/self::To">mapSysmisTo</xsl:when>
-          <xsl:when test="self::SystemMissing">recodeSysmisCopy</xsl:when>
-          <xsl:when test="self::Missing and $out/self::To">mapMissingTo</xsl:when>
-          <xsl:when test="self::Missing and $out/self::ToCopy">recodeMissingCopy</xsl:when>
-          <xsl:when test="self::Missing">recodeMissingSysmis</xsl:when>
-          <xsl:when test="$out/self::To">mapElseTo</xsl:when>
-          <xsl:when test="$out/self::ToCopy">recodeElseCopy</xsl:when>
-          <xsl:otherwise>recodeElseSysmis</xsl:otherwise>
-        </xsl:choose>
-      </xsl:attribute>
-      <xsl:if test="$out/self::To">
-        <xsl:attribute name="value">
-          <xsl:call-template name="trimmed"><xsl:with-param name="text" select="$out/@value"/></xsl:call-template>
-        </xsl:attribute>
-      </xsl:if>
-    </Extension>
-  </xsl:template>
-
+  <!-- The one call of the extension function: it reads the rules' inputs in
+       order, then the source's missing values, from the recode and the
+       declaration themselves, resolves them, and returns the keys and bins
+       the Discretize is written over. -->
   <xsl:template name="numeric-recode">
     <xsl:param name="source"/>
     <xsl:param name="declared"/>
-    <!-- The rules' items in order, then the source's missing values. -->
-    <xsl:variable name="items">
-      <!-- Rule by rule, each a single step that lists its inputs in
-           document order as they are found: a path over all rules (and even
-           more a union of paths) is sorted into that order node by node, in
-           time that grows with the square of the number of rules. -->
-      <xsl:for-each select="Rule">
-        <xsl:apply-templates select="*[self::Value or self::Range or self::SystemMissing
-                                       or self::Missing or self::Else]"
-                             mode="recode-item"/>
-      </xsl:for-each>
-      <DataField><xsl:apply-templates select="$declared" mode="missing-values"/></DataField>
-    </xsl:variable>
-    <xsl:call-template name="resolve-intervals">
-      <xsl:with-param name="items" select="$items"/>
+    <xsl:call-template name="discretize">
+      <xsl:with-param name="resolved" select="xalan:recode-intervals(., $declared)"/>
       <xsl:with-param name="source" select="$source"/>
       <xsl:with-param name="declared" select="$declared"/>
     </xsl:call-template>
@@ -1430,6 +1375,9 @@
          order node by node, in time that grows with the square of the
          number of bins. -->
     <xsl:variable name="keys" select="$resolved[1]/../Extension"/>
+    <!-- Every key has one name, one of the function's key names, none of
+         which holds "|": a name is among several where the list of them
+         written between bars holds it so, one test instead of one per name. -->
 
     <!-- A standard consumer sees system-missing and user-missing input alike
          as missing: it gets the system-missing result. The first key that
@@ -1437,36 +1385,50 @@
          makes a mapMissingTo. (Once resolved, an else value that reaches
          system-missing has a mapSysmisTo of its own before it.) -->
     <xsl:variable name="missingTo"
-      select="$keys[@name = 'mapSysmisTo' or @name = 'recodeSysmisCopy' or @name = 'mapMissingTo'
-                    or @name = 'recodeMissingCopy' or @name = 'recodeMissingSysmis'][1]
+      select="$keys[contains('|mapSysmisTo|recodeSysmisCopy|mapMissingTo|recodeMissingCopy|recodeMissingSysmis|',
+                             concat('|', @name, '|'))][1]
                    [@name = 'mapSysmisTo' or @name = 'mapMissingTo']"/>
     <xsl:choose>
-      <!-- No else result and no copies: the Discretize says it all. -->
-      <xsl:when test="not($keys[@name = 'mapElseTo' or @name = 'recodeElseCopy'
-                                or @name = 'recodeRangeCopy' or @name = 'recodeIntervalCopy'])">
-        <xsl:call-template name="recode-core">
-          <xsl:with-param name="numeric" select="true()"/>
-          <xsl:with-param name="source" select="$source"/>
-          <xsl:with-param name="content" select="$resolved"/>
-          <xsl:with-param name="missingTo" select="$missingTo"/>
-          <xsl:with-param name="alone" select="true()"/>
-        </xsl:call-template>
+      <!-- No else result and no copies: the Discretize says it all; what
+           "recode-core" writes for it, spelt out here for the shape met
+           most. -->
+      <xsl:when test="not($keys[contains('|mapElseTo|recodeElseCopy|recodeRangeCopy|recodeIntervalCopy|',
+                                         concat('|', @name, '|'))])">
+        <Discretize field="{$source}">
+          <xsl:choose>
+            <xsl:when test="@type = 'string'"><xsl:attribute name="dataType">string</xsl:attribute></xsl:when>
+            <xsl:otherwise><xsl:attribute name="dataType">double</xsl:attribute></xsl:otherwise>
+          </xsl:choose>
+          <xsl:choose>
+            <xsl:when test="$missingTo">
+              <xsl:attribute name="mapMissingTo"><xsl:value-of select="$missingTo/@value"/></xsl:attribute>
+            </xsl:when>
+            <xsl:when test="@type = 'string'">
+              <xsl:attribute name="mapMissingTo"/>
+            </xsl:when>
+          </xsl:choose>
+          <xsl:if test="@type = 'string'">
+            <xsl:attribute name="defaultValue"/>
+          </xsl:if>
+          <xsl:copy-of select="$resolved"/>
+        </Discretize>
       </xsl:when>
       <xsl:otherwise>
         <xsl:variable name="elseKey"
-          select="$keys[@name = 'mapElseTo' or @name = 'recodeElseCopy' or @name = 'recodeElseSysmis'][1]"/>
+          select="$keys[contains('|mapElseTo|recodeElseCopy|recodeElseSysmis|', concat('|', @name, '|'))][1]"/>
         <xsl:choose>
           <!-- An else value and nothing copied or made system-missing: the
                Discretize alone with the else value as its default, what
                "assemble" writes for it, spelt out here for the shape met
                most. -->
           <xsl:when test="$elseKey/@name = 'mapElseTo'
-                          and not($keys[@name = 'recodeRangeSysmis' or @name = 'recodeTargetSysmis'
-                                        or @name = 'recodeRangeCopy' or @name = 'recodeIntervalCopy'])">
+                          and not($keys[contains('|recodeRangeSysmis|recodeTargetSysmis|recodeRangeCopy|recodeIntervalCopy|',
+                                                   concat('|', @name, '|'))])">
             <Discretize field="{$source}">
-              <xsl:attribute name="dataType">
-                <xsl:call-template name="data-type"/>
-              </xsl:attribute>
+              <xsl:choose>
+                <xsl:when test="@type = 'string'"><xsl:attribute name="dataType">string</xsl:attribute></xsl:when>
+                <xsl:otherwise><xsl:attribute name="dataType">double</xsl:attribute></xsl:otherwise>
+              </xsl:choose>
               <xsl:choose>
                 <xsl:when test="$missingTo">
                   <xsl:attribute name="mapMissingTo"><xsl:value-of select="$missingTo/@value"/></xsl:attribute>

@@ -301,17 +301,24 @@ const DOMNode* enclosingField(const DOMNode* node) {
   return node;
 }
 
-// Every element below `element` (itself included), in document order.
+// Every element below `element` (itself included), in document order. The
+// path down is kept here: asking the library for a parent costs far more than
+// a step.
 template <typename Visit>
 void forEachElement(DOMElement* element, Visit visit) {
+  std::vector<DOMNode*> ancestors;
   DOMNode* node = element;
   while (node != nullptr) {
     if (isElement(node)) visit(static_cast<DOMElement*>(node));
     if (isElement(node) && node->getFirstChild() != nullptr) {
+      ancestors.push_back(node);
       node = node->getFirstChild();
       continue;
     }
-    while (node != element && node->getNextSibling() == nullptr) node = node->getParentNode();
+    while (node != element && node->getNextSibling() == nullptr) {
+      node = ancestors.back();
+      ancestors.pop_back();
+    }
     node = node == element ? nullptr : node->getNextSibling();
   }
 }

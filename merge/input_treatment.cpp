@@ -79,7 +79,7 @@ struct Treatment {
   std::vector<Text> missing;  // values the model's field declares missing
   bool invalidAsMissing = false;
   std::vector<Text> valid, invalid;
-  std::vector<DOMElement*> intervals;  // valid ranges
+  std::vector<ModelFieldValues::Interval> intervals;  // valid ranges
   bool continuous = false;
   Text outliers;  // "asMissingValues", "asExtremeValues" or other
   bool hasLow = false, hasHigh = false;
@@ -93,10 +93,8 @@ struct Treatment {
   // categorical or ordinal field, when it lists any, are all it takes.
   bool restricted() const {
     if (!continuous) return !valid.empty();
-    for (DOMElement* interval : intervals) {
-      if (!interval->hasAttribute(u"leftMargin") && !interval->hasAttribute(u"rightMargin")) {
-        return false;
-      }
+    for (const ModelFieldValues::Interval& interval : intervals) {
+      if (!interval.hasLeft && !interval.hasRight) return false;
     }
     return !intervals.empty();
   }
@@ -107,7 +105,7 @@ struct Treatment {
   }
 };
 
-Treatment readTreatment(DOMElement* miningField, DOMElement* dataField) {
+Treatment readTreatment(DOMElement* miningField, const ModelFieldValues* values) {
   Treatment t;
   t.replaced = miningField->hasAttribute(u"missingValueReplacement");
   t.replacement = attribute(miningField, u"missingValueReplacement");
@@ -119,23 +117,12 @@ Treatment readTreatment(DOMElement* miningField, DOMElement* dataField) {
   t.hasHigh = miningField->hasAttribute(u"highValue");
   t.low = attribute(miningField, u"lowValue");
   t.high = attribute(miningField, u"highValue");
-  if (dataField == nullptr) return t;
-  for (DOMElement* value : children(dataField, u"Value")) {
-    const Text property = attribute(value, u"property");
-    const Text text = attribute(value, u"value");
-    if (property == u"missing") {
-      t.missing.push_back(text);
-    } else if (property == u"invalid") {
-      t.invalid.push_back(text);
-    } else {
-      t.valid.push_back(text);
-    }
-  }
-  t.intervals = children(dataField, u"Interval");
+  if (values == nullptr) return t;
+  values->values(t.missing, t.invalid, t.valid);
+  t.intervals = values->intervals;
   // A mining field's optype overrides its data field's.
-  t.continuous =
-      (miningField->hasAttribute(u"optype") ? attribute(miningField, u"optype")
-                                            : attribute(dataField, u"optype")) == u"continuous";
+  t.continuous = (miningField->hasAttribute(u"optype") ? attribute(miningField, u"optype")
+                                                       : values->optype) == u"continuous";
   return t;
 }
 
@@ -181,18 +168,18 @@ class Writer {
     return apply(u"isIn", std::move(arguments));
   }
   // Whether the input lies in `interval`, which has at least one margin.
-  DOMElement* inside(DOMElement* interval) {
-    const Text closure = attribute(interval, u"closure");
+  DOMElement* inside(const ModelFieldValues::Interval& interval) {
+    const Text& closure = interval.closure;
     const bool leftClosed = closure == u"closedClosed" || closure == u"closedOpen";
     const bool rightClosed = closure == u"closedClosed" || closure == u"openClosed";
     std::vector<DOMElement*> sides;
-    if (interval->hasAttribute(u"leftMargin")) {
+    if (interval.hasLeft) {
       sides.push_back(apply(leftClosed ? u"greaterOrEqual" : u"greaterThan",
-                            {input(), number(attribute(interval, u"leftMargin"))}));
+                            {input(), number(interval.left)}));
     }
-    if (interval->hasAttribute(u"rightMargin")) {
+    if (interval.hasRight) {
       sides.push_back(apply(rightClosed ? u"lessOrEqual" : u"lessThan",
-                            {input(), number(attribute(interval, u"rightMargin"))}));
+                            {input(), number(interval.right)}));
     }
     return join(u"and", std::move(sides));
   }
@@ -222,7 +209,9 @@ DOMElement* missingCondition(const Treatment& t, Writer& w) {
     std::vector<DOMElement*> valid;
     if (restricted && !t.valid.empty()) valid.push_back(w.isIn(t.valid));
     if (restricted && t.continuous) {
-      for (DOMElement* interval : t.intervals) valid.push_back(w.inside(interval));
+      for (const ModelFieldValues::Interval& interval : t.intervals) {
+        valid.push_back(w.inside(interval));
+      }
     }
     if (restricted) invalid.push_back(w.negate(w.join(u"or", std::move(valid))));
     if (!invalid.empty()) parts.push_back(w.join(u"or", std::move(invalid)));
@@ -325,6 +314,53 @@ void forEachElement(DOMElement* element, Visit visit) {
 
 }  // namespace
 
+namespace {
+// The code units that stand for a Value's property in ModelFieldValues.
+constexpr XMLCh kMissingValue = u'm';
+constexpr XMLCh kInvalidValue = u'i';
+constexpr XMLCh kValidValue = u'v';
+}  // namespace
+
+ModelFieldValues::ModelFieldValues(DOMElement* dataField) {
+  for (DOMElement* value : children(dataField, u"Value")) {
+    const Text property = attribute(value, u"property");
+    values_.push_back(property == u"missing"   ? kMissingValue
+                      : property == u"invalid" ? kInvalidValue
+                                               : kValidValue);
+    // A text holds no 0: XML cannot carry one.
+    values_ += attribute(value, u"value");
+    values_.push_back(0);
+  }
+  values_.shrink_to_fit();
+  for (DOMElement* element : children(dataField, u"Interval")) {
+    Interval interval;
+    interval.hasLeft = element->hasAttribute(u"leftMargin");
+    interval.hasRight = element->hasAttribute(u"rightMargin");
+    interval.left = attribute(element, u"leftMargin");
+    interval.right = attribute(element, u"rightMargin");
+    interval.closure = attribute(element, u"closure");
+    intervals.push_back(std::move(interval));
+  }
+  optype = attribute(dataField, u"optype");
+}
+
+void ModelFieldValues::values(std::vector<Text>& missing, std::vector<Text>& invalid,
+                              std::vector<Text>& valid) const {
+  for (std::size_t at = 0; at < values_.size();) {
+    const XMLCh property = values_[at++];
+    const std::size_t end = values_.find(XMLCh(0), at);
+    Text text = values_.substr(at, end - at);
+    at = end + 1;
+    if (property == kMissingValue) {
+      missing.push_back(std::move(text));
+    } else if (property == kInvalidValue) {
+      invalid.push_back(std::move(text));
+    } else {
+      valid.push_back(std::move(text));
+    }
+  }
+}
+
 InputTreatments::InputTreatments(std::function<void(DOMElement*)> add, const NameIndexes& indexes)
     : add_(std::move(add)), indexes_(indexes) {}
 
@@ -361,7 +397,7 @@ void InputTreatments::modelField(DOMElement* derived, DOMElement* dataField) {
       original.children.push_back(static_cast<DOMElement*>(child->cloneNode(true)));
     }
   }
-  dataField_[derived] = dataField;
+  dataField_.emplace(derived, ModelFieldValues(dataField));
 }
 
 void InputTreatments::carry(DOMElement* miningSchema, DOMElement* dictionary) {
@@ -417,7 +453,7 @@ Text InputTreatments::untreatedName(DOMDocument* document, const Text& input) {
 void InputTreatments::treat(DOMElement* derived, DOMElement* miningField) {
   const auto known = dataField_.find(derived);
   const Treatment t =
-      readTreatment(miningField, known == dataField_.end() ? nullptr : known->second);
+      readTreatment(miningField, known == dataField_.end() ? nullptr : &known->second);
   DOMElement* expression = expressionOf(derived);
   if (!t.needed() || expression == nullptr) return;
 

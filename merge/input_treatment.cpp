@@ -121,8 +121,9 @@ Treatment readTreatment(DOMElement* miningField, const ModelFieldValues* values)
   values->values(t.missing, t.invalid, t.valid);
   t.intervals = values->intervals;
   // A mining field's optype overrides its data field's.
-  t.continuous = (miningField->hasAttribute(u"optype") ? attribute(miningField, u"optype")
-                                                       : values->optype) == u"continuous";
+  t.continuous = miningField->hasAttribute(u"optype")
+                     ? attribute(miningField, u"optype") == u"continuous"
+                     : values->continuous;
   return t;
 }
 
@@ -341,7 +342,7 @@ ModelFieldValues::ModelFieldValues(DOMElement* dataField) {
     interval.closure = attribute(element, u"closure");
     intervals.push_back(std::move(interval));
   }
-  optype = attribute(dataField, u"optype");
+  continuous = attribute(dataField, u"optype") == u"continuous";
 }
 
 void ModelFieldValues::values(std::vector<Text>& missing, std::vector<Text>& invalid,
@@ -374,7 +375,7 @@ void InputTreatments::fromTransformation(DOMElement* derived) {
   transformation_.insert(derived);
   forEachElement(derived, [this](DOMElement* element) {
     if (isFieldReference(element->getNodeName())) {
-      references_[nameKey(element->getAttribute(u"field"))].push_back(element);
+      unkeyedReferences_.push_back(element);
     }
   });
 }
@@ -427,6 +428,14 @@ void InputTreatments::learnNames(DOMDocument* document) {
       }
     });
   }
+}
+
+void InputTreatments::indexReferences() {
+  for (DOMElement* reference : unkeyedReferences_) {
+    references_[nameKey(reference->getAttribute(u"field"))].push_back(reference);
+  }
+  unkeyedReferences_.clear();
+  unkeyedReferences_.shrink_to_fit();
 }
 
 bool InputTreatments::nameTaken(const Text& name) const {
@@ -489,6 +498,7 @@ void InputTreatments::treat(DOMElement* derived, DOMElement* miningField) {
   untreated->setAttribute(u"name", untreatedFieldName.c_str());
 
   // The transformation's other fields read the value it computed.
+  indexReferences();
   for (DOMElement* reference : references_[nameKey(name.c_str())]) {
     if (sameName(reference->getAttribute(u"field"), name.c_str()) &&
         enclosingField(reference) != untreated) {

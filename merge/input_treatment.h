@@ -46,7 +46,7 @@ struct ModelFieldValues {
               std::vector<Text>& valid) const;
 
   std::vector<Interval> intervals;  // valid ranges
-  Text optype;
+  bool continuous = false;          // the field's optype is "continuous"
 
  private:
   // Each Value as one code unit for its property and its text ended by a 0:
@@ -95,6 +95,8 @@ class InputTreatments {
   // Learns the field names of the parts of the document not seen before.
   void learnNames(xercesc::DOMDocument* document);
   bool nameTaken(const Text& name) const;
+  // Keys the references met so far by name.
+  void indexReferences();
 
   std::function<void(xercesc::DOMElement*)> add_;
   const NameIndexes& indexes_;
@@ -103,7 +105,11 @@ class InputTreatments {
   std::map<xercesc::DOMElement*, Original> original_;
   std::map<xercesc::DOMElement*, ModelFieldValues> dataField_;
   // The field references in the transformation's fields, and the names of the
-  // document's fields, by a key that names equal ignoring case share.
+  // document's fields, by a key that names equal ignoring case share. The
+  // references are keyed when the first treatment needs them (the merge lets
+  // the model go first, so the keys never take memory while it does); until
+  // then nothing renames one.
+  std::vector<xercesc::DOMElement*> unkeyedReferences_;
   std::unordered_map<Text, std::vector<xercesc::DOMElement*>> references_;
   std::unordered_map<Text, std::vector<Text>> names_;
   std::set<const xercesc::DOMNode*> learned_;

@@ -175,12 +175,12 @@ class Writer {
     const bool rightClosed = closure == u"closedClosed" || closure == u"openClosed";
     std::vector<DOMElement*> sides;
     if (interval.hasLeft) {
-      sides.push_back(apply(leftClosed ? u"greaterOrEqual" : u"greaterThan",
-                            {input(), number(interval.left)}));
+      sides.push_back(
+          apply(leftClosed ? u"greaterOrEqual" : u"greaterThan", {input(), number(interval.left)}));
     }
     if (interval.hasRight) {
-      sides.push_back(apply(rightClosed ? u"lessOrEqual" : u"lessThan",
-                            {input(), number(interval.right)}));
+      sides.push_back(
+          apply(rightClosed ? u"lessOrEqual" : u"lessThan", {input(), number(interval.right)}));
     }
     return join(u"and", std::move(sides));
   }

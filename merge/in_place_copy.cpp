@@ -1,6 +1,7 @@
 // Keeping elements of a parsed document as the merge's copies of them.
 #include "merge/in_place_copy.h"
 
+#include <vector>
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/XMLString.hpp>
 
@@ -31,7 +32,9 @@ bool writesAsMade(const xercesc::DOMDocument* document) {
 xercesc::DOMElement* keepInPlace(xercesc::DOMElement* element) {
   if (xercesc::DOMNode* parent = element->getParentNode()) parent->removeChild(element);
   // Every element of the subtree in document order, without recursion; the
-  // children of each are sifted before it is descended into.
+  // children of each are sifted before it is descended into. The path down is
+  // kept here: asking the library for a parent costs far more than a step.
+  std::vector<xercesc::DOMNode*> ancestors;
   xercesc::DOMNode* node = element;
   while (true) {
     xercesc::DOMNode* next = nullptr;
@@ -40,11 +43,13 @@ xercesc::DOMElement* keepInPlace(xercesc::DOMElement* element) {
       if (!keptByCopy(child)) node->removeChild(child)->release();
     }
     if (xercesc::DOMNode* first = nextElement(node->getFirstChild())) {
+      ancestors.push_back(node);
       node = first;
       continue;
     }
     while (node != element && nextElement(node->getNextSibling()) == nullptr) {
-      node = node->getParentNode();
+      node = ancestors.back();
+      ancestors.pop_back();
     }
     if (node == element) return element;
     node = nextElement(node->getNextSibling());

@@ -79,7 +79,7 @@ struct Treatment {
   std::vector<Text> missing;  // values the model's field declares missing
   bool invalidAsMissing = false;
   std::vector<Text> valid, invalid;
-  std::vector<DOMElement*> intervals;  // valid ranges
+  std::vector<ModelFieldValues::Interval> intervals;  // valid ranges
   bool continuous = false;
   Text outliers;  // "asMissingValues", "asExtremeValues" or other
   bool hasLow = false, hasHigh = false;
@@ -93,10 +93,8 @@ struct Treatment {
   // categorical or ordinal field, when it lists any, are all it takes.
   bool restricted() const {
     if (!continuous) return !valid.empty();
-    for (DOMElement* interval : intervals) {
-      if (!interval->hasAttribute(u"leftMargin") && !interval->hasAttribute(u"rightMargin")) {
-        return false;
-      }
+    for (const ModelFieldValues::Interval& interval : intervals) {
+      if (!interval.hasLeft && !interval.hasRight) return false;
     }
     return !intervals.empty();
   }
@@ -107,7 +105,7 @@ struct Treatment {
   }
 };
 
-Treatment readTreatment(DOMElement* miningField, DOMElement* dataField) {
+Treatment readTreatment(DOMElement* miningField, const ModelFieldValues* values) {
   Treatment t;
   t.replaced = miningField->hasAttribute(u"missingValueReplacement");
   t.replacement = attribute(miningField, u"missingValueReplacement");
@@ -119,23 +117,13 @@ Treatment readTreatment(DOMElement* miningField, DOMElement* dataField) {
   t.hasHigh = miningField->hasAttribute(u"highValue");
   t.low = attribute(miningField, u"lowValue");
   t.high = attribute(miningField, u"highValue");
-  if (dataField == nullptr) return t;
-  for (DOMElement* value : children(dataField, u"Value")) {
-    const Text property = attribute(value, u"property");
-    const Text text = attribute(value, u"value");
-    if (property == u"missing") {
-      t.missing.push_back(text);
-    } else if (property == u"invalid") {
-      t.invalid.push_back(text);
-    } else {
-      t.valid.push_back(text);
-    }
-  }
-  t.intervals = children(dataField, u"Interval");
+  if (values == nullptr) return t;
+  values->values(t.missing, t.invalid, t.valid);
+  t.intervals = values->intervals;
   // A mining field's optype overrides its data field's.
-  t.continuous =
-      (miningField->hasAttribute(u"optype") ? attribute(miningField, u"optype")
-                                            : attribute(dataField, u"optype")) == u"continuous";
+  t.continuous = miningField->hasAttribute(u"optype")
+                     ? attribute(miningField, u"optype") == u"continuous"
+                     : values->continuous;
   return t;
 }
 
@@ -181,18 +169,18 @@ class Writer {
     return apply(u"isIn", std::move(arguments));
   }
   // Whether the input lies in `interval`, which has at least one margin.
-  DOMElement* inside(DOMElement* interval) {
-    const Text closure = attribute(interval, u"closure");
+  DOMElement* inside(const ModelFieldValues::Interval& interval) {
+    const Text& closure = interval.closure;
     const bool leftClosed = closure == u"closedClosed" || closure == u"closedOpen";
     const bool rightClosed = closure == u"closedClosed" || closure == u"openClosed";
     std::vector<DOMElement*> sides;
-    if (interval->hasAttribute(u"leftMargin")) {
-      sides.push_back(apply(leftClosed ? u"greaterOrEqual" : u"greaterThan",
-                            {input(), number(attribute(interval, u"leftMargin"))}));
+    if (interval.hasLeft) {
+      sides.push_back(
+          apply(leftClosed ? u"greaterOrEqual" : u"greaterThan", {input(), number(interval.left)}));
     }
-    if (interval->hasAttribute(u"rightMargin")) {
-      sides.push_back(apply(rightClosed ? u"lessOrEqual" : u"lessThan",
-                            {input(), number(attribute(interval, u"rightMargin"))}));
+    if (interval.hasRight) {
+      sides.push_back(
+          apply(rightClosed ? u"lessOrEqual" : u"lessThan", {input(), number(interval.right)}));
     }
     return join(u"and", std::move(sides));
   }
@@ -222,7 +210,9 @@ DOMElement* missingCondition(const Treatment& t, Writer& w) {
     std::vector<DOMElement*> valid;
     if (restricted && !t.valid.empty()) valid.push_back(w.isIn(t.valid));
     if (restricted && t.continuous) {
-      for (DOMElement* interval : t.intervals) valid.push_back(w.inside(interval));
+      for (const ModelFieldValues::Interval& interval : t.intervals) {
+        valid.push_back(w.inside(interval));
+      }
     }
     if (restricted) invalid.push_back(w.negate(w.join(u"or", std::move(valid))));
     if (!invalid.empty()) parts.push_back(w.join(u"or", std::move(invalid)));
@@ -301,22 +291,76 @@ const DOMNode* enclosingField(const DOMNode* node) {
   return node;
 }
 
-// Every element below `element` (itself included), in document order.
+// Every element below `element` (itself included), in document order. The
+// path down is kept here: asking the library for a parent costs far more than
+// a step.
 template <typename Visit>
 void forEachElement(DOMElement* element, Visit visit) {
+  std::vector<DOMNode*> ancestors;
   DOMNode* node = element;
   while (node != nullptr) {
     if (isElement(node)) visit(static_cast<DOMElement*>(node));
     if (isElement(node) && node->getFirstChild() != nullptr) {
+      ancestors.push_back(node);
       node = node->getFirstChild();
       continue;
     }
-    while (node != element && node->getNextSibling() == nullptr) node = node->getParentNode();
+    while (node != element && node->getNextSibling() == nullptr) {
+      node = ancestors.back();
+      ancestors.pop_back();
+    }
     node = node == element ? nullptr : node->getNextSibling();
   }
 }
 
 }  // namespace
+
+namespace {
+// The code units that stand for a Value's property in ModelFieldValues.
+constexpr XMLCh kMissingValue = u'm';
+constexpr XMLCh kInvalidValue = u'i';
+constexpr XMLCh kValidValue = u'v';
+}  // namespace
+
+ModelFieldValues::ModelFieldValues(DOMElement* dataField) {
+  for (DOMElement* value : children(dataField, u"Value")) {
+    const Text property = attribute(value, u"property");
+    values_.push_back(property == u"missing"   ? kMissingValue
+                      : property == u"invalid" ? kInvalidValue
+                                               : kValidValue);
+    // A text holds no 0: XML cannot carry one.
+    values_ += attribute(value, u"value");
+    values_.push_back(0);
+  }
+  values_.shrink_to_fit();
+  for (DOMElement* element : children(dataField, u"Interval")) {
+    Interval interval;
+    interval.hasLeft = element->hasAttribute(u"leftMargin");
+    interval.hasRight = element->hasAttribute(u"rightMargin");
+    interval.left = attribute(element, u"leftMargin");
+    interval.right = attribute(element, u"rightMargin");
+    interval.closure = attribute(element, u"closure");
+    intervals.push_back(std::move(interval));
+  }
+  continuous = attribute(dataField, u"optype") == u"continuous";
+}
+
+void ModelFieldValues::values(std::vector<Text>& missing, std::vector<Text>& invalid,
+                              std::vector<Text>& valid) const {
+  for (std::size_t at = 0; at < values_.size();) {
+    const XMLCh property = values_[at++];
+    const std::size_t end = values_.find(XMLCh(0), at);
+    Text text = values_.substr(at, end - at);
+    at = end + 1;
+    if (property == kMissingValue) {
+      missing.push_back(std::move(text));
+    } else if (property == kInvalidValue) {
+      invalid.push_back(std::move(text));
+    } else {
+      valid.push_back(std::move(text));
+    }
+  }
+}
 
 InputTreatments::InputTreatments(std::function<void(DOMElement*)> add, const NameIndexes& indexes)
     : add_(std::move(add)), indexes_(indexes) {}
@@ -331,7 +375,7 @@ void InputTreatments::fromTransformation(DOMElement* derived) {
   transformation_.insert(derived);
   forEachElement(derived, [this](DOMElement* element) {
     if (isFieldReference(element->getNodeName())) {
-      references_[nameKey(element->getAttribute(u"field"))].push_back(element);
+      unkeyedReferences_.push_back(element);
     }
   });
 }
@@ -354,7 +398,7 @@ void InputTreatments::modelField(DOMElement* derived, DOMElement* dataField) {
       original.children.push_back(static_cast<DOMElement*>(child->cloneNode(true)));
     }
   }
-  dataField_[derived] = dataField;
+  dataField_.emplace(derived, ModelFieldValues(dataField));
 }
 
 void InputTreatments::carry(DOMElement* miningSchema, DOMElement* dictionary) {
@@ -386,6 +430,14 @@ void InputTreatments::learnNames(DOMDocument* document) {
   }
 }
 
+void InputTreatments::indexReferences() {
+  for (DOMElement* reference : unkeyedReferences_) {
+    references_[nameKey(reference->getAttribute(u"field"))].push_back(reference);
+  }
+  unkeyedReferences_.clear();
+  unkeyedReferences_.shrink_to_fit();
+}
+
 bool InputTreatments::nameTaken(const Text& name) const {
   const auto bucket = names_.find(nameKey(name.c_str()));
   if (bucket == names_.end()) return false;
@@ -410,7 +462,7 @@ Text InputTreatments::untreatedName(DOMDocument* document, const Text& input) {
 void InputTreatments::treat(DOMElement* derived, DOMElement* miningField) {
   const auto known = dataField_.find(derived);
   const Treatment t =
-      readTreatment(miningField, known == dataField_.end() ? nullptr : known->second);
+      readTreatment(miningField, known == dataField_.end() ? nullptr : &known->second);
   DOMElement* expression = expressionOf(derived);
   if (!t.needed() || expression == nullptr) return;
 
@@ -446,6 +498,7 @@ void InputTreatments::treat(DOMElement* derived, DOMElement* miningField) {
   untreated->setAttribute(u"name", untreatedFieldName.c_str());
 
   // The transformation's other fields read the value it computed.
+  indexReferences();
   for (DOMElement* reference : references_[nameKey(name.c_str())]) {
     if (sameName(reference->getAttribute(u"field"), name.c_str()) &&
         enclosingField(reference) != untreated) {

@@ -31,6 +31,29 @@
 
 namespace pmmlxform {
 
+// What a model's data field says about the values of its input, read once
+// when the field is met: the merge lets the model go before the treatments
+// are written.
+struct ModelFieldValues {
+  using Text = std::basic_string<XMLCh>;
+  struct Interval {
+    bool hasLeft = false, hasRight = false;
+    Text left, right, closure;
+  };
+  explicit ModelFieldValues(xercesc::DOMElement* dataField);
+  // The Values' texts by their property: "missing", "invalid", or any other.
+  void values(std::vector<Text>& missing, std::vector<Text>& invalid,
+              std::vector<Text>& valid) const;
+
+  std::vector<Interval> intervals;  // valid ranges
+  bool continuous = false;          // the field's optype is "continuous"
+
+ private:
+  // Each Value as one code unit for its property and its text ended by a 0:
+  // one allocation for a field's whole list.
+  Text values_;
+};
+
 class InputTreatments {
  public:
   // `add` places a new derived field in the merged transformation dictionary;
@@ -46,8 +69,8 @@ class InputTreatments {
   void fromTransformation(xercesc::DOMElement* derived);
   // `dataField`, the model's field of the same name, is about to become the
   // value list of `derived`: sets aside what the transformation's definition
-  // holds besides its expression, and keeps the model field for its missing
-  // values and valid values.
+  // holds besides its expression, and reads the model field's missing values
+  // and valid values (the model field is not read again).
   void modelField(xercesc::DOMElement* derived, xercesc::DOMElement* dataField);
   // For each derived input that `miningSchema` moved into its "DerivedFields"
   // container, writes the treatment its mining field and model field ask for
@@ -72,15 +95,21 @@ class InputTreatments {
   // Learns the field names of the parts of the document not seen before.
   void learnNames(xercesc::DOMDocument* document);
   bool nameTaken(const Text& name) const;
+  // Keys the references met so far by name.
+  void indexReferences();
 
   std::function<void(xercesc::DOMElement*)> add_;
   const NameIndexes& indexes_;
   std::set<xercesc::DOMElement*> transformation_;
   std::set<xercesc::DOMElement*> treated_;
   std::map<xercesc::DOMElement*, Original> original_;
-  std::map<xercesc::DOMElement*, xercesc::DOMElement*> dataField_;
+  std::map<xercesc::DOMElement*, ModelFieldValues> dataField_;
   // The field references in the transformation's fields, and the names of the
-  // document's fields, by a key that names equal ignoring case share.
+  // document's fields, by a key that names equal ignoring case share. The
+  // references are keyed when the first treatment needs them (the merge lets
+  // the model go first, so the keys never take memory while it does); until
+  // then nothing renames one.
+  std::vector<xercesc::DOMElement*> unkeyedReferences_;
   std::unordered_map<Text, std::vector<xercesc::DOMElement*>> references_;
   std::unordered_map<Text, std::vector<Text>> names_;
   std::set<const xercesc::DOMNode*> learned_;

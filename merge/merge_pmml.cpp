@@ -229,9 +229,15 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
       }
     }
 
-    // The model elements and trailing Extensions, each mining schema rewritten
-    // to name raw fields.
-    DOMElement* lastSchema = nullptr;
+    // The model elements and trailing Extensions, copied first so that the
+    // model goes before the mining schemas are rewritten: what the rewriting
+    // adds never takes memory while the model still does. The copies stay out
+    // of the result until their turn, since the treatments read its names.
+    struct Part {
+      DOMElement* copy;
+      const char* schemaPath;  // null for an Extension
+    };
+    std::vector<Part> parts;
     for (DOMNode* sibling = modelDictionary->getNextSibling(); sibling != nullptr;
          sibling = sibling->getNextSibling()) {
       if (!isElement(sibling)) continue;
@@ -250,22 +256,27 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
           break;
         }
       }
-      if (schemaPath == nullptr) {
-        if (transcode(element->getNodeName()) == "Extension") {
-          root->appendChild(importElement(work.get(), element));
-        }
-        continue;
+      if (schemaPath != nullptr || transcode(element->getNodeName()) == "Extension") {
+        parts.push_back({importElement(work.get(), element), schemaPath});
       }
-      DOMElement* copy = importElement(work.get(), element);
-      lastSchema = getTheElement(copy, schemaPath, 0);
-      if (lastSchema != nullptr) indexes.index(lastSchema, false);
-      if (!dealMiningSchema(lastSchema, transDictionary, message)) code = pmmlxform::kMrgConflict;
-      root->appendChild(copy);
-      treatments.carry(lastSchema, transDictionary);
     }
 
     if (call != nullptr) call->release(model);
     model = nullptr;
+
+    // Each mining schema rewritten to name raw fields, in document order.
+    DOMElement* lastSchema = nullptr;
+    for (const Part& part : parts) {
+      if (part.schemaPath == nullptr) {
+        root->appendChild(part.copy);
+        continue;
+      }
+      lastSchema = getTheElement(part.copy, part.schemaPath, 0);
+      if (lastSchema != nullptr) indexes.index(lastSchema, false);
+      if (!dealMiningSchema(lastSchema, transDictionary, message)) code = pmmlxform::kMrgConflict;
+      root->appendChild(part.copy);
+      treatments.carry(lastSchema, transDictionary);
+    }
 
     getVarsInfo(getTheElement(work.get(), "PMML/TransformationDictionary", 0), derivedFields);
     getVarsInfo(getTheElement(work.get(), "PMML/DataDictionary", 0), dataFields);

@@ -64,6 +64,9 @@ bool ConvertTransToPMML::getRelativeVars(DOMElement* element, std::vector<std::s
   // Depth-first, document order; a field reference is not descended into.
   // A name joins the list once: `listed` holds what the list holds.
   std::unordered_set<std::string> listed(names.begin(), names.end());
+  // The path down from `element` is kept here: asking the library for a
+  // parent costs far more than a step.
+  std::vector<DOMNode*> ancestors;
   DOMNode* node = element->getFirstChild();
   while (node != nullptr) {
     bool descend = false;
@@ -76,11 +79,15 @@ bool ConvertTransToPMML::getRelativeVars(DOMElement* element, std::vector<std::s
       }
     }
     if (descend) {
+      ancestors.push_back(node);
       node = node->getFirstChild();
       continue;
     }
-    while (node != element && node->getNextSibling() == nullptr) node = node->getParentNode();
-    node = node == element ? nullptr : node->getNextSibling();
+    while (node->getNextSibling() == nullptr && !ancestors.empty()) {
+      node = ancestors.back();
+      ancestors.pop_back();
+    }
+    node = node->getNextSibling();
   }
   return true;
 }

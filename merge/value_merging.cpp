@@ -29,6 +29,16 @@ constexpr char kVariableInterval[] = "VariableInterval";
 constexpr char kInvalidRangeLower[] = "invalidRangeLower";
 constexpr char kInvalidRangeUpper[] = "invalidRangeUpper";
 
+// True when `attribute` is given in the text as `value` alone: setting it to
+// `value` would leave it as it is.
+bool holdsText(const xercesc::DOMAttr* attribute, const XMLCh* value) {
+  if (attribute == nullptr || !attribute->getSpecified()) return false;
+  const DOMNode* text = attribute->getFirstChild();
+  return text != nullptr && text->getNextSibling() == nullptr &&
+         text->getNodeType() == DOMNode::TEXT_NODE &&
+         XMLString::equals(text->getNodeValue(), value);
+}
+
 }  // namespace
 
 bool ConvertTransToPMML::clearValues(DOMElement* target) {
@@ -59,7 +69,10 @@ bool ConvertTransToPMML::copyValues(DOMElement* source, DOMElement* target) {
     if (missing == nullptr) missing = createVendorExtension(document, kMissingValues);
     return missing;
   };
-  target->setAttribute(optype, source->getAttribute(optype));
+  const XMLCh* sourceOptype = source->getAttribute(optype);
+  if (!holdsText(target->getAttributeNode(optype), sourceOptype)) {
+    target->setAttribute(optype, sourceOptype);
+  }
 
   // Invalid-range bounds pair up in the order they come, whatever their kind.
   std::basic_string<XMLCh> heldBound;

@@ -1,5 +1,6 @@
-// The merge that builds its result in the transformation's own document
-// writes what the merge that copies the transformation writes.
+// The merge that builds its result in the transformation's own document, and
+// lets the model go before it rewrites the mining schemas, writes what the
+// merge that copies the transformation and keeps the model writes.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -82,6 +83,112 @@ TEST(InPlaceCopyTest, ResultWritesAsTheCopiedTransformation) {
     EXPECT_EQ(built, copied);
     EXPECT_EQ(builtMessage, copiedMessage);
     EXPECT_EQ(derived[0].size(), derived[1].size());
+    EXPECT_EQ(mining[0].size(), mining[1].size());
+  }
+}
+
+// A transformation whose derived fields a model reads, with treatments asked
+// for by the model's fields; the model's parts after its dictionary follow.
+std::string treatedModel(const std::string& net, const std::string& band,
+                         const std::string& netMining, const std::string& bandMining,
+                         const std::string& more) {
+  return "<PMML version=\"4.3\"><Header/><DataDictionary>"
+         "<DataField name=\"net\" optype=\"continuous\" dataType=\"double\">" +
+         net + "</DataField><DataField name=\"band\" optype=\"categorical\" dataType=\"string\">" +
+         band +
+         "</DataField><DataField name=\"y\" optype=\"continuous\" dataType=\"double\"/>"
+         "</DataDictionary><RegressionModel functionName=\"regression\"><MiningSchema>"
+         "<MiningField name=\"net\" " +
+         netMining + "/><MiningField name=\"band\" " + bandMining +
+         "/><MiningField name=\"y\" usageType=\"predicted\"/></MiningSchema>"
+         "<RegressionTable intercept=\"1\"><NumericPredictor name=\"net\" coefficient=\"2\"/>"
+         "</RegressionTable></RegressionModel>" +
+         more + "</PMML>";
+}
+
+constexpr char kTreatedTransformation[] =
+    "<PMML version=\"4.3\"><Header/><DataDictionary>"
+    "<DataField name=\"x\" optype=\"continuous\" dataType=\"double\"/></DataDictionary>"
+    "<TransformationDictionary>"
+    "<DerivedField name=\"net\" optype=\"continuous\" dataType=\"double\">"
+    "<Extension name=\"note\"><FieldRef field=\"x\"/></Extension>"
+    "<Apply function=\"*\"><FieldRef field=\"x\"/><Constant>2</Constant></Apply>"
+    "<Value value=\"3\"/></DerivedField>"
+    "<DerivedField name=\"band\" optype=\"categorical\" dataType=\"string\">"
+    "<Extension name=\"stringLength\" value=\"4\"/>"
+    "<Discretize field=\"x\"><DiscretizeBin binValue=\"low\"><Interval closure=\"openOpen\" "
+    "rightMargin=\"5\"/></DiscretizeBin></Discretize></DerivedField>"
+    "<DerivedField name=\"later\" optype=\"continuous\" dataType=\"double\">"
+    "<Apply function=\"+\"><FieldRef field=\"NET\"/><FieldRef field=\"band\"/></Apply>"
+    "</DerivedField></TransformationDictionary></PMML>";
+
+TEST(InPlaceCopyTest, TreatmentsWrittenAfterTheModelWentMatchTheKeptModel) {
+  // Extensions may follow the model; one that holds a mining schema has it
+  // rewritten like the model's.
+  const std::string second =
+      "<Extension name=\"between\"><DataField name=\"net_untreated\"/></Extension>"
+      "<Extension name=\"second\"><MiningSchema><MiningField name=\"band\" "
+      "missingValueReplacement=\"high\"/><MiningField name=\"net_untreated\"/>"
+      "<MiningField name=\"net\" missingValueReplacement=\"7\"/></MiningSchema></Extension>"
+      "<Extension name=\"after\"/>";
+  const struct {
+    const char* name;
+    std::string model;
+  } cases[] = {
+      {"missing codes replaced",
+       treatedModel("<Value value=\"-1\" property=\"missing\"/><Value value=\"99\" "
+                    "property=\"missing\"/>",
+                    "", "missingValueReplacement=\"0\"", "", "")},
+      {"invalid values of a categorical field as missing",
+       treatedModel("",
+                    "<Value value=\"low\"/><Value value=\"x\" property=\"invalid\"/>"
+                    "<Value value=\"high\"/><Value value=\"\" property=\"missing\"/>",
+                    "", "invalidValueTreatment=\"asMissing\"", "")},
+      {"valid ranges of a continuous field",
+       treatedModel("<Interval closure=\"closedOpen\" leftMargin=\"0\" rightMargin=\"10\"/>"
+                    "<Value value=\"50\"/><Interval closure=\"openClosed\" leftMargin=\"20\"/>"
+                    "<Interval closure=\"openOpen\" rightMargin=\"-5\"/>",
+                    "", "invalidValueTreatment=\"asMissing\" missingValueReplacement=\"1\"", "",
+                    "")},
+      {"an interval without margins",
+       treatedModel("<Interval closure=\"closedClosed\"/><Value value=\"1\" "
+                    "property=\"invalid\"/>",
+                    "", "invalidValueTreatment=\"asMissing\"", "", "")},
+      {"outliers clipped and outliers missing",
+       treatedModel("", "", "outliers=\"asExtremeValues\" lowValue=\"-3\" highValue=\"3\"",
+                    "outliers=\"asMissingValues\" lowValue=\"a\"", "")},
+      {"the mining field's optype decides",
+       treatedModel("<Value value=\"1\"/><Value value=\"2\"/>", "",
+                    "invalidValueTreatment=\"asMissing\" optype=\"ordinal\"", "", "")},
+      {"a second model names a taken untreated name and treats what the first left",
+       treatedModel("<Value value=\"0\" property=\"missing\"/>",
+                    "<Value value=\"low\" property=\"missing\"/>", "", "", second)},
+      {"a derived target and a conflict",
+       treatedModel("<Value value=\"8\" property=\"missing\"/>", "",
+                    "missingValueReplacement=\"1\" usageType=\"predicted\"", "usageType=\"target\"",
+                    "<Extension><MiningSchema><MiningField name=\"net\"/>"
+                    "<MiningField name=\"x\" usageType=\"predicted\"/></MiningSchema>"
+                    "</Extension>")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ConvertTransToPMML owning;
+    CopyingMerger keeping;
+    std::string owned, kept, ownedMessage, keptMessage;
+    std::vector<TmsEndInfo> data[2], derived[2];
+    std::vector<TmsMiningFieldInfo> mining[2];
+    const int code = owning.mergePMML(kTreatedTransformation, c.model, owned, ownedMessage, data[0],
+                                      derived[0], mining[0]);
+    EXPECT_EQ(keeping.mergePMML(kTreatedTransformation, c.model, kept, keptMessage, data[1],
+                                derived[1], mining[1]),
+              code);
+    EXPECT_TRUE(code == 0 || code == 4) << code << " " << ownedMessage;
+    // Each case has a treatment written.
+    EXPECT_NE(owned.find("_untreated\""), std::string::npos);
+    EXPECT_EQ(owned, kept);
+    EXPECT_EQ(ownedMessage, keptMessage);
+    EXPECT_EQ(derived[0].size(), derived[1].size());
+    EXPECT_EQ(data[0].size(), data[1].size());
     EXPECT_EQ(mining[0].size(), mining[1].size());
   }
 }

@@ -63,6 +63,35 @@ TEST_F(ValueMerging, CopyValuesPutsMissingFirstExtensionsReversedValidValuesLast
             "<Value value=\"1\"/><Value property=\"valid\" value=\"2\"/></DerivedField>");
 }
 
+// The derived field takes the model field's optype exactly as setting the
+// attribute would leave it, also where it already holds that value.
+TEST_F(ValueMerging, CopyValuesGivesTheModelsOptypeAsSettingItWould) {
+  const std::string defaulted =
+      "<!DOCTYPE DerivedField [<!ATTLIST DerivedField optype CDATA \"continuous\">]>";
+  const struct {
+    const char* name;
+    std::string target;
+  } cases[] = {
+      {"no optype", "<DerivedField name=\"d\"/>"},
+      {"the same optype", "<DerivedField optype=\"continuous\" name=\"d\"/>"},
+      {"another optype", "<DerivedField optype=\"ordinal\" name=\"d\"/>"},
+      {"a defaulted optype of the same value", defaulted + "<DerivedField name=\"d\"/>"},
+      {"a defaulted optype given again", defaulted + "<DerivedField optype=\"continuous\"/>"},
+  };
+  for (const char* optype : {"continuous", ""}) {
+    const std::string model = std::string("<DataField name=\"d\"") +
+                              (*optype != 0 ? " optype=\"continuous\"" : "") + "/>";
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + " from \"" + optype + "\"");
+      DOMElement* copied = docs_.element(c.target);
+      DOMElement* set = docs_.element(c.target);
+      EXPECT_TRUE(merger_.copyValues(docs_.element(model), copied));
+      set->setAttribute(u"optype", *optype != 0 ? u"continuous" : u"");
+      EXPECT_EQ(testutil::xmlText(copied), testutil::xmlText(set));
+    }
+  }
+}
+
 TEST_F(ValueMerging, CopyValuesLeavesNoEmptyMissingValues) {
   DOMElement* source = docs_.element(
       "<DataField name=\"f\"><Extension name=\"invalidRangeLower\" value=\"1\"/>"

@@ -15,9 +15,17 @@
 // value of their "field" attribute and the position of the field that holds
 // them, so that finding the later fields that refer to a name does not search
 // every later field. Kept in step with the renames the root makes.
+//
+// The same visit of the container lists the elements that name a field: those
+// with a non-empty "field" attribute, not below another such element, in
+// document order, under every element child of the container.
 class FieldReferenceIndex {
  public:
   explicit FieldReferenceIndex(xercesc::DOMNode* container);
+
+  // The elements that name a field, as the index was built. Renames keep a
+  // non-empty name non-empty, so the list stays the same.
+  const std::vector<xercesc::DOMElement*>& namingElements() const { return naming_; }
 
   // Position of a DerivedField child among them.
   std::size_t position(const xercesc::DOMNode* field) const { return positions_.at(field); }
@@ -41,6 +49,7 @@ class FieldReferenceIndex {
   static void add(Bucket& bucket, std::size_t at, xercesc::DOMElement* reference);
 
   std::vector<xercesc::DOMNode*> fields_;
+  std::vector<xercesc::DOMElement*> naming_;
   std::unordered_map<const xercesc::DOMNode*, std::size_t> positions_;
   FirstByName<std::size_t, std::basic_string<XMLCh>> bucketOf_;
   std::vector<Bucket> buckets_;

@@ -146,8 +146,7 @@ void ADPBaseNode::setAttributeValue(xercesc::DOMNode* node, const std::string& n
 
 std::string ADPBaseNode::dataTypeOf(const xercesc::DOMNode* node) const {
   if (givenDataTypes != nullptr) {
-    const auto given = givenDataTypes->find(node);
-    if (given != givenDataTypes->end()) return *given->second;
+    if (const std::string* const* given = givenDataTypes->find(node)) return **given;
   }
   return getAttributeValue(node, "dataType");
 }

@@ -14,6 +14,7 @@
 #include <xercesc/util/XercesDefs.hpp>
 
 #include "syntax/first_by_name.h"
+#include "syntax/node_table.h"
 
 XERCES_CPP_NAMESPACE_BEGIN
 class DOMNode;
@@ -91,7 +92,7 @@ class ADPBaseNode {
   // The data types the root gave elements, each read as the element's
   // `dataType` attribute would be; kept beside the DOM, whose attribute
   // writes are costly. Shared with the children a node parses.
-  using GivenDataTypes = std::unordered_map<const xercesc::DOMNode*, const std::string*>;
+  using GivenDataTypes = NodeTable<const std::string*>;
   const GivenDataTypes* givenDataTypes = nullptr;
   const int nodeKind;
   std::vector<std::unique_ptr<ADPBaseNode>> children;

@@ -180,15 +180,15 @@ bool ADPRootNode::isFieldUsed(xercesc::DOMNode* field) {
   std::vector<Pending> pending;
   // Decides `f` at once when it can; otherwise starts testing its later fields.
   auto begin = [&](xercesc::DOMNode* f, bool& used) {
-    const auto known = usedFields_.find(f);
-    if (known != usedFields_.end()) {
-      used = known->second;
+    if (const bool* known = usedFields_.find(f)) {
+      used = *known;
       return true;
     }
     xercesc::DOMNode* extension = firstChildElement(f, "Extension");
     if (extension == nullptr ||
         getAttributeValue(firstChildElement(extension, "UsageType"), "value") == "enable") {
-      usedFields_[f] = used = true;
+      used = true;
+      usedFields_.set(f, true);
       return true;
     }
     const std::string name = getAttributeValue(f, "name");
@@ -228,7 +228,7 @@ bool ADPRootNode::isFieldUsed(xercesc::DOMNode* field) {
     if (done.used && !done.name.empty() && done.name[0] != '#') {
       setAttributeValue(done.field, "name", "#" + done.name);
     }
-    usedFields_[done.field] = done.used;
+    usedFields_.set(done.field, done.used);
     if (pending.empty()) return done.used;
     pending.back().used = done.used;
   }
@@ -399,7 +399,7 @@ void ADPRootNode::prepareFields(xercesc::DOMNode* container, xercesc::DOMNode* d
     if (given == givenTypes_.end()) {
       given = givenTypes_.emplace(type, toLocalString(toXMLString(type).c_str())).first;
     }
-    givenDataTypes_[element] = &given->second;
+    givenDataTypes_.set(element, &given->second);
   }
   // The field index finds the same dictionary from the document element.
   const xercesc::DOMDocument* document = container->getOwnerDocument();

@@ -2,6 +2,7 @@
 #include "syntax/field_reference_index.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLUni.hpp>
@@ -84,7 +85,7 @@ FieldReferenceIndex::FieldReferenceIndex(xercesc::DOMNode* container) {
     const std::size_t at = fields_.size();
     if (derived) {
       fields_.push_back(child);
-      positions_[child] = at;
+      positions_.set(child, at);
     }
     pending.assign(1, {child, derived, true});
     while (!pending.empty()) {
@@ -112,6 +113,12 @@ FieldReferenceIndex::FieldReferenceIndex(xercesc::DOMNode* container) {
       std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(from), pending.end());
     }
   }
+}
+
+std::size_t FieldReferenceIndex::position(const xercesc::DOMNode* field) const {
+  const std::size_t* at = positions_.find(field);
+  if (at == nullptr) throw std::out_of_range("FieldReferenceIndex::position");
+  return *at;
 }
 
 xercesc::DOMNode* FieldReferenceIndex::nextReferring(const std::basic_string<XMLCh>& name16,

@@ -10,6 +10,7 @@
 #include <xercesc/dom/DOMNode.hpp>
 
 #include "syntax/first_by_name.h"
+#include "syntax/node_table.h"
 
 // The references to fields in the DerivedField children of one element, by the
 // value of their "field" attribute and the position of the field that holds
@@ -28,7 +29,7 @@ class FieldReferenceIndex {
   const std::vector<xercesc::DOMElement*>& namingElements() const { return naming_; }
 
   // Position of a DerivedField child among them.
-  std::size_t position(const xercesc::DOMNode* field) const { return positions_.at(field); }
+  std::size_t position(const xercesc::DOMNode* field) const;
   // The first DerivedField after position `after` that holds a reference to
   // `name16`, with its position in `at`; null when there is none.
   xercesc::DOMNode* nextReferring(const std::basic_string<XMLCh>& name16, std::size_t after,
@@ -50,7 +51,7 @@ class FieldReferenceIndex {
 
   std::vector<xercesc::DOMNode*> fields_;
   std::vector<xercesc::DOMElement*> naming_;
-  std::unordered_map<const xercesc::DOMNode*, std::size_t> positions_;
+  NodeTable<std::size_t> positions_;
   FirstByName<std::size_t, std::basic_string<XMLCh>> bucketOf_;
   std::vector<Bucket> buckets_;
   // The position of each reference's field, made on the first rename of a

@@ -2,6 +2,7 @@
 #include "syntax/adp_base_node.h"
 
 #include <xercesc/dom/DOM.hpp>
+#include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
 #include "host/norvel.h"
@@ -126,12 +127,28 @@ void ADPBaseNode::setAttributeValue(xercesc::DOMNode* node, const std::string& n
                                     const std::string& value) const {
   if (node == nullptr || node->getNodeType() != xercesc::DOMNode::ELEMENT_NODE) return;
   auto* element = static_cast<xercesc::DOMElement*>(node);
+  // Setting the value an attribute holds already leaves the document as it
+  // is, and the DOM's write is costly: it is left out.
+  auto set = [element](const XMLCh* name16, const XMLCh* value16) {
+    const xercesc::DOMAttr* held = element->getAttributeNode(name16);
+    if (held != nullptr && xercesc::XMLString::equals(attributeText(element, name16), value16)) {
+      return;
+    }
+    element->setAttribute(name16, value16);
+  };
   XMLCh asciiName[32], asciiValue[32];
   if (utf8 && widenAscii(name, asciiName) && widenAscii(value, asciiValue)) {
-    element->setAttribute(asciiName, asciiValue);
+    set(asciiName, asciiValue);
     return;
   }
-  element->setAttribute(toXMLString(name).c_str(), toXMLString(value).c_str());
+  set(toXMLString(name).c_str(), toXMLString(value).c_str());
+}
+
+std::string ADPBaseNode::dataTypeOf(const xercesc::DOMNode* node) const {
+  if (givenDataTypes != nullptr) {
+    if (const std::string* const* given = givenDataTypes->find(node)) return **given;
+  }
+  return getAttributeValue(node, "dataType");
 }
 
 namespace {
@@ -277,6 +294,7 @@ int ADPBaseNode::parseChild(std::unique_ptr<ADPBaseNode> child, xercesc::DOMNode
                             std::string& errorPath) {
   child->utf8 = utf8;
   if (!child->fieldIndex) child->fieldIndex = fieldIndex;
+  if (child->givenDataTypes == nullptr) child->givenDataTypes = givenDataTypes;
   const int code = child->parse(element, errorPath);
   if (code != 0) return code;
   attach(std::move(child));

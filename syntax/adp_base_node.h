@@ -14,6 +14,7 @@
 #include <xercesc/util/XercesDefs.hpp>
 
 #include "syntax/first_by_name.h"
+#include "syntax/node_table.h"
 
 XERCES_CPP_NAMESPACE_BEGIN
 class DOMNode;
@@ -88,6 +89,11 @@ class ADPBaseNode {
   bool comments = false;
   // Shared with the children a node parses; a node without one builds its own.
   std::shared_ptr<FieldIndex> fieldIndex;
+  // The data types the root gave elements, each read as the element's
+  // `dataType` attribute would be; kept beside the DOM, whose attribute
+  // writes are costly. Shared with the children a node parses.
+  using GivenDataTypes = NodeTable<const std::string*>;
+  const GivenDataTypes* givenDataTypes = nullptr;
   const int nodeKind;
   std::vector<std::unique_ptr<ADPBaseNode>> children;
 
@@ -102,6 +108,9 @@ class ADPBaseNode {
   static const XMLCh* attributeText(const xercesc::DOMNode* node, const XMLCh* name);
   void setAttributeValue(xercesc::DOMNode* node, const std::string& name,
                          const std::string& value) const;
+  // The data type of an element: the one the root gave it, else its
+  // `dataType` attribute.
+  std::string dataTypeOf(const xercesc::DOMNode* node) const;
   xercesc::DOMNode* firstChildElement(const xercesc::DOMNode* parent,
                                       const std::string& name) const;
   xercesc::DOMNode* nextSiblingElement(const xercesc::DOMNode* node, const std::string& name) const;

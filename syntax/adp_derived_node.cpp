@@ -81,6 +81,7 @@ std::string ADPDerivedNode::uniqueJoin(const std::string& list, const std::strin
 
 int ADPDerivedNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
   target_.utf8 = utf8;
+  target_.givenDataTypes = givenDataTypes;
   appendSegment(errorPath, nodeName(element), kElementSegment);
   int code = target_.parse(element, errorPath);
   if (code != 0) return code;

@@ -42,6 +42,7 @@ Mapping mappingOf(const std::string& name) {
 
 int ADPMappingNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
   inputField_.utf8 = utf8;
+  inputField_.givenDataTypes = givenDataTypes;
   missingValue_.utf8 = utf8;
   defaultValue_.utf8 = utf8;
   const std::string name = nodeName(element);
@@ -106,7 +107,7 @@ int ADPMappingNode::parseMapValues(xercesc::DOMNode* element, std::string& error
     return pmmlxform::kAdpUnexpectedElement;
   }
   code = inputField_.parse(current, errorPath);
-  inputDataType_ = getAttributeValue(current, "dataType");
+  inputDataType_ = dataTypeOf(current);
   if (code != 0) return code;
   inputMissing_ = userMissingCodes(element, inputField_.name());
   inputColumn_ = getAttributeValue(current, "column");
@@ -143,7 +144,7 @@ int ADPMappingNode::parseDiscretize(xercesc::DOMNode* element, std::string& erro
   int code = readMissingAndDefault(element, errorPath);
   if (code != 0) return code;
   // The data type the document gives the Discretize is that of its input field.
-  inputDataType_ = getAttributeValue(element, "dataType");
+  inputDataType_ = dataTypeOf(element);
   code = inputField_.parse(element, errorPath);
   if (code != 0) return code;
   inputMissing_ = userMissingCodes(element, inputField_.name());

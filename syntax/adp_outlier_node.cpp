@@ -30,6 +30,7 @@ constexpr const char kParameterCountMessage[] = "The parameter number of outlier
 
 int ADPOutlierNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
   inputField_.utf8 = utf8;
+  inputField_.givenDataTypes = givenDataTypes;
   targetField_.utf8 = utf8;
   const std::string name = nodeName(element);
   appendSegment(errorPath, name, kElementSegment);
@@ -62,7 +63,7 @@ int ADPOutlierNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
   }
   // Only a string-typed treatment is read; any other leaves outliers missing.
   extreme_ = false;
-  if (getAttributeValue(current, "dataType") == "string") {
+  if (dataTypeOf(current) == "string") {
     const std::string treatment = toLocalString(current->getTextContent());
     const Treatment* found = nullptr;
     for (const auto& t : kTreatments) {

@@ -73,6 +73,8 @@ void ADPRootNode::clearRoles() {
 int ADPRootNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
   usedFields_.clear();
   references_.clear();
+  givenDataTypes_.clear();
+  givenDataTypes = &givenDataTypes_;
   errorPath = "ADPTransformation";
   const std::string name = nodeName(element);
   appendSegment(errorPath, name, kElementSegment);
@@ -178,15 +180,15 @@ bool ADPRootNode::isFieldUsed(xercesc::DOMNode* field) {
   std::vector<Pending> pending;
   // Decides `f` at once when it can; otherwise starts testing its later fields.
   auto begin = [&](xercesc::DOMNode* f, bool& used) {
-    const auto known = usedFields_.find(f);
-    if (known != usedFields_.end()) {
-      used = known->second;
+    if (const bool* known = usedFields_.find(f)) {
+      used = *known;
       return true;
     }
     xercesc::DOMNode* extension = firstChildElement(f, "Extension");
     if (extension == nullptr ||
         getAttributeValue(firstChildElement(extension, "UsageType"), "value") == "enable") {
-      usedFields_[f] = used = true;
+      used = true;
+      usedFields_.set(f, true);
       return true;
     }
     const std::string name = getAttributeValue(f, "name");
@@ -226,7 +228,7 @@ bool ADPRootNode::isFieldUsed(xercesc::DOMNode* field) {
     if (done.used && !done.name.empty() && done.name[0] != '#') {
       setAttributeValue(done.field, "name", "#" + done.name);
     }
-    usedFields_[done.field] = done.used;
+    usedFields_.set(done.field, done.used);
     if (pending.empty()) return done.used;
     pending.back().used = done.used;
   }
@@ -375,39 +377,29 @@ void ADPRootNode::prepareFields(xercesc::DOMNode* container, xercesc::DOMNode* d
   // Data types: the container's fields answer first, then the data dictionary's.
   FirstByName<std::string> containerTypes;
   const bool containerTyped = answersDataTypes(container);
-  // Elements that name a field, with that name; their subtrees are not
-  // searched further.
-  std::vector<std::pair<xercesc::DOMNode*, std::string>> referring;
-  std::vector<xercesc::DOMNode*> pending;
   for (xercesc::DOMNode* child = firstChildElement(container, ""); child != nullptr;
        child = nextSiblingElement(child, "")) {
     if (xercesc::XMLString::equals(child->getNodeName(), u"DerivedField")) measure(child);
     if (containerTyped) addDataType(containerTypes, child);
-    pending.assign(1, child);
-    while (!pending.empty()) {
-      xercesc::DOMNode* n = pending.back();
-      pending.pop_back();
-      const XMLCh* field = attributeText(n, kField16);
-      if (*field != 0) {
-        referring.emplace_back(n, toLocalString(field));
-        continue;
-      }
-      const std::size_t from = pending.size();
-      for (xercesc::DOMNode* c = firstChildElement(n, ""); c != nullptr;
-           c = nextSiblingElement(c, "")) {
-        pending.push_back(c);
-      }
-      std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(from), pending.end());
-    }
   }
 
-  for (const auto& [element, field] : referring) {
+  // Elements that name a field take its type, once every length is measured.
+  const std::vector<xercesc::DOMElement*>& naming = referenceIndex(container).namingElements();
+  givenDataTypes_.reserve(naming.size());
+  for (xercesc::DOMElement* element : naming) {
+    const std::string field = toLocalString(attributeText(element, kField16));
     std::string type;
     if (const std::string* own = containerTypes.find(field)) type = *own;
     if (type.empty()) {
       if (const std::string* data = dataFieldTypes.find(field)) type = *data;
     }
-    if (!type.empty()) setAttributeValue(element, "dataType", type);
+    if (type.empty()) continue;
+    // The type as the element's attribute would hold it and a reader convert it back.
+    auto given = givenTypes_.find(type);
+    if (given == givenTypes_.end()) {
+      given = givenTypes_.emplace(type, toLocalString(toXMLString(type).c_str())).first;
+    }
+    givenDataTypes_.set(element, &given->second);
   }
   // The field index finds the same dictionary from the document element.
   const xercesc::DOMDocument* document = container->getOwnerDocument();

@@ -53,8 +53,13 @@ class ADPRootNode final : public ADPBaseNode {
   // Answers of isFieldUsed for fields already tested in this parse. A field's
   // answer never changes once known, and remembering it keeps fields that many
   // later ones refer to from being retested exponentially often.
-  std::unordered_map<const xercesc::DOMNode*, bool> usedFields_;
+  NodeTable<bool> usedFields_;
   std::unordered_map<const xercesc::DOMNode*, std::unique_ptr<FieldReferenceIndex>> references_;
+  // The data types given to references: by the type read from the field,
+  // that type as a reader of the element's attribute would get it; and the
+  // elements given one.
+  std::unordered_map<std::string, std::string> givenTypes_;
+  GivenDataTypes givenDataTypes_;
   // The children of the document's DataDictionary, read by prepareFields.
   std::shared_ptr<const std::vector<DictionaryEntry>> dataDictionaryEntries_;
 };

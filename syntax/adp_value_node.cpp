@@ -64,7 +64,7 @@ bool ADPValueNode::isTimeType(const std::string& dataType) {
 }
 
 int ADPValueNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
-  dataType_ = getAttributeValue(element, "dataType");
+  dataType_ = dataTypeOf(element);
   const XMLCh* content = element == nullptr ? nullptr : element->getTextContent();
   const std::string text = convert(content);
   if (text.empty()) return pmmlxform::kAdpMissingContent;

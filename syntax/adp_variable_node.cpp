@@ -42,7 +42,7 @@ int ADPVariableNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
     }
     isReference_ = true;
     // The root gives a reference the data type of its field.
-    dataType_ = getAttributeValue(element, "dataType");
+    dataType_ = dataTypeOf(element);
     return pmmlxform::kAdpOk;
   }
   // The derived node that holds this target has named the element in the
@@ -57,7 +57,7 @@ int ADPVariableNode::parse(xercesc::DOMNode* element, std::string& errorPath) {
       return pmmlxform::kAdpBadName;
     }
     optype_ = getAttributeValue(element, "optype");
-    dataType_ = getAttributeValue(element, "dataType");
+    dataType_ = dataTypeOf(element);
     if (dataType_ == "string") length_ = getAttributeValue(element, "length");
     isReference_ = false;
     return pmmlxform::kAdpOk;

@@ -2,8 +2,10 @@
 #include "syntax/field_reference_index.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/XMLString.hpp>
+#include <xercesc/util/XMLUni.hpp>
 
 #include "xml/dom.h"
 
@@ -25,6 +27,20 @@ bool isFieldReference(const XMLCh* name) {
 const XMLCh kField16[] = u"field";
 const XMLCh kDerivedField16[] = u"DerivedField";
 
+// The element's "field" attribute as getAttribute gives it, read from the
+// attribute's one text node when the parser stored it so.
+const XMLCh* fieldOf(const xercesc::DOMNode* node) {
+  const xercesc::DOMAttr* attribute =
+      static_cast<const xercesc::DOMElement*>(node)->getAttributeNode(kField16);
+  if (attribute == nullptr) return xercesc::XMLUni::fgZeroLenString;
+  const xercesc::DOMNode* text = attribute->getFirstChild();
+  if (text != nullptr && text->getNextSibling() == nullptr &&
+      text->getNodeType() == xercesc::DOMNode::TEXT_NODE) {
+    return text->getNodeValue();
+  }
+  return attribute->getValue();
+}
+
 }  // namespace
 
 FieldReferenceIndex::Bucket& FieldReferenceIndex::bucket(const std::basic_string<XMLCh>& name16) {
@@ -42,35 +58,67 @@ void FieldReferenceIndex::add(Bucket& bucket, std::size_t at, xercesc::DOMElemen
 }
 
 FieldReferenceIndex::FieldReferenceIndex(xercesc::DOMNode* container) {
+  std::size_t derivedFields = 0;
   for (xercesc::DOMNode* child = container->getFirstChild(); child != nullptr;
        child = child->getNextSibling()) {
     if (isElement(child) && xercesc::XMLString::equals(child->getNodeName(), kDerivedField16)) {
+      ++derivedFields;
+    }
+  }
+  fields_.reserve(derivedFields);
+  positions_.reserve(derivedFields);
+  // One visit of each element child serves both searches. The references of
+  // a DerivedField are the reference elements anywhere below it, not below
+  // another reference; fields come in order, so each bucket stays ordered by
+  // position. The naming elements are searched from the child itself down,
+  // not below one found. A node is entered while either search goes on.
+  struct Pending {
+    xercesc::DOMNode* node;
+    bool references;  // below a DerivedField and no reference
+    bool naming;      // below no naming element
+  };
+  std::vector<Pending> pending;
+  for (xercesc::DOMNode* child = container->getFirstChild(); child != nullptr;
+       child = child->getNextSibling()) {
+    if (!isElement(child)) continue;
+    const bool derived = xercesc::XMLString::equals(child->getNodeName(), kDerivedField16);
+    const std::size_t at = fields_.size();
+    if (derived) {
       fields_.push_back(child);
+      positions_.set(child, at);
     }
-  }
-  positions_.reserve(fields_.size());
-  std::vector<xercesc::DOMNode*> pending;
-  for (std::size_t at = 0; at < fields_.size(); ++at) {
-    positions_[fields_[at]] = at;
-    // The references the search finds: reference elements anywhere below
-    // the field, not below another reference. Fields come in order, so each
-    // bucket stays ordered by position.
-    pending.assign(1, fields_[at]);
+    pending.assign(1, {child, derived, true});
     while (!pending.empty()) {
-      xercesc::DOMNode* node = pending.back();
+      const Pending item = pending.back();
       pending.pop_back();
-      for (xercesc::DOMNode* c = node->getFirstChild(); c != nullptr; c = c->getNextSibling()) {
-        if (!isElement(c)) continue;
-        if (isFieldReference(c->getNodeName())) {
-          auto* reference = static_cast<xercesc::DOMElement*>(c);
-          bucket(std::basic_string<XMLCh>(reference->getAttribute(kField16)))
-              .emplace_back(at, reference);
-        } else {
-          pending.push_back(c);
-        }
+      bool naming = item.naming;
+      if (naming && *fieldOf(item.node) != 0) {
+        naming_.push_back(static_cast<xercesc::DOMElement*>(item.node));
+        naming = false;
       }
+      if (!item.references && !naming) continue;
+      const std::size_t from = pending.size();
+      for (xercesc::DOMNode* c = item.node->getFirstChild(); c != nullptr;
+           c = c->getNextSibling()) {
+        if (!isElement(c)) continue;
+        bool references = item.references;
+        if (references && isFieldReference(c->getNodeName())) {
+          auto* reference = static_cast<xercesc::DOMElement*>(c);
+          bucket(std::basic_string<XMLCh>(fieldOf(reference))).emplace_back(at, reference);
+          references = false;
+        }
+        if (references || naming) pending.push_back({c, references, naming});
+      }
+      // Children are taken in document order.
+      std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(from), pending.end());
     }
   }
+}
+
+std::size_t FieldReferenceIndex::position(const xercesc::DOMNode* field) const {
+  const std::size_t* at = positions_.find(field);
+  if (at == nullptr) throw std::out_of_range("FieldReferenceIndex::position");
+  return *at;
 }
 
 xercesc::DOMNode* FieldReferenceIndex::nextReferring(const std::basic_string<XMLCh>& name16,

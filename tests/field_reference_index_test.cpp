@@ -137,4 +137,48 @@ TEST(FieldReferenceIndex, FollowsReferencesRenamedOneByOne) {
   }
 }
 
+// Elements of any kind, some with a `field` attribute (empty now and then),
+// nested up to `depth` levels.
+std::string namingTree(Random& r, int depth) {
+  return r.times(r.below(3), [&] {
+    const std::string kind = r.pick({"FieldRef", "Apply", "Discretize", "Constant", "MapValues"});
+    std::string attributes;
+    if (r.chance(50)) attributes = " field='" + (r.chance(15) ? std::string() : r.name()) + "'";
+    const std::string inner = depth > 0 ? namingTree(r, depth - 1) : std::string();
+    return "<" + kind + attributes + ">" + inner + (r.chance(20) ? "text" : "") + "</" + kind + ">";
+  });
+}
+
+// The elements from `node` down with a non-empty `field`, not below another.
+void naming(xercesc::DOMNode* node, std::vector<xercesc::DOMElement*>& found) {
+  auto* e = static_cast<xercesc::DOMElement*>(node);
+  if (*e->getAttribute(u"field") != 0) {
+    found.push_back(e);
+    return;
+  }
+  for (auto* c = node->getFirstChild(); c != nullptr; c = c->getNextSibling()) {
+    if (c->getNodeType() == xercesc::DOMNode::ELEMENT_NODE) naming(c, found);
+  }
+}
+
+TEST(FieldReferenceIndex, ListsTheElementsThatNameAFieldInDocumentOrder) {
+  Random r(20261208);
+  testutil::Documents documents;
+  for (int i = 0; i < 300; ++i) {
+    const std::string doc = "<TransformationDictionary>" + r.times(r.below(8), [&] {
+      const std::string kind = r.pick({"DerivedField", "DerivedField", "DefineFunction"});
+      const std::string field = r.chance(10) ? " field='" + r.name() + "'" : "";
+      return "<" + kind + " name='" + r.name() + "'" + field + ">" + namingTree(r, 3) +
+             references(r) + "</" + kind + ">" + (r.chance(10) ? " " : "");
+    }) + "</TransformationDictionary>";
+    xercesc::DOMElement* container = documents.element(doc);
+    std::vector<xercesc::DOMElement*> expected;
+    for (auto* c = container->getFirstChild(); c != nullptr; c = c->getNextSibling()) {
+      if (c->getNodeType() == xercesc::DOMNode::ELEMENT_NODE) naming(c, expected);
+    }
+    const FieldReferenceIndex index(container);
+    ASSERT_EQ(index.namingElements(), expected) << doc;
+  }
+}
+
 }  // namespace

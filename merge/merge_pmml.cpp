@@ -11,6 +11,7 @@
 #include "merge/in_place_copy.h"
 #include "merge/input_treatment.h"
 #include "merge/own_call.h"
+#include "merge/repeated_texts.h"
 #include "trans/job_result_codes.h"
 #include "trans/kept_texts.h"
 #include "xml/dom.h"
@@ -162,9 +163,11 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
         addToDictionary(transDictionary, copyField(element));
       }
     }
+    auto convert = [this](const XMLCh* text) { return transcode(text); };
+    pmmlxform::RepeatedTexts<decltype(convert)> kinds(convert);
     for (DOMNode* child = transDictionary->getFirstChild(); child != nullptr;
          child = child->getNextSibling()) {
-      if (isElement(child) && transcode(child->getNodeName()) == "DerivedField") {
+      if (isElement(child) && kinds.of(child->getNodeName()) == "DerivedField") {
         treatments.fromTransformation(static_cast<DOMElement*>(child));
       }
     }

@@ -31,6 +31,11 @@ bool writesAsMade(const xercesc::DOMDocument* document) {
 
 xercesc::DOMElement* keepInPlace(xercesc::DOMElement* element) {
   if (xercesc::DOMNode* parent = element->getParentNode()) parent->removeChild(element);
+  siftInPlace(element);
+  return element;
+}
+
+void siftInPlace(xercesc::DOMElement* element) {
   // Every element of the subtree in document order, without recursion; the
   // children of each are sifted before it is descended into. The path down is
   // kept here: asking the library for a parent costs far more than a step.
@@ -51,7 +56,7 @@ xercesc::DOMElement* keepInPlace(xercesc::DOMElement* element) {
       node = ancestors.back();
       ancestors.pop_back();
     }
-    if (node == element) return element;
+    if (node == element) return;
     node = nextElement(node->getNextSibling());
   }
 }

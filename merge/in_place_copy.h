@@ -25,6 +25,11 @@ bool writesAsMade(const xercesc::DOMDocument* document);
 // Returns `element`.
 xercesc::DOMElement* keepInPlace(xercesc::DOMElement* element);
 
+// Drops from the children of `element` what importElement leaves out of a copy
+// and from the descendants of each element child what keepInPlace drops,
+// leaving `element` where it is.
+void siftInPlace(xercesc::DOMElement* element);
+
 }  // namespace pmmlxform
 
 #endif  // PMMLXFORM_MERGE_IN_PLACE_COPY_H_

@@ -324,12 +324,13 @@ constexpr XMLCh kValidValue = u'v';
 
 ModelFieldValues::ModelFieldValues(DOMElement* dataField) {
   for (DOMElement* value : children(dataField, u"Value")) {
-    const Text property = attribute(value, u"property");
-    values_.push_back(property == u"missing"   ? kMissingValue
-                      : property == u"invalid" ? kInvalidValue
-                                               : kValidValue);
+    // Read in place: the texts are only compared and appended.
+    const XMLCh* property = value->getAttribute(u"property");
+    values_.push_back(XMLString::equals(property, u"missing")   ? kMissingValue
+                      : XMLString::equals(property, u"invalid") ? kInvalidValue
+                                                                : kValidValue);
     // A text holds no 0: XML cannot carry one.
-    values_ += attribute(value, u"value");
+    values_ += value->getAttribute(u"value");
     values_.push_back(0);
   }
   values_.shrink_to_fit();

@@ -5,12 +5,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
 
 #include "merge/in_place_copy.h"
 #include "merge/input_treatment.h"
 #include "merge/own_call.h"
+#include "merge/repeated_texts.h"
 #include "trans/job_result_codes.h"
 #include "trans/kept_texts.h"
 #include "xml/dom.h"
@@ -36,6 +38,33 @@ int dictionaryRank(const std::string& kind) {
   if (kind == "DefineFunction") return 1;
   if (kind == "Taxonomy") return 3;
   return 2;
+}
+
+// Whether the transformation's dictionary `source` can stand as the result's
+// as it is: adding its element children one by one to an empty dictionary
+// would rebuild it. It has no attributes (a made dictionary has none), its
+// children come in the order dictionaryRank gives, and their names are ASCII
+// and distinct ignoring case, so that none repeats an earlier one.
+template <typename Kinds>
+bool standsAsDictionary(DOMElement* source, Kinds& kinds) {
+  const xercesc::DOMNamedNodeMap* attributes = source->getAttributes();
+  if (attributes != nullptr && attributes->getLength() != 0) return false;
+  std::unordered_set<std::u16string> names;
+  int rank = 0;
+  for (DOMNode* child = source->getFirstChild(); child != nullptr;
+       child = child->getNextSibling()) {
+    if (!isElement(child)) continue;
+    const int childRank = dictionaryRank(kinds.of(child->getNodeName()));
+    if (childRank < rank) return false;
+    rank = childRank;
+    std::u16string key;
+    for (const XMLCh* c = static_cast<DOMElement*>(child)->getAttribute(u"name"); *c != 0; ++c) {
+      if (*c >= 0x80) return false;
+      key.push_back(*c >= u'A' && *c <= u'Z' ? static_cast<XMLCh>(*c - u'A' + u'a') : *c);
+    }
+    if (!names.insert(key).second) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -134,10 +163,28 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
       root->appendChild(importElement(work.get(), task));
     }
 
+    auto convert = [this](const XMLCh* text) { return transcode(text); };
+    pmmlxform::RepeatedTexts<decltype(convert)> kinds(convert);
     const XMLText dataDictionaryName("DataDictionary");
     const XMLText transDictionaryName("TransformationDictionary");
     DOMElement* dictionary = work->createElement(dataDictionaryName.get());
-    DOMElement* transDictionary = work->createElement(transDictionaryName.get());
+    // The transformation's own dictionary, when it is in the result's document
+    // and would be rebuilt as it is, stays the result's: its fields then move
+    // once, with it, rather than each out of it and into a made one.
+    const bool keepsSource = inPlace && source != nullptr && standsAsDictionary(source, kinds);
+    DOMElement* transDictionary = nullptr;
+    if (keepsSource) {
+      source->getParentNode()->removeChild(source);
+      DOMNode* next = nullptr;
+      for (DOMNode* child = source->getFirstChild(); child != nullptr; child = next) {
+        next = child->getNextSibling();
+        if (!isElement(child)) source->removeChild(child)->release();
+      }
+      pmmlxform::siftInPlace(source);
+      transDictionary = source;
+    } else {
+      transDictionary = work->createElement(transDictionaryName.get());
+    }
     root->appendChild(dictionary);
     root->appendChild(transDictionary);
     // Every field is looked up by name in these dictionaries and the mining
@@ -152,7 +199,8 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
     // which is compared with the newcomer.
     if (source == nullptr) return pmmlxform::kMrgBadTransformation;
     DOMNode* next = nullptr;
-    for (DOMNode* child = source->getFirstChild(); child != nullptr; child = next) {
+    for (DOMNode* child = keepsSource ? nullptr : source->getFirstChild(); child != nullptr;
+         child = next) {
       next = child->getNextSibling();
       if (!isElement(child)) continue;
       auto* element = static_cast<DOMElement*>(child);
@@ -164,7 +212,7 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
     }
     for (DOMNode* child = transDictionary->getFirstChild(); child != nullptr;
          child = child->getNextSibling()) {
-      if (isElement(child) && transcode(child->getNodeName()) == "DerivedField") {
+      if (isElement(child) && kinds.of(child->getNodeName()) == "DerivedField") {
         treatments.fromTransformation(static_cast<DOMElement*>(child));
       }
     }

@@ -12,6 +12,7 @@
 
 #include "merge/field_references.h"
 #include "merge/raw_field_tracing.h"
+#include "merge/repeated_texts.h"
 #include "merge/vendor_extension.h"
 #include "trans/call_context.h"
 #include "xml/dom.h"
@@ -177,6 +178,8 @@ bool ConvertTransToPMML::dealMiningSchema(DOMElement* miningSchema, DOMElement* 
       [this, dictionary](const std::string& name) {
         return findVariable(dictionary, "DerivedField", name);
       });
+  auto convert = [this](const XMLCh* text) { return transcode(text); };
+  pmmlxform::RepeatedTexts<decltype(convert)> usages(convert);
   DOMElement* container = nullptr;
   DOMNode* next = nullptr;
   for (DOMNode* child = miningSchema->getFirstChild(); child != nullptr; child = next) {
@@ -185,7 +188,7 @@ bool ConvertTransToPMML::dealMiningSchema(DOMElement* miningSchema, DOMElement* 
     auto* field = static_cast<DOMElement*>(child);
     DOMElement* derived = findElement(dictionary, field);
     if (derived == nullptr) continue;  // a raw field
-    const bool target = isTargetUsage(transcode(field->getAttribute(usageType.get())));
+    const bool target = isTargetUsage(usages.of(field->getAttribute(usageType.get())));
     std::vector<std::string> names = tracer.rawFieldsOf(derived);
     if (pmmlxform::NameIndex* index = pmmlxform::CallContext::indexOf(this, miningSchema)) {
       index->remove(field);

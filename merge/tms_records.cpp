@@ -5,6 +5,7 @@
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/XMLString.hpp>
 
+#include "merge/repeated_texts.h"
 #include "xml/writer.h"
 
 using xercesc::DOMElement;
@@ -23,6 +24,8 @@ bool ConvertTransToPMML::getVarsInfo(DOMElement* parent, std::vector<TmsEndInfo>
   const XMLText displayName("displayName");
   const XMLText dataType("dataType");
   const XMLText optype("optype");
+  auto convert = [this](const XMLCh* text) { return transcode(text); };
+  pmmlxform::RepeatedTexts<decltype(convert)> types(convert);
   TmsEndInfo info;
   for (DOMNode* child = parent->getFirstChild(); child != nullptr;
        child = child->getNextSibling()) {
@@ -36,8 +39,8 @@ bool ConvertTransToPMML::getVarsInfo(DOMElement* parent, std::vector<TmsEndInfo>
     auto* element = static_cast<DOMElement*>(child);
     info.name = UTF16To8(element->getAttribute(name.get()));
     info.displayName = UTF16To8(element->getAttribute(displayName.get()));
-    info.dataType = transcode(element->getAttribute(dataType.get()));
-    info.optype = transcode(element->getAttribute(optype.get()));
+    info.dataType = types.of(element->getAttribute(dataType.get()));
+    info.optype = types.of(element->getAttribute(optype.get()));
     vars.push_back(info);
   }
   return true;
@@ -48,14 +51,16 @@ bool ConvertTransToPMML::getMiningInfo(DOMElement* miningSchema,
   if (miningSchema == nullptr) return true;
   const XMLText name("name");
   const XMLText usageType("usageType");
+  auto convert = [this](const XMLCh* text) { return transcode(text); };
+  pmmlxform::RepeatedTexts<decltype(convert)> texts(convert);
   TmsMiningFieldInfo info;
   for (DOMNode* child = miningSchema->getFirstChild(); child != nullptr;
        child = child->getNextSibling()) {
     if (child->getNodeType() != DOMNode::ELEMENT_NODE) continue;
-    if (transcode(child->getNodeName()) != "MiningField") continue;
+    if (texts.of(child->getNodeName()) != "MiningField") continue;
     auto* element = static_cast<DOMElement*>(child);
     info.name = UTF16To8(element->getAttribute(name.get()));
-    info.usageType = transcode(element->getAttribute(usageType.get()));
+    info.usageType = texts.of(element->getAttribute(usageType.get()));
     if (info.usageType.empty()) info.usageType = kDefaultUsage;
     fields.push_back(info);
   }

@@ -8,6 +8,7 @@
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/XMLString.hpp>
 
+#include "merge/repeated_texts.h"
 #include "merge/vendor_extension.h"
 #include "trans/decimal_text.h"
 #include "xml/dom.h"
@@ -74,6 +75,15 @@ bool ConvertTransToPMML::copyValues(DOMElement* source, DOMElement* target) {
     target->setAttribute(optype, sourceOptype);
   }
 
+  // A deep import of `element`. One without children is copied as
+  // importElement copies it, which makes the same nodes with fewer of the
+  // library's steps when it can.
+  auto copyOf = [&](DOMElement* element) -> DOMNode* {
+    if (element->getFirstChild() == nullptr) return importElement(document, element);
+    return document->importNode(element, true);
+  };
+  auto convert = [this](const XMLCh* text) { return transcode(text); };
+  pmmlxform::RepeatedTexts<decltype(convert)> properties(convert);
   // Invalid-range bounds pair up in the order they come, whatever their kind.
   std::basic_string<XMLCh> heldBound;
   bool holding = false;
@@ -83,15 +93,15 @@ bool ConvertTransToPMML::copyValues(DOMElement* source, DOMElement* target) {
     auto* element = static_cast<DOMElement*>(child);
     const XMLCh* kind = element->getNodeName();
     if (XMLString::equals(kind, u"Value")) {
-      DOMNode* copy = document->importNode(element, true);
-      if (transcode(element->getAttribute(u"property")) == "missing") {
+      DOMNode* copy = copyOf(element);
+      if (properties.of(element->getAttribute(u"property")) == "missing") {
         missingValues()->appendChild(copy);
       } else {
         target->appendChild(copy);
       }
     } else if (XMLString::equals(kind, u"Interval")) {
       DOMElement* wrapper = createVendorExtension(document, kVariableInterval);
-      wrapper->appendChild(document->importNode(element, true));
+      wrapper->appendChild(copyOf(element));
       target->insertBefore(wrapper, target->getFirstChild());
     } else if (XMLString::equals(kind, u"Extension")) {
       const std::string name = transcode(element->getAttribute(u"name"));
@@ -112,7 +122,7 @@ bool ConvertTransToPMML::copyValues(DOMElement* source, DOMElement* target) {
         missingValues()->appendChild(interval);
         holding = false;
       } else {
-        target->insertBefore(document->importNode(element, true), target->getFirstChild());
+        target->insertBefore(copyOf(element), target->getFirstChild());
       }
     }
   }

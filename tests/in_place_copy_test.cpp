@@ -46,6 +46,24 @@ TEST(InPlaceCopyTest, ResultWritesAsTheCopiedTransformation) {
       "<Constant>a-b, c</Constant><Constant><![CDATA[x < y]]></Constant><Constant><![CDATA[ ]]>"
       "</Constant><Constant>  .  </Constant></Apply><Extension name=\"n\">caf\xc3\xa9</Extension>"
       "</DerivedField>\n";
+  const std::string function =
+      "<DefineFunction name=\"twice\" optype=\"continuous\"><ParameterField name=\"p\"/>"
+      "<Apply function=\"*\"><FieldRef field=\"p\"/><Constant>2</Constant></Apply>"
+      "</DefineFunction>\n";
+  std::string upperLabel = label;
+  upperLabel.replace(upperLabel.find("label"), 5, "LABEL");
+  std::string accented = label;
+  accented.replace(accented.find("label"), 5,
+                   "l\xc3\xa4"
+                   "bel");
+  std::string upperAccented = label;
+  upperAccented.replace(upperAccented.find("label"), 5,
+                        "L\xc3\x84"
+                        "BEL");
+  auto withDictionaryAttribute = [](std::string trans) {
+    const std::string tag = "<TransformationDictionary>";
+    return trans.replace(trans.find(tag), tag.size(), "<TransformationDictionary note=\"n\">");
+  };
   const struct {
     const char* name;
     std::string trans;
@@ -65,6 +83,18 @@ TEST(InPlaceCopyTest, ResultWritesAsTheCopiedTransformation) {
       {"a document type defaulting an attribute",
        transformation("<!DOCTYPE PMML [<!ATTLIST DerivedField displayName CDATA \"shown\">]>",
                       kBand + label, "")},
+      {"an extension, text and a comment between the dictionary's fields",
+       transformation("",
+                      std::string("<Extension name=\"e\">x</Extension> loose text <!-- c -->\n") +
+                          kBand + label,
+                      "")},
+      {"a function after the fields", transformation("", kBand + label + function, "")},
+      {"a function before the fields", transformation("", function + kBand + label, "")},
+      {"names equal ignoring case", transformation("", kBand + upperLabel + label, "")},
+      {"names outside ASCII equal ignoring case",
+       transformation("", kBand + accented + upperAccented, "")},
+      {"an attribute on the dictionary",
+       withDictionaryAttribute(transformation("", kBand + label, ""))},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

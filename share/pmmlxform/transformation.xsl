@@ -84,7 +84,9 @@
              that grows with the square of its size. -->
         <xsl:for-each select="/*/*[1]/Variable">
           <xsl:variable name="key" select="translate(@name, $upper, $lower)"/>
-          <xsl:if test="generate-id(key('variable', $key)[1]) = generate-id(.)">
+          <!-- The first of the name is the context node where the union of
+               the two holds one node: no identifier strings are made. -->
+          <xsl:if test="count(key('variable', $key)[1] | .) = 1">
             <xsl:apply-templates select="." mode="data-field"/>
           </xsl:if>
         </xsl:for-each>
@@ -323,7 +325,9 @@
           <xsl:with-param name="text" select="concat('the target redefines the variable &quot;', $declared/@name, '&quot; declared in entry ', count($declared/preceding-sibling::*) + 1)"/>
         </xsl:call-template>
       </xsl:when>
-      <xsl:when test="generate-id(key('target', $key)[1]) != generate-id(.)">
+      <!-- The keyed targets include this entry: the union of the first of
+           them and this entry holds two nodes when that first is another. -->
+      <xsl:when test="count(key('target', $key)[1] | .) != 1">
         <xsl:variable name="earlier"
           select="preceding-sibling::*[self::Recode or self::Compute][translate(@target, $upper, $lower) = $key][1]"/>
         <xsl:call-template name="fail">

@@ -186,6 +186,10 @@
   <!-- type, width and level of a Variable or of a target -->
   <xsl:template name="check-kind">
     <xsl:choose>
+      <!-- A named numeric entry of a known level, the most met, has none of
+           the faults below: one test instead of all of them. -->
+      <xsl:when test="@type = 'numeric' and (@level = 'scale' or @level = 'ordinal' or @level = 'nominal')
+                      and normalize-space(@name | @target) != ''"/>
       <xsl:when test="normalize-space(@name | @target) = ''">
         <xsl:call-template name="fail">
           <xsl:with-param name="text" select="concat('the ', substring('variabletarget', 1 + 8 * not(self::Variable), 8), ' has no name')"/>
@@ -244,6 +248,9 @@
       </xsl:call-template>
     </xsl:if>
     <xsl:choose>
+      <!-- A variable without children, the most met, has none of the faults
+           below. -->
+      <xsl:when test="not(*)"/>
       <xsl:when test="*[not(self::Missing or self::MissingRange)]">
         <xsl:call-template name="fail">
           <xsl:with-param name="text" select="concat('unexpected &lt;', name(*[not(self::Missing or self::MissingRange)]), '&gt;; a variable holds only Missing and MissingRange')"/>
@@ -260,7 +267,7 @@
         </xsl:call-template>
       </xsl:when>
     </xsl:choose>
-    <xsl:if test="@type = 'numeric'">
+    <xsl:if test="@type = 'numeric' and *">
       <xsl:for-each select="Missing[not(number(@value) = number(@value) and normalize-space(@value) = @value)]">
         <xsl:call-template name="check-number"/>
       </xsl:for-each>

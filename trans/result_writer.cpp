@@ -64,9 +64,11 @@ ResultStamp::Attributes read(xercesc::AttributeList& list) {
   return attributes;
 }
 
-std::u16string valueOf(const ResultStamp::Attributes& attributes, const char16_t* name) {
+std::u16string valueOf(
+    const std::vector<std::pair<std::u16string_view, std::u16string_view>>& attributes,
+    std::u16string_view name) {
   for (const auto& [key, value] : attributes) {
-    if (key == name) return value;
+    if (key == name) return std::u16string(value);
   }
   return std::u16string();
 }
@@ -82,12 +84,37 @@ void ResultTextWriter::endDocument() { complete_ = place_ == Place::kAfterRoot; 
 
 void ResultTextWriter::startElement(const XMLCh* const name, xercesc::AttributeList& list) {
   if (unsure_) return;
+  if (place_ == Place::kInRoot) {
+    // The elements below the root take their attributes as they are: views
+    // into the list, which lives until this call returns.
+    views_.clear();
+    const XMLSize_t count = list.getLength();
+    for (XMLSize_t i = 0; i < count; ++i) {
+      const XMLCh* const key = list.getName(i);
+      const XMLCh* const value = list.getValue(i);
+      views_.emplace_back(std::u16string_view(key, XMLString::stringLen(key)),
+                          std::u16string_view(value, XMLString::stringLen(value)));
+    }
+    closeStartTag();
+    if (depth_ == 1 && !dictionarySeen_ && XMLString::equals(name, u"TransformationDictionary")) {
+      dictionarySeen_ = true;
+      inDictionary_ = true;
+    } else if (depth_ == 2 && inDictionary_ &&
+               (XMLString::equals(name, u"DerivedField") ||
+                XMLString::equals(name, u"DataField"))) {
+      fields_.push_back({valueOf(views_, u"name"), valueOf(views_, u"displayName"),
+                         valueOf(views_, u"dataType"), valueOf(views_, u"optype")});
+    }
+    startTag(name, views_);
+    ++depth_;
+    return;
+  }
   ResultStamp::Attributes attributes = read(list);
   switch (place_) {
     case Place::kBeforeRoot:
       if (!XMLString::equals(name, u"PMML")) break;
       stamp(attributes, stamp_.root);
-      startTag(name, std::move(attributes));
+      startTag(name, attributes);
       depth_ = 1;
       place_ = Place::kHeaderNext;
       return;
@@ -96,7 +123,7 @@ void ResultTextWriter::startElement(const XMLCh* const name, xercesc::AttributeL
       if (!XMLString::equals(name, u"Header")) break;
       closeStartTag();
       stamp(attributes, stamp_.header);
-      startTag(name, std::move(attributes));
+      startTag(name, attributes);
       closeStartTag();
       startTag(u"Application", stamp_.application);
       text_.append("/>");
@@ -104,19 +131,6 @@ void ResultTextWriter::startElement(const XMLCh* const name, xercesc::AttributeL
       place_ = Place::kInHeader;
       return;
     case Place::kInRoot:
-      closeStartTag();
-      if (depth_ == 1 && !dictionarySeen_ && XMLString::equals(name, u"TransformationDictionary")) {
-        dictionarySeen_ = true;
-        inDictionary_ = true;
-      } else if (depth_ == 2 && inDictionary_ &&
-                 (XMLString::equals(name, u"DerivedField") ||
-                  XMLString::equals(name, u"DataField"))) {
-        fields_.push_back({valueOf(attributes, u"name"), valueOf(attributes, u"displayName"),
-                           valueOf(attributes, u"dataType"), valueOf(attributes, u"optype")});
-      }
-      startTag(name, std::move(attributes));
-      ++depth_;
-      return;
     case Place::kInHeader:
     case Place::kAfterRoot:
       break;
@@ -164,7 +178,14 @@ void ResultTextWriter::ignorableWhitespace(const XMLCh* const chars, const size_
   characters(chars, length);
 }
 
-void ResultTextWriter::startTag(const XMLCh* name, ResultStamp::Attributes attributes) {
+void ResultTextWriter::startTag(const XMLCh* name, const ResultStamp::Attributes& attributes) {
+  AttributeViews views;
+  views.reserve(attributes.size());
+  for (const auto& [key, value] : attributes) views.emplace_back(key, value);
+  startTag(name, views);
+}
+
+void ResultTextWriter::startTag(const XMLCh* name, AttributeViews& attributes) {
   // The document keeps attributes ordered by name, and writes them so.
   std::sort(attributes.begin(), attributes.end(),
             [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -190,6 +211,12 @@ void ResultTextWriter::closeStartTag() {
 void ResultTextWriter::escaped(const XMLCh* chars, std::size_t length, bool attribute) {
   for (std::size_t i = 0; i < length; ++i) {
     char32_t c = chars[i];
+    // Printable ASCII other than the escaped characters, the most of any
+    // text, is its own UTF-8.
+    if (c >= 0x20 && c < 0x80 && c != '&' && c != '<' && c != '>' && c != '"') {
+      text_.push_back(static_cast<char>(c));
+      continue;
+    }
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && chars[i + 1] >= 0xDC00 &&
         chars[i + 1] <= 0xDFFF) {
       c = 0x10000 + ((c - 0xD800) << 10) + (chars[++i] - 0xDC00);

@@ -13,6 +13,7 @@
 // then converts through the document instead.
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 #include <xalanc/PlatformSupport/FormatterListener.hpp>
@@ -59,8 +60,13 @@ class ResultTextWriter : public xalanc::FormatterListener {
  private:
   enum class Place { kBeforeRoot, kHeaderNext, kInHeader, kInRoot, kAfterRoot };
 
+  // Names and values of attributes as the writer reads them, without a copy.
+  using AttributeViews = std::vector<std::pair<std::u16string_view, std::u16string_view>>;
+
   // Writes "<name" and the attributes in the order the document keeps them.
-  void startTag(const XMLCh* name, ResultStamp::Attributes attributes);
+  void startTag(const XMLCh* name, const ResultStamp::Attributes& attributes);
+  // The same over views, which it sorts in place.
+  void startTag(const XMLCh* name, AttributeViews& attributes);
   // Ends a start tag still open with ">" before the element gets content.
   void closeStartTag();
   void escaped(const XMLCh* chars, std::size_t length, bool attribute);
@@ -68,6 +74,8 @@ class ResultTextWriter : public xalanc::FormatterListener {
   const ResultStamp& stamp_;
   std::string& text_;
   std::vector<FieldAttributes> fields_;
+  // The attributes of the element being started, reused from one to the next.
+  AttributeViews views_;
   Place place_ = Place::kBeforeRoot;
   std::size_t depth_ = 0;
   bool tagOpen_ = false;

@@ -84,7 +84,9 @@
              that grows with the square of its size. -->
         <xsl:for-each select="/*/*[1]/Variable">
           <xsl:variable name="key" select="translate(@name, $upper, $lower)"/>
-          <xsl:if test="generate-id(key('variable', $key)[1]) = generate-id(.)">
+          <!-- The first of the name is the context node where the union of
+               the two holds one node: no identifier strings are made. -->
+          <xsl:if test="count(key('variable', $key)[1] | .) = 1">
             <xsl:apply-templates select="." mode="data-field"/>
           </xsl:if>
         </xsl:for-each>
@@ -184,6 +186,10 @@
   <!-- type, width and level of a Variable or of a target -->
   <xsl:template name="check-kind">
     <xsl:choose>
+      <!-- A named numeric entry of a known level, the most met, has none of
+           the faults below: one test instead of all of them. -->
+      <xsl:when test="@type = 'numeric' and (@level = 'scale' or @level = 'ordinal' or @level = 'nominal')
+                      and normalize-space(@name | @target) != ''"/>
       <xsl:when test="normalize-space(@name | @target) = ''">
         <xsl:call-template name="fail">
           <xsl:with-param name="text" select="concat('the ', substring('variabletarget', 1 + 8 * not(self::Variable), 8), ' has no name')"/>
@@ -242,6 +248,9 @@
       </xsl:call-template>
     </xsl:if>
     <xsl:choose>
+      <!-- A variable without children, the most met, has none of the faults
+           below. -->
+      <xsl:when test="not(*)"/>
       <xsl:when test="*[not(self::Missing or self::MissingRange)]">
         <xsl:call-template name="fail">
           <xsl:with-param name="text" select="concat('unexpected &lt;', name(*[not(self::Missing or self::MissingRange)]), '&gt;; a variable holds only Missing and MissingRange')"/>
@@ -258,7 +267,7 @@
         </xsl:call-template>
       </xsl:when>
     </xsl:choose>
-    <xsl:if test="@type = 'numeric'">
+    <xsl:if test="@type = 'numeric' and *">
       <xsl:for-each select="Missing[not(number(@value) = number(@value) and normalize-space(@value) = @value)]">
         <xsl:call-template name="check-number"/>
       </xsl:for-each>
@@ -323,7 +332,9 @@
           <xsl:with-param name="text" select="concat('the target redefines the variable &quot;', $declared/@name, '&quot; declared in entry ', count($declared/preceding-sibling::*) + 1)"/>
         </xsl:call-template>
       </xsl:when>
-      <xsl:when test="generate-id(key('target', $key)[1]) != generate-id(.)">
+      <!-- The keyed targets include this entry: the union of the first of
+           them and this entry holds two nodes when that first is another. -->
+      <xsl:when test="count(key('target', $key)[1] | .) != 1">
         <xsl:variable name="earlier"
           select="preceding-sibling::*[self::Recode or self::Compute][translate(@target, $upper, $lower) = $key][1]"/>
         <xsl:call-template name="fail">

@@ -213,3 +213,30 @@ TEST_F(ConvertXml, StylesheetRunLeavesStandardErrorToTheHost) {
 }
 
 }  // namespace
+
+// A stylesheet may hold what one call returned while it makes many more calls:
+// every result lives as long as the conversion (more calls than one result
+// document takes, so a result document that went early would show here, and
+// under the address sanitizer as a read of freed memory).
+TEST_F(ConvertXml, ResultsLiveUntilTheConversionEnds) {
+  auto bin = [](int i) {
+    return "<DiscretizeBin binValue='" + std::to_string(i) + "'><Interval closure='closedOpen' " +
+           "leftMargin='" + std::to_string(i) + "' rightMargin='" + std::to_string(i + 1) +
+           "'/></DiscretizeBin>";
+  };
+  std::string rules = "<Rules>";
+  for (int i = 0; i < 2100; ++i) rules += bin(i);
+  rules += "</Rules>";
+  const Outcome alone = run("<Rules>" + bin(0) + "</Rules>", kIntervalsSheet);
+  ASSERT_EQ(alone.error, "");
+  const std::string firstResult = alone.text.substr(std::string("<Result>").size());
+
+  const Outcome held =
+      run(rules, sheet("<Result><xsl:value-of select='count($first)'/>"
+                       "<xsl:for-each select='/Rules/*'>"
+                       "<xsl:if test='count(xalan:intervals(.)) != 1'>?</xsl:if></xsl:for-each>"
+                       "<xsl:copy-of select='$first'/></Result>",
+                       "<xsl:variable name='first' select='xalan:intervals(/Rules/*[1])'/>"));
+  ASSERT_EQ(held.error, "");
+  EXPECT_EQ(held.text, "<Result>1" + firstResult);
+}

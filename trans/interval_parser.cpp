@@ -237,15 +237,11 @@ xalanc::XObjectPtr IntervalParser::resolved(xalanc::XPathExecutionContext& execu
   pmmlxform::resolveOverlaps(items);
 
   // The transformer owns the builder and its document until it is destroyed
-  // or a later call gives it back, so the returned nodes outlive this call.
-  // One builder takes the results of kResultsPerBuilder calls, each under an
-  // element of its own, which saves a document per call; the call after those
-  // gives it back, so the memory the results take stays bounded.
-  if (lastBuilder != nullptr && resultsInLastBuilder == kResultsPerBuilder) {
-    transformer->destroyDocumentBuilder(lastBuilder);
-    lastBuilder = nullptr;
-  }
-  if (lastBuilder == nullptr) {
+  // at the end of the conversion, so the returned nodes live as long as the
+  // stylesheet may hold them. One builder takes the results of
+  // kResultsPerBuilder calls, each under an element of its own, which saves a
+  // document per call and keeps the transformer's list of builders short.
+  if (lastBuilder == nullptr || resultsInLastBuilder == kResultsPerBuilder) {
     lastBuilder = transformer->createDocumentBuilder();
     resultsInLastBuilder = 0;
     if (lastBuilder == nullptr) {

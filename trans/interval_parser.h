@@ -27,11 +27,11 @@ class IntervalParser : public xalanc::Function {
   IntervalParser(const IntervalParser&) = default;
   ~IntervalParser() override;
 
-  // The builder of the last call's result in the running conversion, which
-  // holds the results of a bounded number of calls before a later call
-  // destroys it (the stylesheet copies each result at once, so results need
-  // not live longer; kept, they made each conversion's memory and time grow
-  // with every recode). The driver clears it for each run.
+  // The builder of the last call's result in the running conversion. It takes
+  // the results of a bounded number of calls, then a later call starts
+  // another; the transformer owns every builder until the conversion ends,
+  // because a stylesheet may hold any result (in a variable) for as long as
+  // it runs. The driver clears it for each run.
   static xalanc::XalanDocumentBuilder* lastBuilder;
 
   using xalanc::Function::execute;

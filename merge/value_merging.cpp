@@ -34,10 +34,8 @@ constexpr char kInvalidRangeUpper[] = "invalidRangeUpper";
 // `value` would leave it as it is.
 bool holdsText(const xercesc::DOMAttr* attribute, const XMLCh* value) {
   if (attribute == nullptr || !attribute->getSpecified()) return false;
-  const DOMNode* text = attribute->getFirstChild();
-  return text != nullptr && text->getNextSibling() == nullptr &&
-         text->getNodeType() == DOMNode::TEXT_NODE &&
-         XMLString::equals(text->getNodeValue(), value);
+  const DOMNode* text = pmmlxform::singleText(attribute);
+  return text != nullptr && XMLString::equals(text->getNodeValue(), value);
 }
 
 }  // namespace

@@ -8,6 +8,9 @@
 #include "host/norvel.h"
 #include "syntax/adp_literal.h"
 #include "syntax/adp_result_codes.h"
+#include "xml/dom.h"
+
+using pmmlxform::attributeText;
 
 namespace {
 constexpr const char kNestedIfMessage[] = "An if can only be a field's whole expression.";
@@ -96,24 +99,6 @@ bool widenAscii(const std::string& text, XMLCh (&out)[N]) {
 }
 
 }  // namespace
-
-const XMLCh* ADPBaseNode::attributeText(const xercesc::DOMNode* node, const XMLCh* name) {
-  if (node == nullptr || node->getNodeType() != xercesc::DOMNode::ELEMENT_NODE) {
-    return xercesc::XMLUni::fgZeroLenString;
-  }
-  // The value as DOMElement::getAttribute gives it. A value the parser
-  // stored as one text node is read from that node directly, which spares
-  // the type checks the attribute's own accessor makes on every call.
-  const xercesc::DOMAttr* attribute =
-      static_cast<const xercesc::DOMElement*>(node)->getAttributeNode(name);
-  if (attribute == nullptr) return xercesc::XMLUni::fgZeroLenString;
-  const xercesc::DOMNode* text = attribute->getFirstChild();
-  if (text != nullptr && text->getNextSibling() == nullptr &&
-      text->getNodeType() == xercesc::DOMNode::TEXT_NODE) {
-    return text->getNodeValue();
-  }
-  return attribute->getValue();
-}
 
 std::string ADPBaseNode::getAttributeValue(const xercesc::DOMNode* node,
                                            const std::string& name) const {

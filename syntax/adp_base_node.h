@@ -103,9 +103,6 @@ class ADPBaseNode {
   // 8-bit text in this node's encoding to UTF-16.
   std::basic_string<XMLCh> toXMLString(const std::string& text) const;
   std::string getAttributeValue(const xercesc::DOMNode* node, const std::string& name) const;
-  // The attribute's value as the DOM holds it; empty (never null) when the
-  // node is no element or has no such attribute.
-  static const XMLCh* attributeText(const xercesc::DOMNode* node, const XMLCh* name);
   void setAttributeValue(xercesc::DOMNode* node, const std::string& name,
                          const std::string& value) const;
   // The data type of an element: the one the root gave it, else its

@@ -8,6 +8,9 @@
 
 #include "syntax/adp_derived_node.h"
 #include "syntax/adp_result_codes.h"
+#include "xml/dom.h"
+
+using pmmlxform::attributeText;
 
 namespace {
 

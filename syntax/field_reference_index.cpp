@@ -27,20 +27,6 @@ bool isFieldReference(const XMLCh* name) {
 const XMLCh kField16[] = u"field";
 const XMLCh kDerivedField16[] = u"DerivedField";
 
-// The element's "field" attribute as getAttribute gives it, read from the
-// attribute's one text node when the parser stored it so.
-const XMLCh* fieldOf(const xercesc::DOMNode* node) {
-  const xercesc::DOMAttr* attribute =
-      static_cast<const xercesc::DOMElement*>(node)->getAttributeNode(kField16);
-  if (attribute == nullptr) return xercesc::XMLUni::fgZeroLenString;
-  const xercesc::DOMNode* text = attribute->getFirstChild();
-  if (text != nullptr && text->getNextSibling() == nullptr &&
-      text->getNodeType() == xercesc::DOMNode::TEXT_NODE) {
-    return text->getNodeValue();
-  }
-  return attribute->getValue();
-}
-
 }  // namespace
 
 FieldReferenceIndex::Bucket& FieldReferenceIndex::bucket(const std::basic_string<XMLCh>& name16) {
@@ -92,7 +78,7 @@ FieldReferenceIndex::FieldReferenceIndex(xercesc::DOMNode* container) {
       const Pending item = pending.back();
       pending.pop_back();
       bool naming = item.naming;
-      if (naming && *fieldOf(item.node) != 0) {
+      if (naming && *pmmlxform::attributeText(item.node, kField16) != 0) {
         naming_.push_back(static_cast<xercesc::DOMElement*>(item.node));
         naming = false;
       }
@@ -104,7 +90,8 @@ FieldReferenceIndex::FieldReferenceIndex(xercesc::DOMNode* container) {
         bool references = item.references;
         if (references && isFieldReference(c->getNodeName())) {
           auto* reference = static_cast<xercesc::DOMElement*>(c);
-          bucket(std::basic_string<XMLCh>(fieldOf(reference))).emplace_back(at, reference);
+          bucket(std::basic_string<XMLCh>(pmmlxform::attributeText(reference, kField16)))
+              .emplace_back(at, reference);
           references = false;
         }
         if (references || naming) pending.push_back({c, references, naming});

@@ -4,8 +4,11 @@
 // Small helpers over the XML library's DOM that every job shares.
 
 #include <memory>
+#include <xercesc/dom/DOMAttr.hpp>
 #include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMElement.hpp>
 #include <xercesc/dom/DOMNode.hpp>
+#include <xercesc/util/XMLUni.hpp>
 
 namespace pmmlxform {
 
@@ -21,6 +24,31 @@ using OwnedDocument = std::unique_ptr<xercesc::DOMDocument, Releaser>;
 
 inline bool isElement(const xercesc::DOMNode* node) {
   return node != nullptr && node->getNodeType() == xercesc::DOMNode::ELEMENT_NODE;
+}
+
+// The text node that holds the whole of the attribute's value, when the parser
+// stored it as one; null otherwise (and for no attribute).
+inline const xercesc::DOMNode* singleText(const xercesc::DOMAttr* attribute) {
+  if (attribute == nullptr) return nullptr;
+  const xercesc::DOMNode* text = attribute->getFirstChild();
+  if (text != nullptr && text->getNextSibling() == nullptr &&
+      text->getNodeType() == xercesc::DOMNode::TEXT_NODE) {
+    return text;
+  }
+  return nullptr;
+}
+
+// The value of the element's attribute `name` as DOMElement::getAttribute
+// gives it (empty for no element or no attribute). A value held as one text
+// node is read from that node, which spares the type checks the attribute's
+// own accessor makes on every call.
+inline const XMLCh* attributeText(const xercesc::DOMNode* node, const XMLCh* name) {
+  if (!isElement(node)) return xercesc::XMLUni::fgZeroLenString;
+  const xercesc::DOMAttr* attribute =
+      static_cast<const xercesc::DOMElement*>(node)->getAttributeNode(name);
+  if (attribute == nullptr) return xercesc::XMLUni::fgZeroLenString;
+  if (const xercesc::DOMNode* text = singleText(attribute)) return text->getNodeValue();
+  return attribute->getValue();
 }
 
 // True when the text holds an ASCII letter or digit, a ".", or any character

@@ -45,31 +45,51 @@ void referring(xercesc::DOMNode* node, const std::u16string& name,
   }
 }
 
+// A dictionary of one to `most` derived fields with random references (with
+// `functions`, now and then a function before a field); its text and fields.
+struct Dictionary {
+  std::string text;
+  xercesc::DOMElement* container = nullptr;
+  std::vector<xercesc::DOMNode*> fields;
+};
+Dictionary randomDictionary(Random& r, testutil::Documents& documents, int most, bool functions) {
+  Dictionary d;
+  d.text = "<TransformationDictionary>" + r.times(1 + r.below(most), [&] {
+    return std::string(functions && r.chance(10) ? "<DefineFunction name='f'/>" : "") +
+           "<DerivedField name='" + r.name() + "'>" + references(r) + "</DerivedField>";
+  }) + "</TransformationDictionary>";
+  d.container = documents.element(d.text);
+  for (auto* c = d.container->getFirstChild(); c != nullptr; c = c->getNextSibling()) {
+    if (testutil::utf8(c->getNodeName()) == "DerivedField") d.fields.push_back(c);
+  }
+  return d;
+}
+
+// The position of the first field after `after` that refers to `name`, found
+// by a search (the number of fields when none), with its references in `found`.
+std::size_t searchAfter(const std::vector<xercesc::DOMNode*>& fields, const std::u16string& name,
+                        std::size_t after, std::vector<xercesc::DOMElement*>& found) {
+  std::size_t next = after + 1;
+  for (; next < fields.size(); ++next) {
+    referring(fields[next], name, found);
+    if (!found.empty()) break;
+  }
+  return next;
+}
+
 TEST(FieldReferenceIndex, FindsWhatASearchOfTheFieldsFinds) {
   Random r(20261206);
   testutil::Documents documents;
   for (int i = 0; i < 200; ++i) {
-    const std::string doc = "<TransformationDictionary>" + r.times(1 + r.below(20), [&] {
-      return std::string(r.chance(10) ? "<DefineFunction name='f'/>" : "") +
-             "<DerivedField name='" + r.name() + "'>" + references(r) + "</DerivedField>";
-    }) + "</TransformationDictionary>";
-    xercesc::DOMElement* container = documents.element(doc);
-    std::vector<xercesc::DOMNode*> fields;
-    for (auto* c = container->getFirstChild(); c != nullptr; c = c->getNextSibling()) {
-      if (testutil::utf8(c->getNodeName()) == "DerivedField") fields.push_back(c);
-    }
+    const auto [doc, container, fields] = randomDictionary(r, documents, 20, true);
     FieldReferenceIndex index(container);
     for (int step = 0; step < 20; ++step) {
       const std::string name8 = r.name();
       const std::u16string name(name8.begin(), name8.end());
       const std::size_t after = static_cast<std::size_t>(r.below(static_cast<int>(fields.size())));
       ASSERT_EQ(index.position(fields[after]), after);
-      std::size_t expected = after + 1;
       std::vector<xercesc::DOMElement*> found;
-      for (; expected < fields.size(); ++expected) {
-        referring(fields[expected], name, found);
-        if (!found.empty()) break;
-      }
+      const std::size_t expected = searchAfter(fields, name, after, found);
       std::size_t at = 0;
       xercesc::DOMNode* next = index.nextReferring(name, after, at);
       ASSERT_EQ(next, expected < fields.size() ? fields[expected] : nullptr) << doc << name8;
@@ -91,14 +111,7 @@ TEST(FieldReferenceIndex, FollowsReferencesRenamedOneByOne) {
   Random r(20261207);
   testutil::Documents documents;
   for (int i = 0; i < 200; ++i) {
-    const std::string doc = "<TransformationDictionary>" + r.times(1 + r.below(12), [&] {
-      return "<DerivedField name='" + r.name() + "'>" + references(r) + "</DerivedField>";
-    }) + "</TransformationDictionary>";
-    xercesc::DOMElement* container = documents.element(doc);
-    std::vector<xercesc::DOMNode*> fields;
-    for (auto* c = container->getFirstChild(); c != nullptr; c = c->getNextSibling()) {
-      if (testutil::utf8(c->getNodeName()) == "DerivedField") fields.push_back(c);
-    }
+    const auto [doc, container, fields] = randomDictionary(r, documents, 12, false);
     FieldReferenceIndex index(container);
     for (int step = 0; step < 20; ++step) {
       // Now and then a whole field's references to a name move to "#name".
@@ -121,12 +134,8 @@ TEST(FieldReferenceIndex, FollowsReferencesRenamedOneByOne) {
         const std::u16string probe(probe8.begin(), probe8.end());
         std::size_t after = 0, at = 0;
         for (;;) {
-          std::size_t expected = after + 1;
           std::vector<xercesc::DOMElement*> found;
-          for (; expected < fields.size(); ++expected) {
-            referring(fields[expected], probe, found);
-            if (!found.empty()) break;
-          }
+          const std::size_t expected = searchAfter(fields, probe, after, found);
           xercesc::DOMNode* next = index.nextReferring(probe, after, at);
           ASSERT_EQ(next, expected < fields.size() ? fields[expected] : nullptr) << doc << probe8;
           if (next == nullptr) break;

@@ -14,6 +14,24 @@ namespace {
 // parsed (merge/own_call.h), so it copies the transformation.
 class CopyingMerger : public ConvertTransToPMML {};
 
+// What one merge of the two texts gives: its code, text, message and how
+// many records of each kind it reports.
+struct Merged {
+  int code = 0;
+  std::string text, message;
+  std::size_t data = 0, derived = 0, mining = 0;
+};
+Merged merge(ConvertTransToPMML& merger, const std::string& trans, const std::string& model) {
+  Merged m;
+  std::vector<TmsEndInfo> data, derived;
+  std::vector<TmsMiningFieldInfo> mining;
+  m.code = merger.mergePMML(trans, model, m.text, m.message, data, derived, mining);
+  m.data = data.size();
+  m.derived = derived.size();
+  m.mining = mining.size();
+  return m;
+}
+
 constexpr char kModel[] =
     "<PMML version=\"4.1\"><Header copyright=\"model\"/><DataDictionary numberOfFields=\"2\">"
     "<DataField name=\"band\" optype=\"ordinal\" dataType=\"string\"><Value value=\"low\"/>"
@@ -100,20 +118,15 @@ TEST(InPlaceCopyTest, ResultWritesAsTheCopiedTransformation) {
     SCOPED_TRACE(c.name);
     ConvertTransToPMML inPlace;
     CopyingMerger copying;
-    std::string built, copied, builtMessage, copiedMessage;
-    std::vector<TmsEndInfo> data[2], derived[2];
-    std::vector<TmsMiningFieldInfo> mining[2];
-    const int code =
-        inPlace.mergePMML(c.trans, kModel, built, builtMessage, data[0], derived[0], mining[0]);
-    EXPECT_EQ(
-        copying.mergePMML(c.trans, kModel, copied, copiedMessage, data[1], derived[1], mining[1]),
-        code);
-    EXPECT_EQ(code, 0) << builtMessage;
-    EXPECT_NE(built.find("name=\"band\""), std::string::npos);
-    EXPECT_EQ(built, copied);
-    EXPECT_EQ(builtMessage, copiedMessage);
-    EXPECT_EQ(derived[0].size(), derived[1].size());
-    EXPECT_EQ(mining[0].size(), mining[1].size());
+    const Merged built = merge(inPlace, c.trans, kModel);
+    const Merged copied = merge(copying, c.trans, kModel);
+    EXPECT_EQ(copied.code, built.code);
+    EXPECT_EQ(built.code, 0) << built.message;
+    EXPECT_NE(built.text.find("name=\"band\""), std::string::npos);
+    EXPECT_EQ(built.text, copied.text);
+    EXPECT_EQ(built.message, copied.message);
+    EXPECT_EQ(built.derived, copied.derived);
+    EXPECT_EQ(built.mining, copied.mining);
   }
 }
 
@@ -204,22 +217,17 @@ TEST(InPlaceCopyTest, TreatmentsWrittenAfterTheModelWentMatchTheKeptModel) {
     SCOPED_TRACE(c.name);
     ConvertTransToPMML owning;
     CopyingMerger keeping;
-    std::string owned, kept, ownedMessage, keptMessage;
-    std::vector<TmsEndInfo> data[2], derived[2];
-    std::vector<TmsMiningFieldInfo> mining[2];
-    const int code = owning.mergePMML(kTreatedTransformation, c.model, owned, ownedMessage, data[0],
-                                      derived[0], mining[0]);
-    EXPECT_EQ(keeping.mergePMML(kTreatedTransformation, c.model, kept, keptMessage, data[1],
-                                derived[1], mining[1]),
-              code);
-    EXPECT_TRUE(code == 0 || code == 4) << code << " " << ownedMessage;
+    const Merged owned = merge(owning, kTreatedTransformation, c.model);
+    const Merged kept = merge(keeping, kTreatedTransformation, c.model);
+    EXPECT_EQ(kept.code, owned.code);
+    EXPECT_TRUE(owned.code == 0 || owned.code == 4) << owned.code << " " << owned.message;
     // Each case has a treatment written.
-    EXPECT_NE(owned.find("_untreated\""), std::string::npos);
-    EXPECT_EQ(owned, kept);
-    EXPECT_EQ(ownedMessage, keptMessage);
-    EXPECT_EQ(derived[0].size(), derived[1].size());
-    EXPECT_EQ(data[0].size(), data[1].size());
-    EXPECT_EQ(mining[0].size(), mining[1].size());
+    EXPECT_NE(owned.text.find("_untreated\""), std::string::npos);
+    EXPECT_EQ(owned.text, kept.text);
+    EXPECT_EQ(owned.message, kept.message);
+    EXPECT_EQ(owned.derived, kept.derived);
+    EXPECT_EQ(owned.data, kept.data);
+    EXPECT_EQ(owned.mining, kept.mining);
   }
 }
 

@@ -33,7 +33,7 @@ const std::string kPairsSheet =
     "select='*[self::Value or self::Range or self::SystemMissing or self::Missing or "
     "self::Else]' mode='recode-item'/></xsl:for-each><DataField><xsl:apply-templates "
     "select='$declared' mode='missing-values'/></DataField></xsl:variable>"
-    "<a><xsl:copy-of select='xalan:recode-intervals(., $declared)'/></a>"
+    "<a><xsl:copy-of select='xalan:recode-intervals(., $declared)/*'/></a>"
     "<b><xsl:copy-of select='xalan:intervals($items)'/></b>"
     "</xsl:for-each></r></xsl:template></xsl:stylesheet>";
 

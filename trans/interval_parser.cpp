@@ -220,12 +220,13 @@ xalanc::XObjectPtr IntervalParser::execute(xalanc::XPathExecutionContext& execut
       }
     }
   }
-  return resolved(executionContext, context, locator, items);
+  return resolved(executionContext, context, locator, items, Answer::kItems);
 }
 
 xalanc::XObjectPtr IntervalParser::resolved(xalanc::XPathExecutionContext& executionContext,
                                             xalanc::XalanNode* context,
-                                            const xalanc::Locator* locator, IntervalList& items) {
+                                            const xalanc::Locator* locator, IntervalList& items,
+                                            Answer answer) {
   xalanc::XPathExecutionContext::BorrowReturnMutableNodeRefList result(executionContext);
   xalanc::XalanTransformer* transformer = ConvertByXSLT::currentTransformer.load();
   if (transformer == nullptr) {
@@ -255,10 +256,14 @@ xalanc::XObjectPtr IntervalParser::resolved(xalanc::XPathExecutionContext& execu
   ++resultsInLastBuilder;
   items.clear();
 
-  const xalanc::XalanNode* root = lastBuilder->getDocument()->getDocumentElement()->getLastChild();
-  for (XalanNode* child = root->getFirstChild(); child != nullptr;
-       child = child->getNextSibling()) {
-    result->addNode(child);
+  XalanNode* root = lastBuilder->getDocument()->getDocumentElement()->getLastChild();
+  if (answer == Answer::kHolder) {
+    result->addNode(root);
+  } else {
+    for (XalanNode* child = root->getFirstChild(); child != nullptr;
+         child = child->getNextSibling()) {
+      result->addNode(child);
+    }
   }
   return executionContext.getXObjectFactory().createNodeSet(result);
 }

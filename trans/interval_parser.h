@@ -40,12 +40,20 @@ class IntervalParser : public xalanc::Function {
                              const xalanc::Locator* locator) const override;
   IntervalParser* clone(xalanc::MemoryManager& manager) const override;
 
+  // What a call answers with: the resolved keys and bins themselves, or the
+  // one element that holds them as its children. A stylesheet reaches the keys
+  // of the second with a child step; any path or filter over the first makes
+  // the engine copy the whole node-set into document order, growing its list
+  // one node at a time (time that grows with the square of the number of
+  // bins).
+  enum class Answer { kItems, kHolder };
+
   // Resolves `items` (emptied on the way) and returns the resolved keys and
-  // bins as the node-set these functions answer with; a call outside a
-  // conversion stops the transformation with the engine's error instead.
+  // bins as `answer` says; a call outside a conversion stops the
+  // transformation with the engine's error instead.
   static xalanc::XObjectPtr resolved(xalanc::XPathExecutionContext& executionContext,
                                      xalanc::XalanNode* context, const xalanc::Locator* locator,
-                                     pmmlxform::IntervalList& items);
+                                     pmmlxform::IntervalList& items, Answer answer);
 
  protected:
   const xalanc::XalanDOMString& getError(xalanc::XalanDOMString& result) const override;

@@ -39,7 +39,8 @@ xalanc::XObjectPtr RecodeIntervals::execute(xalanc::XPathExecutionContext& execu
       pmmlxform::readRecodeItems(recode, firstNode(args[1]), items);
     }
   }
-  return IntervalParser::resolved(executionContext, context, locator, items);
+  return IntervalParser::resolved(executionContext, context, locator, items,
+                                  IntervalParser::Answer::kHolder);
 }
 
 RecodeIntervals* RecodeIntervals::clone(xalanc::MemoryManager& manager) const {

@@ -5,8 +5,9 @@
 // straight from the description, with no item elements built for it. Its
 // arguments are the checked "Recode" element and the "Variable" element that
 // declares its source (an empty node-set for a source that a recode or compute
-// defines); it reads their items as trans/recode_items.h says and answers as
-// "intervals" does for the same items.
+// defines); it reads their items as trans/recode_items.h says and answers
+// with one "Intervals" element whose children are what "intervals" returns for
+// the same items.
 
 #include <xalanc/XPath/Function.hpp>
 

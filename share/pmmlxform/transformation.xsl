@@ -1363,8 +1363,8 @@
 
   <!-- The one call of the extension function: it reads the rules' inputs in
        order, then the source's missing values, from the recode and the
-       declaration themselves, resolves them, and returns the keys and bins
-       the Discretize is written over. -->
+       declaration themselves, resolves them, and returns one element whose
+       children are the keys and bins the Discretize is written over. -->
   <xsl:template name="numeric-recode">
     <xsl:param name="source"/>
     <xsl:param name="declared"/>
@@ -1375,17 +1375,16 @@
     </xsl:call-template>
   </xsl:template>
 
-  <!-- The Discretize over the resolved items, and its tests. -->
+  <!-- The Discretize over the resolved items, the children of $resolved, and
+       its tests. Every path here starts at that one element: a child step
+       from it lists the items as they are found, where a path or filter over
+       the items themselves would copy them all into document order node by
+       node, in time that grows with the square of the number of bins. -->
   <xsl:template name="discretize">
     <xsl:param name="resolved"/>
     <xsl:param name="source"/>
     <xsl:param name="declared"/>
-    <!-- The keys come first among the resolved items, all children of one
-         element: a child step from there lists them as they are found,
-         where a filter of $resolved would sort its matches into document
-         order node by node, in time that grows with the square of the
-         number of bins. -->
-    <xsl:variable name="keys" select="$resolved[1]/../Extension"/>
+    <xsl:variable name="keys" select="$resolved/Extension"/>
     <!-- Every key has one name, one of the function's key names, none of
          which holds "|": a name is among several where the list of them
          written between bars holds it so, one test instead of one per name. -->
@@ -1421,7 +1420,7 @@
           <xsl:if test="@type = 'string'">
             <xsl:attribute name="defaultValue"/>
           </xsl:if>
-          <xsl:copy-of select="$resolved"/>
+          <xsl:copy-of select="$resolved/*"/>
         </Discretize>
       </xsl:when>
       <xsl:otherwise>
@@ -1449,7 +1448,7 @@
                 </xsl:when>
               </xsl:choose>
               <xsl:attribute name="defaultValue"><xsl:value-of select="$elseKey/@value"/></xsl:attribute>
-              <xsl:copy-of select="$resolved"/>
+              <xsl:copy-of select="$resolved/*"/>
             </Discretize>
           </xsl:when>
           <xsl:otherwise>
@@ -1475,7 +1474,7 @@
             <xsl:call-template name="assemble">
               <xsl:with-param name="numeric" select="true()"/>
               <xsl:with-param name="source" select="$source"/>
-              <xsl:with-param name="content" select="$resolved"/>
+              <xsl:with-param name="content" select="$resolved/*"/>
               <xsl:with-param name="missingTo" select="$missingTo"/>
               <xsl:with-param name="elseToValue" select="$elseKey/@name = 'mapElseTo'"/>
               <xsl:with-param name="elseToCopy" select="$elseKey/@name = 'recodeElseCopy'"/>

@@ -5,8 +5,9 @@
   recode's items as the function reads them (as the item elements the function
   xalan:intervals takes) and returns what the function would return for items
   that need no resolving, in the same form
-  (every Extension first, with the extender, its name, its value and its
-  Interval, then every DiscretizeBin with its Interval), and goes on with the
+  (one node whose children are every Extension first, with the extender, its
+  name, its value and its Interval, then every DiscretizeBin with its
+  Interval), and goes on with the
   Discretize as the stylesheet does. The source's DataField is dropped.
   Overlaps and special keys are left unresolved.
 -->
@@ -40,7 +41,7 @@
       </xsl:for-each>
     </xsl:variable>
     <xsl:call-template name="discretize">
-      <xsl:with-param name="resolved" select="xalan:nodeset($resolved)/*"/>
+      <xsl:with-param name="resolved" select="xalan:nodeset($resolved)"/>
       <xsl:with-param name="source" select="$source"/>
       <xsl:with-param name="declared" select="$declared"/>
     </xsl:call-template>

@@ -289,7 +289,7 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
       // The copy of the mining schema, and its fields, held out of it until it
       // is rewritten.
       DOMElement* schema;
-      std::vector<DOMNode*> fields;
+      pmmlxform::HeldFields fields;
     };
     auto import = [&](DOMElement* element) { return importElement(work.get(), element); };
     std::vector<Part> parts;
@@ -356,8 +356,10 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
         continue;
       }
       lastSchema = part.schema;
-      if (lastSchema != nullptr && !placeHeld(lastSchema, part.fields)) {
-        for (DOMNode* field : part.fields) lastSchema->appendChild(field);
+      const std::vector<DOMNode*> fields =
+          lastSchema == nullptr ? std::vector<DOMNode*>() : part.fields.make(work.get());
+      if (lastSchema != nullptr && !placeHeld(lastSchema, fields)) {
+        for (DOMNode* field : fields) lastSchema->appendChild(field);
         indexes.index(lastSchema, false);
         if (!dealMiningSchema(lastSchema, transDictionary, message)) code = pmmlxform::kMrgConflict;
       }

@@ -23,6 +23,7 @@ using xercesc::DOMNode;
 
 constexpr XMLCh kName[] = u"name";
 constexpr XMLCh kUsageType[] = u"usageType";
+constexpr XMLCh kMiningField[] = u"MiningField";
 
 // A key that all names equal ignoring case share, as the schema's lookups
 // compare them (see xml/name_index.cpp): ASCII letters lower-cased; "i", "k",
@@ -57,13 +58,68 @@ struct Input {
 
 }  // namespace
 
+bool HeldFields::addAsText(const DOMElement* field) {
+  // As in importElement: no namespaces, no ID attributes, attribute values
+  // held as text only, and no children a copy keeps.
+  if (!xercesc::XMLString::equals(field->getNodeName(), kMiningField) ||
+      field->getLocalName() != nullptr) {
+    return false;
+  }
+  for (const DOMNode* child = field->getFirstChild(); child != nullptr;
+       child = child->getNextSibling()) {
+    if (keptByCopy(child)) return false;
+  }
+  const xercesc::DOMNamedNodeMap* attributes = field->getAttributes();
+  const XMLSize_t count = attributes == nullptr ? 0 : attributes->getLength();
+  for (XMLSize_t i = 0; i < count; ++i) {
+    const auto* attribute = static_cast<const xercesc::DOMAttr*>(attributes->item(i));
+    if (attribute->getLocalName() != nullptr || attribute->isId()) return false;
+    for (const DOMNode* part = attribute->getFirstChild(); part != nullptr;
+         part = part->getNextSibling()) {
+      if (part->getNodeType() != DOMNode::TEXT_NODE) return false;
+    }
+  }
+  for (XMLSize_t i = 0; i < count; ++i) {
+    const auto* attribute = static_cast<const xercesc::DOMAttr*>(attributes->item(i));
+    if (!attribute->getSpecified()) continue;
+    (texts_ += attribute->getName()).push_back(0);
+    (texts_ += attribute->getValue()).push_back(0);
+  }
+  texts_.push_back(0);
+  nodes_.push_back(nullptr);
+  return true;
+}
+
+std::vector<DOMNode*> HeldFields::make(DOMDocument* document) const {
+  std::vector<DOMNode*> copies;
+  copies.reserve(nodes_.size());
+  const XMLCh* text = texts_.c_str();
+  for (DOMNode* node : nodes_) {
+    if (node != nullptr) {
+      copies.push_back(node);
+      continue;
+    }
+    // What importElement's copy sets: the element, and each attribute in turn.
+    DOMElement* copy = document->createElement(kMiningField);
+    while (*text != 0) {
+      const XMLCh* name = text;
+      const XMLCh* value = name + xercesc::XMLString::stringLen(name) + 1;
+      copy->setAttribute(name, value);
+      text = value + xercesc::XMLString::stringLen(value) + 1;
+    }
+    ++text;
+    copies.push_back(copy);
+  }
+  return copies;
+}
+
 namespace {
 
 // The copy of `path[depth]`, whose descendants down the path follow it; the
 // kept children of `schema` go to `held`.
 DOMElement* copyDown(DOMDocument* document, const std::vector<DOMElement*>& path, std::size_t depth,
                      const std::function<DOMElement*(DOMElement*)>& import, DOMElement*& schemaCopy,
-                     std::vector<DOMNode*>& held) {
+                     HeldFields& held) {
   DOMElement* source = path[depth];
   const bool isSchema = depth + 1 == path.size();
   const DOMNode* below = isSchema ? nullptr : path[depth + 1];
@@ -72,6 +128,7 @@ DOMElement* copyDown(DOMDocument* document, const std::vector<DOMElement*>& path
   for (DOMNode* child = source->getFirstChild(); child != nullptr;
        child = child->getNextSibling()) {
     if (!keptByCopy(child)) continue;
+    if (isSchema && isElement(child) && held.addAsText(static_cast<DOMElement*>(child))) continue;
     DOMNode* made = nullptr;
     if (child == below) {
       made = copyDown(document, path, depth + 1, import, schemaCopy, held);
@@ -83,7 +140,7 @@ DOMElement* copyDown(DOMDocument* document, const std::vector<DOMElement*>& path
       made = document->createCDATASection(child->getNodeValue());
     }
     if (isSchema) {
-      held.push_back(made);
+      held.add(made);
     } else {
       copy->appendChild(made);
     }
@@ -96,7 +153,7 @@ DOMElement* copyDown(DOMDocument* document, const std::vector<DOMElement*>& path
 
 DOMElement* importHoldingSchema(DOMDocument* document, DOMElement* element, DOMElement* schema,
                                 const std::function<DOMElement*(DOMElement*)>& import,
-                                DOMElement*& schemaCopy, std::vector<DOMNode*>& held) {
+                                DOMElement*& schemaCopy, HeldFields& held) {
   schemaCopy = nullptr;
   // The elements from `element` down to `schema`, when `schema` is inside it.
   std::vector<DOMElement*> path;
@@ -129,7 +186,7 @@ bool placeHeldSchema(DOMElement* schema, const std::vector<DOMNode*>& held, Name
       isInput[at] = true;
       inputs.push_back({field, target, rewriting.rawFieldsOf(derived)});
       barred.insert(keyOf(name));
-    } else if (target || !xercesc::XMLString::equals(field->getNodeName(), u"MiningField")) {
+    } else if (target || !xercesc::XMLString::equals(field->getNodeName(), kMiningField)) {
       barred.insert(keyOf(name));
     }
   }

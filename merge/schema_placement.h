@@ -16,15 +16,35 @@
 
 namespace pmmlxform {
 
+// The fields of a schema held aside, in order: copies, or, for a MiningField
+// of attributes alone, the texts of its attributes, from which its copy is
+// made when asked. The merge copies the model's parts while the model is
+// still there; the copies made later take memory only once it has gone.
+class HeldFields {
+ public:
+  void add(xercesc::DOMNode* copy) { nodes_.push_back(copy); }
+  // Holds `field` as the texts of its attributes when the copy made of them
+  // is what importElement makes of it; false, holding nothing, otherwise.
+  bool addAsText(const xercesc::DOMElement* field);
+  // The copies, in order; those held as text made in `document`.
+  std::vector<xercesc::DOMNode*> make(xercesc::DOMDocument* document) const;
+
+ private:
+  std::vector<xercesc::DOMNode*> nodes_;  // null for a field held as text
+  // Per field held as text: each attribute's name and value, each ended by
+  // a 0, then one more 0.
+  std::u16string texts_;
+};
+
 // A copy of `element` in `document` as `import` makes one (importElement),
-// except that the children of its descendant `schema` that the copy keeps are
-// copied into `held`, in order, instead of into the copy of `schema`, which
+// except that the children of its descendant `schema` that the copy keeps go
+// to `held`, in order, instead of into the copy of `schema`, which
 // `schemaCopy` receives. A null `schema`, or one outside `element`, gives the
 // plain import and leaves `schemaCopy` null.
 xercesc::DOMElement* importHoldingSchema(
     xercesc::DOMDocument* document, xercesc::DOMElement* element, xercesc::DOMElement* schema,
     const std::function<xercesc::DOMElement*(xercesc::DOMElement*)>& import,
-    xercesc::DOMElement*& schemaCopy, std::vector<xercesc::DOMNode*>& held);
+    xercesc::DOMElement*& schemaCopy, HeldFields& held);
 
 // What the rewriting of one schema reads of the merge.
 struct SchemaRewriting {

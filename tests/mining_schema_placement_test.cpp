@@ -1,5 +1,6 @@
-// A model part copied with its mining schema's fields held aside, then placed
-// directly, ends as the part copied whole and rewritten by dealMiningSchema.
+// A model part copied with its mining schema's fields held aside (as copies or
+// as text), then placed directly, ends as the part copied whole and rewritten
+// by dealMiningSchema.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -51,8 +52,13 @@ std::string randomPart(testutil::Random& random) {
     if (random.chance(10)) return "<Extension name=\"" + random.name() + "\"/>";
     if (random.chance(5)) return std::string(" text ");
     const std::string usage = random.pick(usages);
+    // Fields with layout inside are held as text, those with content are not.
+    const testutil::Texts contents = {"", "", "", "\n ", "<Extension/>", "x"};
+    const std::string content = random.pick(contents);
     return "<MiningField name=\"" + random.name() + "\"" +
-           (usage.empty() ? "" : " usageType=\"" + usage + "\"") + "/>";
+           (usage.empty() ? "" : " usageType=\"" + usage + "\"") +
+           (random.chance(20) ? " optype=\"continuous\"" : "") +
+           (content.empty() ? "/>" : ">" + content + "</MiningField>");
   }) + "</MiningSchema>";
   if (random.chance(30)) schema = "<Models> note <Model>" + schema + "</Model></Models>";
   return "<RegressionModel functionName=\"regression\">\n<Output/>\n" + schema +
@@ -91,11 +97,12 @@ TEST(MiningSchemaPlacementTest, PlacedFieldsEndAsTheRewrittenCopy) {
     // The copy with the fields held, placed, or appended and rewritten.
     pmmlxform::OwnedDocument held(impl->createDocument());
     DOMElement* schema = nullptr;
-    std::vector<DOMNode*> fields;
+    pmmlxform::HeldFields heldFields;
     DOMElement* heldCopy = pmmlxform::importHoldingSchema(
         held.get(), part, firstSchema(part),
         [&](DOMElement* element) { return merger.importElement(held.get(), element); }, schema,
-        fields);
+        heldFields);
+    const std::vector<DOMNode*> fields = heldFields.make(held.get());
     held->appendChild(heldCopy);
     ASSERT_EQ(schema, firstSchema(heldCopy));
     pmmlxform::RawFieldTracer tracer(

@@ -83,7 +83,10 @@ bool HeldFields::addAsText(const DOMElement* field) {
     const auto* attribute = static_cast<const xercesc::DOMAttr*>(attributes->item(i));
     if (!attribute->getSpecified()) continue;
     (texts_ += attribute->getName()).push_back(0);
-    (texts_ += attribute->getValue()).push_back(0);
+    // A value held as one text node is read from it, sparing the attribute's
+    // own accessor.
+    const DOMNode* text = singleText(attribute);
+    (texts_ += text != nullptr ? text->getNodeValue() : attribute->getValue()).push_back(0);
   }
   texts_.push_back(0);
   nodes_.push_back(nullptr);

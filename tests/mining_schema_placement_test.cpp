@@ -21,7 +21,6 @@ using xercesc::DOMNode;
 
 class SchemaMerger : public testutil::Merger {
  public:
-  using ConvertTrans::findElement;
   using ConvertTrans::transcode;
 };
 

@@ -2,6 +2,7 @@
 // that standard scorers apply it to the merged document.
 #include "merge/input_treatment.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -119,7 +120,7 @@ Treatment readTreatment(DOMElement* miningField, const ModelFieldValues* values)
   t.high = attribute(miningField, u"highValue");
   if (values == nullptr) return t;
   values->values(t.missing, t.invalid, t.valid);
-  t.intervals = values->intervals;
+  t.intervals = values->intervals();
   // A mining field's optype overrides its data field's.
   t.continuous = miningField->hasAttribute(u"optype")
                      ? attribute(miningField, u"optype") == u"continuous"
@@ -323,17 +324,20 @@ constexpr XMLCh kValidValue = u'v';
 }  // namespace
 
 ModelFieldValues::ModelFieldValues(DOMElement* dataField) {
+  Lists lists;
+  Text& values = lists.values;
   for (DOMElement* value : children(dataField, u"Value")) {
     // Read in place: the texts are only compared and appended.
     const XMLCh* property = value->getAttribute(u"property");
-    values_.push_back(XMLString::equals(property, u"missing")   ? kMissingValue
-                      : XMLString::equals(property, u"invalid") ? kInvalidValue
-                                                                : kValidValue);
+    values.push_back(XMLString::equals(property, u"missing")   ? kMissingValue
+                     : XMLString::equals(property, u"invalid") ? kInvalidValue
+                                                               : kValidValue);
     // A text holds no 0: XML cannot carry one.
-    values_ += value->getAttribute(u"value");
-    values_.push_back(0);
+    values += value->getAttribute(u"value");
+    values.push_back(0);
   }
-  values_.shrink_to_fit();
+  values.shrink_to_fit();
+  std::vector<Interval>& intervals = lists.intervals;
   for (DOMElement* element : children(dataField, u"Interval")) {
     Interval interval;
     interval.hasLeft = element->hasAttribute(u"leftMargin");
@@ -343,15 +347,23 @@ ModelFieldValues::ModelFieldValues(DOMElement* dataField) {
     interval.closure = attribute(element, u"closure");
     intervals.push_back(std::move(interval));
   }
+  if (!values.empty() || !intervals.empty()) lists_ = std::make_unique<Lists>(std::move(lists));
   continuous = attribute(dataField, u"optype") == u"continuous";
+}
+
+const std::vector<ModelFieldValues::Interval>& ModelFieldValues::intervals() const {
+  static const std::vector<Interval> none;
+  return lists_ == nullptr ? none : lists_->intervals;
 }
 
 void ModelFieldValues::values(std::vector<Text>& missing, std::vector<Text>& invalid,
                               std::vector<Text>& valid) const {
-  for (std::size_t at = 0; at < values_.size();) {
-    const XMLCh property = values_[at++];
-    const std::size_t end = values_.find(XMLCh(0), at);
-    Text text = values_.substr(at, end - at);
+  if (lists_ == nullptr) return;
+  const Text& list = lists_->values;
+  for (std::size_t at = 0; at < list.size();) {
+    const XMLCh property = list[at++];
+    const std::size_t end = list.find(XMLCh(0), at);
+    Text text = list.substr(at, end - at);
     at = end + 1;
     if (property == kMissingValue) {
       missing.push_back(std::move(text));
@@ -367,13 +379,44 @@ InputTreatments::InputTreatments(std::function<void(DOMElement*)> add, const Nam
     : add_(std::move(add)), indexes_(indexes) {}
 
 InputTreatments::~InputTreatments() {
-  for (auto& entry : original_) {
-    for (DOMElement* child : entry.second.children) child->release();
+  for (const Kept& kept : kept_) {
+    if (!kept.hasOriginal) continue;
+    for (std::uint32_t i = 0; i < kept.childCount; ++i) {
+      keptChildren_[kept.firstChild + i]->release();
+    }
   }
 }
 
+std::uint32_t* InputTreatments::keptOf(DOMElement* derived) {
+  if (!sorted_) {
+    // A field met twice keeps the entry that has a position.
+    std::sort(transformation_.begin(), transformation_.end());
+    transformation_.erase(
+        std::unique(transformation_.begin(), transformation_.end(),
+                    [](const auto& a, const auto& b) { return a.first == b.first; }),
+        transformation_.end());
+    sorted_ = true;
+  }
+  const auto found = std::lower_bound(
+      transformation_.begin(), transformation_.end(), derived,
+      [](const auto& entry, DOMElement* element) { return entry.first < element; });
+  if (found == transformation_.end() || found->first != derived) return nullptr;
+  return &found->second;
+}
+
+std::uint32_t InputTreatments::optypeId(const Text& optype) {
+  // Fields repeat a few optypes; the search stays a few comparisons long.
+  constexpr std::size_t kSearched = 8;
+  for (std::size_t i = 0; i < optypes_.size() && i < kSearched; ++i) {
+    if (optypes_[i] == optype) return static_cast<std::uint32_t>(i);
+  }
+  optypes_.push_back(optype);
+  return static_cast<std::uint32_t>(optypes_.size() - 1);
+}
+
 void InputTreatments::fromTransformation(DOMElement* derived) {
-  transformation_.insert(derived);
+  transformation_.emplace_back(derived, kNone);
+  sorted_ = false;
   forEachElement(derived, [this](DOMElement* element) {
     if (isFieldReference(element->getNodeName())) {
       unkeyedReferences_.push_back(element);
@@ -382,24 +425,32 @@ void InputTreatments::fromTransformation(DOMElement* derived) {
 }
 
 void InputTreatments::modelField(DOMElement* derived, DOMElement* dataField) {
-  if (transformation_.count(derived) == 0 || original_.count(derived) != 0) return;
+  std::uint32_t* position = keptOf(derived);
+  if (position == nullptr || (*position != kNone && kept_[*position].hasOriginal)) return;
+  // The first model field of the name gives the values.
+  if (*position == kNone) {
+    *position = static_cast<std::uint32_t>(kept_.size());
+    kept_.emplace_back(dataField);
+  }
   // The value list that the model's field is about to replace: the values and
   // extensions are set aside, a "stringLength" extension, which stays, is copied.
-  Original& original = original_[derived];
+  Kept& original = kept_[*position];
+  original.hasOriginal = true;
   original.hasOptype = derived->hasAttribute(u"optype");
-  original.optype = attribute(derived, u"optype");
+  original.optype = optypeId(attribute(derived, u"optype"));
+  original.firstChild = static_cast<std::uint32_t>(keptChildren_.size());
   DOMNode* next = nullptr;
   for (DOMNode* child = derived->getFirstChild(); child != nullptr; child = next) {
     next = child->getNextSibling();
     if (named(child, u"Value") ||
         (named(child, u"Extension") &&
          attribute(static_cast<DOMElement*>(child), u"name") != u"stringLength")) {
-      original.children.push_back(static_cast<DOMElement*>(derived->removeChild(child)));
+      keptChildren_.push_back(static_cast<DOMElement*>(derived->removeChild(child)));
     } else if (named(child, u"Extension")) {
-      original.children.push_back(static_cast<DOMElement*>(child->cloneNode(true)));
+      keptChildren_.push_back(static_cast<DOMElement*>(child->cloneNode(true)));
     }
   }
-  dataField_.emplace(derived, ModelFieldValues(dataField));
+  original.childCount = static_cast<std::uint32_t>(keptChildren_.size()) - original.firstChild;
 }
 
 void InputTreatments::carry(DOMElement* miningSchema, DOMElement* dictionary) {
@@ -410,7 +461,7 @@ void InputTreatments::carry(DOMElement* miningSchema, DOMElement* dictionary) {
     const Text usage = attribute(field, u"usageType");
     if (usage == u"predicted" || usage == u"target") continue;
     DOMElement* derived = findField(indexes_, dictionary, field->getAttribute(u"name"));
-    if (derived == nullptr || transformation_.count(derived) == 0) continue;
+    if (derived == nullptr || keptOf(derived) == nullptr) continue;
     if (!treated_.insert(derived).second) continue;
     treat(derived, field);
   }
@@ -461,9 +512,9 @@ Text InputTreatments::untreatedName(DOMDocument* document, const Text& input) {
 }
 
 void InputTreatments::treat(DOMElement* derived, DOMElement* miningField) {
-  const auto known = dataField_.find(derived);
-  const Treatment t =
-      readTreatment(miningField, known == dataField_.end() ? nullptr : &known->second);
+  const std::uint32_t* keptAt = keptOf(derived);
+  Kept* kept = keptAt == nullptr || *keptAt == kNone ? nullptr : &kept_[*keptAt];
+  const Treatment t = readTreatment(miningField, kept == nullptr ? nullptr : &kept->values);
   DOMElement* expression = expressionOf(derived);
   if (!t.needed() || expression == nullptr) return;
 
@@ -476,22 +527,23 @@ void InputTreatments::treat(DOMElement* derived, DOMElement* miningField) {
   // and extensions.
   DOMNode* position = expression->getNextSibling();
   DOMElement* untreated = nullptr;
-  const auto kept = original_.find(derived);
-  if (kept != original_.end()) {
+  if (kept != nullptr && kept->hasOriginal) {
     untreated = static_cast<DOMElement*>(derived->cloneNode(false));
-    if (kept->second.hasOptype) {
-      untreated->setAttribute(u"optype", kept->second.optype.c_str());
+    if (kept->hasOptype) {
+      untreated->setAttribute(u"optype", optypes_[kept->optype].c_str());
     } else {
       untreated->removeAttribute(u"optype");
     }
-    for (DOMElement* child : kept->second.children) {
-      if (named(child, u"Extension")) untreated->appendChild(child);
+    const auto first = keptChildren_.begin() + kept->firstChild;
+    const auto last = first + kept->childCount;
+    for (auto child = first; child != last; ++child) {
+      if (named(*child, u"Extension")) untreated->appendChild(*child);
     }
     untreated->appendChild(expression);
-    for (DOMElement* child : kept->second.children) {
-      if (!named(child, u"Extension")) untreated->appendChild(child);
+    for (auto child = first; child != last; ++child) {
+      if (!named(*child, u"Extension")) untreated->appendChild(*child);
     }
-    original_.erase(kept);
+    kept->hasOriginal = false;
   } else {
     untreated = static_cast<DOMElement*>(derived->cloneNode(true));
     untreated->replaceChild(expression, expressionOf(untreated))->release();

@@ -19,8 +19,9 @@
 // model and the model's own derived fields the treated one, exactly as when the
 // transformation's output is fed to the model.
 
+#include <cstdint>
 #include <functional>
-#include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -44,14 +45,21 @@ struct ModelFieldValues {
   // The Values' texts by their property: "missing", "invalid", or any other.
   void values(std::vector<Text>& missing, std::vector<Text>& invalid,
               std::vector<Text>& valid) const;
+  // The valid ranges.
+  const std::vector<Interval>& intervals() const;
 
-  std::vector<Interval> intervals;  // valid ranges
-  bool continuous = false;          // the field's optype is "continuous"
+  bool continuous = false;  // the field's optype is "continuous"
 
  private:
-  // Each Value as one code unit for its property and its text ended by a 0:
-  // one allocation for a field's whole list.
-  Text values_;
+  struct Lists {
+    std::vector<Interval> intervals;
+    // Each Value as one code unit for its property and its text ended by a 0:
+    // one allocation for a field's whole list.
+    Text values;
+  };
+  // Null for a field without Values and Intervals, as most are: the merge
+  // keeps one of these per model field while the model is still there.
+  std::unique_ptr<Lists> lists_;
 };
 
 class InputTreatments {
@@ -80,12 +88,19 @@ class InputTreatments {
 
  private:
   using Text = std::basic_string<XMLCh>;
-  // What the transformation's definition of a derived field held besides its
-  // expression before the model's value list replaced it: unattached elements.
-  struct Original {
+  static constexpr std::uint32_t kNone = static_cast<std::uint32_t>(-1);
+  // What modelField read for one derived field: the model field's values, and
+  // what the transformation's definition held besides its expression before
+  // the model's value list replaced it (its optype, and unattached elements).
+  // Small, since the merge keeps one per derived input while the model is
+  // still there.
+  struct Kept {
+    explicit Kept(xercesc::DOMElement* dataField) : values(dataField) {}
+    ModelFieldValues values;
+    bool hasOriginal = false;  // false once a treatment took it
     bool hasOptype = false;
-    Text optype;
-    std::vector<xercesc::DOMElement*> children;
+    std::uint32_t optype = 0;                      // in optypes_
+    std::uint32_t firstChild = 0, childCount = 0;  // in keptChildren_
   };
 
   void treat(xercesc::DOMElement* derived, xercesc::DOMElement* miningField);
@@ -95,15 +110,24 @@ class InputTreatments {
   // Learns the field names of the parts of the document not seen before.
   void learnNames(xercesc::DOMDocument* document);
   bool nameTaken(const Text& name) const;
+  // The position in kept_ of what modelField read for the transformation's
+  // field `derived` (kNone before it did), or null for a field that is not
+  // the transformation's.
+  std::uint32_t* keptOf(xercesc::DOMElement* derived);
+  std::uint32_t optypeId(const Text& optype);
   // Keys the references met so far by name.
   void indexReferences();
 
   std::function<void(xercesc::DOMElement*)> add_;
   const NameIndexes& indexes_;
-  std::set<xercesc::DOMElement*> transformation_;
+  // The transformation's derived fields, each with its position in kept_ or
+  // kNone; sorted by address once looked up.
+  std::vector<std::pair<xercesc::DOMElement*, std::uint32_t>> transformation_;
+  bool sorted_ = true;
+  std::vector<Kept> kept_;
+  std::vector<xercesc::DOMElement*> keptChildren_;
+  std::vector<Text> optypes_;
   std::set<xercesc::DOMElement*> treated_;
-  std::map<xercesc::DOMElement*, Original> original_;
-  std::map<xercesc::DOMElement*, ModelFieldValues> dataField_;
   // The field references in the transformation's fields, and the names of the
   // document's fields, by a key that names equal ignoring case share. The
   // references are keyed when the first treatment needs them (the merge lets

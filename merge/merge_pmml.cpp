@@ -12,7 +12,9 @@
 #include "merge/in_place_copy.h"
 #include "merge/input_treatment.h"
 #include "merge/own_call.h"
+#include "merge/raw_field_tracing.h"
 #include "merge/repeated_texts.h"
+#include "merge/schema_placement.h"
 #include "trans/job_result_codes.h"
 #include "trans/kept_texts.h"
 #include "xml/dom.h"
@@ -284,7 +286,12 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
     struct Part {
       DOMElement* copy;
       const char* schemaPath;  // null for an Extension
+      // The copy of the mining schema, and its fields, held out of it until it
+      // is rewritten.
+      DOMElement* schema;
+      pmmlxform::HeldFields fields;
     };
+    auto import = [&](DOMElement* element) { return importElement(work.get(), element); };
     std::vector<Part> parts;
     for (DOMNode* sibling = modelDictionary->getNextSibling(); sibling != nullptr;
          sibling = sibling->getNextSibling()) {
@@ -304,13 +311,42 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
           break;
         }
       }
-      if (schemaPath != nullptr || transcode(element->getNodeName()) == "Extension") {
-        parts.push_back({importElement(work.get(), element), schemaPath});
+      if (schemaPath != nullptr) {
+        Part& part = parts.emplace_back(Part{nullptr, schemaPath, nullptr, {}});
+        part.copy = pmmlxform::importHoldingSchema(work.get(), element,
+                                                   getTheElement(element, schemaPath, 0), import,
+                                                   part.schema, part.fields);
+      } else if (transcode(element->getNodeName()) == "Extension") {
+        parts.push_back({importElement(work.get(), element), nullptr, nullptr, {}});
       }
     }
 
     if (call != nullptr) call->release(model);
     model = nullptr;
+
+    // A schema's held fields placed where dealMiningSchema would leave them
+    // once appended, when that can be told beforehand.
+    auto placeHeld = [&](DOMElement* schema, const std::vector<DOMNode*>& fields) {
+      pmmlxform::RawFieldTracer tracer(
+          [this](DOMElement* element) {
+            std::vector<std::string> names;
+            getRelativeVars(element, names);
+            return names;
+          },
+          [this, transDictionary](const std::string& name) {
+            return findVariable(transDictionary, "DerivedField", name);
+          });
+      // What findElement finds in the indexed dictionary.
+      pmmlxform::NameIndex& derivedFields = indexes.index(transDictionary, true);
+      const pmmlxform::SchemaRewriting rewriting{
+          [&derivedFields](const XMLCh* name) { return derivedFields.find(name); },
+          [&tracer](DOMElement* derived) { return tracer.rawFieldsOf(derived); },
+          [this](const XMLCh* text) { return transcode(text); },
+          [this, schema](std::vector<std::string>& names, std::string& error) {
+            return addMiningFields(schema, names, error);
+          }};
+      return pmmlxform::placeHeldSchema(schema, fields, indexes, rewriting);
+    };
 
     // Each mining schema rewritten to name raw fields, in document order.
     DOMElement* lastSchema = nullptr;
@@ -319,9 +355,14 @@ int ConvertTransToPMML::mergePMML(DOMDocument* trans, DOMDocument* model, DOMDoc
         root->appendChild(part.copy);
         continue;
       }
-      lastSchema = getTheElement(part.copy, part.schemaPath, 0);
-      if (lastSchema != nullptr) indexes.index(lastSchema, false);
-      if (!dealMiningSchema(lastSchema, transDictionary, message)) code = pmmlxform::kMrgConflict;
+      lastSchema = part.schema;
+      const std::vector<DOMNode*> fields =
+          lastSchema == nullptr ? std::vector<DOMNode*>() : part.fields.make(work.get());
+      if (lastSchema != nullptr && !placeHeld(lastSchema, fields)) {
+        for (DOMNode* field : fields) lastSchema->appendChild(field);
+        indexes.index(lastSchema, false);
+        if (!dealMiningSchema(lastSchema, transDictionary, message)) code = pmmlxform::kMrgConflict;
+      }
       root->appendChild(part.copy);
       treatments.carry(lastSchema, transDictionary);
     }

@@ -6,6 +6,7 @@
 #include <xercesc/util/XMLString.hpp>
 
 #include "merge/repeated_texts.h"
+#include "xml/dom.h"
 #include "xml/writer.h"
 
 using xercesc::DOMElement;
@@ -36,11 +37,11 @@ bool ConvertTransToPMML::getVarsInfo(DOMElement* parent, std::vector<TmsEndInfo>
         !xercesc::XMLString::equals(kind, u"DataField")) {
       continue;
     }
-    auto* element = static_cast<DOMElement*>(child);
-    info.name = UTF16To8(element->getAttribute(name.get()));
-    info.displayName = UTF16To8(element->getAttribute(displayName.get()));
-    info.dataType = types.of(element->getAttribute(dataType.get()));
-    info.optype = types.of(element->getAttribute(optype.get()));
+    // Values read from their text nodes, sparing the attributes' accessors.
+    info.name = UTF16To8(pmmlxform::attributeText(child, name.get()));
+    info.displayName = UTF16To8(pmmlxform::attributeText(child, displayName.get()));
+    info.dataType = types.of(pmmlxform::attributeText(child, dataType.get()));
+    info.optype = types.of(pmmlxform::attributeText(child, optype.get()));
     vars.push_back(info);
   }
   return true;
@@ -58,9 +59,8 @@ bool ConvertTransToPMML::getMiningInfo(DOMElement* miningSchema,
        child = child->getNextSibling()) {
     if (child->getNodeType() != DOMNode::ELEMENT_NODE) continue;
     if (texts.of(child->getNodeName()) != "MiningField") continue;
-    auto* element = static_cast<DOMElement*>(child);
-    info.name = UTF16To8(element->getAttribute(name.get()));
-    info.usageType = texts.of(element->getAttribute(usageType.get()));
+    info.name = UTF16To8(pmmlxform::attributeText(child, name.get()));
+    info.usageType = texts.of(pmmlxform::attributeText(child, usageType.get()));
     if (info.usageType.empty()) info.usageType = kDefaultUsage;
     fields.push_back(info);
   }

@@ -59,10 +59,9 @@ struct Input {
 }  // namespace
 
 bool HeldFields::addAsText(const DOMElement* field) {
-  // As in importElement: no namespaces, no ID attributes, attribute values
-  // held as text only, and no children a copy keeps.
-  if (!xercesc::XMLString::equals(field->getNodeName(), kMiningField) ||
-      field->getLocalName() != nullptr) {
+  // As in importElement: a copy made of the attributes' texts, and no
+  // children a copy keeps.
+  if (!xercesc::XMLString::equals(field->getNodeName(), kMiningField) || !copiesAsText(field)) {
     return false;
   }
   for (const DOMNode* child = field->getFirstChild(); child != nullptr;
@@ -71,14 +70,6 @@ bool HeldFields::addAsText(const DOMElement* field) {
   }
   const xercesc::DOMNamedNodeMap* attributes = field->getAttributes();
   const XMLSize_t count = attributes == nullptr ? 0 : attributes->getLength();
-  for (XMLSize_t i = 0; i < count; ++i) {
-    const auto* attribute = static_cast<const xercesc::DOMAttr*>(attributes->item(i));
-    if (attribute->getLocalName() != nullptr || attribute->isId()) return false;
-    for (const DOMNode* part = attribute->getFirstChild(); part != nullptr;
-         part = part->getNextSibling()) {
-      if (part->getNodeType() != DOMNode::TEXT_NODE) return false;
-    }
-  }
   for (XMLSize_t i = 0; i < count; ++i) {
     const auto* attribute = static_cast<const xercesc::DOMAttr*>(attributes->item(i));
     if (!attribute->getSpecified()) continue;

@@ -140,30 +140,12 @@ int guarded(std::string& message, const char* prefix, Body&& body) {
   }
 }
 
-// True when a shallow copy of `element` made of its name and attribute values
-// equals its import: no namespaces, no ID attributes, and attribute values
-// held as text only (entity references stay references when imported).
-bool copiesAsText(const DOMElement* element) {
-  if (element->getLocalName() != nullptr) return false;
-  const xercesc::DOMNamedNodeMap* attributes = element->getAttributes();
-  const XMLSize_t count = attributes == nullptr ? 0 : attributes->getLength();
-  for (XMLSize_t i = 0; i < count; ++i) {
-    const auto* attribute = static_cast<const xercesc::DOMAttr*>(attributes->item(i));
-    if (attribute->getLocalName() != nullptr || attribute->isId()) return false;
-    for (const DOMNode* part = attribute->getFirstChild(); part != nullptr;
-         part = part->getNextSibling()) {
-      if (part->getNodeType() != DOMNode::TEXT_NODE) return false;
-    }
-  }
-  return true;
-}
-
 // A copy of `element` without its children, in `document`: what a shallow
 // importNode makes of it (its name, and every attribute given in the text,
 // defaulted ones left out), built directly where that gives the same nodes,
 // without the import's node per attribute value and its notifications.
 DOMElement* copyElement(DOMDocument* document, const DOMElement* element) {
-  if (!copiesAsText(element)) {
+  if (!pmmlxform::copiesAsText(element)) {
     return static_cast<DOMElement*>(document->importNode(element, false));
   }
   DOMElement* copy = document->createElement(element->getNodeName());

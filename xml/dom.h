@@ -7,6 +7,7 @@
 #include <xercesc/dom/DOMAttr.hpp>
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
+#include <xercesc/dom/DOMNamedNodeMap.hpp>
 #include <xercesc/dom/DOMNode.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
@@ -79,6 +80,24 @@ inline bool keptByCopy(const xercesc::DOMNode* child) {
     default:
       return false;
   }
+}
+
+// True when a shallow copy of `element` made of its name and attribute values
+// equals its import: no namespaces, no ID attributes, and attribute values
+// held as text only (entity references stay references when imported).
+inline bool copiesAsText(const xercesc::DOMElement* element) {
+  if (element->getLocalName() != nullptr) return false;
+  const xercesc::DOMNamedNodeMap* attributes = element->getAttributes();
+  const XMLSize_t count = attributes == nullptr ? 0 : attributes->getLength();
+  for (XMLSize_t i = 0; i < count; ++i) {
+    const auto* attribute = static_cast<const xercesc::DOMAttr*>(attributes->item(i));
+    if (attribute->getLocalName() != nullptr || attribute->isId()) return false;
+    for (const xercesc::DOMNode* part = attribute->getFirstChild(); part != nullptr;
+         part = part->getNextSibling()) {
+      if (part->getNodeType() != xercesc::DOMNode::TEXT_NODE) return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace pmmlxform

@@ -20,6 +20,7 @@
 #include "trans/call_context.h"
 #include "trans/job_result_codes.h"
 #include "trans/kept_texts.h"
+#include "xml/document_text.h"
 #include "xml/dom.h"
 #include "xml/parser.h"
 #include "xml/writer.h"
@@ -95,6 +96,7 @@ class StringTarget : public xercesc::XMLFormatTarget {
 // only. Returns the empty text on success, otherwise why the document cannot
 // be written (`text` is then left alone).
 std::string serialise(DOMDocument* document, bool prettyPrint, std::string& text) {
+  if (pmmlxform::writeDocumentText(*document, prettyPrint, text)) return std::string();
   xercesc::DOMImplementation* impl = nullptr;
   {
     XMLText feature("Core");

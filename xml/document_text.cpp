@@ -1,0 +1,339 @@
+// Writes a DOM document as UTF-8 text in one pass, as the XML library's
+// serialiser lays it out.
+#include "xml/document_text.h"
+
+#include <cstddef>
+#include <string>
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/util/XMLString.hpp>
+
+namespace pmmlxform {
+
+namespace {
+
+using xercesc::DOMNode;
+
+// How a run of characters is escaped: not at all (names, comments,
+// instructions), as an attribute value, or as character data. These are the
+// serialiser's sets: an attribute value also escapes the three layout
+// characters, which a reader would otherwise normalise to spaces; character
+// data escapes ">" and a carriage return, which a reader would drop.
+enum Escapes { kNoEscapes, kAttribute, kCharacters };
+
+// The replacement of an ASCII character under each kind of escaping; null
+// when it is written as it stands.
+const char* escapeOf(Escapes escapes, XMLCh c) {
+  switch (escapes) {
+    case kNoEscapes:
+      return nullptr;
+    case kAttribute:
+      switch (c) {
+        case u'&':
+          return "&amp;";
+        case u'<':
+          return "&lt;";
+        case u'"':
+          return "&quot;";
+        case u'\t':
+          return "&#x9;";
+        case u'\n':
+          return "&#xA;";
+        case u'\r':
+          return "&#xD;";
+        default:
+          return nullptr;
+      }
+    case kCharacters:
+      switch (c) {
+        case u'&':
+          return "&amp;";
+        case u'<':
+          return "&lt;";
+        case u'>':
+          return "&gt;";
+        case u'\r':
+          return "&#xD;";
+        default:
+          return nullptr;
+      }
+  }
+  return nullptr;
+}
+
+// For each ASCII character and kind of escaping: 0 written as it stands, 1
+// escaped, 2 not a character of XML 1.0.
+struct AsciiTable {
+  unsigned char kind[3][128];
+  AsciiTable() {
+    for (int e = 0; e < 3; ++e) {
+      for (int c = 0; c < 128; ++c) {
+        const bool allowed = c >= 0x20 || c == 0x9 || c == 0xA || c == 0xD;
+        kind[e][c] = !allowed                                                   ? 2
+                     : escapeOf(static_cast<Escapes>(e), static_cast<XMLCh>(c)) ? 1
+                                                                                : 0;
+      }
+    }
+  }
+};
+
+const AsciiTable& asciiTable() {
+  static const AsciiTable table;
+  return table;
+}
+
+bool isSpace(XMLCh c) { return c == 0x20 || c == 0x9 || c == 0xA || c == 0xD; }
+
+bool equalsIgnoringAsciiCase(const XMLCh* text, const char* ascii) {
+  for (; *ascii != 0; ++text, ++ascii) {
+    XMLCh c = *text;
+    if (c >= u'a' && c <= u'z') c = static_cast<XMLCh>(c - u'a' + u'A');
+    if (c != static_cast<unsigned char>(*ascii)) return false;
+  }
+  return *text == 0;
+}
+
+const XMLCh* orEmpty(const XMLCh* text) { return text == nullptr ? u"" : text; }
+
+class TextWriter {
+ public:
+  TextWriter(bool prettyPrint, std::string& out) : pretty_(prettyPrint), out_(out) {}
+
+  bool document(const xercesc::DOMDocument& document) {
+    const XMLCh* version = orEmpty(document.getXmlVersion());
+    if (*version == 0) version = u"1.0";
+    if (!xercesc::XMLString::equals(version, u"1.0")) return false;
+    // The serialiser names the encoding the document was read in, else the
+    // one it declared, else UTF-8; only UTF-8 is written here.
+    const XMLCh* encoding = orEmpty(document.getInputEncoding());
+    if (*encoding == 0) encoding = orEmpty(document.getXmlEncoding());
+    if (*encoding == 0) encoding = u"UTF-8";
+    if (!equalsIgnoringAsciiCase(encoding, "UTF-8")) return false;
+    out_ += "<?xml version=\"";
+    append(version, kNoEscapes);
+    out_ += "\" encoding=\"";
+    append(encoding, kNoEscapes);
+    out_ += document.getXmlStandalone() ? "\" standalone=\"yes\" ?>" : "\" standalone=\"no\" ?>";
+    for (const DOMNode* child = document.getFirstChild(); child != nullptr;
+         child = child->getNextSibling()) {
+      if (!node(child, 0)) return false;
+    }
+    newLine();
+    return true;
+  }
+
+ private:
+  bool node(const DOMNode* node, unsigned level) {
+    switch (node->getNodeType()) {
+      case DOMNode::ELEMENT_NODE:
+        return element(static_cast<const xercesc::DOMElement*>(node), level);
+      case DOMNode::TEXT_NODE:
+        return text(node->getNodeValue());
+      case DOMNode::COMMENT_NODE:
+        return comment(node, level);
+      case DOMNode::PROCESSING_INSTRUCTION_NODE:
+        return instruction(node, level);
+      default:
+        return false;
+    }
+  }
+
+  bool element(const xercesc::DOMElement* element, unsigned level) {
+    if (*orEmpty(element->getNamespaceURI()) != 0) return false;
+    // A text of layout that ended in a line break stands for the break.
+    if (!lineBreakInText_) {
+      if (level == 1) newLine();  // top-level parts stand apart
+      newLine();
+    } else {
+      lineBreakInText_ = false;
+    }
+    indent(level);
+    const unsigned long startLine = line_;
+    const XMLCh* name = element->getNodeName();
+    out_ += '<';
+    if (!append(name, kNoEscapes)) return false;
+    const xercesc::DOMNamedNodeMap* attributes = element->getAttributes();
+    const XMLSize_t count = attributes == nullptr ? 0 : attributes->getLength();
+    for (XMLSize_t i = 0; i < count; ++i) {
+      const auto* attribute = static_cast<const xercesc::DOMAttr*>(attributes->item(i));
+      // Values a document type defaulted are left out, as the serialiser does.
+      if (!attribute->getSpecified()) continue;
+      if (attribute->getNamespaceURI() != nullptr) return false;
+      out_ += ' ';
+      if (!append(attribute->getNodeName(), kNoEscapes)) return false;
+      out_ += "=\"";
+      for (const DOMNode* part = attribute->getFirstChild(); part != nullptr;
+           part = part->getNextSibling()) {
+        if (part->getNodeType() != DOMNode::TEXT_NODE) return false;
+        if (!append(part->getNodeValue(), kAttribute)) return false;
+      }
+      out_ += '"';
+    }
+    const DOMNode* child = element->getFirstChild();
+    if (child == nullptr) {
+      out_ += "/>";
+      return true;
+    }
+    out_ += '>';
+    for (; child != nullptr; child = child->getNextSibling()) {
+      if (!node(child, level + 1)) return false;
+    }
+    // The end tag goes on a line of its own when the content took lines.
+    if (startLine != line_) {
+      if (!lineBreakInText_) {
+        newLine();
+      } else {
+        lineBreakInText_ = false;
+      }
+      if (level == 0) newLine();
+      indent(level);
+    }
+    out_ += "</";
+    append(name, kNoEscapes);
+    out_ += '>';
+    return true;
+  }
+
+  // Character data. Pretty-printing keeps a text of layout alone as it is and
+  // remembers whether it ended a line, and how far the last line went, so
+  // that what follows is not broken or indented twice.
+  bool text(const XMLCh* value) {
+    const XMLSize_t length = xercesc::XMLString::stringLen(value);
+    if (pretty_) {
+      lineBreakInText_ = false;
+      textIndent_ = 0;
+      bool layout = true;
+      for (XMLSize_t i = 0; i < length && layout; ++i) layout = isSpace(value[i]);
+      if (layout) {
+        std::size_t at = lastIndexOf(value, length, u'\n');
+        if (at == length) at = lastIndexOf(value, length, u'\r');
+        if (at != length) {
+          lineBreakInText_ = true;
+          textIndent_ = static_cast<unsigned>(length - at);
+        }
+      }
+    }
+    return append(value, kCharacters);
+  }
+
+  bool comment(const DOMNode* comment, unsigned level) {
+    // Laid out on a line of its own only among elements, so that a comment
+    // inside text adds no layout to it.
+    bool ownLine = level == 0;
+    for (const DOMNode* s = comment->getNextSibling(); s != nullptr && !ownLine;
+         s = s->getNextSibling()) {
+      ownLine = s->getNodeType() == DOMNode::ELEMENT_NODE;
+    }
+    for (const DOMNode* s = comment->getPreviousSibling(); s != nullptr && !ownLine;
+         s = s->getPreviousSibling()) {
+      ownLine = s->getNodeType() == DOMNode::ELEMENT_NODE;
+    }
+    if (ownLine) {
+      if (level == 1) newLine();
+      newLine();
+      indent(level);
+    }
+    out_ += "<!--";
+    if (!append(comment->getNodeValue(), kNoEscapes)) return false;
+    out_ += "-->";
+    return true;
+  }
+
+  bool instruction(const DOMNode* instruction, unsigned level) {
+    if (level == 1) newLine();
+    newLine();
+    indent(level);
+    out_ += "<?";
+    if (!append(instruction->getNodeName(), kNoEscapes)) return false;
+    const XMLCh* data = orEmpty(instruction->getNodeValue());
+    if (*data != 0) {
+      out_ += ' ';
+      if (!append(data, kNoEscapes)) return false;
+    }
+    out_ += "?>";
+    return true;
+  }
+
+  static std::size_t lastIndexOf(const XMLCh* text, std::size_t length, XMLCh c) {
+    for (std::size_t i = length; i > 0; --i) {
+      if (text[i - 1] == c) return i - 1;
+    }
+    return length;
+  }
+
+  void newLine() {
+    if (!pretty_) return;
+    ++line_;
+    out_ += '\n';
+  }
+
+  // Two spaces a level, less what a text of layout just wrote.
+  void indent(unsigned level) {
+    if (!pretty_) return;
+    if (textIndent_ != 0) {
+      const unsigned written = textIndent_ / 2;
+      textIndent_ = 0;
+      level = written < level ? level - written : 0;
+    }
+    out_.append(2 * static_cast<std::size_t>(level), ' ');
+  }
+
+  // Appends the text as UTF-8 with the escapes asked for; false at a
+  // character XML 1.0 cannot hold or a lone surrogate.
+  bool append(const XMLCh* text, Escapes escapes) {
+    if (text == nullptr) return true;
+    const unsigned char* kinds = asciiTable().kind[escapes];
+    for (const XMLCh* c = text; *c != 0; ++c) {
+      const XMLCh u = *c;
+      if (u < 0x80) {
+        switch (kinds[u]) {
+          case 0:
+            out_ += static_cast<char>(u);
+            break;
+          case 1:
+            out_ += escapeOf(escapes, u);
+            break;
+          default:
+            return false;
+        }
+      } else if (u < 0x800) {
+        out_ += static_cast<char>(0xC0 | (u >> 6));
+        out_ += static_cast<char>(0x80 | (u & 0x3F));
+      } else if (u >= 0xD800 && u <= 0xDBFF) {
+        const XMLCh low = c[1];
+        if (low < 0xDC00 || low > 0xDFFF) return false;
+        const unsigned long code = 0x10000 + ((static_cast<unsigned long>(u) - 0xD800) << 10) +
+                                   (static_cast<unsigned long>(low) - 0xDC00);
+        out_ += static_cast<char>(0xF0 | (code >> 18));
+        out_ += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out_ += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out_ += static_cast<char>(0x80 | (code & 0x3F));
+        ++c;
+      } else if ((u >= 0xDC00 && u <= 0xDFFF) || u >= 0xFFFE) {
+        return false;
+      } else {
+        out_ += static_cast<char>(0xE0 | (u >> 12));
+        out_ += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+        out_ += static_cast<char>(0x80 | (u & 0x3F));
+      }
+    }
+    return true;
+  }
+
+  const bool pretty_;
+  std::string& out_;
+  unsigned long line_ = 0;
+  bool lineBreakInText_ = false;
+  unsigned textIndent_ = 0;
+};
+
+}  // namespace
+
+bool writeDocumentText(const xercesc::DOMDocument& document, bool prettyPrint, std::string& text) {
+  std::string out;
+  TextWriter writer(prettyPrint, out);
+  if (!writer.document(document)) return false;
+  text.swap(out);
+  return true;
+}
+
+}  // namespace pmmlxform

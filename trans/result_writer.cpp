@@ -5,7 +5,7 @@
 #include <xercesc/sax/AttributeList.hpp>
 #include <xercesc/util/XMLString.hpp>
 
-#include "host/norvel.h"
+#include "xml/document_text.h"
 
 namespace pmmlxform {
 
@@ -16,32 +16,6 @@ using xercesc::XMLString;
 // The declaration the serialiser writes for a parsed XML 1.0 document that
 // does not say it stands alone.
 constexpr char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\" ?>";
-
-// What the serialiser writes for a character it escapes, in text or in an
-// attribute value; null for a character written as it is. "&" and "<" are
-// escaped everywhere, ">" in text, and in attribute values the quote and the
-// white space that parsing would otherwise fold into blanks; carriage returns
-// everywhere, since parsing turns a written one into a line feed.
-const char* escapeOf(char32_t c, bool attribute) {
-  switch (c) {
-    case '&':
-      return "&amp;";
-    case '<':
-      return "&lt;";
-    case '>':
-      return attribute ? nullptr : "&gt;";
-    case '"':
-      return attribute ? "&quot;" : nullptr;
-    case '\t':
-      return attribute ? "&#x9;" : nullptr;
-    case '\n':
-      return attribute ? "&#xA;" : nullptr;
-    case '\r':
-      return "&#xD;";
-    default:
-      return nullptr;
-  }
-}
 
 // Sets each stamped attribute: a new value in place, or a new attribute.
 void stamp(ResultStamp::Attributes& attributes, const ResultStamp::Attributes& values) {
@@ -209,28 +183,10 @@ void ResultTextWriter::closeStartTag() {
 
 // Writes UTF-8 with the serialiser's escapes (escapeOf).
 void ResultTextWriter::escaped(const XMLCh* chars, std::size_t length, bool attribute) {
-  for (std::size_t i = 0; i < length; ++i) {
-    char32_t c = chars[i];
-    // Printable ASCII other than the escaped characters, the most of any
-    // text, is its own UTF-8.
-    if (c >= 0x20 && c < 0x80 && c != '&' && c != '<' && c != '>' && c != '"') {
-      text_.push_back(static_cast<char>(c));
-      continue;
-    }
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && chars[i + 1] >= 0xDC00 &&
-        chars[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (chars[++i] - 0xDC00);
-    } else if ((c >= 0xD800 && c <= 0xDFFF) || c == 0xFFFE || c == 0xFFFF ||
-               (c < 0x20 && c != '\t' && c != '\n' && c != '\r')) {
-      // Not a character of XML 1.0: the output would not parse back.
-      unsure_ = true;
-      return;
-    }
-    if (const char* escape = escapeOf(c, attribute)) {
-      text_.append(escape);
-    } else {
-      norvel::appendUtf8(text_, c);
-    }
+  // A character XML 1.0 does not allow would not parse back.
+  if (!appendEscaped(text_, chars, length,
+                     attribute ? Escapes::kAttribute : Escapes::kCharacters)) {
+    unsure_ = true;
   }
 }
 

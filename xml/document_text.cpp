@@ -13,20 +13,13 @@ namespace {
 
 using xercesc::DOMNode;
 
-// How a run of characters is escaped: not at all (names, comments,
-// instructions), as an attribute value, or as character data. These are the
-// serialiser's sets: an attribute value also escapes the three layout
-// characters, which a reader would otherwise normalise to spaces; character
-// data escapes ">" and a carriage return, which a reader would drop.
-enum Escapes { kNoEscapes, kAttribute, kCharacters };
-
 // The replacement of an ASCII character under each kind of escaping; null
 // when it is written as it stands.
 const char* escapeOf(Escapes escapes, XMLCh c) {
   switch (escapes) {
-    case kNoEscapes:
+    case Escapes::kNone:
       return nullptr;
-    case kAttribute:
+    case Escapes::kAttribute:
       switch (c) {
         case u'&':
           return "&amp;";
@@ -43,7 +36,7 @@ const char* escapeOf(Escapes escapes, XMLCh c) {
         default:
           return nullptr;
       }
-    case kCharacters:
+    case Escapes::kCharacters:
       switch (c) {
         case u'&':
           return "&amp;";
@@ -60,7 +53,7 @@ const char* escapeOf(Escapes escapes, XMLCh c) {
   return nullptr;
 }
 
-// For each ASCII character and kind of escaping: 0 written as it stands, 1
+// For each kind of escaping and ASCII character: 0 written as it stands, 1
 // escaped, 2 not a character of XML 1.0.
 struct AsciiTable {
   unsigned char kind[3][128];
@@ -76,10 +69,7 @@ struct AsciiTable {
   }
 };
 
-const AsciiTable& asciiTable() {
-  static const AsciiTable table;
-  return table;
-}
+const AsciiTable kAscii;
 
 bool isSpace(XMLCh c) { return c == 0x20 || c == 0x9 || c == 0xA || c == 0xD; }
 
@@ -109,9 +99,9 @@ class TextWriter {
     if (*encoding == 0) encoding = u"UTF-8";
     if (!equalsIgnoringAsciiCase(encoding, "UTF-8")) return false;
     out_ += "<?xml version=\"";
-    append(version, kNoEscapes);
+    append(version, Escapes::kNone);
     out_ += "\" encoding=\"";
-    append(encoding, kNoEscapes);
+    append(encoding, Escapes::kNone);
     out_ += document.getXmlStandalone() ? "\" standalone=\"yes\" ?>" : "\" standalone=\"no\" ?>";
     for (const DOMNode* child = document.getFirstChild(); child != nullptr;
          child = child->getNextSibling()) {
@@ -150,7 +140,7 @@ class TextWriter {
     const unsigned long startLine = line_;
     const XMLCh* name = element->getNodeName();
     out_ += '<';
-    if (!append(name, kNoEscapes)) return false;
+    if (!append(name, Escapes::kNone)) return false;
     const xercesc::DOMNamedNodeMap* attributes = element->getAttributes();
     const XMLSize_t count = attributes == nullptr ? 0 : attributes->getLength();
     for (XMLSize_t i = 0; i < count; ++i) {
@@ -159,12 +149,12 @@ class TextWriter {
       if (!attribute->getSpecified()) continue;
       if (attribute->getNamespaceURI() != nullptr) return false;
       out_ += ' ';
-      if (!append(attribute->getNodeName(), kNoEscapes)) return false;
+      if (!append(attribute->getNodeName(), Escapes::kNone)) return false;
       out_ += "=\"";
       for (const DOMNode* part = attribute->getFirstChild(); part != nullptr;
            part = part->getNextSibling()) {
         if (part->getNodeType() != DOMNode::TEXT_NODE) return false;
-        if (!append(part->getNodeValue(), kAttribute)) return false;
+        if (!append(part->getNodeValue(), Escapes::kAttribute)) return false;
       }
       out_ += '"';
     }
@@ -188,7 +178,7 @@ class TextWriter {
       indent(level);
     }
     out_ += "</";
-    append(name, kNoEscapes);
+    append(name, Escapes::kNone);
     out_ += '>';
     return true;
   }
@@ -212,7 +202,7 @@ class TextWriter {
         }
       }
     }
-    return append(value, kCharacters);
+    return append(value, Escapes::kCharacters);
   }
 
   bool comment(const DOMNode* comment, unsigned level) {
@@ -233,7 +223,7 @@ class TextWriter {
       indent(level);
     }
     out_ += "<!--";
-    if (!append(comment->getNodeValue(), kNoEscapes)) return false;
+    if (!append(comment->getNodeValue(), Escapes::kNone)) return false;
     out_ += "-->";
     return true;
   }
@@ -243,11 +233,11 @@ class TextWriter {
     newLine();
     indent(level);
     out_ += "<?";
-    if (!append(instruction->getNodeName(), kNoEscapes)) return false;
+    if (!append(instruction->getNodeName(), Escapes::kNone)) return false;
     const XMLCh* data = orEmpty(instruction->getNodeValue());
     if (*data != 0) {
       out_ += ' ';
-      if (!append(data, kNoEscapes)) return false;
+      if (!append(data, Escapes::kNone)) return false;
     }
     out_ += "?>";
     return true;
@@ -277,46 +267,9 @@ class TextWriter {
     out_.append(2 * static_cast<std::size_t>(level), ' ');
   }
 
-  // Appends the text as UTF-8 with the escapes asked for; false at a
-  // character XML 1.0 cannot hold or a lone surrogate.
   bool append(const XMLCh* text, Escapes escapes) {
-    if (text == nullptr) return true;
-    const unsigned char* kinds = asciiTable().kind[escapes];
-    for (const XMLCh* c = text; *c != 0; ++c) {
-      const XMLCh u = *c;
-      if (u < 0x80) {
-        switch (kinds[u]) {
-          case 0:
-            out_ += static_cast<char>(u);
-            break;
-          case 1:
-            out_ += escapeOf(escapes, u);
-            break;
-          default:
-            return false;
-        }
-      } else if (u < 0x800) {
-        out_ += static_cast<char>(0xC0 | (u >> 6));
-        out_ += static_cast<char>(0x80 | (u & 0x3F));
-      } else if (u >= 0xD800 && u <= 0xDBFF) {
-        const XMLCh low = c[1];
-        if (low < 0xDC00 || low > 0xDFFF) return false;
-        const unsigned long code = 0x10000 + ((static_cast<unsigned long>(u) - 0xD800) << 10) +
-                                   (static_cast<unsigned long>(low) - 0xDC00);
-        out_ += static_cast<char>(0xF0 | (code >> 18));
-        out_ += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out_ += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out_ += static_cast<char>(0x80 | (code & 0x3F));
-        ++c;
-      } else if ((u >= 0xDC00 && u <= 0xDFFF) || u >= 0xFFFE) {
-        return false;
-      } else {
-        out_ += static_cast<char>(0xE0 | (u >> 12));
-        out_ += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-        out_ += static_cast<char>(0x80 | (u & 0x3F));
-      }
-    }
-    return true;
+    return text == nullptr ||
+           appendEscaped(out_, text, xercesc::XMLString::stringLen(text), escapes);
   }
 
   const bool pretty_;
@@ -327,6 +280,45 @@ class TextWriter {
 };
 
 }  // namespace
+
+bool appendEscaped(std::string& out, const XMLCh* text, std::size_t length, Escapes escapes) {
+  const unsigned char* kinds = kAscii.kind[static_cast<int>(escapes)];
+  for (std::size_t i = 0; i < length; ++i) {
+    const XMLCh u = text[i];
+    if (u < 0x80) {
+      switch (kinds[u]) {
+        case 0:
+          out += static_cast<char>(u);
+          break;
+        case 1:
+          out += escapeOf(escapes, u);
+          break;
+        default:
+          return false;
+      }
+    } else if (u < 0x800) {
+      out += static_cast<char>(0xC0 | (u >> 6));
+      out += static_cast<char>(0x80 | (u & 0x3F));
+    } else if (u >= 0xD800 && u <= 0xDBFF) {
+      const XMLCh low = i + 1 < length ? text[i + 1] : 0;
+      if (low < 0xDC00 || low > 0xDFFF) return false;
+      const unsigned long code = 0x10000 + ((static_cast<unsigned long>(u) - 0xD800) << 10) +
+                                 (static_cast<unsigned long>(low) - 0xDC00);
+      out += static_cast<char>(0xF0 | (code >> 18));
+      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+      ++i;
+    } else if ((u >= 0xDC00 && u <= 0xDFFF) || u >= 0xFFFE) {
+      return false;
+    } else {
+      out += static_cast<char>(0xE0 | (u >> 12));
+      out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (u & 0x3F));
+    }
+  }
+  return true;
+}
 
 bool writeDocumentText(const xercesc::DOMDocument& document, bool prettyPrint, std::string& text) {
   std::string out;

@@ -6,10 +6,23 @@
 // with or without pretty-printing) at a fraction of its cost: the serialiser
 // checks and transcodes one character at a time through several layers.
 
+#include <cstddef>
 #include <string>
 #include <xercesc/dom/DOMDocument.hpp>
 
 namespace pmmlxform {
+
+// How a run of characters is escaped when written: not at all (names,
+// comments, instructions), as an attribute value, or as character data.
+// Attribute values escape "&", "<", the quote and the three layout
+// characters, which a reader would otherwise fold into spaces; character data
+// escapes "&", "<", ">" and the carriage return, which a reader would drop.
+enum class Escapes { kNone, kAttribute, kCharacters };
+
+// Appends `length` characters of `text` to `out` as UTF-8 with the escapes
+// asked for. Returns false at the first character that XML 1.0 cannot hold (a
+// lone surrogate among them); `out` then holds the characters before it.
+bool appendEscaped(std::string& out, const XMLCh* text, std::size_t length, Escapes escapes);
 
 // Writes `document` as UTF-8 XML text into `text`, as the serialiser writes it.
 // Returns false, with `text` left as it was, for a document outside what it

@@ -42,7 +42,9 @@ std::vector<DOMElement*> children(DOMElement* parent, const XMLCh* kind) {
   return result;
 }
 
-Text attribute(DOMElement* element, const XMLCh* name) { return element->getAttribute(name); }
+Text attribute(DOMElement* element, const XMLCh* name) {
+  return pmmlxform::attributeText(element, name);
+}
 
 bool sameName(const XMLCh* a, const XMLCh* b) { return XMLString::compareIString(a, b) == 0; }
 
@@ -51,7 +53,7 @@ DOMElement* findField(const NameIndexes& indexes, DOMElement* dictionary, const 
   for (DOMNode* child = dictionary->getFirstChild(); child != nullptr;
        child = child->getNextSibling()) {
     if (isElement(child) &&
-        sameName(static_cast<DOMElement*>(child)->getAttribute(u"name"), name)) {
+        sameName(pmmlxform::attributeText(static_cast<DOMElement*>(child), u"name"), name)) {
       return static_cast<DOMElement*>(child);
     }
   }
@@ -154,7 +156,7 @@ class Writer {
   }
   // The negation of `condition`, without a double "not".
   DOMElement* negate(DOMElement* condition) {
-    if (XMLString::equals(condition->getAttribute(u"function"), u"not")) {
+    if (XMLString::equals(pmmlxform::attributeText(condition, u"function"), u"not")) {
       DOMNode* inner = condition->getFirstChild();
       if (isElement(inner) && inner->getNextSibling() == nullptr) {
         condition->removeChild(inner);
@@ -328,12 +330,12 @@ ModelFieldValues::ModelFieldValues(DOMElement* dataField) {
   Text& values = lists.values;
   for (DOMElement* value : children(dataField, u"Value")) {
     // Read in place: the texts are only compared and appended.
-    const XMLCh* property = value->getAttribute(u"property");
+    const XMLCh* property = pmmlxform::attributeText(value, u"property");
     values.push_back(XMLString::equals(property, u"missing")   ? kMissingValue
                      : XMLString::equals(property, u"invalid") ? kInvalidValue
                                                                : kValidValue);
     // A text holds no 0: XML cannot carry one.
-    values += value->getAttribute(u"value");
+    values += pmmlxform::attributeText(value, u"value");
     values.push_back(0);
   }
   values.shrink_to_fit();
@@ -460,7 +462,7 @@ void InputTreatments::carry(DOMElement* miningSchema, DOMElement* dictionary) {
   for (DOMElement* field : children(container, u"MiningField")) {
     const Text usage = attribute(field, u"usageType");
     if (usage == u"predicted" || usage == u"target") continue;
-    DOMElement* derived = findField(indexes_, dictionary, field->getAttribute(u"name"));
+    DOMElement* derived = findField(indexes_, dictionary, pmmlxform::attributeText(field, u"name"));
     if (derived == nullptr || keptOf(derived) == nullptr) continue;
     if (!treated_.insert(derived).second) continue;
     treat(derived, field);
@@ -474,7 +476,7 @@ void InputTreatments::learnNames(DOMDocument* document) {
     forEachElement(static_cast<DOMElement*>(part), [this](DOMElement* element) {
       for (const XMLCh* kind : kNamedFields) {
         if (XMLString::equals(element->getNodeName(), kind)) {
-          const XMLCh* name = element->getAttribute(u"name");
+          const XMLCh* name = pmmlxform::attributeText(element, u"name");
           names_[nameKey(name)].push_back(name);
         }
       }
@@ -484,7 +486,7 @@ void InputTreatments::learnNames(DOMDocument* document) {
 
 void InputTreatments::indexReferences() {
   for (DOMElement* reference : unkeyedReferences_) {
-    references_[nameKey(reference->getAttribute(u"field"))].push_back(reference);
+    references_[nameKey(pmmlxform::attributeText(reference, u"field"))].push_back(reference);
   }
   unkeyedReferences_.clear();
   unkeyedReferences_.shrink_to_fit();
@@ -553,7 +555,7 @@ void InputTreatments::treat(DOMElement* derived, DOMElement* miningField) {
   // The transformation's other fields read the value it computed.
   indexReferences();
   for (DOMElement* reference : references_[nameKey(name.c_str())]) {
-    if (sameName(reference->getAttribute(u"field"), name.c_str()) &&
+    if (sameName(pmmlxform::attributeText(reference, u"field"), name.c_str()) &&
         enclosingField(reference) != untreated) {
       reference->setAttribute(u"field", untreatedFieldName.c_str());
     }

@@ -60,7 +60,8 @@ bool standsAsDictionary(DOMElement* source, Kinds& kinds) {
     if (childRank < rank) return false;
     rank = childRank;
     std::u16string key;
-    for (const XMLCh* c = static_cast<DOMElement*>(child)->getAttribute(u"name"); *c != 0; ++c) {
+    for (const XMLCh* c = pmmlxform::attributeText(static_cast<DOMElement*>(child), u"name");
+         *c != 0; ++c) {
       if (*c >= 0x80) return false;
       key.push_back(*c >= u'A' && *c <= u'Z' ? static_cast<XMLCh>(*c - u'A' + u'a') : *c);
     }

@@ -73,7 +73,8 @@ bool ConvertTransToPMML::getRelativeVars(DOMElement* element, std::vector<std::s
     bool descend = false;
     if (isElement(node)) {
       if (pmmlxform::isFieldReference(node->getNodeName())) {
-        const std::string name = transcode(static_cast<DOMElement*>(node)->getAttribute(field));
+        const std::string name =
+            transcode(pmmlxform::attributeText(static_cast<DOMElement*>(node), field));
         if (!name.empty() && listed.insert(name).second) names.push_back(name);
       } else {
         descend = node->hasChildNodes();
@@ -108,7 +109,7 @@ DOMElement* ConvertTransToPMML::findVariable(DOMElement* parent, const char* kin
   for (; node != nullptr; node = node->getNextSibling()) {
     if (!isElement(node)) continue;
     const std::string candidate =
-        transcode(static_cast<DOMElement*>(node)->getAttribute(kNameAttribute));
+        transcode(pmmlxform::attributeText(static_cast<DOMElement*>(node), kNameAttribute));
     if (XMLString::compareIString(candidate.c_str(), name.c_str()) == 0) {
       return static_cast<DOMElement*>(node);
     }
@@ -155,7 +156,7 @@ bool ConvertTransToPMML::addMiningFields(DOMElement* miningSchema, std::vector<s
       } else {
         miningSchema->appendChild(field);
       }
-    } else if (isTargetUsage(transcode(existing->getAttribute(usageType)))) {
+    } else if (isTargetUsage(transcode(pmmlxform::attributeText(existing, usageType)))) {
       error = name;
       return false;
     }
@@ -188,7 +189,7 @@ bool ConvertTransToPMML::dealMiningSchema(DOMElement* miningSchema, DOMElement* 
     auto* field = static_cast<DOMElement*>(child);
     DOMElement* derived = findElement(dictionary, field);
     if (derived == nullptr) continue;  // a raw field
-    const bool target = isTargetUsage(usages.of(field->getAttribute(usageType.get())));
+    const bool target = isTargetUsage(usages.of(pmmlxform::attributeText(field, usageType.get())));
     std::vector<std::string> names = tracer.rawFieldsOf(derived);
     if (pmmlxform::NameIndex* index = pmmlxform::CallContext::indexOf(this, miningSchema)) {
       index->remove(field);
@@ -218,11 +219,11 @@ bool ConvertTransToPMML::compareVars(DOMElement* existing, DOMElement* incoming,
   };
   if (!isVariable(existing) || !isVariable(incoming)) return false;
   const XMLText nameAttribute("name");
-  if (XMLString::compareIString(existing->getAttribute(nameAttribute.get()),
-                                incoming->getAttribute(nameAttribute.get())) != 0) {
+  if (XMLString::compareIString(pmmlxform::attributeText(existing, nameAttribute.get()),
+                                pmmlxform::attributeText(incoming, nameAttribute.get())) != 0) {
     message.clear();
     return false;
   }
-  message = transcode(existing->getAttribute(nameAttribute.get()));
+  message = transcode(pmmlxform::attributeText(existing, nameAttribute.get()));
   return true;
 }

@@ -10,6 +10,7 @@
 
 #include "trans/job_result_codes.h"
 #include "trans/kept_texts.h"
+#include "xml/dom.h"
 #include "xml/writer.h"
 
 using xercesc::DOMDocument;
@@ -129,7 +130,7 @@ bool ConvertTransToPMML::checkModelPMML(DOMDocument* document) {
 
   // Version 3.2, or 4.0 and anything later.
   const XMLText versionAttribute("version");
-  const std::string version = transcode(root->getAttribute(versionAttribute.get()));
+  const std::string version = transcode(pmmlxform::attributeText(root, versionAttribute.get()));
   if (version.empty()) return refuse("the PMML element has no version");
   const std::size_t dot = version.find('.');
   const int major = versionPart(version.substr(0, dot));

@@ -174,8 +174,8 @@ bool placeHeldSchema(DOMElement* schema, const std::vector<DOMNode*>& held, Name
   for (std::size_t at = 0; at < held.size(); ++at) {
     if (!isElement(held[at])) continue;
     auto* field = static_cast<DOMElement*>(held[at]);
-    const XMLCh* name = field->getAttribute(kName);
-    const bool target = isTargetUsage(usages.of(field->getAttribute(kUsageType)));
+    const XMLCh* name = pmmlxform::attributeText(field, kName);
+    const bool target = isTargetUsage(usages.of(pmmlxform::attributeText(field, kUsageType)));
     if (DOMElement* derived = rewriting.derivedNamed(name)) {
       isInput[at] = true;
       inputs.push_back({field, target, rewriting.rawFieldsOf(derived)});

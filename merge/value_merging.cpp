@@ -47,10 +47,10 @@ bool ConvertTransToPMML::clearValues(DOMElement* target) {
     next = child->getNextSibling();
     if (!isElement(child)) continue;
     const XMLCh* kind = child->getNodeName();
-    const bool drop =
-        XMLString::equals(kind, u"Value") ||
-        (XMLString::equals(kind, u"Extension") &&
-         transcode(static_cast<DOMElement*>(child)->getAttribute(u"name")) != kStringLength);
+    const bool drop = XMLString::equals(kind, u"Value") ||
+                      (XMLString::equals(kind, u"Extension") &&
+                       transcode(pmmlxform::attributeText(static_cast<DOMElement*>(child),
+                                                          u"name")) != kStringLength);
     if (drop) target->removeChild(child)->release();
   }
   return true;
@@ -68,7 +68,7 @@ bool ConvertTransToPMML::copyValues(DOMElement* source, DOMElement* target) {
     if (missing == nullptr) missing = createVendorExtension(document, kMissingValues);
     return missing;
   };
-  const XMLCh* sourceOptype = source->getAttribute(optype);
+  const XMLCh* sourceOptype = pmmlxform::attributeText(source, optype);
   if (!holdsText(target->getAttributeNode(optype), sourceOptype)) {
     target->setAttribute(optype, sourceOptype);
   }
@@ -92,7 +92,7 @@ bool ConvertTransToPMML::copyValues(DOMElement* source, DOMElement* target) {
     const XMLCh* kind = element->getNodeName();
     if (XMLString::equals(kind, u"Value")) {
       DOMNode* copy = copyOf(element);
-      if (properties.of(element->getAttribute(u"property")) == "missing") {
+      if (properties.of(pmmlxform::attributeText(element, u"property")) == "missing") {
         missingValues()->appendChild(copy);
       } else {
         target->appendChild(copy);
@@ -102,9 +102,9 @@ bool ConvertTransToPMML::copyValues(DOMElement* source, DOMElement* target) {
       wrapper->appendChild(copyOf(element));
       target->insertBefore(wrapper, target->getFirstChild());
     } else if (XMLString::equals(kind, u"Extension")) {
-      const std::string name = transcode(element->getAttribute(u"name"));
+      const std::string name = transcode(pmmlxform::attributeText(element, u"name"));
       if (name == kInvalidRangeLower || name == kInvalidRangeUpper) {
-        const std::basic_string<XMLCh> bound = element->getAttribute(valueAttribute);
+        const std::basic_string<XMLCh> bound = pmmlxform::attributeText(element, valueAttribute);
         if (!holding) {
           heldBound = bound;
           holding = true;
@@ -149,12 +149,12 @@ bool ConvertTransToPMML::getValueList(DOMElement* field, std::vector<std::string
       auto* element = static_cast<DOMElement*>(node);
       const std::string kind = transcode(element->getNodeName());
       if (kind == "Extension") {
-        const std::string name = transcode(element->getAttribute(nameAttribute.get()));
+        const std::string name = transcode(pmmlxform::attributeText(element, nameAttribute.get()));
         if (!leaving) {
           if (name == kInvalidRangeLower)
-            lower = transcode(element->getAttribute(valueAttribute.get()));
+            lower = transcode(pmmlxform::attributeText(element, valueAttribute.get()));
           if (name == kInvalidRangeUpper)
-            upper = transcode(element->getAttribute(valueAttribute.get()));
+            upper = transcode(pmmlxform::attributeText(element, valueAttribute.get()));
         }
         if (name == kMissingValues && element->hasChildNodes()) {
           if (!leaving) {
@@ -173,14 +173,17 @@ bool ConvertTransToPMML::getValueList(DOMElement* field, std::vector<std::string
       } else if (kind == "Interval" && !leaving) {
         if (missingDepth > 0) {
           keys.push_back(
-              "MissingValue@closure=" + transcode(element->getAttribute(closure.get())) +
-              "@low=" + formatNumber(transcode(element->getAttribute(leftMargin.get()))) +
-              "@high=" + formatNumber(transcode(element->getAttribute(rightMargin.get()))));
+              "MissingValue@closure=" +
+              transcode(pmmlxform::attributeText(element, closure.get())) + "@low=" +
+              formatNumber(transcode(pmmlxform::attributeText(element, leftMargin.get()))) +
+              "@high=" +
+              formatNumber(transcode(pmmlxform::attributeText(element, rightMargin.get()))));
         }
       } else if (kind == "Value" && !leaving) {
-        if (missingDepth > 0 || transcode(element->getAttribute(property.get())) == "missing") {
-          keys.push_back("MissingValue@value=" +
-                         formatNumber(transcode(element->getAttribute(valueAttribute.get()))));
+        if (missingDepth > 0 ||
+            transcode(pmmlxform::attributeText(element, property.get())) == "missing") {
+          keys.push_back("MissingValue@value=" + formatNumber(transcode(pmmlxform::attributeText(
+                                                     element, valueAttribute.get()))));
         }
       }
     }

@@ -441,9 +441,9 @@ DOMElement* ConvertTrans::getTheElement(DOMNode* start, std::string path, int in
       bool match;
       if (attributeStep) {
         if (compareValue) {
-          match =
-              XMLString::compareIString(transcode(element->getAttribute(attribute->get())).c_str(),
-                                        value.c_str()) == 0;
+          match = XMLString::compareIString(
+                      transcode(pmmlxform::attributeText(element, attribute->get())).c_str(),
+                      value.c_str()) == 0;
         } else {
           match = element->hasAttribute(attribute->get());
         }
@@ -468,7 +468,7 @@ DOMElement* ConvertTrans::getTheElement(DOMNode* start, std::string path, int in
 DOMElement* ConvertTrans::findElement(DOMElement* parent, DOMElement* element) {
   if (parent == nullptr || element == nullptr) return nullptr;
   static constexpr XMLCh nameAttribute[] = u"name";
-  const XMLCh* name = element->getAttribute(nameAttribute);
+  const XMLCh* name = pmmlxform::attributeText(element, nameAttribute);
   if (pmmlxform::NameIndex* index = pmmlxform::CallContext::indexOf(this, parent)) {
     return index->find(name);
   }
@@ -476,7 +476,7 @@ DOMElement* ConvertTrans::findElement(DOMElement* parent, DOMElement* element) {
        child = child->getNextSibling()) {
     if (!isElement(child)) continue;
     auto* candidate = static_cast<DOMElement*>(child);
-    if (XMLString::compareIString(candidate->getAttribute(nameAttribute), name) == 0) {
+    if (XMLString::compareIString(pmmlxform::attributeText(candidate, nameAttribute), name) == 0) {
       return candidate;
     }
   }

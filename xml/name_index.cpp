@@ -130,12 +130,12 @@ void NameIndex::add(xercesc::DOMElement* child) {
       }
     }
   }
-  link(byName_[nameHash(child->getAttribute(kName))], entry, &Entry::nextByName);
+  link(byName_[nameHash(pmmlxform::attributeText(child, kName))], entry, &Entry::nextByName);
   if (localBuilt_) addLocal(entry);
 }
 
 void NameIndex::addLocal(std::size_t entry) {
-  localNames_.push_back(localText(all_[entry].element->getAttribute(kName)));
+  localNames_.push_back(localText(pmmlxform::attributeText(all_[entry].element, kName)));
   link(byLocalName_[nameHash(localNames_[entry].c_str())], entry, &Entry::nextByLocalName);
 }
 
@@ -168,8 +168,8 @@ void NameIndex::remove(xercesc::DOMElement* child) {
     return true;
   };
   // The child is found under its name, unless that changed since it was indexed.
-  for (std::size_t entry = byName_.find(nameHash(child->getAttribute(kName))); entry != kNone;
-       entry = all_[entry].nextByName) {
+  for (std::size_t entry = byName_.find(nameHash(pmmlxform::attributeText(child, kName)));
+       entry != kNone; entry = all_[entry].nextByName) {
     if (mark(entry)) return;
   }
   for (std::size_t entry = 0; entry < all_.size(); ++entry) {
@@ -182,7 +182,7 @@ xercesc::DOMElement* NameIndex::find(const XMLCh* name) {
        entry = all_[entry].nextByName) {
     const Entry& e = all_[entry];
     if (e.present &&
-        xercesc::XMLString::compareIString(e.element->getAttribute(kName), name) == 0) {
+        xercesc::XMLString::compareIString(pmmlxform::attributeText(e.element, kName), name) == 0) {
       return e.element;
     }
   }

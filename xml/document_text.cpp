@@ -283,41 +283,57 @@ class TextWriter {
 
 bool appendEscaped(std::string& out, const XMLCh* text, std::size_t length, Escapes escapes) {
   const unsigned char* kinds = kAscii.kind[static_cast<int>(escapes)];
+  // Bytes gather here and go to `out` in runs: most texts are short runs of
+  // plain ASCII, and appending them one byte at a time costs more than
+  // converting them.
+  char run[256];
+  std::size_t used = 0;
+  bool written = true;
   for (std::size_t i = 0; i < length; ++i) {
+    // Room for the longest piece one character makes: "&quot;".
+    if (used > sizeof run - 8) {
+      out.append(run, used);
+      used = 0;
+    }
     const XMLCh u = text[i];
     if (u < 0x80) {
-      switch (kinds[u]) {
-        case 0:
-          out += static_cast<char>(u);
-          break;
-        case 1:
-          out += escapeOf(escapes, u);
-          break;
-        default:
-          return false;
+      const unsigned char kind = kinds[u];
+      if (kind == 0) {
+        run[used++] = static_cast<char>(u);
+        continue;
       }
+      if (kind == 2) {
+        written = false;
+        break;
+      }
+      for (const char* e = escapeOf(escapes, u); *e != 0; ++e) run[used++] = *e;
     } else if (u < 0x800) {
-      out += static_cast<char>(0xC0 | (u >> 6));
-      out += static_cast<char>(0x80 | (u & 0x3F));
+      run[used++] = static_cast<char>(0xC0 | (u >> 6));
+      run[used++] = static_cast<char>(0x80 | (u & 0x3F));
     } else if (u >= 0xD800 && u <= 0xDBFF) {
       const XMLCh low = i + 1 < length ? text[i + 1] : 0;
-      if (low < 0xDC00 || low > 0xDFFF) return false;
+      if (low < 0xDC00 || low > 0xDFFF) {
+        written = false;
+        break;
+      }
       const unsigned long code = 0x10000 + ((static_cast<unsigned long>(u) - 0xD800) << 10) +
                                  (static_cast<unsigned long>(low) - 0xDC00);
-      out += static_cast<char>(0xF0 | (code >> 18));
-      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
+      run[used++] = static_cast<char>(0xF0 | (code >> 18));
+      run[used++] = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+      run[used++] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      run[used++] = static_cast<char>(0x80 | (code & 0x3F));
       ++i;
     } else if ((u >= 0xDC00 && u <= 0xDFFF) || u >= 0xFFFE) {
-      return false;
+      written = false;
+      break;
     } else {
-      out += static_cast<char>(0xE0 | (u >> 12));
-      out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (u & 0x3F));
+      run[used++] = static_cast<char>(0xE0 | (u >> 12));
+      run[used++] = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+      run[used++] = static_cast<char>(0x80 | (u & 0x3F));
     }
   }
-  return true;
+  out.append(run, used);
+  return written;
 }
 
 bool writeDocumentText(const xercesc::DOMDocument& document, bool prettyPrint, std::string& text) {

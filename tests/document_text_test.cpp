@@ -5,6 +5,7 @@
 #include "xml/document_text.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <string>
 #include <utility>
@@ -17,6 +18,7 @@
 #include "tests/random_documents.h"
 #include "tests/test_util.h"
 #include "xml/dom.h"
+#include "xml/parser.h"
 
 namespace {
 
@@ -183,6 +185,45 @@ TEST(DocumentText, LeavesOutDefaultedAttributes) {
   ASSERT_TRUE(pmmlxform::writeDocumentText(*document, true, text));
   EXPECT_EQ(text, serialised(document, true));
   EXPECT_EQ(text.find("d=\""), std::string::npos);
+}
+
+// The writer recurses once per level, as the serialiser does: a document as
+// deep as the jobs' parser accepts is written on a 1 MiB thread stack, as the
+// parser's limit promises for the library's recursive walks.
+TEST(DocumentText, WritesTheDeepestDocumentOnASmallStack) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  constexpr std::size_t kStack = 8 << 20;  // the sanitizers widen every frame
+#else
+  constexpr std::size_t kStack = 1 << 20;
+#endif
+  testutil::Documents documents;
+  std::string xml;
+  for (std::size_t i = 0; i < pmmlxform::kMaxElementDepth; ++i) xml += "<a x=\"1\">\n ";
+  for (std::size_t i = 0; i < pmmlxform::kMaxElementDepth; ++i) xml += "</a>";
+  const DOMDocument* document = documents.parse(xml);
+  ASSERT_NE(document, nullptr);
+  struct Work {
+    const DOMDocument* document;
+    std::string text;
+    bool written = false;
+  } work{document, {}};
+  pthread_attr_t attributes;
+  pthread_attr_init(&attributes);
+  pthread_attr_setstacksize(&attributes, kStack);
+  pthread_t thread;
+  ASSERT_EQ(pthread_create(
+                &thread, &attributes,
+                [](void* w) -> void* {
+                  auto* work = static_cast<Work*>(w);
+                  work->written = pmmlxform::writeDocumentText(*work->document, true, work->text);
+                  return nullptr;
+                },
+                &work),
+            0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attributes);
+  ASSERT_TRUE(work.written);
+  EXPECT_EQ(work.text, serialised(document, true));
 }
 
 TEST(DocumentText, LeavesToTheSerialiserWhatItDoesNotWrite) {

@@ -181,7 +181,7 @@ void ResultTextWriter::closeStartTag() {
   tagOpen_ = false;
 }
 
-// Writes UTF-8 with the serialiser's escapes (escapeOf).
+// Writes UTF-8 with the serialiser's escapes (appendEscaped).
 void ResultTextWriter::escaped(const XMLCh* chars, std::size_t length, bool attribute) {
   // A character XML 1.0 does not allow would not parse back.
   if (!appendEscaped(text_, chars, length,

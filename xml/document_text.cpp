@@ -7,6 +7,8 @@
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/XMLString.hpp>
 
+#include "host/norvel.h"
+
 namespace pmmlxform {
 
 namespace {
@@ -16,41 +18,26 @@ using xercesc::DOMNode;
 // The replacement of an ASCII character under each kind of escaping; null
 // when it is written as it stands.
 const char* escapeOf(Escapes escapes, XMLCh c) {
-  switch (escapes) {
-    case Escapes::kNone:
+  if (escapes == Escapes::kNone) return nullptr;
+  const bool attribute = escapes == Escapes::kAttribute;
+  switch (c) {
+    case u'&':
+      return "&amp;";
+    case u'<':
+      return "&lt;";
+    case u'>':
+      return attribute ? nullptr : "&gt;";
+    case u'"':
+      return attribute ? "&quot;" : nullptr;
+    case u'\t':
+      return attribute ? "&#x9;" : nullptr;
+    case u'\n':
+      return attribute ? "&#xA;" : nullptr;
+    case u'\r':
+      return "&#xD;";
+    default:
       return nullptr;
-    case Escapes::kAttribute:
-      switch (c) {
-        case u'&':
-          return "&amp;";
-        case u'<':
-          return "&lt;";
-        case u'"':
-          return "&quot;";
-        case u'\t':
-          return "&#x9;";
-        case u'\n':
-          return "&#xA;";
-        case u'\r':
-          return "&#xD;";
-        default:
-          return nullptr;
-      }
-    case Escapes::kCharacters:
-      switch (c) {
-        case u'&':
-          return "&amp;";
-        case u'<':
-          return "&lt;";
-        case u'>':
-          return "&gt;";
-        case u'\r':
-          return "&#xD;";
-        default:
-          return nullptr;
-      }
   }
-  return nullptr;
 }
 
 // For each kind of escaping and ASCII character: 0 written as it stands, 1
@@ -307,30 +294,25 @@ bool appendEscaped(std::string& out, const XMLCh* text, std::size_t length, Esca
         break;
       }
       for (const char* e = escapeOf(escapes, u); *e != 0; ++e) run[used++] = *e;
-    } else if (u < 0x800) {
-      run[used++] = static_cast<char>(0xC0 | (u >> 6));
-      run[used++] = static_cast<char>(0x80 | (u & 0x3F));
-    } else if (u >= 0xD800 && u <= 0xDBFF) {
+      continue;
+    }
+    // Beyond ASCII: one code point, from a surrogate pair when it is one.
+    char32_t code = u;
+    if (u >= 0xD800 && u <= 0xDBFF) {
       const XMLCh low = i + 1 < length ? text[i + 1] : 0;
       if (low < 0xDC00 || low > 0xDFFF) {
         written = false;
         break;
       }
-      const unsigned long code = 0x10000 + ((static_cast<unsigned long>(u) - 0xD800) << 10) +
-                                 (static_cast<unsigned long>(low) - 0xDC00);
-      run[used++] = static_cast<char>(0xF0 | (code >> 18));
-      run[used++] = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-      run[used++] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      run[used++] = static_cast<char>(0x80 | (code & 0x3F));
+      code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
       ++i;
     } else if ((u >= 0xDC00 && u <= 0xDFFF) || u >= 0xFFFE) {
       written = false;
       break;
-    } else {
-      run[used++] = static_cast<char>(0xE0 | (u >> 12));
-      run[used++] = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-      run[used++] = static_cast<char>(0x80 | (u & 0x3F));
     }
+    out.append(run, used);
+    used = 0;
+    norvel::appendUtf8(out, code);
   }
   out.append(run, used);
   return written;
